@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, then the sanitizer and fuzz stages:
+#   1. normal build, all tests (ctest)
+#   2. AddressSanitizer + UBSan build of the tests labelled "sanitize"
+#   3. ThreadSanitizer build of the tests labelled "concurrency"
+#   4. libFuzzer targets (clang), each for $NORVANE_FUZZ_SECONDS (default 60)
+# Any failing test or sanitizer report fails the run.
+# NORVANE_QUICK=1 runs stage 1 only.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${NORVANE_JOBS:-$(nproc)}
+fuzz_seconds=${NORVANE_FUZZ_SECONDS:-60}
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:halt_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+stage() { printf '\n=== %s ===\n' "$*"; }
+
+stage "build and test"
+cmake -S "$root" -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+if [ "${NORVANE_QUICK:-0}" = "1" ]; then
+  exit 0
+fi
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S "$root" -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZER=address \
+  -DNORVANE_WITH_QT=OFF -DNORVANE_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs" --target sanitize_tests
+ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize
+
+stage "ThreadSanitizer"
+cmake -S "$root" -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZER=thread \
+  -DNORVANE_WITH_QT=OFF -DNORVANE_BENCH=OFF >/dev/null
+cmake --build build-tsan -j"$jobs" --target concurrency_tests
+ctest --test-dir build-tsan --output-on-failure -j1 -L concurrency
+
+stage "fuzzers (${fuzz_seconds}s each)"
+CC=clang CXX=clang++ cmake -S "$root" -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DNORVANE_FUZZ=ON \
+  -DNORVANE_SANITIZER=address -DNORVANE_WITH_QT=OFF -DNORVANE_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs" --target fuzzers
+ran=0
+while read -r fuzzer corpus; do
+  [ -n "${fuzzer:-}" ] || continue
+  work=$(mktemp -d)
+  # Seeds are copied so that the run never writes into the source tree.
+  for dir in $corpus; do
+    [ -d "$dir" ] && cp -r "$dir"/. "$work"/ 2>/dev/null || true
+  done
+  echo "fuzzing $(basename "$fuzzer")"
+  log=$(mktemp)
+  if ! "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=4096 "$work" >"$log" 2>&1; then
+    cat "$log"
+    echo "fuzzer $(basename "$fuzzer") failed"
+    exit 1
+  fi
+  tail -n 2 "$log"
+  rm -rf "$work" "$log"
+  ran=$((ran + 1))
+done < build-fuzz/fuzzers.txt
+echo "fuzzers run: $ran"
