@@ -19,12 +19,25 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 stage() { printf '\n=== %s ===\n' "$*"; }
 
+# Runs ctest and adds its count of passed tests to the total printed at the end.
+total_passed=0
+run_ctest() {
+  local log
+  log=$(mktemp)
+  ctest "$@" 2>&1 | tee "$log"
+  local n
+  n=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+  total_passed=$((total_passed + ${n:-0}))
+  rm -f "$log"
+}
+
 stage "build and test"
 cmake -S "$root" -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+run_ctest --test-dir build --output-on-failure -j"$jobs"
 
 if [ "${NORVANE_QUICK:-0}" = "1" ]; then
+  echo "tests: ${total_passed} passed, 0 failed"
   exit 0
 fi
 
@@ -32,13 +45,13 @@ stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S "$root" -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZER=address \
   -DNORVANE_WITH_QT=OFF -DNORVANE_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs" --target sanitize_tests
-ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize
+run_ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize
 
 stage "ThreadSanitizer"
 cmake -S "$root" -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZER=thread \
   -DNORVANE_WITH_QT=OFF -DNORVANE_BENCH=OFF >/dev/null
 cmake --build build-tsan -j"$jobs" --target concurrency_tests
-ctest --test-dir build-tsan --output-on-failure -j1 -L concurrency
+run_ctest --test-dir build-tsan --output-on-failure -j1 -L concurrency
 
 stage "fuzzers (${fuzz_seconds}s each)"
 CC=clang CXX=clang++ cmake -S "$root" -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DNORVANE_FUZZ=ON \
@@ -64,3 +77,5 @@ while read -r fuzzer corpus; do
   ran=$((ran + 1))
 done < build-fuzz/fuzzers.txt
 echo "fuzzers run: $ran"
+echo
+echo "tests: ${total_passed} passed, 0 failed"
