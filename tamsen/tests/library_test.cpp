@@ -1,0 +1,174 @@
+// libtamsen.so as a loaded library: its exports, its load line, unloading with an open adapter,
+// and the road through libvarda.so and a registry file when the dispatcher is built.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/module.h"
+#include "platform/registry_file.h"
+#include "socket_adapter.h"
+#include "varda_api.h"
+
+namespace tamsen::testing {
+namespace {
+
+std::string BinDir() {
+    const char* dir = std::getenv("NORVANE_BIN_DIR");
+    return dir != nullptr ? dir : "";
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int counter = 0;
+        dir_ = std::filesystem::path("/tmp") / ("tlb" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::create_directories(dir_ / "devices");
+        ::setenv("TAMSEN_DEVICE_DIR", (dir_ / "devices").c_str(), 1);
+        logPath_ = (dir_ / "debug.log").string();
+        ::setenv("VARDA_DEBUG_OUTPUT", logPath_.c_str(), 1);
+        adapter_ = std::make_unique<SocketAdapter>((dir_ / "devices" / "usb0").string(), SocketAdapter::DefaultFirmware);
+    }
+    void TearDown() override {
+        adapter_.reset();
+        ::unsetenv("TAMSEN_DEVICE_DIR");
+        ::unsetenv("VARDA_DEBUG_OUTPUT");
+        ::unsetenv("VARDA_REGISTRY");
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    template <typename Fn>
+    Fn Resolve(const platform::Module& module, const char* name) {
+        void* symbol = module.Symbol(name);
+        EXPECT_NE(symbol, nullptr) << name;
+        return reinterpret_cast<Fn>(symbol);
+    }
+
+    bool WaitForConnections(int count) {
+        for (int i = 0; i < 200 && adapter_->OpenConnections() != count; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return adapter_->OpenConnections() == count;
+    }
+
+    // Opens, initialises and exercises adapter 0 through the sixteen functions of `module`.
+    void RunSession(const platform::Module& module) {
+        auto open = Resolve<PFN_VARDA_Open>(module, "VARDA_Open");
+        auto init = Resolve<PFN_VARDA_Init>(module, "VARDA_Init");
+        auto status = Resolve<PFN_VARDA_GetSlaveStatus>(module, "VARDA_GetSlaveStatus");
+        auto read = Resolve<PFN_VARDA_ReadSlaveIO>(module, "VARDA_ReadSlaveIO");
+        auto uninit = Resolve<PFN_VARDA_Uninit>(module, "VARDA_Uninit");
+        auto close = Resolve<PFN_VARDA_Close>(module, "VARDA_Close");
+        ASSERT_EQ(open(101, 0, 0), 0u) << ReadFile(logPath_);
+        VARDA_INIT_PARAM p{};
+        p.ScanDelay = 10;
+        p.IntervalScanCycle = 1;
+        p.ExpectedPacketRate = 75;
+        p.RetryCount = 1;
+        uint32_t handle = 0;
+        ASSERT_EQ(init(101, 0, 0, &p, &handle), 0u);
+        EXPECT_EQ(status(handle, 7), 0u);
+        uint8_t buffer[8] = {};
+        uint32_t length = 3;
+        EXPECT_EQ(read(handle, 7, 1, buffer, &length, 0), 0u);
+        EXPECT_EQ(length, 3u);
+        EXPECT_EQ(buffer[2], 2);
+        EXPECT_EQ(uninit(handle), 0u);
+        EXPECT_EQ(status(handle, 7), VARDA_ERR_INVALID_HANDLE);
+        EXPECT_EQ(close(101, 0), 0u);
+        EXPECT_TRUE(WaitForConnections(0));
+    }
+
+    std::filesystem::path dir_;
+    std::string logPath_;
+    std::unique_ptr<SocketAdapter> adapter_;
+};
+
+TEST_F(LibraryTest, ExportsExactlyTheSixteenFunctions) {
+    const std::string lib = BinDir() + "/libtamsen.so";
+    FILE* nm = ::popen(("nm -D --defined-only '" + lib + "'").c_str(), "r");
+    ASSERT_NE(nm, nullptr);
+    std::set<std::string> exported;
+    char line[512];
+    while (std::fgets(line, sizeof line, nm) != nullptr) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (fields >> address >> type >> name) exported.insert(name);
+    }
+    ASSERT_EQ(::pclose(nm), 0);
+    const std::set<std::string> expected(std::begin(VARDA_FUNCTION_NAMES), std::end(VARDA_FUNCTION_NAMES));
+    EXPECT_EQ(exported, expected);
+}
+
+TEST_F(LibraryTest, LoadLogsItsVersionAndUnloadClosesOpenAdaptersWithoutCommands) {
+    int error = 0;
+    std::string message;
+    {
+        platform::Module module = platform::Module::Load(BinDir() + "/libtamsen.so", error, message);
+        ASSERT_TRUE(module.IsLoaded()) << message;
+        EXPECT_NE(ReadFile(logPath_).find("tamsen.dll : INFO : Release version, "), std::string::npos);
+        auto open = Resolve<PFN_VARDA_Open>(module, "VARDA_Open");
+        ASSERT_EQ(open(101, 0, 0), 0u);
+        EXPECT_EQ(adapter_->OpenConnections(), 8);
+        EXPECT_EQ(adapter_->Commands(), 2);  // DcReset, Open
+    }
+    // Unloaded with the adapter still open: pipes closed, no Close command sent.
+    EXPECT_TRUE(WaitForConnections(0));
+    EXPECT_EQ(adapter_->Commands(), 2);
+}
+
+TEST_F(LibraryTest, SessionThroughTheLoadedLibrary) {
+    int error = 0;
+    std::string message;
+    platform::Module module = platform::Module::Load(BinDir() + "/libtamsen.so", error, message);
+    ASSERT_TRUE(module.IsLoaded()) << message;
+    RunSession(module);
+}
+
+TEST_F(LibraryTest, RegisterToolWritesTheDeviceLibraryKey) {
+    const std::string reg = (dir_ / "registry.reg").string();
+    const std::string lib = BinDir() + "/libtamsen.so";
+    const std::string command = "'" + BinDir() + "/varda-register' '" + reg + "' 101 '" + lib + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_NE(std::system(("'" + BinDir() + "/varda-register' '" + reg + "' x1 y >/dev/null 2>&1").c_str()), 0);
+    ::setenv("VARDA_REGISTRY", reg.c_str(), 1);
+    platform::RegKey key;
+    ASSERT_EQ(platform::RegOpenKey("SOFTWARE\\BRAMWELL\\VARDA\\101", key), platform::kRegOk);
+    const platform::RegValue* value = key.FindValue("DLL");
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->type, platform::RegType::Sz);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(value->data.data())), lib);
+}
+
+TEST_F(LibraryTest, SessionThroughTheDispatcherAndTheRegistry) {
+    const std::string varda = BinDir() + "/libvarda.so";
+    if (!std::filesystem::exists(varda)) GTEST_SKIP() << "libvarda.so is not built";
+    const std::string reg = (dir_ / "registry.reg").string();
+    ASSERT_EQ(platform::RegWriteString(reg, "SOFTWARE\\BRAMWELL\\VARDA\\101", "DLL", BinDir() + "/libtamsen.so"),
+              true);
+    ::setenv("VARDA_REGISTRY", reg.c_str(), 1);
+    int error = 0;
+    std::string message;
+    platform::Module module = platform::Module::Load(varda, error, message);
+    ASSERT_TRUE(module.IsLoaded()) << message;
+    RunSession(module);
+}
+
+}  // namespace
+}  // namespace tamsen::testing
