@@ -241,6 +241,12 @@ std::unique_ptr<Pipe> UsbDriver::OpenPipe(const std::string& fileName) {
                 (void)libusb_get_device_descriptor(device, &descriptor);
             }
         }
+        // Only adapters named in $TAMSEN_USB_IDS are ever opened.
+        const auto ids = ParseUsbIds(std::getenv("TAMSEN_USB_IDS"));
+        if (std::find(ids.begin(), ids.end(), std::make_pair(descriptor.idVendor, descriptor.idProduct)) ==
+            ids.end()) {
+            device = nullptr;
+        }
         int r = device == nullptr ? LIBUSB_ERROR_NO_DEVICE : libusb_open(device, &open.handle);
         if (count >= 0) libusb_free_device_list(list, 1);
         if (r == LIBUSB_ERROR_ACCESS) {
