@@ -165,6 +165,11 @@ void FakeDriver::QueueReply(const std::string& path, int pipe, Reply reply) {
     devices_[path].pipes[pipe].queue.push_back(std::move(reply));
 }
 
+void FakeDriver::ClearReplies(const std::string& path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (auto& [number, state] : devices_[path].pipes) state.queue.clear();
+}
+
 void FakeDriver::SetResponder(Responder responder) {
     std::lock_guard<std::mutex> guard(lock_);
     responder_ = std::move(responder);

@@ -47,6 +47,8 @@ public:
     void RefuseOpen(const std::string& path, int pipe);
     // Queues the answer to the next read on the pipe.
     void QueueReply(const std::string& path, int pipe, Reply reply);
+    // Drops every queued reply of the device.
+    void ClearReplies(const std::string& path);
     // The answer to reads without a queued reply (default: an empty acknowledge of the command).
     void SetResponder(Responder responder);
     // Answers of the pipe-state request, in order; the last one repeats. nullopt = failed request.

@@ -10,6 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "log.h"
 #include "platform/byte_order.h"
 
 namespace tamsen::driver {
@@ -161,7 +162,11 @@ std::vector<std::string> SocketDriver::PresentDevices() {
 std::unique_ptr<Pipe> SocketDriver::OpenPipe(const std::string& fileName) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (fileName.size() >= sizeof(address.sun_path)) return nullptr;
+    if (fileName.size() >= sizeof(address.sun_path)) {
+        TAMSEN_LOG_ERROR("SocketDriver::OpenPipe", "socket path longer than %d characters: %s\n",
+                         static_cast<int>(sizeof(address.sun_path) - 1), fileName.c_str());
+        return nullptr;
+    }
     std::memcpy(address.sun_path, fileName.c_str(), fileName.size() + 1);
     int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (fd < 0) return nullptr;
