@@ -23,6 +23,9 @@ constexpr int kReplyTimeoutMs = 5000;
 // A read may take as long as its read request allows; this much more is granted before the read
 // is cancelled as failed.
 constexpr int kReadGraceMs = 5000;
+// A refused connect is tried this many more times, this far apart (100 ms in all).
+constexpr int kConnectRetries = 20;
+constexpr useconds_t kConnectRetryPauseUs = 5000;
 
 class SocketPipe final : public Pipe {
 public:
@@ -168,13 +171,19 @@ std::unique_ptr<Pipe> SocketDriver::OpenPipe(const std::string& fileName) {
         return nullptr;
     }
     std::memcpy(address.sun_path, fileName.c_str(), fileName.size() + 1);
-    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0) return nullptr;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    // A pipe that was just closed is taken back by the emulator a moment later; until then a
+    // connect is refused. A refused connect is tried again for a short while.
+    for (int attempt = 0;; ++attempt) {
+        int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        if (fd < 0) return nullptr;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+            return std::make_unique<SocketPipe>(fd);
+        }
+        const int error = errno;
         ::close(fd);
-        return nullptr;
+        if (error != ECONNREFUSED || attempt >= kConnectRetries) return nullptr;
+        ::usleep(kConnectRetryPauseUs);
     }
-    return std::make_unique<SocketPipe>(fd);
 }
 
 }  // namespace tamsen::driver
