@@ -152,7 +152,7 @@ TEST(EmulatorSessionTest, MasterLifeCycleAgainstTheEmulator) {
 
     // The slaves come on line once the scanner has connected them.
     uint32_t state = 999;
-    for (int i = 0; i < 300 && state != 0; ++i) {
+    for (int i = 0; i < 1000 && state != 0; ++i) {
         state = status(handle, 3);
         if (state != 0) std::this_thread::sleep_for(10ms);
     }
@@ -162,7 +162,7 @@ TEST(EmulatorSessionTest, MasterLifeCycleAgainstTheEmulator) {
     EXPECT_EQ(writeIo(handle, 3, VARDA_CONN_POLL, out, 4, 0), 0u);
     uint8_t in[8] = {};
     uint32_t length = 0;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         length = 8;
         ASSERT_EQ(readIo(handle, 3, VARDA_CONN_POLL, in, &length, 0), 0u);
         if (length == 4 && in[0] == 0xDE) break;
