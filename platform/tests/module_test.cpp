@@ -18,6 +18,17 @@ TEST(Module, MissingFileIsNotFound) {
     EXPECT_EQ(module.Symbol("anything"), nullptr);
 }
 
+TEST(Module, UnknownBareNameAndEmptyNameAreNotFound) {
+    for (const char* name : {"libnorvane-no-such-library.so", ""}) {
+        int error = 0;
+        std::string message;
+        auto module = platform::Module::Load(name, error, message);
+        EXPECT_FALSE(module.IsLoaded()) << name;
+        EXPECT_EQ(error, 2) << name;
+        EXPECT_FALSE(message.empty()) << name;
+    }
+}
+
 TEST(Module, NotALibraryIsNotExecutable) {
     int error = 0;
     std::string message;
