@@ -1,0 +1,132 @@
+// Allocation failures and unexpected exceptions inside libvarda.so: the caller gets 56 or 57,
+// one line is logged, and nothing is left half done.
+//
+// This program replaces the global operator new. Once armed, the next allocation made directly
+// by code inside libvarda.so throws (std::bad_alloc, or another exception); every other
+// allocation is served by malloc.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "recorder.h"
+#include "test_support.h"
+#include "varda_api.h"
+
+namespace {
+
+enum class Failure { None, BadAlloc, Other };
+std::atomic<Failure> armed{Failure::None};
+
+bool FromVarda(void* caller) {
+    Dl_info info{};
+    if (::dladdr(caller, &info) == 0 || info.dli_fname == nullptr) return false;
+    const char* base = std::strrchr(info.dli_fname, '/');
+    return std::strcmp(base != nullptr ? base + 1 : info.dli_fname, "libvarda.so") == 0;
+}
+
+void* Allocate(std::size_t size, void* caller) {
+    if (armed.load(std::memory_order_relaxed) != Failure::None && FromVarda(caller)) {
+        const Failure failure = armed.exchange(Failure::None);
+        if (failure == Failure::BadAlloc) throw std::bad_alloc();
+        if (failure == Failure::Other) throw std::runtime_error("injected");
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size, __builtin_return_address(0)); }
+void* operator new[](std::size_t size) { return Allocate(size, __builtin_return_address(0)); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using vardatest::InstallDevice;
+using vardatest::LogLines;
+using vardatest::NewDeviceType;
+
+const VARDA_INIT_PARAM kParam{1, 0, 10, 1, 75, 1, 0, 0, 0};
+
+std::vector<std::string> Functions(const std::string& library) {
+    std::vector<std::string> names;
+    for (const auto& call : devrec::Calls(library)) names.push_back(call.function);
+    return names;
+}
+
+void ExpectOneLine(const std::string& label, const std::string& text) {
+    const auto lines = LogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].label, label);
+    EXPECT_EQ(lines[0].text, text);
+}
+
+TEST(VardaFailures, FailuresWhileLoadingGive56Or57AndAreRetried) {
+    struct Case {
+        Failure failure;
+        uint32_t code;
+        const char* text;
+    };
+    for (const Case& c : {Case{Failure::BadAlloc, VARDA_ERR_NO_MEMORY, "Insufficient memory"},
+                          Case{Failure::Other, VARDA_ERR_INTERNAL, "Unknown exception occur"}}) {
+        const uint32_t type = NewDeviceType();
+        const std::string library = InstallDevice("complete", type);
+        vardatest::ClearLog();
+        armed = c.failure;
+        EXPECT_EQ(VARDA_Open(type, 0, 0), c.code);
+        EXPECT_EQ(armed.load(), Failure::None) << "no allocation inside libvarda.so";
+        ExpectOneLine("VARDA_Open()", c.text);
+        EXPECT_EQ(devrec::LoadCount(library), 0);
+        // The lock was released and nothing was entered: the next call loads the library.
+        EXPECT_EQ(VARDA_Open(type, 0, 0), VARDA_OK);
+        EXPECT_EQ(devrec::LoadCount(library), 1);
+    }
+}
+
+TEST(VardaFailures, AnOpenThatCannotBeRecordedIsUndone) {
+    const uint32_t type = NewDeviceType();
+    const std::string library = InstallDevice("complete", type);
+    ASSERT_EQ(VARDA_Open(type, 0, 0), VARDA_OK);
+    vardatest::ClearLog();
+    armed = Failure::BadAlloc;
+    EXPECT_EQ(VARDA_Open(type, 1, 0), VARDA_ERR_NO_MEMORY);
+    EXPECT_EQ(armed.load(), Failure::None);
+    ExpectOneLine("VARDA_Open()", "Insufficient memory");
+    VARDA_BOARD_INFO info{};
+    EXPECT_EQ(VARDA_ReadBoardInfo(type, 1, &info), VARDA_ERR_NOT_OPEN);
+    // The device library closed the device again, so it opens normally now.
+    EXPECT_EQ(VARDA_Open(type, 1, 0), VARDA_OK);
+    EXPECT_EQ(Functions(library),
+              (std::vector<std::string>{"VARDA_Open", "VARDA_Open", "VARDA_Close", "VARDA_Open"}));
+}
+
+TEST(VardaFailures, AnInitThatCannotBeRecordedIsUndone) {
+    const uint32_t type = NewDeviceType();
+    const std::string library = InstallDevice("complete", type);
+    ASSERT_EQ(VARDA_Open(type, 0, 0), VARDA_OK);
+    vardatest::ClearLog();
+    uint32_t handle = 0;
+    armed = Failure::BadAlloc;
+    EXPECT_EQ(VARDA_Init(type, 0, 0, &kParam, &handle), VARDA_ERR_NO_MEMORY);
+    EXPECT_EQ(armed.load(), Failure::None);
+    EXPECT_EQ(handle, VARDA_INVALID_HANDLE);
+    ExpectOneLine("VARDA_Init()", "Insufficient memory");
+    const auto calls = devrec::Calls(library);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[2].function, "VARDA_Uninit");
+    EXPECT_EQ(calls[2].args, (std::vector<uint64_t>{0x5A000000u}));
+    // No channel is left behind: the same channel initialises again.
+    EXPECT_EQ(VARDA_Init(type, 0, 0, &kParam, &handle), VARDA_OK);
+    EXPECT_EQ(VARDA_Online(handle), VARDA_OK);
+}
+
+}  // namespace
