@@ -1,0 +1,145 @@
+#include "eds/eds_fields.h"
+
+#include <charconv>
+#include <climits>
+
+#include "platform/text_encoding.h"
+
+namespace DeviceNetEDS::fields {
+
+std::string_view NextField(std::string_view value, size_t& pos) {
+    if (pos == kEnd || pos > value.size()) {
+        pos = kEnd;
+        return {};
+    }
+    size_t comma = value.find(',', pos);
+    std::string_view field;
+    if (comma == std::string_view::npos) {
+        field = value.substr(pos);
+        pos = kEnd;
+    } else {
+        field = value.substr(pos, comma - pos);
+        pos = comma + 1;
+    }
+    return field;
+}
+
+std::string_view Rest(std::string_view value, size_t& pos) {
+    if (pos == kEnd || pos > value.size()) {
+        pos = kEnd;
+        return {};
+    }
+    std::string_view rest = value.substr(pos);
+    pos = kEnd;
+    return rest;
+}
+
+std::string_view Unquote(std::string_view field) {
+    if (field.size() < 2) return {};
+    return field.substr(1, field.size() - 2);
+}
+
+namespace {
+
+// Sign and digits at the start of `field`; `overflow` is set when they do not fit.
+int64_t ReadDecimal(std::string_view field, bool& overflow) {
+    overflow = false;
+    size_t i = 0;
+    while (i < field.size() && (field[i] == ' ' || field[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+    int64_t value = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        value = value * 10 + (field[i] - '0');
+        if (value > int64_t{INT32_MAX} + 1) {
+            overflow = true;
+            value = int64_t{INT32_MAX} + 1;
+        }
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX) {
+        overflow = true;
+        value = INT32_MAX;
+    }
+    return value;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+int32_t ReadInt(std::string_view field) {
+    bool overflow;
+    return static_cast<int32_t>(ReadDecimal(field, overflow));
+}
+
+std::optional<int32_t> ReadIntChecked(std::string_view field) {
+    bool overflow;
+    int64_t v = ReadDecimal(field, overflow);
+    if (overflow) return std::nullopt;
+    return static_cast<int32_t>(v);
+}
+
+uint32_t ReadHex(std::string_view field) {
+    size_t i = 0;
+    while (i < field.size() && (field[i] == ' ' || field[i] == '\t')) ++i;
+    if (i + 1 < field.size() && field[i] == '0' && (field[i + 1] == 'x' || field[i + 1] == 'X') &&
+        i + 2 < field.size() && HexDigit(field[i + 2]) >= 0)
+        i += 2;
+    uint64_t value = 0;
+    for (; i < field.size(); ++i) {
+        int d = HexDigit(field[i]);
+        if (d < 0) break;
+        value = value * 16 + static_cast<uint64_t>(d);
+        if (value > UINT32_MAX) value = UINT32_MAX + 1ull;
+    }
+    return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+}
+
+double ReadReal(std::string_view field) {
+    size_t i = 0;
+    while (i < field.size() && (field[i] == ' ' || field[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+    // Only plain decimal notation: digits, point, exponent. "inf", "nan" and hexadecimal
+    // forms are not numbers here.
+    if (i >= field.size() || !((field[i] >= '0' && field[i] <= '9') || field[i] == '.')) return 0.0;
+    double value = 0.0;
+    auto result = std::from_chars(field.data() + i, field.data() + field.size(), value,
+                                  std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone: fall back to a bounded answer.
+        return 0.0;
+    }
+    if (result.ec != std::errc()) return 0.0;
+    return negative ? -value : value;
+}
+
+std::vector<uint8_t> ReadPathBytes(std::string_view text, size_t limit) {
+    std::vector<uint8_t> bytes;
+    if (text.empty() || limit == 0) return bytes;
+    size_t pos = 0;
+    while (bytes.size() < limit) {
+        std::string_view digits = text.substr(pos, 2);
+        uint32_t v = 0;
+        for (char c : digits) {
+            int d = HexDigit(c);
+            if (d < 0) break;
+            v = v * 16 + static_cast<uint32_t>(d);
+        }
+        bytes.push_back(static_cast<uint8_t>(v));
+        size_t blank = text.find(' ', pos);
+        if (blank == std::string_view::npos) break;
+        pos = blank + 1;
+    }
+    return bytes;
+}
+
+std::string Cut(std::string_view text, size_t maxBytes) { return platform::CutUtf8(text, maxBytes); }
+
+}  // namespace DeviceNetEDS::fields

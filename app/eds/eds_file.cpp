@@ -1,0 +1,114 @@
+#include "eds/eds_file.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+
+#include "platform/text_encoding.h"
+
+using namespace DeviceNetEDS;
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The text between the last separator and the last '.' after it; empty without such a '.'.
+std::string TitleOf(std::string_view path) {
+    size_t slash = path.find_last_of("/\\");
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return {};
+    return std::string(name.substr(0, dot));
+}
+
+// Text from files written on Chinese systems is GB18030: bring keys and values to UTF-8.
+void ConvertToUtf8(EntryMap& entries) {
+    EntryMap converted;
+    for (auto& [key, value] : entries) converted[platform::ToUtf8(key)] = platform::ToUtf8(value);
+    entries = std::move(converted);
+}
+
+}  // namespace
+
+int CEDSFile::Load(const char* path) {
+    if (path == nullptr || *path == '\0') {
+        Reset();
+        return 0;
+    }
+    path_ = path;
+    title_ = TitleOf(path_);
+
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    if (!file) return 0;
+    struct stat st {};
+    if (::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    if (static_cast<uint64_t>(st.st_size) > kMaxFileSize) return 0;
+    std::string buffer(static_cast<size_t>(st.st_size), '\0');
+    size_t got = buffer.empty() ? 0 : std::fread(buffer.data(), 1, buffer.size(), file.get());
+    if (got != buffer.size()) return 0;  // the file changed or could not be read as a whole
+    file.reset();
+
+    return LoadFromMemory(buffer, path_);
+}
+
+int CEDSFile::LoadFromMemory(std::string_view bytes, const std::string& path) {
+    if (&path != &path_) path_ = path;
+    title_ = TitleOf(path_);
+    ScanResult scan = ScanEds(bytes);
+    if (!platform::IsValidUtf8(bytes)) {
+        for (EntryMap& m : scan.fixed) ConvertToUtf8(m);
+        for (auto& [number, m] : scan.others) ConvertToUtf8(m);
+        std::map<std::string, int32_t> index;
+        for (auto& [name, number] : scan.otherIndex) index[platform::ToUtf8(name)] = number;
+        scan.otherIndex = std::move(index);
+    }
+    ParseSections(scan);
+    return 1;
+}
+
+void CEDSFile::ParseSections(ScanResult& scan) {
+    otherIndex_ = std::move(scan.otherIndex);
+    otherCounter_ = scan.otherCounter;
+    file_.Parse(scan.fixed[kFileSection]);
+    device_.Parse(scan.fixed[kDeviceSection]);
+    ioInfo_.Parse(scan.fixed[kIoInfoSection]);
+    paramClass_.Parse(scan.fixed[kParamClassSection]);
+    params_.Parse(scan.fixed[kParamsSection]);
+    enumPar_.Parse(scan.fixed[kEnumParSection]);
+    groups_.Parse(scan.fixed[kGroupsSection]);
+    assembly_.Parse(scan.fixed[kAssemblySection]);
+
+    others_.clear();
+    static const EntryMap kNoEntries;
+    for (const auto& [name, number] : otherIndex_) {
+        auto it = scan.others.find(number);
+        others_[name].Parse(it == scan.others.end() ? kNoEntries : it->second);
+    }
+    loaded_ = 1;
+}
+
+void CEDSFile::Reset() {
+    static const EntryMap kNoEntries;
+    file_.Parse(kNoEntries);
+    device_.Parse(kNoEntries);
+    paramClass_.Parse(kNoEntries);
+    ioInfo_.Parse(kNoEntries);
+    params_.Parse(kNoEntries);
+    enumPar_.Parse(kNoEntries);
+    groups_.Parse(kNoEntries);
+    assembly_.Parse(kNoEntries);
+    others_.clear();
+    otherIndex_.clear();
+    otherCounter_ = 0;
+    loaded_ = 0;
+    path_.clear();
+    title_.clear();
+}
+
+const CExpand* CEDSFile::FindOtherSection(const std::string& name) const {
+    auto it = others_.find(name);
+    return it == others_.end() ? nullptr : &it->second;
+}

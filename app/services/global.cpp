@@ -1,0 +1,306 @@
+#include "services/global.h"
+
+#include <clocale>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <tinyxml2.h>
+
+#include "platform/text_encoding.h"
+#include "services/control_ini.h"
+#include "services/program_dir.h"
+#include "shell/resources/resource_manager.h"
+
+using name_share::CControlIni;
+using name_share::LogRow;
+using name_share::MessageBoxRequest;
+using name_share::Rgb;
+
+namespace {
+
+// Level table of messages and log rows.
+struct LevelInfo {
+    uint32_t captionId;
+    uint32_t icon;
+    int image;
+    std::optional<Rgb> colour;
+};
+
+LevelInfo LevelOf(int level) {
+    switch (level) {
+    case 0: return {name_share::IDS_CAPTION_ERROR, name_share::kMbIconStop, 0, Rgb{200, 0, 0}};
+    case 1: return {name_share::IDS_CAPTION_WARNING, name_share::kMbIconExclamation, 1, Rgb{180, 180, 0}};
+    default: return {name_share::IDS_CAPTION_INFO, name_share::kMbIconInformation, 2, std::nullopt};
+    }
+}
+
+int32_t IntAttribute(const tinyxml2::XMLElement& e, const char* name, int32_t def) {
+    int value = def;
+    return e.QueryIntAttribute(name, &value) == tinyxml2::XML_SUCCESS ? value : def;
+}
+
+// A top-level element of a settings document (tinyxml documents may hold several); files with
+// one enclosing root element are accepted too.
+const tinyxml2::XMLElement* TopLevel(const tinyxml2::XMLDocument& doc, const char* name) {
+    if (const tinyxml2::XMLElement* e = doc.FirstChildElement(name)) return e;
+    const tinyxml2::XMLElement* root = doc.RootElement();
+    return root ? root->FirstChildElement(name) : nullptr;
+}
+
+std::string LocalTime() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &tm);
+    return text;
+}
+
+}  // namespace
+
+// ---- construction ----
+
+CGlobal::CGlobal(std::string programDir)
+    : CGenGlobal(std::move(programDir)), settings_(std::make_unique<tinyxml2::XMLDocument>()) {
+    if (LoadSettingsFile(programDir_ + "Norvane.xml")) {
+        settingsLoaded_ = true;
+        if (const tinyxml2::XMLElement* server = TopLevel(*settings_, "ServerInfo")) {
+            for (const tinyxml2::XMLElement* item = server->FirstChildElement("Item"); item;
+                 item = item->NextSiblingElement("Item")) {
+                DeviceTypeEntry entry;
+                entry.name = item->Attribute("name") ? item->Attribute("name") : "";
+                entry.type = IntAttribute(*item, "type", 0);
+                entry.channelCount = IntAttribute(*item, "chlCount", 0);
+                deviceTypes_.push_back(std::move(entry));
+            }
+        }
+        if (const tinyxml2::XMLElement* baud = TopLevel(*settings_, "BaudRate")) {
+            for (const tinyxml2::XMLElement* item = baud->FirstChildElement("Item"); item;
+                 item = item->NextSiblingElement("Item")) {
+                int value = 0;
+                if (item->QueryIntAttribute("value", &value) != tinyxml2::XML_SUCCESS) continue;
+                baudNames_[value] = item->Attribute("name") ? item->Attribute("name") : "";
+            }
+        }
+        if (LoadSettingsFile(programDir_ + "config.xml")) {
+            configLoaded_ = true;
+            if (const tinyxml2::XMLElement* bar = TopLevel(*settings_, "InfobarParas")) {
+                infobar_.logError = IntAttribute(*bar, "LogError", 1);
+                infobar_.logWarning = IntAttribute(*bar, "LogWarning", 1);
+                infobar_.logLog = IntAttribute(*bar, "LogLog", 0);
+                infobar_.showMsg = IntAttribute(*bar, "ShowMsg", 1);
+                infobar_.selDevType = IntAttribute(*bar, "SelDevType", 0);
+                infobar_.selBaud = IntAttribute(*bar, "SelBaud", 0);
+            }
+            ScanEdsFolder();
+        }
+    }
+    statusTexts_ = name_share::BuildStatusTexts();
+    explicitStatusTexts_ = name_share::BuildExplicitStatusTexts();
+    ReadLanguages();
+    pendingNetworkFile_.clear();
+}
+
+CGlobal::~CGlobal() { SaveConfig(); }
+
+bool CGlobal::LoadSettingsFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return false;
+    std::string text = platform::ToUtf8(bytes);
+    auto doc = std::make_unique<tinyxml2::XMLDocument>();
+    if (doc->Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS) return false;
+    settings_ = std::move(doc);
+    settingsPath_ = path;
+    return true;
+}
+
+void CGlobal::ReadLanguages() {
+    CControlIni ini(LanguageIniPath());
+    int32_t count = 0;
+    ini.ReadInt("LANGUAGES", "Count", count, false, 0);
+    // The keys are counted from 0; a count beyond any sane number of languages is read as
+    // far as keys exist.
+    for (int32_t i = 0; i < count; ++i) {
+        std::string key = std::to_string(i);
+        std::string line = ini.ReadString("LANGUAGES", key, 99, "");
+        if (i >= 1000 && line.empty()) break;
+        languages_.push_back(name_share::ParseLanguageEntry(line));
+    }
+    int32_t sel = 0;
+    ini.ReadInt("LAST", "Sel", sel, false, 0);
+    currentLanguage_ = sel;
+}
+
+std::string CGlobal::LanguageIniPath() const { return programDir_ + "language/config.ini"; }
+
+void CGlobal::SaveConfig() {
+    // Norvane.xml is never written; without it the settings were not read either, and an
+    // existing config.xml is left as it is.
+    if (!settingsLoaded_) return;
+    tinyxml2::XMLDocument fresh;
+    tinyxml2::XMLDocument* doc = settings_.get();
+    if (!configLoaded_) {
+        // The document still holds Norvane.xml: write a config.xml of its own.
+        fresh.InsertEndChild(fresh.NewDeclaration());
+        doc = &fresh;
+    }
+    tinyxml2::XMLElement* bar = nullptr;
+    for (tinyxml2::XMLElement* e = doc->FirstChildElement(); e; e = e->NextSiblingElement())
+        if (std::string_view(e->Name()) == "InfobarParas") {
+            bar = e;
+            break;
+        }
+    if (!bar) bar = doc->InsertEndChild(doc->NewElement("InfobarParas"))->ToElement();
+    bar->SetAttribute("LogError", infobar_.logError);
+    bar->SetAttribute("LogWarning", infobar_.logWarning);
+    bar->SetAttribute("LogLog", infobar_.logLog);
+    bar->SetAttribute("ShowMsg", infobar_.showMsg);
+    bar->SetAttribute("SelDevType", infobar_.selDevType);
+    bar->SetAttribute("SelBaud", infobar_.selBaud);
+    const std::string path = programDir_ + "config.xml";
+    const std::string temp = path + ".tmp";
+    if (doc->SaveFile(temp.c_str()) == tinyxml2::XML_SUCCESS) {
+        if (std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
+    } else {
+        std::remove(temp.c_str());
+    }
+}
+
+// ---- settings ----
+
+std::string CGlobal::GetDeviceTypeName(int32_t type) const {
+    for (const DeviceTypeEntry& e : deviceTypes_)
+        if (e.type == type) return e.name;
+    return {};
+}
+
+int32_t CGlobal::GetChannelCount(int32_t type) const {
+    for (const DeviceTypeEntry& e : deviceTypes_)
+        if (e.type == type) return e.channelCount;
+    return 0;
+}
+
+std::string CGlobal::GetBaudName(int32_t index) const {
+    auto it = baudNames_.find(index);
+    return it == baudNames_.end() ? std::string("125K") : it->second;
+}
+
+int CGlobal::SelectLanguage(int32_t index) {
+    const int32_t count = static_cast<int32_t>(languages_.size());
+    if (index == -1) {
+        index = currentLanguage_;
+    } else {
+        if (index < 0 || index >= count) return 0;
+        if (index == currentLanguage_) return 1;
+    }
+    if (index < 0 || index >= count) return 0;
+    const name_share::LanguageEntry& entry = languages_[static_cast<size_t>(index)];
+    if (entry.resourceFile.empty()) return 0;
+    auto manager = std::make_unique<CXTPResourceManagerXMLEx>(programDir_ + "language/" + entry.resourceFile);
+    if (!SetResourceManager(std::move(manager))) return 0;
+    if (!entry.locale.empty()) {
+        std::setlocale(LC_ALL, entry.locale.c_str());
+        // Numbers in files are always written and read with a '.' point.
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    currentLanguage_ = index;
+    CControlIni(LanguageIniPath()).WriteInt("LAST", "Sel", index);
+    return 1;
+}
+
+// ---- messages ----
+
+std::string CGlobal::Format(const char* format, va_list args) {
+    char buffer[kTextBufferSize];
+    int n = std::vsnprintf(buffer, sizeof buffer, format ? format : "", args);
+    if (n < 0) return {};
+    std::string_view text(buffer, std::min(static_cast<size_t>(n), sizeof buffer - 1));
+    // A cut text must not end inside a character.
+    if (static_cast<size_t>(n) >= sizeof buffer) text = platform::DropIncompleteTail(text);
+    return std::string(text);
+}
+
+int CGlobal::ShowMessageBoxV(int level, const char* format, va_list args) {
+    std::string text = Format(format, args);
+    if (!host_) return 0;
+    LevelInfo info = LevelOf(level);
+    MessageBoxRequest request;
+    request.owner = host_->MainWindow();
+    request.caption = LoadText(info.captionId);
+    request.text = std::move(text);
+    request.type = name_share::kMbOk | info.icon;
+    return host_->ShowMessageBox(request);
+}
+
+int CGlobal::ShowMessageBox(int level, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int result = ShowMessageBoxV(level, format, args);
+    va_end(args);
+    return result;
+}
+
+void CGlobal::LogMessageV(int level, const char* format, va_list args) {
+    std::string text = Format(format, args);
+    std::string time = LocalTime();
+    int32_t enabled = level == 0 ? infobar_.logError : level == 1 ? infobar_.logWarning : infobar_.logLog;
+    if (!enabled || !host_) return;
+    LevelInfo info = LevelOf(level);
+    LogRow row;
+    row.level = level == 0 || level == 1 ? level : 2;
+    row.image = info.image;
+    row.time = std::move(time);
+    row.text = std::move(text);
+    row.textColour = info.colour;
+    host_->AppendLogRow(row);
+}
+
+void CGlobal::LogMessage(int level, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    LogMessageV(level, format, args);
+    va_end(args);
+}
+
+const char* CGlobal::FindStatusText(int32_t code) const {
+    auto it = statusTexts_.find(code);
+    return it == statusTexts_.end() ? nullptr : it->second;
+}
+
+const char* CGlobal::FindExplicitStatusText(int32_t code) const {
+    auto it = explicitStatusTexts_.find(code);
+    return it == explicitStatusTexts_.end() ? nullptr : it->second;
+}
+
+std::string CGlobal::GetStatusText(int32_t code) const {
+    const char* text = FindStatusText(code);
+    return text ? text : name_share::kMissingText;
+}
+
+void CGlobal::ReportApiError(int32_t code, std::string_view context) {
+    const std::string ctx(context);
+    const char* text = FindStatusText(code);
+    if (!text) text = name_share::kMissingText;
+    if (infobar_.showMsg) ShowMessageBox(0, name_share::kApiErrorTemplate, ctx.c_str(), code, text);
+    LogMessage(0, name_share::kApiErrorTemplate, ctx.c_str(), code, text);
+}
+
+void CGlobal::ReportExplicitError(int32_t code, std::string_view context) {
+    const std::string ctx(context);
+    const char* text = FindExplicitStatusText(code);
+    if (!text) text = name_share::kMissingText;
+    ShowMessageBox(1, name_share::kExplicitErrorTemplate, ctx.c_str(), code, text);
+}
+
+int CGlobal::ShowMessage(std::string_view text, int, uint32_t, name_share::WindowRef) {
+    const std::string t(text);
+    return ShowMessageBox(0, "%s", t.c_str());
+}
+
+CGlobal& GetGlobal() {
+    static CGlobal global(name_share::FindProgramDir());
+    return global;
+}

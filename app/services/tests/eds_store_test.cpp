@@ -1,0 +1,107 @@
+// The EDS store: folder scan, names, paths, identities and imports.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "services/global.h"
+#include "test_support.h"
+
+using testing_support::TempDir;
+
+namespace {
+
+std::unique_ptr<CGlobal> MakeGlobal(const TempDir& dir) {
+    dir.Write("Norvane.xml", testing_support::kNorvaneXml);
+    dir.Write("config.xml", "<InfobarParas/>");
+    return std::make_unique<CGlobal>(dir.Path());
+}
+
+}  // namespace
+
+TEST(EdsStore, FolderScan) {
+    TempDir dir;
+    dir.Write("edsfile/B.eds", "[Device]\n");
+    dir.Write("edsfile/A.eds", "[Device]\n");
+    dir.Write("edsfile/Upper.EDS", "[Device]\n");
+    dir.Write("edsfile/notes.txt", "x");
+    dir.Write("edsfile/sub.eds/inner.eds", "x");  // a folder, not a file
+    auto global = MakeGlobal(dir);
+    EXPECT_EQ(global->EdsNames(), (std::vector<std::string>{"Not Use EDS File", "A", "B", "Upper"}));
+    EXPECT_EQ(global->ScanEdsFolder(), 4);
+    EXPECT_EQ(global->GetEdsPath("A"), dir.Path() + "edsfile/A.eds");
+    EXPECT_EQ(global->GetEdsPath("Upper"), dir.Path() + "edsfile/Upper.EDS");
+    EXPECT_EQ(global->GetEdsPath("Gone"), dir.Path() + "edsfile/Gone.eds");  // not checked
+}
+
+TEST(EdsStore, MissingFolderGivesThePlaceholder) {
+    TempDir dir;
+    auto global = MakeGlobal(dir);
+    EXPECT_EQ(global->EdsNames(), (std::vector<std::string>{"Not Use EDS File"}));
+}
+
+TEST(EdsStore, NamesAndRegisteredPaths) {
+    TempDir dir;
+    auto global = MakeGlobal(dir);
+    EXPECT_EQ(global->AddEdsName("Drive"), 1);
+    EXPECT_EQ(global->AddEdsName("Drive"), 2);
+    global->RegisterEdsPath("Drive", "/elsewhere/Drive.eds");
+    EXPECT_EQ(global->GetEdsPath("Drive"), "/elsewhere/Drive.eds");
+    global->RegisterEdsPath("Drive", "/other/Drive.eds");
+    EXPECT_EQ(global->GetEdsPath("Drive"), "/other/Drive.eds");
+    EXPECT_EQ(global->GetEdsPath("Unregistered"), dir.Path() + "edsfile/Unregistered.eds");
+}
+
+TEST(EdsStore, ImportCopiesUnderItsOwnName) {
+    TempDir dir;
+    dir.Write("edsfile/A.eds", "old");
+    auto global = MakeGlobal(dir);
+    TempDir outside;
+    const std::string source = outside.Write("A.eds", "[Device]\nVendCode = 5;\n");
+    CGlobal::ImportResult r = global->ImportEdsFile(source);
+    EXPECT_TRUE(r.copied);
+    EXPECT_EQ(r.position, 2);
+    EXPECT_EQ(global->EdsNames(), (std::vector<std::string>{"Not Use EDS File", "A", "A"}));
+    EXPECT_EQ(dir.Read("edsfile/A.eds"), "[Device]\nVendCode = 5;\n");
+
+    // Whatever the path looks like, the copy lands in the folder under the file's own name.
+    const std::string tricky = outside.Write("sub/..evil.eds", "x");
+    r = global->ImportEdsFile(outside.Path() + "sub/../sub/..evil.eds");
+    EXPECT_TRUE(r.copied);
+    EXPECT_TRUE(dir.Exists("edsfile/..evil.eds"));
+    r = global->ImportEdsFile(outside.Path() + "sub/..");
+    EXPECT_EQ(r.position, -1);
+    r = global->ImportEdsFile(outside.Path() + "sub/");
+    EXPECT_EQ(r.position, -1);
+
+    // A failed copy still lists the name.
+    r = global->ImportEdsFile("/nonexistent/Lost.eds");
+    EXPECT_FALSE(r.copied);
+    EXPECT_EQ(global->EdsNames().back(), "Lost");
+}
+
+TEST(EdsStore, ImportIntoMissingFolder) {
+    TempDir dir;
+    auto global = MakeGlobal(dir);
+    TempDir outside;
+    CGlobal::ImportResult r = global->ImportEdsFile(outside.Write("New.eds", "[Device]\n"));
+    EXPECT_TRUE(r.copied);
+    EXPECT_TRUE(dir.Exists("edsfile/New.eds"));
+}
+
+TEST(EdsStore, ReadEdsIdentity) {
+    TempDir dir;
+    const std::string path = dir.Write("x.eds",
+                                       "$ comment\n[File]\nVendCode = 9;\n[device]\n  VendCode = 283; $ vendor\n"
+                                       "ProdType = 12;\nProdCode = 0x22;\n");
+    EXPECT_EQ(ReadEdsIdentity(path), (EdsIdentity{283, 12, 0, 0}));
+    EXPECT_EQ(ReadEdsIdentity(dir.Path() + "missing.eds"), EdsIdentity{});
+}
+
+TEST(EdsStore, IdentitiesOfTheSamples) {
+    const char* samples = std::getenv("NORVANE_EDS_SAMPLES");
+    const std::string path = samples ? std::string(samples) + "/HILSCHER NETX90 DN DNS.EDS" : "";
+    if (path.empty() || !std::ifstream(path)) GTEST_SKIP() << "sample EDS files not available";
+    EXPECT_EQ(ReadEdsIdentity(path), (EdsIdentity{283, 12, 62, 5}));
+}
