@@ -7,6 +7,7 @@
 #include <iterator>
 #include <tinyxml2.h>
 
+#include "platform/ini_file.h"
 #include "platform/text_encoding.h"
 #include "services/control_ini.h"
 #include "services/program_dir.h"
@@ -118,20 +119,22 @@ bool CGlobal::LoadSettingsFile(const std::string& path) {
 }
 
 void CGlobal::ReadLanguages() {
-    CControlIni ini(LanguageIniPath());
-    int32_t count = 0;
-    ini.ReadInt("LANGUAGES", "Count", count, false, 0);
-    // The keys are counted from 0; a count beyond any sane number of languages is read as
-    // far as keys exist.
+    // One read of the file for the whole list.
+    platform::IniFile ini;
+    ini.Load(LanguageIniPath());
+    auto readInt = [&](const char* section, const char* key) {
+        std::optional<std::string> v = ini.Find(section, key);
+        return v && !v->empty() ? platform::ParseProfileInt(*v) : 0;
+    };
+    const int32_t count = readInt("LANGUAGES", "Count");
     for (int32_t i = 0; i < count; ++i) {
-        std::string key = std::to_string(i);
-        std::string line = ini.ReadString("LANGUAGES", key, 99, "");
-        if (i >= 1000 && line.empty()) break;
-        languages_.push_back(name_share::ParseLanguageEntry(line));
+        std::optional<std::string> line = ini.Find("LANGUAGES", std::to_string(i));
+        // A count far beyond the keys in the file is read only as far as keys exist.
+        if (!line && i >= 1000) break;
+        std::string text = platform::CutUtf8(platform::ToUtf8(line.value_or("")), 99);
+        languages_.push_back(name_share::ParseLanguageEntry(text));
     }
-    int32_t sel = 0;
-    ini.ReadInt("LAST", "Sel", sel, false, 0);
-    currentLanguage_ = sel;
+    currentLanguage_ = readInt("LAST", "Sel");
 }
 
 std::string CGlobal::LanguageIniPath() const { return programDir_ + "language/config.ini"; }
