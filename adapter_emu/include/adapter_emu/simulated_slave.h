@@ -1,0 +1,102 @@
+// One slave device on the simulated bus: its CIP objects and attributes, the inputs it produces on
+// each I/O connection, the outputs it last consumed, and its faults.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <tuple>
+#include <vector>
+
+#include "adapter_emu/bus_description.h"
+
+namespace adapter_emu {
+
+// CIP general status codes the slaves answer with.
+namespace cip {
+inline constexpr uint8_t kServiceNotSupported = 0x08;
+inline constexpr uint8_t kInvalidValue = 0x09;
+inline constexpr uint8_t kNotSettable = 0x0E;
+inline constexpr uint8_t kReplyTooLarge = 0x11;
+inline constexpr uint8_t kNotEnoughData = 0x13;
+inline constexpr uint8_t kAttributeNotSupported = 0x14;
+inline constexpr uint8_t kTooMuchData = 0x15;
+inline constexpr uint8_t kObjectDoesNotExist = 0x16;
+inline constexpr uint8_t kInvalidParameter = 0x20;
+
+inline constexpr uint8_t kGetAttributesAll = 0x01;
+inline constexpr uint8_t kReset = 0x05;
+inline constexpr uint8_t kGetAttributeSingle = 0x0E;
+inline constexpr uint8_t kSetAttributeSingle = 0x10;
+}  // namespace cip
+
+struct CipReply {
+    uint8_t status = 0;  // 0 success, else the general status
+    std::vector<uint8_t> data;
+};
+
+class SimulatedSlave {
+public:
+    explicit SimulatedSlave(const SlaveSpec& spec);
+
+    const SlaveSpec& Spec() const { return spec_; }
+    uint8_t Mac() const { return spec_.mac; }
+
+    // Whether the device answers on the bus at `nowMs`. A device with a "silent" fault starts its
+    // count-down at its first contact after a session began.
+    bool Answers(uint64_t nowMs) const;
+    void NoteContact(uint64_t nowMs);
+    void BeginSession();  // forgets the first contact (the master was initialised again)
+
+    // Faults changed at run time.
+    void StopCommunicating(uint64_t nowMs) { stoppedAtMs_ = nowMs; }
+    void Resume();
+    void SetAbsent(bool absent) { absent_ = absent; }
+    void SetIdle(bool idle) { idle_ = idle; }
+    bool Idle() const { return idle_; }
+    uint32_t ExplicitDelayMs() const { return explicitDelayMs_; }
+    void SetExplicitDelayMs(uint32_t ms) { explicitDelayMs_ = ms; }
+
+    CipReply Execute(uint8_t service, uint16_t classId, uint16_t instance, std::span<const uint8_t> data);
+
+    // DeviceNet object values that follow the master: baud rate and the allocation by a master.
+    void SetNetworkContext(uint8_t baudRate, uint8_t allocationChoice, uint8_t masterMac);
+
+    // I/O: the inputs produced now on a connection type (0 to 3), and outputs taken from the master.
+    std::vector<uint8_t> ProduceInputs(std::size_t connectionType);
+    void ConsumeOutputs(std::size_t connectionType, std::span<const uint8_t> data);
+
+private:
+    struct Attribute {
+        std::optional<CipType> type;
+        std::vector<uint8_t> value;
+        bool settable = false;
+        bool ranged = false;
+        long double minimum = 0;
+        long double maximum = 0;
+        std::vector<long double> choices;
+    };
+    using Key = std::tuple<uint16_t, uint16_t, uint8_t>;
+
+    void Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<CipType> type, std::vector<uint8_t> value,
+             bool settable = false);
+    CipReply SetAttribute(Attribute& a, std::span<const uint8_t> value);
+    void RestoreDefaults();
+
+    SlaveSpec spec_;
+    std::map<Key, std::shared_ptr<Attribute>> attributes_;
+    std::vector<std::pair<std::shared_ptr<Attribute>, std::vector<uint8_t>>> defaults_;
+    bool absent_ = false;
+    bool idle_ = false;
+    uint32_t explicitDelayMs_ = 0;
+    std::optional<uint64_t> firstContactMs_;
+    std::optional<uint64_t> stoppedAtMs_;
+    std::array<uint64_t, kConnectionTypes> counters_{};
+    std::vector<uint8_t> sharedOutputs_;  // poll, change of state and cyclic share one buffer
+    std::vector<uint8_t> strobeOutputs_;
+};
+
+}  // namespace adapter_emu

@@ -1,0 +1,456 @@
+#include "adapter_emu/firmware.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "adapter_emu/packet.h"
+#include "varda_api.h"
+#include "platform/byte_order.h"
+
+namespace adapter_emu {
+
+namespace {
+
+constexpr std::size_t kMaxRecordsKept = 1024;
+constexpr std::size_t kRecordsPerAck = (kMaxAckSize - 8) / kRecordSize;  // 26
+constexpr auto kReceiveWait = std::chrono::milliseconds(100);
+
+}  // namespace
+
+ReceivedRecord MakeRecord(uint16_t canId, std::span<const uint8_t> data, uint32_t timeMs, bool lostBefore) {
+    ReceivedRecord r{};
+    r[0] = static_cast<uint8_t>(0x01 | (lostBefore ? 0x80 : 0));
+    platform::PutU16LE(r, 1, canId);
+    const std::size_t n = std::min<std::size_t>(data.size(), 8);
+    r[3] = static_cast<uint8_t>(n);
+    std::copy_n(data.begin(), n, r.begin() + 4);
+    platform::PutU32LE(r, 12, timeMs);
+    if ((canId & 0x400) == 0) {  // group 1: 0 iiii mmmmmm
+        r[16] = 1;
+        r[17] = canId & 0x3F;
+        r[18] = (canId >> 6) & 0x0F;
+    } else if ((canId & 0x600) == 0x400) {  // group 2: 10 mmmmmm iii
+        r[16] = 2;
+        r[17] = (canId >> 3) & 0x3F;
+        r[18] = canId & 0x07;
+    } else if ((canId & 0x7C0) < 0x7C0) {  // group 3: 11 iii mmmmmm
+        r[16] = 3;
+        r[17] = canId & 0x3F;
+        r[18] = (canId >> 6) & 0x07;
+    } else {  // group 4: 11111 iiiiii
+        r[16] = 4;
+        r[17] = 0xFF;
+        r[18] = canId & 0x3F;
+    }
+    return r;
+}
+
+Firmware::Firmware(const BusDescription& bus, std::shared_ptr<Clock> clock, FirmwareOptions options)
+    : clock_(std::move(clock)), options_(std::move(options)) {
+    for (const auto& s : bus.slaves) bus_.emplace(s.mac, SimulatedSlave(s));
+    if (options_.stateFile) {
+        if (auto c = ReadSavedConfig(*options_.stateFile)) saved_ = *c;
+    }
+    Reset();
+}
+
+void Firmware::Reset() {
+    scanner_.Uninitialise();
+    scanner_.Clear();
+    for (const auto& raw : saved_.slaves) {
+        ScanListConfig c;
+        c.raw = raw;
+        scanner_.Add(c);
+    }
+    opened_ = false;
+    testMode_ = false;
+    nodeOnline_ = false;
+    records_.clear();
+    recordsLost_ = false;
+}
+
+void Firmware::Save() {
+    SavedConfig c;
+    if (scanner_.Settings()) c.init = scanner_.Settings()->Encode();
+    for (const auto& [mac, e] : scanner_.Entries()) c.slaves.push_back(e.config.raw);
+    if (options_.stateFile) WriteSavedConfig(*options_.stateFile, c);
+    saved_ = std::move(c);
+}
+
+std::vector<uint8_t> Firmware::BoardInfo() const {
+    std::vector<uint8_t> info(72, 0);
+    const std::string model = "ADAPTER-EMU DeviceNet Scanner";
+    const std::string firmware = "EMU 1.0";
+    std::copy(model.begin(), model.end(), info.begin());
+    std::copy(firmware.begin(), firmware.end(), info.begin() + 32);
+    platform::PutU32LE(info, 48, options_.serialNumber);
+    platform::PutU16LE(info, 52, 1);      // vendor ID of the adapter itself
+    platform::PutU16LE(info, 54, 12);     // device type: communication adapter
+    platform::PutU16LE(info, 56, 101);    // product code = device type of the master API
+    info[58] = 1;                         // revision major
+    info[59] = 0;                         // revision minor
+    info[60] = 1;                         // CAN channels
+    info[61] = options_.adapterIndex;
+    platform::PutU32LE(info, 64, 64);     // scan-list capacity
+    platform::PutU32LE(info, 68, 100);    // firmware build
+    return info;
+}
+
+std::vector<uint8_t> Firmware::Execute(uint8_t code, std::span<const uint8_t> payload, std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    scanner_.Advance(clock_->NowMs());
+    Result r = Dispatch(code, payload, lock, stop);
+    if (r.code != 0) return BuildErrorAck(code, r.code);
+    return BuildPacket(code, r.payload);
+}
+
+Firmware::Result Firmware::Dispatch(uint8_t code, std::span<const uint8_t> p, std::unique_lock<std::mutex>& lock,
+                                    std::stop_token stop) {
+    const uint64_t now = clock_->NowMs();
+    auto length = [&](std::size_t n) { return p.size() == n; };
+    // Commands of the channel carry channel + 1 in their first byte; only channel 0 exists.
+    auto channelOk = [&] { return !p.empty() && p[0] == 1; };
+    switch (code) {
+        case cmd::kDcReset:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            Reset();
+            return {};
+        case cmd::kOpen:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            opened_ = true;
+            return {};
+        case cmd::kGetInfo:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            return {0, BoardInfo()};
+        case cmd::kClose:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            if (!opened_) return {VARDA_ERR_NOT_OPEN};
+            scanner_.Uninitialise();
+            opened_ = false;
+            return {};
+        case cmd::kInit: {
+            if (!length(13)) return {VARDA_ERR_INVALID_PARAM};
+            if (!opened_) return {VARDA_ERR_NOT_OPEN};
+            if (testMode_) return {VARDA_ERR_INIT_FAILED};
+            const InitSettings s = InitSettings::Parse(p.first<13>());
+            if (s.Invalid()) return {VARDA_ERR_INVALID_PARAM};
+            if (scanner_.Settings()) return {VARDA_ERR_CHANNEL_OPEN};
+            scanner_.Initialise(s);
+            return {};
+        }
+        case cmd::kUninit:
+        case cmd::kOnline:
+        case cmd::kOffline:
+        case cmd::kStartScan:
+        case cmd::kStopScan:
+            if (!length(1) || !channelOk()) return {VARDA_ERR_INVALID_PARAM};
+            if (!scanner_.Settings()) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+            if (code == cmd::kUninit) scanner_.Uninitialise();
+            if (code == cmd::kOnline) scanner_.SetOnline(true, now);
+            if (code == cmd::kOffline) scanner_.SetOnline(false, now);
+            if (code == cmd::kStartScan) scanner_.SetScanning(true, now);
+            if (code == cmd::kStopScan) scanner_.SetScanning(false, now);
+            return {};
+        case cmd::kAddSlave: {
+            if (!length(21)) return {VARDA_ERR_INVALID_PARAM};
+            if (!opened_) return {VARDA_ERR_NOT_OPEN};
+            ScanListConfig c;
+            std::copy(p.begin(), p.end(), c.raw.begin());
+            if (c.Mac() > 63 || c.BackgroundPoll() > 1 || (c.Flags() & 0xE0) != 0) return {VARDA_ERR_INVALID_PARAM};
+            if (!scanner_.Add(c)) return {VARDA_ERR_SLAVE_EXISTS};
+            return {};
+        }
+        case cmd::kRemoveSlave:
+            if (!length(2) || !channelOk() || (p[1] > 63 && p[1] != 0xFF)) return {VARDA_ERR_INVALID_PARAM};
+            if (!opened_) return {VARDA_ERR_NOT_OPEN};
+            if (p[1] == 0xFF) {
+                scanner_.Clear();
+                return {};
+            }
+            if (!scanner_.Remove(p[1])) return {VARDA_ERR_NO_SLAVE};
+            return {};
+        case cmd::kSaveCfg:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            if (!opened_) return {VARDA_ERR_NOT_OPEN};
+            try {
+                Save();
+            } catch (const StateFileError&) {
+                return {VARDA_ERR_INTERNAL};
+            }
+            return {};
+        case cmd::kEMRequest: return ExplicitRequest(p, lock, stop);
+        case cmd::kReadSlaveIO: return ReadSlaveIO(p);
+        case cmd::kWriteSlaveIO: return WriteSlaveIO(p);
+        case cmd::kGetNodeStatus: {
+            if (!length(2) || !channelOk() || p[1] > 63) return {VARDA_ERR_INVALID_PARAM};
+            if (!scanner_.Settings()) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+            const Scanner::Entry* e = scanner_.Find(p[1]);
+            if (!e) return {VARDA_ERR_NO_SLAVE};
+            return {0, {e->status}};
+        }
+        case cmd::kDcDntStartDrv:
+            if (!length(128)) return {VARDA_ERR_INVALID_PARAM};
+            if (scanner_.Settings()) return {VARDA_ERR_CHANNEL_OPEN};
+            if ((p[116] & 0xC0) == 0xC0) return {VARDA_ERR_INVALID_PARAM};
+            testMode_ = true;
+            nodeOnline_ = false;
+            nodeMac_ = p[116] & 0x3F;
+            nodeBaud_ = static_cast<uint8_t>(p[116] >> 6);
+            records_.clear();
+            recordsLost_ = false;
+            for (auto& [mac, slave] : bus_) slave.BeginSession();
+            return {};
+        case cmd::kDcDntStopDrv:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            testMode_ = false;
+            nodeOnline_ = false;
+            records_.clear();
+            received_.notify_all();
+            return {};
+        case cmd::kDcDntSetScreen: return {};
+        case cmd::kDcDntProduce: return Produce(p);
+        case cmd::kDcDntReConfig:
+            if (!length(1) || (p[0] & 0xC0) == 0xC0) return {VARDA_ERR_INVALID_PARAM};
+            if (!testMode_) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+            nodeMac_ = p[0] & 0x3F;
+            nodeBaud_ = static_cast<uint8_t>(p[0] >> 6);
+            if (nodeOnline_) NodeDuplicateCheck();
+            return {};
+        case cmd::kDcDntOffline:
+        case cmd::kDcDntOnline:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            if (!testMode_) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+            nodeOnline_ = code == cmd::kDcDntOnline;
+            if (nodeOnline_) NodeDuplicateCheck();
+            return {};
+        case cmd::kDcDntRecv:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            if (!testMode_) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+            return Receive(lock, stop);
+        default: return {VARDA_ERR_NOT_IMPLEMENTED};
+    }
+}
+
+Firmware::Result Firmware::ExplicitRequest(std::span<const uint8_t> p, std::unique_lock<std::mutex>& lock,
+                                           std::stop_token stop) {
+    if (p.size() < 13) return {VARDA_ERR_INVALID_PARAM};
+    const uint16_t n = platform::GetU16LE(p, 11);
+    if (p.size() != 13u + n || p[0] != 1 || p[5] > 63) return {VARDA_ERR_INVALID_PARAM};
+    if (!scanner_.Settings()) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+    if (!scanner_.Online()) return {VARDA_ERR_MASTER_OFFLINE};
+    const uint32_t timeoutMs = platform::GetU32LE(p, 1);
+    const uint8_t mac = p[5];
+    const uint8_t service = p[6];
+    const uint16_t classId = platform::GetU16LE(p, 7);
+    const uint16_t instance = platform::GetU16LE(p, 9);
+    const uint64_t now = clock_->NowMs();
+    auto it = bus_.find(mac);
+    const bool answers = mac != scanner_.Settings()->macId && it != bus_.end() && it->second.Answers(now);
+    const uint32_t delay = answers ? it->second.ExplicitDelayMs() : 0;
+    if (!answers || delay >= timeoutMs) {
+        // Nobody answers in time: the request times out.
+        if (!options_.fast) {
+            lock.unlock();
+            clock_->SleepFor(timeoutMs, stop);
+            lock.lock();
+        }
+        return {VARDA_ERR_TIMEOUT};
+    }
+    if (delay > 0 && !options_.fast) {
+        lock.unlock();
+        clock_->SleepFor(delay, stop);
+        lock.lock();
+        scanner_.Advance(clock_->NowMs());
+    }
+    SimulatedSlave& slave = bus_.at(mac);
+    slave.NoteContact(now);
+    CipReply reply = slave.Execute(service, classId, instance, p.subspan(13, n));
+    if (reply.status != 0) return {0, {0x94, reply.status, 0xFF}};
+    if (reply.data.size() + 8 > kMaxAckSize) return {0, {0x94, 0x11, 0xFF}};
+    return {0, std::move(reply.data)};
+}
+
+Firmware::Result Firmware::ReadSlaveIO(std::span<const uint8_t> p) {
+    if (p.size() != 26 || p[0] != 1 || p[1] > 63) return {VARDA_ERR_INVALID_PARAM};
+    if (!scanner_.Settings()) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+    // Exactly one of the four slots asks for data: its type byte is its own type and its capacity
+    // is not 0.
+    std::optional<std::size_t> type;
+    uint8_t capacity = 0;
+    for (std::size_t t = 0; t < 4; ++t) {
+        const std::size_t at = 2 + 6 * t;
+        if (p[at + 1] == 0) continue;
+        if (type || p[at] != t) return {VARDA_ERR_INVALID_PARAM};
+        type = t;
+        capacity = p[at + 1];
+    }
+    if (!type) return {VARDA_ERR_INVALID_PARAM};
+    Scanner::Entry* e = scanner_.Find(p[1]);
+    if (!e) return {VARDA_ERR_NO_SLAVE};
+    if (!e->config.Uses(*type) && !e->config.Bare()) return {VARDA_ERR_NO_CONNECTION};
+    const auto& in = e->inputs[*type];
+    return {0, std::vector<uint8_t>(in.begin(), in.begin() + std::min<std::size_t>(in.size(), capacity))};
+}
+
+Firmware::Result Firmware::WriteSlaveIO(std::span<const uint8_t> p) {
+    if (p.size() < 28 || p[0] != 1 || p[3] > 63 || p[4] > 3) return {VARDA_ERR_INVALID_PARAM};
+    const std::size_t type = p[4];
+    const std::size_t n = p[5];
+    if (p.size() != 28 + n || n == 0 || platform::GetU32LE(p, 6) != 35) return {VARDA_ERR_INVALID_PARAM};
+    if (!scanner_.Settings()) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+    Scanner::Entry* e = scanner_.Find(p[3]);
+    if (!e) return {VARDA_ERR_NO_SLAVE};
+    if (!e->config.Uses(type)) return {VARDA_ERR_NO_CONNECTION};
+    auto& out = type == 0 ? e->strobeOutputs : e->sharedOutputs;
+    if (n > out.size()) return {VARDA_ERR_INVALID_PARAM};
+    std::copy_n(p.begin() + 28, n, out.begin());
+    return {};
+}
+
+void Firmware::Record(uint16_t canId, std::span<const uint8_t> data, uint64_t atMs) {
+    if (records_.size() >= kMaxRecordsKept) {
+        records_.pop_front();
+        recordsLost_ = true;
+    }
+    records_.push_back(MakeRecord(canId, data, static_cast<uint32_t>(atMs), recordsLost_));
+    recordsLost_ = false;
+    received_.notify_all();
+}
+
+void Firmware::NodeDuplicateCheck() {
+    // The node's own duplicate-MAC-ID request; a present device with the same MAC ID answers.
+    const uint64_t now = clock_->NowMs();
+    auto it = bus_.find(nodeMac_);
+    if (it == bus_.end() || !it->second.Answers(now)) return;
+    it->second.NoteContact(now);
+    const SlaveSpec& s = it->second.Spec();
+    const uint8_t response[7] = {0x80,
+                                 static_cast<uint8_t>(s.vendorId),
+                                 static_cast<uint8_t>(s.vendorId >> 8),
+                                 static_cast<uint8_t>(s.serialNumber),
+                                 static_cast<uint8_t>(s.serialNumber >> 8),
+                                 static_cast<uint8_t>(s.serialNumber >> 16),
+                                 static_cast<uint8_t>(s.serialNumber >> 24)};
+    Record(static_cast<uint16_t>(0x400 | (nodeMac_ << 3) | 7), response, now);
+}
+
+Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
+    if (p.size() < 8) return {VARDA_ERR_INVALID_PARAM};
+    const uint32_t n = platform::GetU32LE(p, 0);
+    const uint32_t value = platform::GetU32LE(p, 4);
+    if (p.size() != 8u + n || n > 8 || value > 0x7FF) return {VARDA_ERR_INVALID_PARAM};
+    if (!testMode_) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+    if (!nodeOnline_) return {VARDA_ERR_MASTER_OFFLINE};
+    const uint16_t id = static_cast<uint16_t>(value);
+    const auto data = p.subspan(8, n);
+    if ((id & 0x600) != 0x400) return {};  // only group 2 messages reach the simulated slaves
+    const uint8_t mac = (id >> 3) & 0x3F;
+    const uint8_t messageId = id & 7;
+    const uint64_t now = clock_->NowMs();
+    auto it = bus_.find(mac);
+    if (it == bus_.end() || !it->second.Answers(now)) return {};
+    SimulatedSlave& slave = it->second;
+    if (messageId == 7) {  // duplicate MAC ID check
+        slave.NoteContact(now);
+        const SlaveSpec& s = slave.Spec();
+        const uint8_t response[7] = {0x80,
+                                     static_cast<uint8_t>(s.vendorId),
+                                     static_cast<uint8_t>(s.vendorId >> 8),
+                                     static_cast<uint8_t>(s.serialNumber),
+                                     static_cast<uint8_t>(s.serialNumber >> 8),
+                                     static_cast<uint8_t>(s.serialNumber >> 16),
+                                     static_cast<uint8_t>(s.serialNumber >> 24)};
+        Record(id, response, now);
+        return {};
+    }
+    if (messageId != 4 && messageId != 6) return {};
+    if (data.size() < 2 || (data[0] & 0x80) != 0) return {};  // fragmented requests are not answered
+    slave.NoteContact(now);
+    const uint16_t responseId = static_cast<uint16_t>(0x400 | (mac << 3) | 3);
+    const uint8_t header = data[0] & 0x7F;
+    const uint8_t service = data[1] & 0x7F;
+    std::vector<uint8_t> response{header};
+    if (data.size() < 4) {
+        response.insert(response.end(), {0x94, cip::kNotEnoughData, 0xFF});
+    } else {
+        CipReply r = slave.Execute(service, data[2], data[3], data.subspan(4));
+        if (r.status != 0) {
+            response.insert(response.end(), {0x94, r.status, 0xFF});
+        } else if (r.data.size() > 6) {
+            response.insert(response.end(), {0x94, cip::kReplyTooLarge, 0xFF});
+        } else {
+            response.push_back(static_cast<uint8_t>(service | 0x80));
+            response.insert(response.end(), r.data.begin(), r.data.end());
+        }
+    }
+    Record(responseId, response, now + slave.ExplicitDelayMs());
+    return {};
+}
+
+Firmware::Result Firmware::Receive(std::unique_lock<std::mutex>& lock, std::stop_token stop) {
+    if (records_.empty()) {
+        received_.wait_for(lock, stop, kReceiveWait, [&] { return !records_.empty() || !testMode_; });
+    }
+    Result r;
+    const std::size_t n = std::min(records_.size(), kRecordsPerAck);
+    for (std::size_t i = 0; i < n; ++i) {
+        r.payload.insert(r.payload.end(), records_.front().begin(), records_.front().end());
+        records_.pop_front();
+    }
+    return r;
+}
+
+bool Firmware::StopSlave(uint8_t mac) {
+    std::lock_guard lock(mutex_);
+    scanner_.Advance(clock_->NowMs());
+    auto it = bus_.find(mac);
+    if (it == bus_.end()) return false;
+    it->second.StopCommunicating(clock_->NowMs());
+    return true;
+}
+
+bool Firmware::ResumeSlave(uint8_t mac) {
+    std::lock_guard lock(mutex_);
+    scanner_.Advance(clock_->NowMs());
+    auto it = bus_.find(mac);
+    if (it == bus_.end()) return false;
+    it->second.Resume();
+    return true;
+}
+
+bool Firmware::SetSlaveAbsent(uint8_t mac, bool absent) {
+    std::lock_guard lock(mutex_);
+    scanner_.Advance(clock_->NowMs());
+    auto it = bus_.find(mac);
+    if (it == bus_.end()) return false;
+    it->second.SetAbsent(absent);
+    return true;
+}
+
+bool Firmware::SetSlaveIdle(uint8_t mac, bool idle) {
+    std::lock_guard lock(mutex_);
+    scanner_.Advance(clock_->NowMs());
+    auto it = bus_.find(mac);
+    if (it == bus_.end()) return false;
+    it->second.SetIdle(idle);
+    return true;
+}
+
+bool Firmware::SetSlaveDelay(uint8_t mac, uint32_t ms) {
+    std::lock_guard lock(mutex_);
+    auto it = bus_.find(mac);
+    if (it == bus_.end()) return false;
+    it->second.SetExplicitDelayMs(ms);
+    return true;
+}
+
+std::optional<uint8_t> Firmware::SlaveStatus(uint8_t mac) {
+    std::lock_guard lock(mutex_);
+    scanner_.Advance(clock_->NowMs());
+    const Scanner::Entry* e = scanner_.Find(mac);
+    if (!e) return std::nullopt;
+    return e->status;
+}
+
+}  // namespace adapter_emu

@@ -1,0 +1,147 @@
+// adapter-emu: serves emulated DeviceNet master adapters over the socket driver until SIGINT or
+// SIGTERM.
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "adapter_emu/emulator.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--verbose]\n";
+
+void PrintHelp() {
+    std::cout << kUsage
+              << "\n"
+                 "Stands in for DeviceNet master adapters (firmware and driver) with a simulated network.\n"
+                 "Point libtamsen.so at DIR with TAMSEN_DEVICE_DIR=DIR.\n"
+                 "\n"
+                 "Options:\n"
+                 "  --dir DIR       folder to serve: DIR/adapter0, DIR/adapter1, ... each hold the ten\n"
+                 "                  pipe sockets PIPE00..PIPE09 (SOCK_SEQPACKET, mode 0600); DIR/control\n"
+                 "                  is the control socket. Created when missing. A folder that another\n"
+                 "                  running adapter-emu serves is refused. Everything is removed again\n"
+                 "                  on SIGINT or SIGTERM.\n"
+                 "  --adapters N    number of adapters, 1 to 16 (default 1); each has its own copy of\n"
+                 "                  the bus\n"
+                 "  --bus FILE      the simulated network (XML, below); without it the bus is empty\n"
+                 "  --state DIR     folder for each adapter's non-volatile memory (DIR/adapterN.xml):\n"
+                 "                  SaveCfg writes the scan list and settings there and they are loaded\n"
+                 "                  at start and on every reset; without it they last until exit\n"
+                 "  --fast          explicit requests to absent or slow devices time out at once\n"
+                 "                  instead of after their time-out\n"
+                 "  --verbose       log every command, acknowledge and connection to stderr\n"
+                 "  --help          this text\n"
+                 "\n"
+                 "Bus file:\n"
+                 "  <bus>\n"
+                 "    <slave mac=\"0..63\" name=\"text\">\n"
+                 "      <identity vendor-id=\"N\" device-type=\"N\" product-code=\"N\" product-name=\"text\"\n"
+                 "                revision=\"MAJOR.MINOR\" serial=\"N\" status=\"N\"/>   (the first four required)\n"
+                 "      <poll input=\"BYTES\" output=\"BYTES\" inputs=\"constant|counter|loopback\" data=\"HEX\"/>\n"
+                 "      <strobe .../>  <cos .../>  <cyclic .../>   (same attributes; only the listed\n"
+                 "                     connections exist; data: constant input bytes)\n"
+                 "      <parameter number=\"N\" name=\"text\" units=\"text\" help=\"text\" type=\"UINT\"\n"
+                 "                 value=\"V\" min=\"V\" max=\"V\" settable=\"true|false\">\n"
+                 "        <choice value=\"V\" text=\"text\"/>   (optional: the only values accepted)\n"
+                 "      </parameter>                  (Parameter object 0x0F, instance N, attributes 1..12)\n"
+                 "      <attribute class=\"N\" instance=\"N\" id=\"N\" type=\"UINT\" value=\"V\" settable=\"false\"/>\n"
+                 "      <attribute class=\"N\" instance=\"N\" id=\"N\" data=\"HEX BYTES\"/>\n"
+                 "      <fault type=\"absent\"/> | <fault type=\"silent\" after=\"SECONDS\"/> |\n"
+                 "      <fault type=\"idle\"/> | <fault type=\"slow\" delay=\"MS\"/>\n"
+                 "    </slave>\n"
+                 "  </bus>\n"
+                 "  Numbers may be decimal or 0x hexadecimal. Types: BOOL SINT INT DINT LINT USINT UINT\n"
+                 "  UDINT ULINT REAL LREAL BYTE WORD DWORD LWORD SHORT_STRING STRING. Identity (class 1)\n"
+                 "  attributes 1 to 7 and the DeviceNet object (class 3) come from <identity>.\n"
+                 "  See adapter_emu/README.md for the full description.\n"
+                 "\n"
+                 "Control socket (DIR/control, one command per line, answer \"ok\" or \"error: ...\"):\n"
+              << adapter_emu::ControlCommandHelp();
+}
+
+[[noreturn]] void Usage(const std::string& what) {
+    std::cerr << "adapter-emu: " << what << "\n" << kUsage << "Try adapter-emu --help.\n";
+    std::exit(2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    adapter_emu::EmulatorOptions options;
+    std::optional<std::string> busFile;
+    bool haveDir = false;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) Usage(a + " needs a value");
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            PrintHelp();
+            return 0;
+        } else if (a == "--dir") {
+            options.dir = value();
+            haveDir = true;
+        } else if (a == "--adapters") {
+            const std::string v = value();
+            char* end = nullptr;
+            long n = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || n < 1 || n > 16) Usage("--adapters must be 1 to 16, not \"" + v + "\"");
+            options.adapters = static_cast<unsigned>(n);
+        } else if (a == "--bus") {
+            busFile = value();
+        } else if (a == "--state") {
+            options.stateDir = std::filesystem::path(value());
+        } else if (a == "--fast") {
+            options.fast = true;
+        } else if (a == "--verbose") {
+            options.verbose = true;
+        } else {
+            Usage("unknown argument \"" + a + "\"");
+        }
+    }
+    if (!haveDir || options.dir.empty()) Usage("--dir is required");
+
+    if (busFile) {
+        try {
+            options.bus = adapter_emu::LoadBusFile(*busFile);
+        } catch (const adapter_emu::BusFileError& e) {
+            std::cerr << "adapter-emu: " << e.what() << "\n";
+            return 2;
+        }
+    }
+    auto logMutex = std::make_shared<std::mutex>();
+    options.log = [logMutex](std::string_view line) {
+        std::lock_guard l(*logMutex);
+        std::cerr << "adapter-emu: " << line << "\n";
+    };
+
+    // The signals are taken by this thread only; every thread started later inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    adapter_emu::Emulator emulator(options);
+    try {
+        emulator.Start();
+    } catch (const adapter_emu::EmulatorError& e) {
+        std::cerr << "adapter-emu: " << e.what() << "\n";
+        return 1;
+    }
+    std::cerr << "adapter-emu: serving " << options.adapters << " adapter(s) in " << options.dir.string() << " with "
+              << options.bus.slaves.size() << " slave(s)\n";
+    int received = 0;
+    sigwait(&signals, &received);
+    emulator.Stop();
+    std::cerr << "adapter-emu: stopped (" << strsignal(received) << ")\n";
+    return 0;
+}

@@ -1,0 +1,230 @@
+#include "adapter_emu/simulated_slave.h"
+
+#include <algorithm>
+
+namespace adapter_emu {
+
+namespace {
+
+constexpr uint16_t kIdentityClass = 0x01;
+constexpr uint16_t kDeviceNetClass = 0x03;
+constexpr uint16_t kParameterClass = 0x0F;
+
+CipType Type(const char* name) { return *FindCipType(name); }
+
+std::vector<uint8_t> U16(uint16_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+std::vector<uint8_t> U32(uint32_t v) {
+    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 24)};
+}
+std::vector<uint8_t> ShortString(const std::string& s) {
+    const std::size_t n = std::min<std::size_t>(s.size(), 255);
+    std::vector<uint8_t> out(n + 1);
+    out[0] = static_cast<uint8_t>(n);
+    std::copy_n(s.begin(), n, out.begin() + 1);
+    return out;
+}
+
+}  // namespace
+
+SimulatedSlave::SimulatedSlave(const SlaveSpec& spec)
+    : spec_(spec), absent_(spec.absent), idle_(spec.idle), explicitDelayMs_(spec.explicitDelayMs) {
+    // Identity object, instance 1, attributes 1 to 7.
+    Put(kIdentityClass, 1, 1, Type("UINT"), U16(spec.vendorId));
+    Put(kIdentityClass, 1, 2, Type("UINT"), U16(spec.deviceType));
+    Put(kIdentityClass, 1, 3, Type("UINT"), U16(spec.productCode));
+    Put(kIdentityClass, 1, 4, std::nullopt, {spec.revisionMajor, spec.revisionMinor});
+    Put(kIdentityClass, 1, 5, Type("WORD"), U16(spec.status));
+    Put(kIdentityClass, 1, 6, Type("UDINT"), U32(spec.serialNumber));
+    Put(kIdentityClass, 1, 7, Type("SHORT_STRING"), ShortString(spec.productName));
+    // DeviceNet object, instance 1.
+    Put(kDeviceNetClass, 1, 1, Type("USINT"), {spec.mac});
+    Put(kDeviceNetClass, 1, 2, Type("USINT"), {0});
+    Put(kDeviceNetClass, 1, 3, Type("BOOL"), {0}, true);
+    Put(kDeviceNetClass, 1, 4, Type("USINT"), {0}, true);
+    Put(kDeviceNetClass, 1, 5, std::nullopt, {0x00, 0xFF});
+    // Parameter objects: instance n per parameter n.
+    for (const auto& p : spec.parameters) {
+        auto a = std::make_shared<Attribute>();
+        a->type = p.type;
+        a->value = p.value;
+        a->settable = p.settable;
+        a->ranged = true;
+        a->minimum = p.minimum;
+        a->maximum = p.maximum;
+        a->choices = p.choices;
+        attributes_[{kParameterClass, p.number, 1}] = a;
+        defaults_.emplace_back(a, p.value);
+        std::vector<uint8_t> path = p.number <= 255
+                                        ? std::vector<uint8_t>{0x20, 0x0F, 0x24, static_cast<uint8_t>(p.number), 0x30, 0x01}
+                                        : std::vector<uint8_t>{0x20, 0x0F, 0x25, 0x00, static_cast<uint8_t>(p.number),
+                                                               static_cast<uint8_t>(p.number >> 8), 0x30, 0x01};
+        uint16_t descriptor = 0;
+        if (!p.settable) descriptor |= 0x10;
+        if (!p.choices.empty()) descriptor |= 0x02;
+        Put(kParameterClass, p.number, 2, Type("USINT"), {static_cast<uint8_t>(path.size())});
+        Put(kParameterClass, p.number, 3, std::nullopt, path);
+        Put(kParameterClass, p.number, 4, Type("WORD"), U16(descriptor));
+        Put(kParameterClass, p.number, 5, Type("USINT"), {p.type.code});
+        Put(kParameterClass, p.number, 6, Type("USINT"), {p.type.size});
+        Put(kParameterClass, p.number, 7, Type("SHORT_STRING"), ShortString(p.name));
+        Put(kParameterClass, p.number, 8, Type("SHORT_STRING"), ShortString(p.units));
+        Put(kParameterClass, p.number, 9, Type("SHORT_STRING"), ShortString(p.help));
+        Put(kParameterClass, p.number, 10, p.type, EncodeCipNumber(p.type, p.minimum));
+        Put(kParameterClass, p.number, 11, p.type, EncodeCipNumber(p.type, p.maximum));
+        Put(kParameterClass, p.number, 12, p.type, p.value);
+    }
+    if (!spec.parameters.empty()) {
+        Put(kParameterClass, 0, 8, Type("WORD"), U16(0x0001));
+        Put(kParameterClass, 0, 9, Type("UINT"), U16(0));
+    }
+    // Whatever the bus file lists, over the defaults above.
+    for (const auto& s : spec.attributes) {
+        Put(s.classId, s.instance, s.id, s.type, s.value, s.settable);
+        defaults_.emplace_back(attributes_[{s.classId, s.instance, s.id}], s.value);
+    }
+    // Class attributes: revision and highest instance, for every class present.
+    std::map<uint16_t, uint16_t> maxInstance;
+    for (const auto& [key, attr] : attributes_) {
+        auto& m = maxInstance[std::get<0>(key)];
+        m = std::max(m, std::get<1>(key));
+    }
+    for (const auto& [cls, max] : maxInstance) {
+        if (!attributes_.count({cls, 0, 1})) Put(cls, 0, 1, Type("UINT"), U16(1));
+        if (!attributes_.count({cls, 0, 2})) Put(cls, 0, 2, Type("UINT"), U16(max));
+    }
+    sharedOutputs_.assign(std::max({spec.connections[1].outputSize, spec.connections[2].outputSize,
+                                    spec.connections[3].outputSize}),
+                          0);
+    strobeOutputs_.assign(8, 0);
+}
+
+void SimulatedSlave::Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<CipType> type,
+                         std::vector<uint8_t> value, bool settable) {
+    auto a = std::make_shared<Attribute>();
+    a->type = type;
+    a->value = std::move(value);
+    a->settable = settable;
+    attributes_[{cls, inst, id}] = std::move(a);
+}
+
+bool SimulatedSlave::Answers(uint64_t nowMs) const {
+    if (absent_) return false;
+    if (stoppedAtMs_ && nowMs >= *stoppedAtMs_) return false;
+    if (spec_.silentAfterMs && firstContactMs_ && nowMs >= *firstContactMs_ + *spec_.silentAfterMs) return false;
+    return true;
+}
+
+void SimulatedSlave::NoteContact(uint64_t nowMs) {
+    if (!firstContactMs_) firstContactMs_ = nowMs;
+}
+
+void SimulatedSlave::BeginSession() { firstContactMs_.reset(); }
+
+void SimulatedSlave::Resume() {
+    stoppedAtMs_.reset();
+    firstContactMs_.reset();
+}
+
+void SimulatedSlave::SetNetworkContext(uint8_t baudRate, uint8_t allocationChoice, uint8_t masterMac) {
+    attributes_[{kDeviceNetClass, 1, 2}]->value = {baudRate};
+    attributes_[{kDeviceNetClass, 1, 5}]->value = {allocationChoice, masterMac};
+}
+
+void SimulatedSlave::RestoreDefaults() {
+    for (auto& [attr, value] : defaults_) attr->value = value;
+}
+
+CipReply SimulatedSlave::SetAttribute(Attribute& a, std::span<const uint8_t> value) {
+    if (!a.settable) return {cip::kNotSettable, {}};
+    std::size_t expected = a.value.size();
+    if (a.type && a.type->kind == CipKind::ShortString) {
+        if (value.empty()) return {cip::kNotEnoughData, {}};
+        expected = 1 + value[0];
+    } else if (a.type && a.type->kind == CipKind::String) {
+        if (value.size() < 2) return {cip::kNotEnoughData, {}};
+        expected = 2 + (value[0] | (value[1] << 8));
+    } else if (a.type) {
+        expected = a.type->size;
+    }
+    if (value.size() < expected) return {cip::kNotEnoughData, {}};
+    if (value.size() > expected) return {cip::kTooMuchData, {}};
+    if (a.type && a.type->size != 0) {
+        const long double v = *DecodeCipNumber(*a.type, value);
+        if (a.type->kind == CipKind::Bool && v > 1) return {cip::kInvalidValue, {}};
+        if (a.ranged && (v < a.minimum || v > a.maximum)) return {cip::kInvalidValue, {}};
+        if (!a.choices.empty() && std::find(a.choices.begin(), a.choices.end(), v) == a.choices.end()) {
+            return {cip::kInvalidValue, {}};
+        }
+    }
+    a.value.assign(value.begin(), value.end());
+    return {0, {}};
+}
+
+CipReply SimulatedSlave::Execute(uint8_t service, uint16_t classId, uint16_t instance, std::span<const uint8_t> data) {
+    auto first = attributes_.lower_bound({classId, instance, 0});
+    const bool exists = first != attributes_.end() && std::get<0>(first->first) == classId &&
+                        std::get<1>(first->first) == instance;
+    if (!exists) return {cip::kObjectDoesNotExist, {}};
+    switch (service) {
+        case cip::kGetAttributeSingle: {
+            if (data.empty()) return {cip::kNotEnoughData, {}};
+            if (data.size() > 1) return {cip::kTooMuchData, {}};
+            auto it = attributes_.find({classId, instance, data[0]});
+            if (it == attributes_.end()) return {cip::kAttributeNotSupported, {}};
+            return {0, it->second->value};
+        }
+        case cip::kSetAttributeSingle: {
+            if (data.empty()) return {cip::kNotEnoughData, {}};
+            auto it = attributes_.find({classId, instance, data[0]});
+            if (it == attributes_.end()) return {cip::kAttributeNotSupported, {}};
+            return SetAttribute(*it->second, data.subspan(1));
+        }
+        case cip::kGetAttributesAll: {
+            CipReply r;
+            const uint8_t last = classId == kIdentityClass && instance == 1 ? 7 : 255;
+            for (auto it = first; it != attributes_.end() && std::get<0>(it->first) == classId &&
+                                  std::get<1>(it->first) == instance && std::get<2>(it->first) <= last;
+                 ++it) {
+                r.data.insert(r.data.end(), it->second->value.begin(), it->second->value.end());
+            }
+            return r;
+        }
+        case cip::kReset: {
+            if (classId != kIdentityClass) return {cip::kServiceNotSupported, {}};
+            if (data.size() > 1) return {cip::kTooMuchData, {}};
+            const uint8_t type = data.empty() ? 0 : data[0];
+            if (type > 1) return {cip::kInvalidParameter, {}};
+            if (type == 1) RestoreDefaults();
+            return {0, {}};
+        }
+        default: return {cip::kServiceNotSupported, {}};
+    }
+}
+
+std::vector<uint8_t> SimulatedSlave::ProduceInputs(std::size_t type) {
+    const ConnectionSpec& c = spec_.connections[type];
+    std::vector<uint8_t> in(c.inputSize, 0);
+    switch (c.behaviour) {
+        case InputBehaviour::Constant: in = c.constant; break;
+        case InputBehaviour::Counter: {
+            const uint64_t n = ++counters_[type];
+            for (std::size_t i = 0; i < in.size() && i < 8; ++i) in[i] = static_cast<uint8_t>(n >> (8 * i));
+            break;
+        }
+        case InputBehaviour::Loopback: {
+            const auto& src = type == 0 ? strobeOutputs_ : sharedOutputs_;
+            std::copy_n(src.begin(), std::min(src.size(), in.size()), in.begin());
+            break;
+        }
+    }
+    return in;
+}
+
+void SimulatedSlave::ConsumeOutputs(std::size_t type, std::span<const uint8_t> data) {
+    auto& dst = type == 0 ? strobeOutputs_ : sharedOutputs_;
+    if (dst.size() < data.size()) dst.resize(data.size(), 0);
+    std::copy(data.begin(), data.end(), dst.begin());
+}
+
+}  // namespace adapter_emu

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "adapter_emu/bus_description.h"
+#include "test_bus.h"
+
+using namespace adapter_emu;
+
+namespace {
+
+std::string ErrorOf(const std::string& text) {
+    try {
+        ParseBusText(text, "net.xml");
+    } catch (const BusFileError& e) {
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+const char* kId = R"(<identity vendor-id="1" device-type="2" product-code="3" product-name="X"/>)";
+
+std::string Slave(const std::string& inner, const std::string& attrs = "mac=\"1\"") {
+    return "<bus>\n<slave " + attrs + ">\n" + kId + "\n" + inner + "\n</slave>\n</bus>";
+}
+
+}  // namespace
+
+TEST(BusFileTest, ReadsTheTestBus) {
+    BusDescription b = ParseBusText(emu_test::kTestBus, "t.xml");
+    ASSERT_EQ(b.slaves.size(), 9u);
+    const SlaveSpec& s = b.slaves[0];
+    EXPECT_EQ(s.mac, 1);
+    EXPECT_EQ(s.vendorId, 1250);
+    EXPECT_EQ(s.revisionMajor, 1);
+    EXPECT_EQ(s.revisionMinor, 2);
+    EXPECT_EQ(s.serialNumber, 0x4E560001u);
+    EXPECT_TRUE(s.connections[1].used);
+    EXPECT_EQ(s.connections[1].inputSize, 4);
+    EXPECT_EQ(s.connections[1].outputSize, 2);
+    EXPECT_EQ(s.connections[1].behaviour, InputBehaviour::Counter);
+    EXPECT_FALSE(s.connections[0].used);
+    const SlaveSpec& d = b.slaves[3];
+    ASSERT_EQ(d.parameters.size(), 4u);
+    EXPECT_EQ(d.parameters[1].choices.size(), 2u);
+    EXPECT_FALSE(d.parameters[2].settable);
+    EXPECT_EQ(d.parameters[3].value, (std::vector<uint8_t>{0xFB, 0xFF}));
+    EXPECT_EQ(b.slaves[4].silentAfterMs, 10000u);
+    EXPECT_TRUE(b.slaves[5].idle);
+    EXPECT_TRUE(b.slaves[6].absent);
+    EXPECT_EQ(b.slaves[7].explicitDelayMs, 500u);
+}
+
+TEST(BusFileTest, TheDemoNetworkLoads) {
+    const char* src = std::getenv("NORVANE_SOURCE_DIR");
+    ASSERT_NE(src, nullptr);
+    BusDescription b = LoadBusFile(std::filesystem::path(src) / "resources/demo/bus.xml");
+    ASSERT_EQ(b.slaves.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(b.slaves[i].mac, i + 1);
+}
+
+TEST(BusFileTest, MalformedFilesGiveOneLineWithFileLineAndProblem) {
+    struct Case {
+        std::string text;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"<bus><slave", "net.xml:1: not well-formed XML ("},
+        {"<network/>", "net.xml:1: the root element must be <bus>"},
+        {"<bus>\n<device/></bus>", "net.xml:2: unknown element <device> in <bus> (only <slave>)"},
+        {Slave("", "mac=\"64\""), "net.xml:2: <slave>: mac must be a number from 0 to 63, not \"64\""},
+        {Slave("", "name=\"x\""), "net.xml:2: <slave>: attribute \"mac\" is missing"},
+        {Slave("", "mac=\"1\" speed=\"3\""), "net.xml:2: <slave>: unknown attribute \"speed\""},
+        {"<bus>\n<slave mac=\"1\"/>\n</bus>", "net.xml:2: slave 1: <identity> is missing"},
+        {"<bus>\n<slave mac=\"1\">" + std::string(kId) + "</slave>\n<slave mac=\"1\">" + kId + "</slave></bus>",
+         "net.xml:3: slave MAC ID 1 is used twice"},
+        {Slave("<poll input=\"256\"/>"), "net.xml:4: slave 1: <poll>: input must be a number from 0 to 255, not \"256\""},
+        {Slave("<poll input=\"2\" inputs=\"random\"/>"),
+         "net.xml:4: slave 1: <poll>: inputs must be constant, counter or loopback, not \"random\""},
+        {Slave("<poll input=\"1\" data=\"01 02\"/>"), "net.xml:4: slave 1: <poll>: data has 2 bytes, more than the input size 1"},
+        {Slave("<poll input=\"1\" data=\"0G\"/>"),
+         "net.xml:4: slave 1: <poll>: data must be hexadecimal bytes such as \"01 A2\", not \"0G\""},
+        {Slave("<poll/><poll/>"), "net.xml:4: slave 1: <poll> is given twice"},
+        {Slave("<parameter number=\"1\" type=\"UINT\" value=\"70000\"/>"),
+         "net.xml:4: slave 1: parameter 1: value \"70000\" does not fit type UINT"},
+        {Slave("<parameter number=\"1\" type=\"FOO\" value=\"1\"/>"),
+         "net.xml:4: slave 1: parameter 1: type \"FOO\" is not a numeric CIP type"},
+        {Slave("<parameter number=\"1\" type=\"UINT\" value=\"9\" min=\"10\"/>"),
+         "net.xml:4: slave 1: parameter 1: value is outside min..max"},
+        {Slave("<parameter number=\"1\" type=\"UINT\" value=\"9\"><choice value=\"1\"/></parameter>"),
+         "net.xml:4: slave 1: parameter 1: value is not one of its choices"},
+        {Slave("<parameter number=\"1\" type=\"UINT\" value=\"1\"/><parameter number=\"1\" type=\"UINT\" value=\"1\"/>"),
+         "net.xml:4: slave 1: parameter 1 is given twice"},
+        {Slave("<parameter number=\"1\" type=\"UINT\"/>"), "net.xml:4: slave 1: parameter 1: attribute \"value\" is missing"},
+        {Slave("<attribute class=\"0x64\" instance=\"1\" id=\"3\"/>"),
+         "net.xml:4: slave 1: <attribute>: needs type and value (or data)"},
+        {Slave("<fault type=\"broken\"/>"),
+         "net.xml:4: slave 1: <fault>: type must be absent, silent, idle or slow, not \"broken\""},
+        {Slave("<fault type=\"silent\" after=\"soon\"/>"),
+         "net.xml:4: slave 1: <fault>: after must be a number of seconds, not \"soon\""},
+        {"<bus>\n<slave mac=\"1\">\n<identity vendor-id=\"1\" device-type=\"2\" product-code=\"3\" product-name=\"X\" "
+         "revision=\"1\"/></slave></bus>",
+         "net.xml:3: slave 1: <identity>: revision must be MAJOR.MINOR (1..127 . 0..255), not \"1\""},
+    };
+    for (const auto& c : cases) {
+        const std::string e = ErrorOf(c.text);
+        EXPECT_EQ(e.substr(0, c.error.size()), c.error) << c.text;
+        EXPECT_EQ(e.find('\n'), std::string::npos) << e;
+    }
+}
+
+TEST(BusFileTest, UnreadableFile) {
+    try {
+        LoadBusFile("/nonexistent/bus.xml");
+        FAIL();
+    } catch (const BusFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "/nonexistent/bus.xml: cannot be read");
+    }
+}
