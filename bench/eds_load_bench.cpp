@@ -24,10 +24,9 @@ std::string GenerateEds() {
     text += "[Params]\n";
     for (int n = 1; n <= 20000; ++n) {
         const std::string num = std::to_string(n);
-        text += "Param" + num + " =\n    0,                      $ reserved\n    6, \"20 0F 24 " +
-                std::to_string(n % 100) + " 30 01\",  $ link path\n    0x0010,\n    0xC7,\n    2,\n"
-                "    \"Parameter " + num + "\",\n    \"rpm\",\n    \"Help text of parameter " + num +
-                "\",\n    0, 65535, 100,\n    1,1,1,0,\n    0,0,0,0,\n    0;\n";
+        text += "Param" + num + " =\n    0, 6, \"20 0F 24 " + std::to_string(n % 100) +
+                " 30 01\", 0x0010, 0xC7, 2,\n    \"Parameter " + num + "\", \"rpm\", \"Help of " + num +
+                "\",\n    0, 65535, 100, 1,1,1,0, 0,0,0,0, 0;  $ comment\n";
         if (n % 4 == 0) text += "Enum" + num + " = 0,\"Off\",1,\"On\",2,\"Auto\";\n";
     }
     text += "[Groups]\nGroup1 = \"All\", 3, 1, 2, 3;\n";
@@ -63,7 +62,8 @@ void BM_LoadGenerated(benchmark::State& state) {
 BENCHMARK(BM_LoadGenerated)->Unit(benchmark::kMillisecond);
 
 void BM_LoadSamples(benchmark::State& state) {
-    std::filesystem::path dir = NORVANE_EDS_SAMPLES_DIR;
+    const char* env = std::getenv("NORVANE_EDS_SAMPLES");
+    std::filesystem::path dir = env ? env : NORVANE_EDS_SAMPLES_DIR;
     std::vector<std::string> files;
     int64_t bytes = 0;
     std::error_code ec;
