@@ -1,19 +1,13 @@
 #include "eds/eds_file.h"
 
-#include <cstdio>
-#include <memory>
 #include <string>
-#include <sys/stat.h>
 
+#include "platform/file_bytes.h"
 #include "platform/text_encoding.h"
 
 using namespace DeviceNetEDS;
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // The text between the last separator and the last '.' after it; empty without such a '.'.
 std::string TitleOf(std::string_view path) {
@@ -41,17 +35,9 @@ int CEDSFile::Load(const char* path) {
     path_ = path;
     title_ = TitleOf(path_);
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file) return 0;
-    struct stat st {};
-    if (::fstat(::fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-    if (static_cast<uint64_t>(st.st_size) > kMaxFileSize) return 0;
-    std::string buffer(static_cast<size_t>(st.st_size), '\0');
-    size_t got = buffer.empty() ? 0 : std::fread(buffer.data(), 1, buffer.size(), file.get());
-    if (got != buffer.size()) return 0;  // the file changed or could not be read as a whole
-    file.reset();
-
-    return LoadFromMemory(buffer, path_);
+    std::optional<std::string> buffer = platform::ReadFileBytes(path_, kMaxFileSize);
+    if (!buffer) return 0;
+    return LoadFromMemory(*buffer, path_);
 }
 
 int CEDSFile::LoadFromMemory(std::string_view bytes, const std::string& path) {

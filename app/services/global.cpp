@@ -7,6 +7,7 @@
 #include <iterator>
 #include <tinyxml2.h>
 
+#include "platform/file_bytes.h"
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
 #include "services/control_ini.h"
@@ -106,11 +107,9 @@ CGlobal::CGlobal(std::string programDir)
 CGlobal::~CGlobal() { SaveConfig(); }
 
 bool CGlobal::LoadSettingsFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
-    std::string text = platform::ToUtf8(bytes);
+    std::optional<std::string> bytes = platform::ReadFileBytes(path);
+    if (!bytes) return false;
+    std::string text = platform::ToUtf8(*bytes);
     auto doc = std::make_unique<tinyxml2::XMLDocument>();
     if (doc->Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS) return false;
     settings_ = std::move(doc);

@@ -1,5 +1,7 @@
 #include "platform/ini_file.h"
 
+#include "platform/file_bytes.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -46,11 +48,9 @@ int32_t ParseProfileInt(std::string_view text) {
 
 bool IniFile::Load(const std::string& path) {
     lines_.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
-    Parse(text);
+    std::optional<std::string> text = ReadFileBytes(path);
+    if (!text) return false;
+    Parse(*text);
     return true;
 }
 

@@ -225,3 +225,20 @@ TEST(ShippedSettings, BesideTheProgram) {
     EXPECT_EQ(global.LoadText(10005), "错误");
     ResetResourceManager();
 }
+
+TEST(SettingsBadFiles, FoldersAndOddNamesAreNotFiles) {
+    TempDir dir;
+    dir.Write("Norvane.xml/inner", "x");  // a folder where the file should be
+    std::string ini = "[LAST]\nSel=9\n[LANGUAGES]\nCount=3\n0=1|2|C||empty name\n1=1|2|C|sub|folder\n2=1|2|C|";
+    ini += std::string(2, '\0') + "x.xml|zero\n";
+    dir.Write("language/config.ini", ini);
+    dir.Write("language/sub/x", "x");
+    ResetResourceManager();
+    CGlobal global(dir.Path());
+    EXPECT_FALSE(global.SettingsLoaded());
+    ASSERT_EQ(global.Languages().size(), 3u);
+    EXPECT_EQ(global.SelectLanguage(0), 0);
+    EXPECT_EQ(global.SelectLanguage(1), 0);
+    EXPECT_EQ(global.SelectLanguage(2), 0);
+    EXPECT_EQ(global.LoadText(10001), "信息栏");
+}

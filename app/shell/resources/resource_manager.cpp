@@ -5,6 +5,7 @@
 #include <iterator>
 #include <tinyxml2.h>
 
+#include "platform/file_bytes.h"
 #include "platform/text_encoding.h"
 
 extern const unsigned char kBuiltinResourceXml[];
@@ -67,11 +68,7 @@ bool CXTPResourceManager::LoadString(std::string& text, uint32_t id) {
 }
 
 CXTPResourceManagerXMLEx::CXTPResourceManagerXMLEx(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return;
-    LoadDocument(bytes);
+    if (std::optional<std::string> bytes = platform::ReadFileBytes(path)) LoadDocument(*bytes);
 }
 
 CXTPResourceManagerXMLEx::~CXTPResourceManagerXMLEx() { Close(); }
