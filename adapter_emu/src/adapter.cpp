@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -165,10 +166,8 @@ struct Adapter::Impl {
         do {
             n = ::send(p.conn.Get(), message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         } while (n < 0 && errno == EINTR);
-        if (n != static_cast<ssize_t>(message.size())) {
-            Trace(PipeName(p.number) + ": reply could not be sent, connection closed");
-            Disconnect(p);
-        }
+        // A peer that is gone is noticed by the I/O thread when its socket reports the end.
+        if (n != static_cast<ssize_t>(message.size())) Trace(PipeName(p.number) + ": reply could not be sent");
     }
 
     void Abandon(Pipe& p) {
@@ -420,6 +419,16 @@ struct Adapter::Impl {
         Wake();
     }
 
+    // How long the host's pending read of this group's acknowledge still waits, less a margin for
+    // the delivery; nothing when no read is pending.
+    std::optional<uint32_t> HostWaitMs(int groupIndex) {
+        std::lock_guard l(mutex);
+        const auto& read = pipes[groups[groupIndex].ack].read;
+        if (!read) return std::nullopt;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(read->deadline - Steady::now()).count();
+        return static_cast<uint32_t>(std::clamp<long long>(left - 50, 0, 0xFFFFFFFF));
+    }
+
     bool Stale(int groupIndex, uint64_t stamp) {
         std::lock_guard l(mutex);
         return pipes[groups[groupIndex].ack].abandoned != stamp;
@@ -433,7 +442,7 @@ struct Adapter::Impl {
             {
                 std::unique_lock l(g.jobMutex);
                 g.jobReady.wait(l, st, [&] { return !g.jobs.empty(); });
-                if (st.stop_requested()) return;
+                if (st.stop_requested()) return;  // checked under the lock Stop() takes
                 job = std::move(g.jobs.front());
                 g.jobs.pop_front();
                 g.current = std::stop_source();
@@ -444,8 +453,9 @@ struct Adapter::Impl {
                 continue;
             }
             Trace(std::string("cmd ") + std::string(CommandName(job.code)) + " payload " + Hex(job.payload));
-            std::vector<uint8_t> ack =
-                job.preset ? *job.preset : owner.firmware_->Execute(job.code, job.payload, token);
+            std::vector<uint8_t> ack = job.preset ? *job.preset
+                                                  : owner.firmware_->Execute(job.code, job.payload, token,
+                                                                             HostWaitMs(groupIndex));
             Deliver(groupIndex, job.code, std::move(ack), job.stamp);
         }
     }
@@ -580,11 +590,12 @@ void Adapter::Stop() {
     }
     for (auto& g : impl_->groups) {
         if (!g.worker.joinable()) continue;
+        g.worker.request_stop();
         {
+            // A command already running ends its waits; no new one starts after this.
             std::lock_guard l(g.jobMutex);
             g.current.request_stop();
         }
-        g.worker.request_stop();
         g.worker.join();
     }
     std::lock_guard l(impl_->mutex);

@@ -20,7 +20,17 @@ public:
         std::ostringstream s;
         s << source_;
         if (line > 0) s << ":" << line;
-        s << ": " << what;
+        s << ": ";
+        // One line, whatever the file holds.
+        for (char c : what) {
+            if (c == '\n') {
+                s << "\\n";
+            } else if (c == '\r' || c == '\t') {
+                s << ' ';
+            } else {
+                s << c;
+            }
+        }
         throw BusFileError(s.str());
     }
 
@@ -310,6 +320,8 @@ private:
 
     void ReadFault(const Element& e, SlaveSpec& s) {
         const std::string type = e.Required("type");
+        if (type != "silent" && e.Text("after")) e.Fail("after belongs to type=\"silent\"");
+        if (type != "slow" && e.Text("delay")) e.Fail("delay belongs to type=\"slow\"");
         if (type == "absent") {
             s.absent = true;
         } else if (type == "idle") {

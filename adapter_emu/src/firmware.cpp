@@ -97,8 +97,10 @@ std::vector<uint8_t> Firmware::BoardInfo() const {
     return info;
 }
 
-std::vector<uint8_t> Firmware::Execute(uint8_t code, std::span<const uint8_t> payload, std::stop_token stop) {
+std::vector<uint8_t> Firmware::Execute(uint8_t code, std::span<const uint8_t> payload, std::stop_token stop,
+                                       std::optional<uint32_t> hostWaitMs) {
     std::unique_lock lock(mutex_);
+    hostWaitMs_ = hostWaitMs;
     scanner_.Advance(clock_->NowMs());
     Result r = Dispatch(code, payload, lock, stop);
     if (r.code != 0) return BuildErrorAck(code, r.code);
@@ -249,10 +251,11 @@ Firmware::Result Firmware::ExplicitRequest(std::span<const uint8_t> p, std::uniq
     const bool answers = mac != scanner_.Settings()->macId && it != bus_.end() && it->second.Answers(now);
     const uint32_t delay = answers ? it->second.ExplicitDelayMs() : 0;
     if (!answers || delay >= timeoutMs) {
-        // Nobody answers in time: the request times out.
+        // Nobody answers in time: the request times out, at the latest while the host still waits.
         if (!options_.fast) {
+            const uint32_t wait = hostWaitMs_ ? std::min(timeoutMs, *hostWaitMs_) : timeoutMs;
             lock.unlock();
-            clock_->SleepFor(timeoutMs, stop);
+            clock_->SleepFor(wait, stop);
             lock.lock();
         }
         return {VARDA_ERR_TIMEOUT};

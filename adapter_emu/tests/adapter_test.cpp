@@ -362,6 +362,11 @@ TEST_F(AdapterTest, ConcurrentGroupsDoNotBlockEachOther) {
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(400));
     t.join();
     EXPECT_EQ(slow, Bytes("7E 4C 02 00 00 00 00 6C 00 5C"));
+    // An absent device with a time-out longer than the host waits: 59 comes while it still waits.
+    const auto t1 = std::chrono::steady_clock::now();
+    auto absent = client->Exchange(cmd::kEMRequest, emu_test::EmPayload(7, 0x0E, 1, 1, {1}, 30000), 400);
+    EXPECT_EQ(AdapterClient::ResultOf(cmd::kEMRequest, absent), 59u);
+    EXPECT_LT(std::chrono::steady_clock::now() - t1, std::chrono::milliseconds(1500));
 }
 
 }  // namespace

@@ -97,6 +97,7 @@ TEST(BusFileTest, MalformedFilesGiveOneLineWithFileLineAndProblem) {
          "net.xml:4: slave 1: <attribute>: needs type and value (or data)"},
         {Slave("<fault type=\"broken\"/>"),
          "net.xml:4: slave 1: <fault>: type must be absent, silent, idle or slow, not \"broken\""},
+        {Slave("<fault type=\"idle\" after=\"3\"/>"), "net.xml:4: slave 1: <fault>: after belongs to type=\"silent\""},
         {Slave("<fault type=\"silent\" after=\"soon\"/>"),
          "net.xml:4: slave 1: <fault>: after must be a number of seconds, not \"soon\""},
         {"<bus>\n<slave mac=\"1\">\n<identity vendor-id=\"1\" device-type=\"2\" product-code=\"3\" product-name=\"X\" "

@@ -119,7 +119,7 @@ public:
     }
     PipeConn& Pipe(int n) { return pipes_.at(n); }
 
-    // One exchange as the library makes it: read request first, then the first 64 bytes on the
+    // One exchange as the library makes it (two threads may exchange at once on the two groups): read request first, then the first 64 bytes on the
     // command pipe, the whole packet on the extension pipe when extended, then the acknowledge
     // (and its extension). Returns the acknowledge's bytes, nothing when none came.
     std::optional<std::vector<uint8_t>> ExchangePacket(const std::vector<uint8_t>& packet, uint16_t readTimeoutMs = 3000) {
@@ -129,8 +129,8 @@ public:
         PipeConn& cmdEx = pipes_[em ? 9 : 3];
         PipeConn& ackEx = pipes_[em ? 8 : 2];
         if (!StartRead(ack, 64, readTimeoutMs)) return std::nullopt;
-        lastFirst_ = adapter_emu::FirstTransfer(packet);
-        if (Write(cmd, lastFirst_) != 64u) return std::nullopt;
+        const auto firstTransfer = adapter_emu::FirstTransfer(packet);
+        if (Write(cmd, firstTransfer) != 64u) return std::nullopt;
         if (packet[6] == 1 && Write(cmdEx, packet) != packet.size()) return std::nullopt;
         auto first = WaitRead(ack, readTimeoutMs + 5000);
         if (!first || first->size() < 7) return first;
@@ -169,7 +169,6 @@ public:
 
 private:
     std::array<PipeConn, 10> pipes_;
-    std::vector<uint8_t> lastFirst_;
     std::vector<uint8_t> lastAckFirst_;
 };
 

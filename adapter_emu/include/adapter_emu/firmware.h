@@ -49,8 +49,11 @@ public:
     Firmware(const BusDescription& bus, std::shared_ptr<Clock> clock, FirmwareOptions options);
 
     // One command: its code and payload. Returns the whole acknowledge packet. `stop` ends waits
-    // early (the host gave up or the adapter shuts down).
-    std::vector<uint8_t> Execute(uint8_t code, std::span<const uint8_t> payload, std::stop_token stop = {});
+    // early (the host gave up or the adapter shuts down). `hostWaitMs`, when known, is how long the
+    // host still waits for this acknowledge: an explicit request that nobody answers then fails
+    // with 59 within that time rather than after the host stopped listening.
+    std::vector<uint8_t> Execute(uint8_t code, std::span<const uint8_t> payload, std::stop_token stop = {},
+                                 std::optional<uint32_t> hostWaitMs = std::nullopt);
 
     // The identification reply (GetInfo payload).
     std::vector<uint8_t> BoardInfo() const;
@@ -93,6 +96,7 @@ private:
     Scanner::Bus bus_;
     Scanner scanner_{bus_};
     SavedConfig saved_;
+    std::optional<uint32_t> hostWaitMs_;  // of the command being executed
     bool opened_ = false;
     // Test mode: the adapter is a node on the bus.
     bool testMode_ = false;
