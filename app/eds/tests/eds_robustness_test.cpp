@@ -86,7 +86,7 @@ TEST(EdsRobustness, OddInputs) {
         "[Assembly]\nAssem1 = ;\nAssem2 = \"a\",\"20\",1,2,3,4,5;\nAssem3 = ,,,,,,,,,,,;",
         "[IO_Info]\nInput1 = ;\nOutput1 = \"\";\nPollInfo = ;",
         "[EnumPar]\nParam1 = \"\";\nParam2 = \"a\",\"b\"\",\"c\";",
-        std::string("[Device]\0VendCode\0=\0 5;", 25),
+        std::string("[Device]\0VendCode\0=\0 5;", sizeof("[Device]\0VendCode\0=\0 5;") - 1),
         "$",
         "[Device]\r\r\r\n\n\n;;;;====",
     };
