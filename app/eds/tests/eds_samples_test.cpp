@@ -6,6 +6,7 @@
 #include <string>
 
 #include "eds/eds_file.h"
+#include "services/global.h"
 
 using namespace DeviceNetEDS;
 
@@ -166,4 +167,29 @@ TEST(EdsSamples, EtherNetIpDemo) {
     EXPECT_EQ(a.members[0].size, 1);
     EXPECT_EQ(a.members[0].ref.kind, MemberRef::kEmpty);
     EXPECT_EQ(doc.Assembly().GetAssembly(1001).name, "Status");
+}
+
+TEST(EdsSamples, DemoNetworkFilesAgreeWithTheIniReader) {
+    // The EDS files of the demo network: the full reader and the quick identity read of the
+    // store must see the same device.
+    const char* source = std::getenv("NORVANE_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    const std::filesystem::path dir = std::filesystem::path(source) / "resources/demo/eds";
+    if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no demo EDS files";
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".eds") continue;
+        CEDSFile doc;
+        ASSERT_EQ(doc.Load(entry.path().string()), 1) << entry.path();
+        EXPECT_EQ(doc.Title(), entry.path().stem().string());
+        EXPECT_GT(doc.Device().VendCode(), 0) << entry.path();
+        EXPECT_FALSE(doc.Device().ProdName().empty()) << entry.path();
+        EXPECT_FALSE(doc.IOInfo().Inputs().empty() && doc.IOInfo().Outputs().empty()) << entry.path();
+        const CDeviceInfo& d = doc.Device();
+        EXPECT_EQ(ReadEdsIdentity(entry.path().string()),
+                  (EdsIdentity{d.VendCode(), d.ProdType(), d.ProdCode(), d.MajRev()}))
+            << entry.path();
+        ++count;
+    }
+    EXPECT_GT(count, 0);
 }
