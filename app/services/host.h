@@ -12,6 +12,11 @@ namespace name_share {
 // An owner window as the host knows it (the host's own window pointer); never owned here.
 using WindowRef = void*;
 
+// Levels of messages and log rows.
+inline constexpr int kLevelError = 0;
+inline constexpr int kLevelWarning = 1;
+inline constexpr int kLevelLog = 2;  // any other value is a log line too
+
 // Message-box type bits of the classic message box (buttons in the low nibble, icon above).
 inline constexpr uint32_t kMbOk = 0x00;
 inline constexpr uint32_t kMbIconStop = 16;         // error
