@@ -3,8 +3,6 @@
 #include <clocale>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <tinyxml2.h>
 
 #include "platform/file_bytes.h"

@@ -6,8 +6,6 @@
 #include <climits>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <unistd.h>
 
 namespace platform {

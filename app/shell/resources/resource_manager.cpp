@@ -1,8 +1,7 @@
 #include "shell/resources/resource_manager.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <tinyxml2.h>
 
 #include "platform/file_bytes.h"
