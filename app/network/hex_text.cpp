@@ -1,0 +1,46 @@
+#include "network/hex_text.h"
+
+namespace netmodel {
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::string EncodeHex(std::span<const uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (uint8_t b : bytes) {
+        text.push_back(kDigits[b >> 4]);
+        text.push_back(kDigits[b & 0x0F]);
+    }
+    return text;
+}
+
+HexDecodeResult DecodeHexInto(std::string_view text, std::span<uint8_t> block) {
+    HexDecodeResult result;
+    std::size_t pairs = text.size() / 2;
+    if (text.size() % 2 != 0 || pairs > block.size()) result.clean = false;
+    if (pairs > block.size()) pairs = block.size();
+    for (std::size_t i = 0; i < pairs; ++i) {
+        int hi = HexDigit(text[2 * i]);
+        int lo = HexDigit(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) {
+            result.clean = false;
+            result.badDigits = true;
+            break;
+        }
+        block[i] = static_cast<uint8_t>(hi * 16 + lo);
+        ++result.bytesStored;
+    }
+    return result;
+}
+
+}  // namespace netmodel

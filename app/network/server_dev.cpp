@@ -1,0 +1,302 @@
+#include "network/server_dev.h"
+
+#include <algorithm>
+#include <boost/format.hpp>
+
+#include "network/core_services.h"
+#include "network/master_card.h"
+#include "network/slave_dev.h"
+#include "varda_api.h"
+
+CServerDev::CServerDev(MasterCard* card, uint32_t channel) : card_(card), channel_(channel) {}
+
+CServerDev::~CServerDev() {
+    Stop();
+    JoinFinishedPoller(true);
+    if (card_ != nullptr) card_->Close();
+    std::unique_lock guard(slavesLock_);
+    slaves_.clear();
+}
+
+int CServerDev::GetName(std::string& buffer) const {
+    MasterConfigBlock block = Config();
+    std::string typeName = card_ != nullptr ? netsvc::DeviceTypeName(card_->DeviceType()) : std::string();
+    uint32_t index = card_ != nullptr ? card_->DeviceIndex() : 0;
+    buffer = (boost::format("%s(%d-%d-%s)-%d") % typeName % index % channel_ % netsvc::BaudName(block.BaudIndex()) %
+              block.MacId())
+                 .str();
+    return 1;
+}
+
+int CServerDev::AddChild(std::unique_ptr<CSlaveDev> slave) {
+    if (!slave) return 0;
+    slave->SetParent(this);
+    std::unique_lock guard(slavesLock_);
+    slaves_.push_back(std::move(slave));
+    return 1;
+}
+
+int CServerDev::RemoveChild(const CDeviceBase* slave) {
+    std::unique_ptr<CSlaveDev> removed;
+    {
+        std::unique_lock guard(slavesLock_);
+        auto it = std::find_if(slaves_.begin(), slaves_.end(), [&](const auto& s) { return s->IsSame(slave); });
+        if (it == slaves_.end()) return 1;
+        removed = std::move(*it);
+        slaves_.erase(it);
+    }
+    return 1;
+}
+
+int CServerDev::IsMaster() const { return 1; }
+
+int CServerDev::GetChildCount() const {
+    std::shared_lock guard(slavesLock_);
+    return static_cast<int>(slaves_.size());
+}
+
+CSlaveDev* CServerDev::GetChild(int position) const {
+    std::shared_lock guard(slavesLock_);
+    if (position < 0 || static_cast<std::size_t>(position) >= slaves_.size()) return nullptr;
+    return slaves_[static_cast<std::size_t>(position)].get();
+}
+
+int CServerDev::RemoveAllChildren() {
+    std::vector<std::unique_ptr<CSlaveDev>> removed;
+    {
+        std::unique_lock guard(slavesLock_);
+        removed.swap(slaves_);
+    }
+    return 1;
+}
+
+int CServerDev::GetAddress() const { return static_cast<int>(Config().MacId()); }
+
+MasterConfigBlock CServerDev::Config() const {
+    std::lock_guard guard(configLock_);
+    return config_;
+}
+
+void CServerDev::SetConfig(const MasterConfigBlock& block) {
+    std::lock_guard guard(configLock_);
+    config_ = block;
+}
+
+uint32_t CServerDev::InitCount() const {
+    std::lock_guard guard(useLock_);
+    return initCount_;
+}
+
+uint32_t CServerDev::OnlineCount() const {
+    std::lock_guard guard(useLock_);
+    return onlineCount_;
+}
+
+CSlaveDev* CServerDev::FindSlaveLocked(int mac) const {
+    for (const auto& slave : slaves_) {
+        if (slave->GetAddress() == mac) return slave.get();
+    }
+    return nullptr;
+}
+
+CSlaveDev* CServerDev::FindSlave(int mac) const {
+    std::shared_lock guard(slavesLock_);
+    return FindSlaveLocked(mac);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Use counts
+
+uint32_t CServerDev::AcquireInit() {
+    std::lock_guard guard(useLock_);
+    if (initCount_ > 0) {
+        ++initCount_;
+        return VARDA_OK;
+    }
+    uint32_t rc = card_->Open();
+    if (rc != VARDA_OK) return rc;
+    VARDA_INIT_PARAM param = Config().Record();
+    uint32_t handle = 0;
+    rc = VARDA_Init(card_->DeviceType(), card_->DeviceIndex(), channel_, &param, &handle);
+    if (rc != VARDA_OK || handle == 0 || handle == VARDA_INVALID_HANDLE) {
+        netsvc::ReportApiError(rc, (boost::format("VARDA_Init(类型=%d,地址=%d,通道索引=%d)--") % card_->DeviceType() %
+                                    card_->DeviceIndex() % channel_)
+                                       .str());
+        // The card use taken for this initialisation goes back, so the adapter is not left open.
+        card_->Close();
+        return rc;
+    }
+    handle_ = handle;
+    initCount_ = 1;
+    return VARDA_OK;
+}
+
+void CServerDev::ReleaseInit() {
+    std::lock_guard guard(useLock_);
+    if (initCount_ == 0) return;
+    --initCount_;
+    if (initCount_ == 0 && handle_ != 0) {
+        VARDA_Uninit(handle_);
+        handle_ = 0;
+        card_->Close();
+    }
+}
+
+void CServerDev::AcquireOnline() {
+    std::lock_guard guard(useLock_);
+    if (onlineCount_ == 0) {
+        VARDA_Online(handle_);
+        VARDA_StartScan(handle_);
+    }
+    ++onlineCount_;
+}
+
+void CServerDev::ReleaseOnline() {
+    std::lock_guard guard(useLock_);
+    if (onlineCount_ == 0) return;
+    --onlineCount_;
+    if (onlineCount_ == 0) {
+        VARDA_StopScan(handle_);
+        VARDA_Offline(handle_);
+    }
+}
+
+void CServerDev::SaveConfiguration() {
+    VARDA_SaveCfg(handle_);
+    AcquireOnline();
+}
+
+void CServerDev::LoadScanList() {
+    uint32_t handle = handle_;
+    uint32_t rc = VARDA_RemoveSlave(handle, VARDA_ALL_SLAVES);
+    if (rc != VARDA_OK) netsvc::ReportApiError(rc, "VARDA_RemoveSlave 删除所有从站失败");
+    std::shared_lock guard(slavesLock_);
+    for (const auto& slave : slaves_) {
+        VARDA_SLAVE_CONFIG record = slave->Config().record.Record();
+        rc = VARDA_AddSlave(handle, &record);
+        if (rc != VARDA_OK) {
+            netsvc::ReportApiError(rc, (boost::format("VARDA_AddSlave 使从站%d上线失败") % record.MacId).str());
+        }
+    }
+}
+
+uint32_t CServerDev::Attach() {
+    uint32_t rc = AcquireInit();
+    if (rc != VARDA_OK) return rc;
+    AcquireOnline();
+    return VARDA_OK;
+}
+
+void CServerDev::Detach() {
+    ReleaseOnline();
+    ReleaseInit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start, stop and the status poller
+
+int CServerDev::Start() {
+    std::lock_guard run(runLock_);
+    if (running_ != 0) return 1;
+    JoinFinishedPoller(true);  // a poller left behind by a slow stop has ended by now
+    if (AcquireInit() != VARDA_OK) return 0;
+    LoadScanList();
+    SaveConfiguration();
+    running_ = 1;
+    pollStop_ = 0;
+    {
+        std::lock_guard guard(pollLock_);
+        pollDone_ = false;
+    }
+    pollThread_ = std::thread([this] { PollLoop(); });
+    return 1;
+}
+
+int CServerDev::Stop() {
+    std::lock_guard run(runLock_);
+    if (running_ == 0) return 1;
+    {
+        std::unique_lock guard(pollLock_);
+        pollStop_ = 1;
+        pollWake_.notify_all();
+        pollWake_.wait_for(guard, std::chrono::milliseconds(3000), [this] { return pollDone_; });
+    }
+    JoinFinishedPoller(false);
+    {
+        std::shared_lock guard(slavesLock_);
+        for (const auto& slave : slaves_) slave->CDeviceBase::Stop();
+    }
+    ReleaseOnline();
+    ReleaseInit();
+    running_ = 0;
+    return 1;
+}
+
+void CServerDev::JoinFinishedPoller(bool waitForever) {
+    if (!pollThread_.joinable()) return;
+    if (!waitForever) {
+        std::lock_guard guard(pollLock_);
+        if (!pollDone_) return;  // still inside a slow query; joined by the next Start or the destructor
+    }
+    pollThread_.join();
+}
+
+void CServerDev::PollLoop() {
+    while (pollStop_ == 0) {
+        {
+            std::shared_lock guard(slavesLock_);
+            for (const auto& slave : slaves_) {
+                if (pollStop_ != 0) break;
+                if (running_ != 0) {
+                    slave->UpdateStatus();
+                } else {
+                    slave->CDeviceBase::Stop();
+                }
+            }
+        }
+        std::unique_lock guard(pollLock_);
+        pollWake_.wait_for(guard, std::chrono::milliseconds(10), [this] { return pollStop_ != 0; });
+    }
+    std::lock_guard guard(pollLock_);
+    pollDone_ = true;
+    pollWake_.notify_all();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Automatic address scan
+
+uint32_t CServerDev::AutoAddRange(uint32_t first, uint32_t last) {
+    uint32_t rc = AcquireInit();
+    if (rc != VARDA_OK) return rc;
+    uint32_t own = Config().MacId();
+    std::vector<uint32_t> added;
+    {
+        std::shared_lock guard(slavesLock_);
+        for (uint32_t mac = first; mac <= last && mac <= 63; ++mac) {
+            if (mac == own || FindSlaveLocked(static_cast<int>(mac)) != nullptr) continue;
+            SlaveRecordBlock block;
+            block.SetMacId(mac);
+            VARDA_SLAVE_CONFIG record = block.Record();
+            if (VARDA_AddSlave(handle_, &record) == VARDA_OK) added.push_back(mac);
+        }
+    }
+    {
+        std::lock_guard guard(useLock_);
+        autoAdded_ = std::move(added);
+    }
+    SaveConfiguration();
+    return VARDA_OK;
+}
+
+void CServerDev::RemoveAutoAdded() {
+    std::vector<uint32_t> added = AutoAddedAddresses();
+    for (uint32_t mac : added) VARDA_RemoveSlave(handle_, mac);
+    VARDA_SaveCfg(handle_);
+    ReleaseOnline();
+    ReleaseInit();
+}
+
+std::vector<uint32_t> CServerDev::AutoAddedAddresses() const {
+    std::lock_guard guard(useLock_);
+    return autoAdded_;
+}
