@@ -25,3 +25,12 @@ void ShowMessage(std::string_view text);
 void Log(LogLevel level, std::string_view text);
 
 }  // namespace netsvc
+
+namespace netsvc {
+
+// Text of a file as UTF-8: valid UTF-8 stays as it is, anything else is read as GB18030.
+std::string FileTextToUtf8(std::string_view bytes);
+// UTF-8 text as GB18030 bytes for writing.
+std::string Utf8ToGb18030(std::string_view text);
+
+}  // namespace netsvc

@@ -124,7 +124,8 @@ uint32_t CServerDev::AcquireInit() {
                                        .str());
         // The card use taken for this initialisation goes back, so the adapter is not left open.
         card_->Close();
-        return rc;
+        // A zero handle with result 0 is a failure too; the caller must not take it for success.
+        return rc != VARDA_OK ? rc : VARDA_ERR_INIT_FAILED;
     }
     handle_ = handle;
     initCount_ = 1;

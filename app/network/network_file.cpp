@@ -1,0 +1,283 @@
+#include "network/network_file.h"
+
+#include <boost/format.hpp>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <tinyxml2.h>
+
+#include "network/core_services.h"
+#include "network/hex_text.h"
+#include "network/network_registry.h"
+#include "network/server_dev.h"
+#include "network/slave_dev.h"
+#include "network/slave_eds.h"
+
+using tinyxml2::XMLDocument;
+using tinyxml2::XMLElement;
+
+namespace {
+
+// Problems met while reading; set by the reader for the duration of one read.
+thread_local std::vector<std::string>* tlProblems = nullptr;
+
+void Problem(const std::string& text) {
+    netsvc::Log(netsvc::LogLevel::Warning, text);
+    if (tlProblems != nullptr) tlProblems->push_back(text);
+}
+
+int LineOf(const XMLElement* e) { return e != nullptr ? e->GetLineNum() : 0; }
+
+XMLElement* AppendValueElement(XMLElement* parent, const char* name, std::span<const uint8_t> bytes) {
+    XMLElement* e = parent->GetDocument()->NewElement(name);
+    e->SetAttribute("value", netmodel::EncodeHex(bytes).c_str());
+    parent->InsertEndChild(e);
+    return e;
+}
+
+// Decodes child `name`/value into `block`. A missing element or attribute, and damaged digits,
+// are problems; the block keeps what was not decoded.
+void DecodeChild(const XMLElement* parent, const char* name, std::span<uint8_t> block) {
+    const XMLElement* e = parent->FirstChildElement(name);
+    const char* value = e != nullptr ? e->Attribute("value") : nullptr;
+    if (value == nullptr) {
+        Problem((boost::format("网络配置文件第%d行: 缺少%s") % LineOf(e != nullptr ? e : parent) % name).str());
+        return;
+    }
+    netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, block);
+    if (!r.clean) {
+        Problem((boost::format("网络配置文件第%d行: %s 的十六进制数据不完整或有误(读入%d字节)") % LineOf(e) % name %
+                 r.bytesStored)
+                    .str());
+    }
+}
+
+bool ReadUnsigned(const XMLElement* e, const char* name, uint32_t& out) {
+    const char* text = e->Attribute(name);
+    if (text == nullptr || e->QueryUnsignedAttribute(name, &out) != tinyxml2::XML_SUCCESS) {
+        Problem((boost::format("网络配置文件第%d行: %s 缺少或无效的属性 %s") % LineOf(e) % e->Name() % name).str());
+        return false;
+    }
+    return true;
+}
+
+void ReadCards(NetworkRegistry& network, const XMLDocument& doc) {
+    for (const XMLElement* card = doc.FirstChildElement("Card"); card != nullptr;
+         card = card->NextSiblingElement("Card")) {
+        uint32_t type = 0;
+        uint32_t index = 0;
+        if (!ReadUnsigned(card, "type", type) || !ReadUnsigned(card, "addr", index)) continue;
+        for (const XMLElement* server = card->FirstChildElement("Server"); server != nullptr;
+             server = server->NextSiblingElement("Server")) {
+            uint32_t channel = 0;
+            if (!ReadUnsigned(server, "chlIndex", channel)) continue;
+            CServerDev* master = network.GetOrCreateMaster(type, index, channel);
+            master->LoadXml(server);
+        }
+    }
+}
+
+// Start offsets of the top-level Card elements in a document text.
+std::vector<std::size_t> CardStarts(std::string_view text) {
+    std::vector<std::size_t> starts;
+    std::size_t pos = 0;
+    while ((pos = text.find("<Card", pos)) != std::string_view::npos) {
+        char next = pos + 5 < text.size() ? text[pos + 5] : '\0';
+        if (next == ' ' || next == '>' || next == '/' || next == '\t' || next == '\r' || next == '\n') {
+            starts.push_back(pos);
+        }
+        pos += 5;
+    }
+    return starts;
+}
+
+// A damaged document: each Card is read on its own; a Card that is cut off is read up to its last
+// complete Slave.
+void ReadDamaged(NetworkRegistry& network, std::string_view text) {
+    std::vector<std::size_t> starts = CardStarts(text);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        std::size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
+        std::string chunk(text.substr(starts[i], end - starts[i]));
+        XMLDocument doc;
+        if (doc.Parse(chunk.data(), chunk.size()) != tinyxml2::XML_SUCCESS) {
+            std::size_t lastSlave = chunk.rfind("</Slave>");
+            std::size_t lastServerStart = chunk.rfind("<Server");
+            if (lastSlave == std::string::npos || lastServerStart == std::string::npos || lastSlave < lastServerStart) {
+                continue;
+            }
+            std::string repaired = chunk.substr(0, lastSlave + 8) + "</Server></Card>";
+            if (doc.Parse(repaired.data(), repaired.size()) != tinyxml2::XML_SUCCESS) continue;
+            Problem("网络配置文件不完整: 只读入了被截断的主站卡的完整部分");
+        }
+        ReadCards(network, doc);
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Masters and slaves
+
+void CServerDev::SaveXml(XMLElement* element) const {
+    MasterConfigBlock block = Config();
+    AppendValueElement(element, "config", block.bytes);
+    int count = GetChildCount();
+    for (int i = 0; i < count; ++i) {
+        const CSlaveDev* slave = GetChild(i);
+        XMLElement* e = element->GetDocument()->NewElement("Slave");
+        slave->SaveXml(e);
+        element->InsertEndChild(e);
+    }
+}
+
+void CServerDev::LoadXml(const XMLElement* element) {
+    MasterConfigBlock block = Config();
+    DecodeChild(element, "config", block.bytes);
+    SetConfig(block);
+    for (const XMLElement* e = element->FirstChildElement("Slave"); e != nullptr;
+         e = e->NextSiblingElement("Slave")) {
+        auto slave = std::make_unique<CSlaveDev>();
+        slave->LoadXml(e);
+        int mac = slave->GetAddress();
+        if (mac < 0 || mac > 63) {
+            Problem((boost::format("网络配置文件第%d行: 从站地址%u无效，已忽略该从站") % LineOf(e) %
+                     slave->Config().record.MacId())
+                        .str());
+            continue;
+        }
+        if (FindSlave(mac) != nullptr) {
+            Problem((boost::format("网络配置文件第%d行: 从站地址%d重复，已忽略该从站") % LineOf(e) % mac).str());
+            continue;
+        }
+        if (static_cast<uint32_t>(mac) == block.MacId()) {
+            Problem((boost::format("网络配置文件第%d行: 从站地址%d与主站地址相同，已忽略该从站") % LineOf(e) % mac).str());
+            continue;
+        }
+        AddChild(std::move(slave));
+    }
+}
+
+void CSlaveDev::SaveXml(XMLElement* element) const {
+    XMLDocument* doc = element->GetDocument();
+    XMLElement* path = doc->NewElement("EDSPath");
+    path->SetAttribute("path", eds_->path.c_str());
+    element->InsertEndChild(path);
+    element->SetAttribute("name", config_.name.c_str());
+    AppendValueElement(element, "IOUse", config_.use.bytes);
+    for (const IoDataGroup& group : config_.groups) {
+        XMLElement* item = doc->NewElement("Item");
+        for (const auto& entry : group) {
+            auto image = entry->Image();
+            AppendValueElement(item, "SubItem", image);
+        }
+        element->InsertEndChild(item);
+    }
+    AppendValueElement(element, "VARDA_CFG", config_.record.bytes);
+}
+
+void CSlaveDev::LoadXml(const XMLElement* element) {
+    const XMLElement* pathElement = element->FirstChildElement("EDSPath");
+    const char* path = pathElement != nullptr ? pathElement->Attribute("path") : nullptr;
+    if (path == nullptr) {
+        Problem((boost::format("网络配置文件第%d行: 从站缺少EDSPath") % LineOf(element)).str());
+        path = "";
+    }
+    LoadSlaveEds(*eds_, path);
+    if (const char* name = element->Attribute("name")) {
+        config_.name = name;
+    } else {
+        Problem((boost::format("网络配置文件第%d行: 从站缺少名称") % LineOf(element)).str());
+    }
+    config_.use.bytes.fill(0);
+    DecodeChild(element, "IOUse", config_.use.bytes);
+    config_.groups.clear();
+    for (const XMLElement* group = element->FirstChildElement("Item"); group != nullptr;
+         group = group->NextSiblingElement("Item")) {
+        IoDataGroup items;
+        for (const XMLElement* sub = group->FirstChildElement("SubItem"); sub != nullptr;
+             sub = sub->NextSiblingElement("SubItem")) {
+            auto item = std::make_unique<IoDataItem>();
+            const char* value = sub->Attribute("value");
+            if (value == nullptr) {
+                Problem((boost::format("网络配置文件第%d行: SubItem 缺少 value") % LineOf(sub)).str());
+            } else {
+                netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, item->MutableImage());
+                if (!r.clean) {
+                    Problem((boost::format("网络配置文件第%d行: SubItem 的十六进制数据不完整或有误(读入%d字节)") %
+                             LineOf(sub) % r.bytesStored)
+                                .str());
+                }
+                item->DropReference();
+            }
+            items.push_back(std::move(item));
+        }
+        config_.groups.push_back(std::move(items));
+    }
+    DecodeChild(element, "VARDA_CFG", config_.record.bytes);
+    RebuildDataTable();
+    panelRebuild_ = 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The document
+
+std::string NetworkDocumentText(const NetworkRegistry& network) {
+    XMLDocument doc;
+    for (const auto& [key, card] : network.Cards()) {
+        XMLElement* cardElement = doc.NewElement("Card");
+        cardElement->SetAttribute("type", key.first);
+        cardElement->SetAttribute("addr", key.second);
+        for (const auto& [channel, master] : card->Masters()) {
+            XMLElement* server = doc.NewElement("Server");
+            server->SetAttribute("chlIndex", channel);
+            master->SaveXml(server);
+            cardElement->InsertEndChild(server);
+        }
+        doc.InsertEndChild(cardElement);
+    }
+    tinyxml2::XMLPrinter printer;
+    doc.Print(&printer);
+    return std::string(printer.CStr(), static_cast<std::size_t>(printer.CStrSize() > 0 ? printer.CStrSize() - 1 : 0));
+}
+
+bool SaveNetworkFile(const NetworkRegistry& network, const std::string& path) {
+    std::string bytes = netsvc::Utf8ToGb18030(NetworkDocumentText(network));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+NetworkFileResult LoadNetworkBytes(NetworkRegistry& network, std::string_view bytes) {
+    NetworkFileResult result;
+    result.opened = true;
+    std::vector<std::string>* previous = tlProblems;
+    tlProblems = &result.problems;
+    network.ClearNetwork();
+    std::string text = netsvc::FileTextToUtf8(bytes);
+    XMLDocument doc;
+    if (doc.Parse(text.data(), text.size()) == tinyxml2::XML_SUCCESS) {
+        result.parsed = true;
+        ReadCards(network, doc);
+    } else {
+        Problem((boost::format("网络配置文件已损坏(第%d行): %s") % doc.ErrorLineNum() % doc.ErrorName()).str());
+        ReadDamaged(network, text);
+    }
+    tlProblems = previous;
+    return result;
+}
+
+NetworkFileResult LoadNetworkFile(NetworkRegistry& network, const std::string& path) {
+    if (path.empty()) return {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        network.ClearNetwork();
+        NetworkFileResult result;
+        result.problems.push_back("无法打开网络配置文件: " + path);
+        netsvc::Log(netsvc::LogLevel::Warning, result.problems.back());
+        return result;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return LoadNetworkBytes(network, bytes);
+}
