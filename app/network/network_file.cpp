@@ -52,9 +52,21 @@ void DecodeChild(const XMLElement* parent, const char* name, std::span<uint8_t> 
     }
 }
 
+// A decimal number of 0..4294967295, nothing else (no sign, no blanks).
+bool ParseDecimal(const char* text, uint32_t& out) {
+    if (text == nullptr || *text == '\0') return false;
+    uint64_t value = 0;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(*p - '0');
+        if (value > 0xFFFFFFFFull) return false;
+    }
+    out = static_cast<uint32_t>(value);
+    return true;
+}
+
 bool ReadUnsigned(const XMLElement* e, const char* name, uint32_t& out) {
-    const char* text = e->Attribute(name);
-    if (text == nullptr || e->QueryUnsignedAttribute(name, &out) != tinyxml2::XML_SUCCESS) {
+    if (!ParseDecimal(e->Attribute(name), out)) {
         Problem((boost::format("网络配置文件第%d行: %s 缺少或无效的属性 %s") % LineOf(e) % e->Name() % name).str());
         return false;
     }
@@ -91,8 +103,31 @@ std::vector<std::size_t> CardStarts(std::string_view text) {
     return starts;
 }
 
-// A damaged document: each Card is read on its own; a Card that is cut off is read up to its last
-// complete Slave.
+// A Card element that does not parse, cut back to a point where it can be closed: after its last
+// complete Slave, before its last Slave, or before its last Server. Empty when none parses.
+bool RepairCard(const std::string& chunk, XMLDocument& doc) {
+    struct Cut {
+        const char* marker;
+        bool after;
+        const char* closing;
+    };
+    static constexpr Cut kCuts[] = {
+        {"</Slave>", true, "</Server></Card>"},
+        {"<Slave", false, "</Server></Card>"},
+        {"<Server", false, "</Card>"},
+    };
+    for (const Cut& cut : kCuts) {
+        std::size_t pos = chunk.rfind(cut.marker);
+        if (pos == std::string::npos) continue;
+        if (cut.after) pos += std::char_traits<char>::length(cut.marker);
+        std::string repaired = chunk.substr(0, pos) + cut.closing;
+        if (doc.Parse(repaired.data(), repaired.size()) == tinyxml2::XML_SUCCESS) return true;
+    }
+    return false;
+}
+
+// A damaged document: each Card is read on its own; a Card that is cut off or broken is read as
+// far as it can be closed.
 void ReadDamaged(NetworkRegistry& network, std::string_view text) {
     std::vector<std::size_t> starts = CardStarts(text);
     for (std::size_t i = 0; i < starts.size(); ++i) {
@@ -100,17 +135,18 @@ void ReadDamaged(NetworkRegistry& network, std::string_view text) {
         std::string chunk(text.substr(starts[i], end - starts[i]));
         XMLDocument doc;
         if (doc.Parse(chunk.data(), chunk.size()) != tinyxml2::XML_SUCCESS) {
-            std::size_t lastSlave = chunk.rfind("</Slave>");
-            std::size_t lastServerStart = chunk.rfind("<Server");
-            if (lastSlave == std::string::npos || lastServerStart == std::string::npos || lastSlave < lastServerStart) {
+            if (!RepairCard(chunk, doc)) {
+                Problem("网络配置文件已损坏: 一个主站卡无法读入");
                 continue;
             }
-            std::string repaired = chunk.substr(0, lastSlave + 8) + "</Server></Card>";
-            if (doc.Parse(repaired.data(), repaired.size()) != tinyxml2::XML_SUCCESS) continue;
-            Problem("网络配置文件不完整: 只读入了被截断的主站卡的完整部分");
+            Problem("网络配置文件已损坏: 只读入了一个主站卡的完整部分");
         }
         ReadCards(network, doc);
     }
+}
+
+bool IsBlank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 }  // namespace
@@ -257,7 +293,9 @@ NetworkFileResult LoadNetworkBytes(NetworkRegistry& network, std::string_view by
     network.ClearNetwork();
     std::string text = netsvc::FileTextToUtf8(bytes);
     XMLDocument doc;
-    if (doc.Parse(text.data(), text.size()) == tinyxml2::XML_SUCCESS) {
+    if (IsBlank(text)) {
+        result.parsed = true;  // an empty network
+    } else if (doc.Parse(text.data(), text.size()) == tinyxml2::XML_SUCCESS) {
         result.parsed = true;
         ReadCards(network, doc);
     } else {

@@ -17,4 +17,6 @@ public:
     std::vector<std::string> Take();
     // The text a failed master-API call with this context and code is reported with.
     static std::string ApiError(const std::string& context, uint32_t code);
+    // The device-type name the settings give a type.
+    static std::string DeviceTypeName(uint32_t type);
 };
