@@ -12,9 +12,6 @@
 
 class CDeviceBase;
 class CServerDev;
-class CSlaveDev;
-struct SlaveConfigBlock;
-struct SlaveEds;
 
 class NetworkRegistry {
 public:
@@ -48,19 +45,3 @@ public:
 private:
     std::map<Key, std::unique_ptr<MasterCard>> cards_;
 };
-
-// The slave dialog's add: a slave from the block and the EDS description (with its default data
-// groups), added to the master; in batch mode copies of it for every free address from start + 1
-// to end. Returns the first slave.
-CSlaveDev* AddSlavesFromDialog(CServerDev* master, bool batch, uint32_t start, uint32_t end,
-                               const SlaveConfigBlock& block, const SlaveEds& eds);
-
-// One slave found by the network search.
-struct SearchedSlave {
-    uint32_t macId = 0;
-    std::string edsName;
-};
-
-// Adds the searched slaves to the master, each configured from its EDS file; slaves with the same
-// EDS file are copies of the first one. Returns the last slave created (null when none).
-CSlaveDev* AddSearchedSlaves(CServerDev* master, const std::vector<SearchedSlave>& results);

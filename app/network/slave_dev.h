@@ -12,6 +12,9 @@
 #include "network/slave_config_block.h"
 
 struct SlaveEds;  // network/slave_eds.h
+namespace DeviceNetEDS {
+class CParamsInfo;
+}
 
 class CSlaveDev : public CDeviceBase {
 public:
@@ -69,8 +72,8 @@ public:
     // set and the slave's own set on success.
     uint32_t DownloadAllParameters();
     uint32_t UploadAllParameters();
-    uint32_t DownloadParameter(SlaveEds& editorSet, int number);
-    uint32_t UploadParameter(SlaveEds& editorSet, int number);
+    uint32_t DownloadParameter(DeviceNetEDS::CParamsInfo& editorSet, int32_t number);
+    uint32_t UploadParameter(DeviceNetEDS::CParamsInfo& editorSet, int32_t number);
 
 private:
     DataTable dataTable_;

@@ -197,14 +197,14 @@ std::string GoldenFile() {
     std::string name = "\xB7\xA7\xB5\xBA";  // 阀岛 in GB18030
     return "<Card type=\"101\" addr=\"1\">\n"
            "    <Server chlIndex=\"0\">\n"
-           "        <config value=\"0C000000020000000A000000010000004B000000030000000000000000000000000000000000000000000000000000000000000000000000\"/>\n"
+           "        <config value=\"0C000000020000000A000000010000004B0000000300000000000000000000000000000000000000000000000000000000000000\"/>\n"
            "        <Slave name=\"" + name + "\">\n"
            "            <EDSPath path=\"\"/>\n"
            "            <IOUse value=\"0101010200000001000000000000000000\"/>\n"
            "            <Item>\n"
            "                <SubItem value=\"" + item + "\"/>\n"
            "            </Item>\n"
-           "            <VARDA_CFG value=\"21000000B30100000C000000F002000001000000040002000000000000000000000000000000000000000000000000000000000000000000\"/>\n"
+           "            <VARDA_CFG value=\"21000000B30100000C000000F00200000100000004000200FA000000100000000100000000000000000000000000000000000000\"/>\n"
            "        </Slave>\n"
            "    </Server>\n"
            "</Card>\n";
@@ -216,7 +216,7 @@ TEST_F(NetworkFile, GoldenFileReadsIntoTheExpectedModel) {
     NetworkRegistry network;
     NetworkFileResult result = LoadNetworkFile(network, path);
     EXPECT_TRUE(result.parsed);
-    EXPECT_TRUE(result.problems.empty());
+    EXPECT_TRUE(result.problems.empty()) << result.problems.front();
     CServerDev* master = network.FindMaster(kType, 1, 0);
     ASSERT_NE(master, nullptr);
     VARDA_INIT_PARAM init = master->Config().Record();

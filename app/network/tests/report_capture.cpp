@@ -1,0 +1,97 @@
+#include "report_capture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <unistd.h>
+
+#include "services/global.h"
+#include "services/host.h"
+
+namespace {
+
+// Records every box and log row; used from several threads.
+class CaptureHost : public name_share::IHost {
+public:
+    int ShowMessageBox(const name_share::MessageBoxRequest& request) override {
+        std::lock_guard guard(lock_);
+        lines_.push_back("box[" + request.caption + "]" + request.text);
+        return 1;
+    }
+    void AppendLogRow(const name_share::LogRow& row) override {
+        std::lock_guard guard(lock_);
+        lines_.push_back(row.text);
+    }
+    std::vector<std::string> Take() {
+        std::lock_guard guard(lock_);
+        std::vector<std::string> lines;
+        lines.swap(lines_);
+        return lines;
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::string> lines_;
+};
+
+CaptureHost& Host() {
+    static CaptureHost host;
+    return host;
+}
+
+std::string& ProgramDir() {
+    static std::string dir;
+    return dir;
+}
+
+void RemoveProgramDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(ProgramDir(), ec);
+}
+
+// A program folder of the test's own: known device types and baud names; API errors go to the
+// log only (no boxes), so each report is one captured line.
+CGlobal& TestGlobal() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::filesystem::path dir =
+            std::filesystem::temp_directory_path() / ("norvane-network-test-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir / "edsfile");
+        std::ofstream(dir / "Norvane.xml") << "<ServerInfo>\n"
+                                              "    <Item name=\"USB-DN\" type=\"101\" chlCount=\"2\"/>\n"
+                                              "</ServerInfo>\n"
+                                              "<BaudRate>\n"
+                                              "    <Item value=\"0\" name=\"125K\"/>\n"
+                                              "    <Item value=\"1\" name=\"250K\"/>\n"
+                                              "    <Item value=\"2\" name=\"500K\"/>\n"
+                                              "</BaudRate>\n";
+        std::ofstream(dir / "config.xml")
+            << "<InfobarParas LogError=\"1\" LogWarning=\"1\" LogLog=\"1\" ShowMsg=\"0\"/>\n";
+        ProgramDir() = dir.string();
+        ::setenv("NORVANE_HOME", ProgramDir().c_str(), 1);
+        std::atexit(RemoveProgramDir);  // runs after the global object has written its settings
+        GetGlobal().SetHost(&Host());
+    });
+    return GetGlobal();
+}
+
+}  // namespace
+
+ReportCapture::ReportCapture() {
+    TestGlobal();
+    Host().Take();
+}
+
+ReportCapture::~ReportCapture() = default;
+
+std::vector<std::string> ReportCapture::Take() { return Host().Take(); }
+
+std::string ReportCapture::ApiError(const std::string& context, uint32_t code) {
+    return context + "\n\n错误号:" + std::to_string(code) + "(" + TestGlobal().GetStatusText(static_cast<int32_t>(code)) +
+           ")";
+}
+
+std::string ReportCapture::DeviceTypeName(uint32_t type) {
+    return TestGlobal().GetDeviceTypeName(static_cast<int32_t>(type));
+}
