@@ -1,0 +1,96 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: norvanectl COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  run FILE.kld [--seconds N]  load a network file, start every master, print slave status\n"
+    "                              changes and log lines until Ctrl-C/SIGTERM or N seconds\n"
+    "  eds FILE.eds                show the identity, I/O entries and parameters of an EDS file\n"
+    "\n"
+    "Use 'norvanectl COMMAND --help' for the command's details.\n";
+
+const char* kRunUsage =
+    "Usage: norvanectl run FILE.kld [--seconds N]\n"
+    "\n"
+    "Loads the network file, starts every master and prints each slave's status when it changes\n"
+    "and every information-log line (time, level, text). Stops all masters cleanly on SIGINT or\n"
+    "SIGTERM, or after N seconds with --seconds.\n"
+    "Exit status: 0 all masters started, 1 a master could not start, 2 bad arguments or file.\n";
+
+const char* kEdsUsage =
+    "Usage: norvanectl eds FILE.eds\n"
+    "\n"
+    "Prints the device identity, the IO_Info connections and entries, and the parameters of an\n"
+    "EDS file as tables. Exit status 2 when the file cannot be read.\n";
+
+int UsageError(const std::string& message) {
+    std::cerr << "norvanectl: " << message << " (see 'norvanectl --help')" << std::endl;
+    return kExitUsage;
+}
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+}  // namespace
+
+int NorvaneCtlMain(const std::vector<std::string>& args) {
+    if (args.empty()) return UsageError("missing command");
+    const std::string& command = args[0];
+    if (IsHelp(command)) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "run") {
+        RunOptions options;
+        for (std::size_t i = 0; i < rest.size(); ++i) {
+            const std::string& arg = rest[i];
+            if (IsHelp(arg)) {
+                std::cout << kRunUsage;
+                return kExitOk;
+            }
+            if (arg == "--seconds") {
+                if (i + 1 >= rest.size()) return UsageError("--seconds needs a number");
+                const std::string& value = rest[++i];
+                if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos) {
+                    return UsageError("--seconds needs a whole number of seconds, not '" + value + "'");
+                }
+                options.seconds = static_cast<unsigned>(std::stoul(value));
+            } else if (!arg.empty() && arg[0] == '-') {
+                return UsageError("unknown option '" + arg + "'");
+            } else if (options.networkFile.empty()) {
+                options.networkFile = arg;
+            } else {
+                return UsageError("more than one network file given");
+            }
+        }
+        if (options.networkFile.empty()) return UsageError("run needs a network file");
+        return RunNetwork(options);
+    }
+    if (command == "eds") {
+        std::string path;
+        for (const std::string& arg : rest) {
+            if (IsHelp(arg)) {
+                std::cout << kEdsUsage;
+                return kExitOk;
+            }
+            if (!arg.empty() && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
+            if (!path.empty()) return UsageError("more than one EDS file given");
+            path = arg;
+        }
+        if (path.empty()) return UsageError("eds needs an EDS file");
+        return ShowEds(path);
+    }
+    return UsageError("unknown command '" + command + "'");
+}
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return NorvaneCtlMain(args);
+}
