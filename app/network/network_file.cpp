@@ -1,6 +1,7 @@
 #include "network/network_file.h"
 
 #include <boost/format.hpp>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -20,6 +21,8 @@ namespace {
 
 // Problems met while reading; set by the reader for the duration of one read.
 thread_local std::vector<std::string>* tlProblems = nullptr;
+// Folder of the network file being read: relative EDS paths are read from there.
+thread_local const std::string* tlBaseDir = nullptr;
 
 void Problem(const std::string& text) {
     netsvc::Log(netsvc::LogLevel::Warning, text);
@@ -218,7 +221,7 @@ void CSlaveDev::LoadXml(const XMLElement* element) {
         Problem((boost::format("网络配置文件第%d行: 从站缺少EDSPath") % LineOf(element)).str());
         path = "";
     }
-    LoadSlaveEds(*eds_, path);
+    LoadSlaveEds(*eds_, path, tlBaseDir != nullptr ? *tlBaseDir : std::string());
     if (const char* name = element->Attribute("name")) {
         config_.name = name;
     } else {
@@ -317,5 +320,10 @@ NetworkFileResult LoadNetworkFile(NetworkRegistry& network, const std::string& p
         return result;
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return LoadNetworkBytes(network, bytes);
+    std::string baseDir = std::filesystem::path(path).parent_path().string();
+    const std::string* previous = tlBaseDir;
+    tlBaseDir = &baseDir;
+    NetworkFileResult result = LoadNetworkBytes(network, bytes);
+    tlBaseDir = previous;
+    return result;
 }

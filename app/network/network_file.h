@@ -19,7 +19,8 @@ bool SaveNetworkFile(const NetworkRegistry& network, const std::string& path);
 // The document as UTF-8 text, as it is written before the encoding step.
 std::string NetworkDocumentText(const NetworkRegistry& network);
 
-// Clears the network, then reads the file into it. An empty path does nothing. A file that cannot
+// Clears the network, then reads the file into it. EDS paths that are relative are read from the
+// folder of the network file. An empty path does nothing. A file that cannot
 // be opened leaves the network empty; of a damaged file, every element the reader delivers is
 // read, and what could not be read is reported in the result and logged.
 NetworkFileResult LoadNetworkFile(NetworkRegistry& network, const std::string& path);

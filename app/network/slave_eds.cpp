@@ -1,8 +1,18 @@
 #include "network/slave_eds.h"
 
-int LoadSlaveEds(SlaveEds& eds, const std::string& path) {
+#include <algorithm>
+#include <filesystem>
+
+int LoadSlaveEds(SlaveEds& eds, const std::string& path, const std::string& baseDir) {
     eds.path = path;
-    int loaded = eds.description.Load(path);
+    std::string readFrom = path;
+    if (!path.empty() && !baseDir.empty()) {
+        std::string local = path;
+        std::replace(local.begin(), local.end(), '\\', '/');
+        std::filesystem::path p(local);
+        if (p.is_relative()) readFrom = (std::filesystem::path(baseDir) / p).string();
+    }
+    int loaded = eds.description.Load(readFrom);
     eds.parameters = eds.description.Params();
     return loaded;
 }

@@ -14,6 +14,7 @@ struct SlaveEds {
 };
 
 // Loads the EDS file at `path` into `eds` (an empty path empties it). The path is kept even when
-// the file cannot be read; the description is then what the EDS reader leaves. Returns the
-// reader's result (1 loaded, 0 not).
-int LoadSlaveEds(SlaveEds& eds, const std::string& path);
+// the file cannot be read; the description is then what the EDS reader leaves. A relative path
+// is read from `baseDir` when one is given (the folder of the network file that names it).
+// Returns the reader's result (1 loaded, 0 not).
+int LoadSlaveEds(SlaveEds& eds, const std::string& path, const std::string& baseDir = {});

@@ -268,6 +268,20 @@ TEST_F(NetworkFile, UnreadableEdsStillCreatesTheSlave) {
     EXPECT_EQ(master->GetChild(0)->Eds().path, missing);
 }
 
+TEST_F(NetworkFile, RelativeEdsPathsAreReadBesideTheFile) {
+    std::filesystem::create_directories(dir.File("eds"));
+    WriteBytes(dir.File("eds/Dev.eds"), "[Device]\r\nVendCode = 77;\r\nProdName = \"Dev\";\r\n");
+    std::string text = GoldenFile();
+    text.replace(text.find("path=\"\""), 7, "path=\"eds\\Dev.eds\"");
+    WriteBytes(dir.File("net.kld"), text);
+    NetworkRegistry network;
+    LoadNetworkFile(network, dir.File("net.kld"));
+    CSlaveDev* slave = network.FindMaster(kType, 1, 0)->GetChild(0);
+    EXPECT_EQ(slave->Eds().path, "eds\\Dev.eds") << "kept as written";
+    EXPECT_EQ(slave->Eds().description.Device().VendCode(), 77);
+    EXPECT_NE(NetworkDocumentText(network).find("path=\"eds\\Dev.eds\""), std::string::npos);
+}
+
 TEST_F(NetworkFile, DuplicateChannelsMergeIntoOneMaster) {
     NetworkRegistry network;
     BuildSample(network);
