@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/byte_order.h"
+#include "platform/text_encoding.h"
 
 using platform::GetU16LE;
 using platform::GetU32LE;
@@ -12,15 +13,34 @@ using platform::PutU32LE;
 
 namespace {
 
+// Text fields hold the code page of the files (GB18030); in memory text is UTF-8.
 std::string ReadText(std::span<const uint8_t> field) {
     auto end = std::find(field.begin(), field.end(), uint8_t{0});
-    return std::string(field.begin(), end);
+    return platform::ToUtf8(std::string(field.begin(), end));
+}
+
+// The length of the longest prefix of GB18030 bytes that fits `limit` without splitting a
+// character (1, 2 or 4 bytes).
+std::size_t Gb18030Prefix(std::string_view bytes, std::size_t limit) {
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        auto b = static_cast<unsigned char>(bytes[pos]);
+        std::size_t len = 1;
+        if (b >= 0x81 && b <= 0xFE && pos + 1 < bytes.size()) {
+            auto second = static_cast<unsigned char>(bytes[pos + 1]);
+            len = second >= 0x30 && second <= 0x39 ? 4 : 2;
+        }
+        if (pos + len > limit) break;
+        pos += len;
+    }
+    return std::min(pos, bytes.size());
 }
 
 void WriteText(std::span<uint8_t> field, std::string_view text) {
     std::fill(field.begin(), field.end(), uint8_t{0});
-    std::size_t n = std::min(text.size(), field.size() - 1);
-    std::memcpy(field.data(), text.data(), n);
+    std::string bytes = platform::Utf8ToGb18030(text);
+    std::size_t n = Gb18030Prefix(bytes, field.size() - 1);
+    std::memcpy(field.data(), bytes.data(), n);
 }
 
 }  // namespace

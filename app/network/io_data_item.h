@@ -7,8 +7,10 @@
 //            anything else u32)
 //   6        bits 0-1 direction (1 input, 0 output), bits 2-7 index of the group changed flag
 //   7..8     size in bytes
-//   9..58    name, zero-terminated (at most 49 characters)
-//   59..158  description, zero-terminated (at most 99 characters)
+//   9..58    name, zero-terminated (at most 49 bytes)
+//   59..158  description, zero-terminated (at most 99 bytes)
+//   Both text fields hold GB18030 bytes, as in files made on Chinese systems; the accessors
+//   take and give UTF-8.
 //   159      flags byte
 //   160..162 further bytes, copied with the item
 //   163..166 reference to the value buffer; meaningful only in memory, always 0 in our images
@@ -69,7 +71,7 @@ public:
     uint16_t Size() const;
     void SetSize(uint16_t size);
     std::string Name() const;
-    void SetName(std::string_view name);  // cut at 49 bytes
+    void SetName(std::string_view name);  // cut at 49 bytes, never inside a character
     std::string Description() const;
     void SetDescription(std::string_view text);  // cut at 99 bytes
     uint8_t FlagsByte() const;

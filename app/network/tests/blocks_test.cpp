@@ -108,7 +108,7 @@ TEST(IoDataItem, DefaultItemImage) {
     EXPECT_EQ(image[7], 12);
     EXPECT_EQ(image[8], 0);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&image[9])), "Poll_Input");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&image[59])), "轮询连接的输入数据");
+    EXPECT_EQ(item.Description(), "轮询连接的输入数据");
     for (std::size_t i = 159; i < 179; ++i) EXPECT_EQ(image[i], 0) << "byte " << i;
     EXPECT_EQ(item.Name(), "Poll_Input");
     EXPECT_TRUE(item.IsInput());
@@ -140,6 +140,20 @@ TEST(IoDataItem, TextFieldsAreCutAndTerminated) {
     EXPECT_EQ(item.Description(), std::string(99, 'd'));
     EXPECT_EQ(item.Image()[58], 0);
     EXPECT_EQ(item.Image()[158], 0);
+}
+
+TEST(IoDataItem, TextFieldsHoldGb18030) {
+    IoDataItem item;
+    item.SetName("阀岛");
+    auto image = item.Image();
+    EXPECT_EQ(std::vector<uint8_t>(image.begin() + 9, image.begin() + 14), Bytes({0xB7, 0xA7, 0xB5, 0xBA, 0}));
+    EXPECT_EQ(item.Name(), "阀岛");
+    // 25 two-byte characters do not fit 49 bytes: the last one is dropped whole.
+    std::string long_name;
+    for (int i = 0; i < 25; ++i) long_name += "阀";
+    item.SetName(long_name);
+    EXPECT_EQ(item.Name(), long_name.substr(0, 24 * 3));
+    EXPECT_EQ(item.Image()[9 + 48], 0);
 }
 
 TEST(IoDataItem, WriteValueByType) {
