@@ -1,6 +1,6 @@
 # Test helpers shared by every folder.
 #
-# norvane_add_test(NAME n SOURCES ... [LIBS ...] [DEPENDS ...] [LABELS ...] [ENV ...])
+# norvane_add_test(NAME n SOURCES ... [LIBS ...] [INCLUDES ...] [DEPENDS ...] [LABELS ...] [ENV ...])
 #   Builds a GoogleTest executable and registers it with ctest. Labels:
 #     sanitize     - also built and run in the AddressSanitizer + UBSan build
 #     concurrency  - also built and run in the ThreadSanitizer build
@@ -19,7 +19,7 @@ function(norvane_add_test)
   if(NOT NORVANE_TESTS OR NORVANE_FUZZ)
     return()
   endif()
-  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;DEPENDS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;INCLUDES;DEPENDS;LABELS;ENV" ${ARGN})
   # A sanitizer build only builds the tests that are meant for it.
   if(NORVANE_SANITIZER STREQUAL "address" AND NOT "sanitize" IN_LIST T_LABELS)
     return()
@@ -29,6 +29,9 @@ function(norvane_add_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  if(T_INCLUDES)
+    target_include_directories(${T_NAME} PRIVATE ${T_INCLUDES})
+  endif()
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   if(T_DEPENDS)
     add_dependencies(${T_NAME} ${T_DEPENDS})
