@@ -38,8 +38,14 @@ trap cleanup EXIT
 
 # The emulator runs in a session of its own, so Ctrl-C reaches only the program, which then stops
 # its masters while the emulator still answers.
-as_user setsid "$bin/adapter-emu" --dir "$work/dev" --bus "$root/resources/demo/bus.xml" \
-  --state "$work/state" >"$work/adapter-emu.log" 2>&1 &
+# Started directly (not through a shell function) so that $! is the emulator itself (or the sudo
+# that forwards signals to it), and the clean-up really stops it.
+emu_args=(setsid "$bin/adapter-emu" --dir "$work/dev" --bus "$root/resources/demo/bus.xml" --state "$work/state")
+if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "${SUDO_USER}" != "root" ]; then
+  sudo -u "$SUDO_USER" -- "${emu_args[@]}" >"$work/adapter-emu.log" 2>&1 &
+else
+  "${emu_args[@]}" >"$work/adapter-emu.log" 2>&1 &
+fi
 emu_pid=$!
 for _ in $(seq 100); do
   [ -S "$work/dev/adapter0/PIPE09" ] && break

@@ -95,7 +95,7 @@ int RunNetwork(const RunOptions& options) {
     std::vector<CServerDev*> masters = network.Masters();
     std::size_t slaveCount = 0;
     for (CServerDev* master : masters) slaveCount += static_cast<std::size_t>(master->GetChildCount());
-    host.Line(ClockText() + " network " + options.networkFile + ": " + std::to_string(masters.size()) +
+    host.Line(name_share::LogTimeText() + " network " + options.networkFile + ": " + std::to_string(masters.size()) +
               " master(s), " + std::to_string(slaveCount) + " slave(s)");
 
     StopSignals signals;
@@ -104,9 +104,9 @@ int RunNetwork(const RunOptions& options) {
         std::string name;
         master->GetName(name);
         if (master->Start() != 0) {
-            host.Line(ClockText() + " started " + name);
+            host.Line(name_share::LogTimeText() + " started " + name);
         } else {
-            host.Line(ClockText() + " master " + name + " could not start");
+            host.Line(name_share::LogTimeText() + " master " + name + " could not start");
             failed = true;
         }
     }
@@ -127,19 +127,19 @@ int RunNetwork(const RunOptions& options) {
                 shown[slave] = text;
                 std::string slaveName;
                 slave->GetName(slaveName);
-                host.Line(ClockText() + " status " + masterName + " " + slaveName + ": [" + text + "]");
+                host.Line(name_share::LogTimeText() + " status " + masterName + " " + slaveName + ": [" + text + "]");
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (g_stopSignal != 0) host.Line(ClockText() + " stop requested (signal " + std::to_string(g_stopSignal.load()) + ")");
+    if (g_stopSignal != 0) host.Line(name_share::LogTimeText() + " stop requested (signal " + std::to_string(g_stopSignal.load()) + ")");
 
     for (CServerDev* master : masters) {
         if (master->IsRunning() == 0) continue;
         std::string name;
         master->GetName(name);
         master->Stop();
-        host.Line(ClockText() + " stopped " + name);
+        host.Line(name_share::LogTimeText() + " stopped " + name);
     }
     network.ClearNetwork();
     return failed ? kExitFailed : kExitOk;

@@ -1,16 +1,5 @@
 #include "terminal_host.h"
 
-#include <ctime>
-
-std::string ClockText() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[16];
-    std::strftime(buffer, sizeof buffer, "%H:%M:%S", &local);
-    return buffer;
-}
-
 std::string OneLine(const std::string& text) {
     std::string out;
     std::size_t start = 0;
@@ -30,7 +19,7 @@ std::string OneLine(const std::string& text) {
 
 int TerminalHost::ShowMessageBox(const name_share::MessageBoxRequest& request) {
     std::string caption = request.caption.empty() ? std::string() : "[" + request.caption + "] ";
-    Line(ClockText() + " message " + caption + OneLine(request.text));
+    Line(name_share::LogTimeText() + " message " + caption + OneLine(request.text));
     return 1;
 }
 

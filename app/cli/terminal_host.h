@@ -22,7 +22,5 @@ private:
     std::ostream& out_;
 };
 
-// "HH:MM:SS" of the local time.
-std::string ClockText();
 // Text on one line: line breaks become " | " (blank lines are dropped).
 std::string OneLine(const std::string& text);

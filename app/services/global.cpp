@@ -48,7 +48,9 @@ const tinyxml2::XMLElement* TopLevel(const tinyxml2::XMLDocument& doc, const cha
     return root ? root->FirstChildElement(name) : nullptr;
 }
 
-std::string LocalTime() {
+}  // namespace
+
+std::string name_share::LogTimeText() {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
@@ -56,8 +58,6 @@ std::string LocalTime() {
     std::strftime(text, sizeof text, "%H:%M:%S", &tm);
     return text;
 }
-
-}  // namespace
 
 // ---- construction ----
 
@@ -245,7 +245,7 @@ int CGlobal::ShowMessageBox(int level, const char* format, ...) {
 
 void CGlobal::LogMessageV(int level, const char* format, va_list args) {
     std::string text = Format(format, args);
-    std::string time = LocalTime();
+    std::string time = name_share::LogTimeText();
     int32_t enabled = level == 0 ? infobar_.logError : level == 1 ? infobar_.logWarning : infobar_.logLog;
     if (!enabled || !host_) return;
     LevelInfo info = LevelOf(level);

@@ -60,4 +60,7 @@ public:
     virtual bool OpenFile(const std::string& /*path*/) { return false; }
 };
 
+// The local time as "%H:%M:%S", as log rows carry it.
+std::string LogTimeText();
+
 }  // namespace name_share
