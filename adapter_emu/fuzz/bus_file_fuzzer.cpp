@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
-    for (const auto& spec : bus.slaves) {
-        adapter_emu::SimulatedSlave slave(spec);
+    for (const auto& description : bus.slaves) {
+        adapter_emu::SimulatedSlave slave(description);
         const uint8_t one[1] = {1};
         (void)slave.Execute(0x01, 1, 1, {});
         (void)slave.Execute(0x0E, 0x0F, 1, one);

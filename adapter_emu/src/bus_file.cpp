@@ -130,7 +130,7 @@ public:
             if (std::string_view(e->Name()) != "slave") {
                 Fail(e->GetLineNum(), "unknown element <" + std::string(e->Name()) + "> in <bus> (only <slave>)");
             }
-            SlaveSpec s = ReadSlave(e);
+            SlaveDescription s = ReadSlave(e);
             if (!macs.insert(s.mac).second) {
                 Fail(e->GetLineNum(), "slave MAC ID " + std::to_string(s.mac) + " is used twice");
             }
@@ -140,9 +140,9 @@ public:
     }
 
 private:
-    SlaveSpec ReadSlave(const tinyxml2::XMLElement* e) {
+    SlaveDescription ReadSlave(const tinyxml2::XMLElement* e) {
         Element se(*this, e, "<slave>: ", {"mac", "name"});
-        SlaveSpec s;
+        SlaveDescription s;
         s.line = e->GetLineNum();
         s.mac = static_cast<uint8_t>(se.Unsigned("mac", 63));
         const std::string ctx = "slave " + std::to_string(s.mac) + ": ";
@@ -183,7 +183,7 @@ private:
         return s;
     }
 
-    void ReadIdentity(const Element& e, SlaveSpec& s) {
+    void ReadIdentity(const Element& e, SlaveDescription& s) {
         s.vendorId = static_cast<uint16_t>(e.Unsigned("vendor-id", 65535));
         s.deviceType = static_cast<uint16_t>(e.Unsigned("device-type", 65535));
         s.productCode = static_cast<uint16_t>(e.Unsigned("product-code", 65535));
@@ -318,7 +318,7 @@ private:
         return a;
     }
 
-    void ReadFault(const Element& e, SlaveSpec& s) {
+    void ReadFault(const Element& e, SlaveDescription& s) {
         const std::string type = e.Required("type");
         if (type != "silent" && e.Text("after")) e.Fail("after belongs to type=\"silent\"");
         if (type != "slow" && e.Text("delay")) e.Fail("delay belongs to type=\"slow\"");

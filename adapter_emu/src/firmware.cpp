@@ -327,7 +327,7 @@ void Firmware::NodeDuplicateCheck() {
     auto it = bus_.find(nodeMac_);
     if (it == bus_.end() || !it->second.Answers(now)) return;
     it->second.NoteContact(now);
-    const SlaveSpec& s = it->second.Spec();
+    const SlaveDescription& s = it->second.Description();
     const uint8_t response[7] = {0x80,
                                  static_cast<uint8_t>(s.vendorId),
                                  static_cast<uint8_t>(s.vendorId >> 8),
@@ -356,7 +356,7 @@ Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
     SimulatedSlave& slave = it->second;
     if (messageId == 7) {  // duplicate MAC ID check
         slave.NoteContact(now);
-        const SlaveSpec& s = slave.Spec();
+        const SlaveDescription& s = slave.Description();
         const uint8_t response[7] = {0x80,
                                      static_cast<uint8_t>(s.vendorId),
                                      static_cast<uint8_t>(s.vendorId >> 8),

@@ -188,7 +188,7 @@ void Scanner::RunCycle(uint64_t atMs) {
         }
         SimulatedSlave& slave = it->second;
         slave.NoteContact(atMs);
-        const SlaveSpec& s = slave.Spec();
+        const SlaveDescription& s = slave.Description();
         if (!c.Bare()) {
             if ((c.VendorId() != 0 && c.VendorId() != s.vendorId) ||
                 (c.ProductType() != 0 && c.ProductType() != s.deviceType) ||

@@ -27,24 +27,24 @@ std::vector<uint8_t> ShortString(const std::string& s) {
 
 }  // namespace
 
-SimulatedSlave::SimulatedSlave(const SlaveSpec& spec)
-    : spec_(spec), absent_(spec.absent), idle_(spec.idle), explicitDelayMs_(spec.explicitDelayMs) {
+SimulatedSlave::SimulatedSlave(const SlaveDescription& description)
+    : description_(description), absent_(description.absent), idle_(description.idle), explicitDelayMs_(description.explicitDelayMs) {
     // Identity object, instance 1, attributes 1 to 7.
-    Put(kIdentityClass, 1, 1, Type("UINT"), U16(spec.vendorId));
-    Put(kIdentityClass, 1, 2, Type("UINT"), U16(spec.deviceType));
-    Put(kIdentityClass, 1, 3, Type("UINT"), U16(spec.productCode));
-    Put(kIdentityClass, 1, 4, std::nullopt, {spec.revisionMajor, spec.revisionMinor});
-    Put(kIdentityClass, 1, 5, Type("WORD"), U16(spec.status));
-    Put(kIdentityClass, 1, 6, Type("UDINT"), U32(spec.serialNumber));
-    Put(kIdentityClass, 1, 7, Type("SHORT_STRING"), ShortString(spec.productName));
+    Put(kIdentityClass, 1, 1, Type("UINT"), U16(description.vendorId));
+    Put(kIdentityClass, 1, 2, Type("UINT"), U16(description.deviceType));
+    Put(kIdentityClass, 1, 3, Type("UINT"), U16(description.productCode));
+    Put(kIdentityClass, 1, 4, std::nullopt, {description.revisionMajor, description.revisionMinor});
+    Put(kIdentityClass, 1, 5, Type("WORD"), U16(description.status));
+    Put(kIdentityClass, 1, 6, Type("UDINT"), U32(description.serialNumber));
+    Put(kIdentityClass, 1, 7, Type("SHORT_STRING"), ShortString(description.productName));
     // DeviceNet object, instance 1.
-    Put(kDeviceNetClass, 1, 1, Type("USINT"), {spec.mac});
+    Put(kDeviceNetClass, 1, 1, Type("USINT"), {description.mac});
     Put(kDeviceNetClass, 1, 2, Type("USINT"), {0});
     Put(kDeviceNetClass, 1, 3, Type("BOOL"), {0}, true);
     Put(kDeviceNetClass, 1, 4, Type("USINT"), {0}, true);
     Put(kDeviceNetClass, 1, 5, std::nullopt, {0x00, 0xFF});
     // Parameter objects: instance n per parameter n.
-    for (const auto& p : spec.parameters) {
+    for (const auto& p : description.parameters) {
         auto a = std::make_shared<Attribute>();
         a->type = p.type;
         a->value = p.value;
@@ -74,12 +74,12 @@ SimulatedSlave::SimulatedSlave(const SlaveSpec& spec)
         Put(kParameterClass, p.number, 11, p.type, EncodeCipNumber(p.type, p.maximum));
         Put(kParameterClass, p.number, 12, p.type, p.value);
     }
-    if (!spec.parameters.empty()) {
+    if (!description.parameters.empty()) {
         Put(kParameterClass, 0, 8, Type("WORD"), U16(0x0001));
         Put(kParameterClass, 0, 9, Type("UINT"), U16(0));
     }
     // Whatever the bus file lists, over the defaults above.
-    for (const auto& s : spec.attributes) {
+    for (const auto& s : description.attributes) {
         Put(s.classId, s.instance, s.id, s.type, s.value, s.settable);
         defaults_.emplace_back(attributes_[{s.classId, s.instance, s.id}], s.value);
     }
@@ -93,8 +93,8 @@ SimulatedSlave::SimulatedSlave(const SlaveSpec& spec)
         if (!attributes_.count({cls, 0, 1})) Put(cls, 0, 1, Type("UINT"), U16(1));
         if (!attributes_.count({cls, 0, 2})) Put(cls, 0, 2, Type("UINT"), U16(max));
     }
-    sharedOutputs_.assign(std::max({spec.connections[1].outputSize, spec.connections[2].outputSize,
-                                    spec.connections[3].outputSize}),
+    sharedOutputs_.assign(std::max({description.connections[1].outputSize, description.connections[2].outputSize,
+                                    description.connections[3].outputSize}),
                           0);
     strobeOutputs_.assign(8, 0);
 }
@@ -111,7 +111,7 @@ void SimulatedSlave::Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<
 bool SimulatedSlave::Answers(uint64_t nowMs) const {
     if (absent_) return false;
     if (stoppedAtMs_ && nowMs >= *stoppedAtMs_) return false;
-    if (spec_.silentAfterMs && firstContactMs_ && nowMs >= *firstContactMs_ + *spec_.silentAfterMs) return false;
+    if (description_.silentAfterMs && firstContactMs_ && nowMs >= *firstContactMs_ + *description_.silentAfterMs) return false;
     return true;
 }
 
@@ -203,7 +203,7 @@ CipReply SimulatedSlave::Execute(uint8_t service, uint16_t classId, uint16_t ins
 }
 
 std::vector<uint8_t> SimulatedSlave::ProduceInputs(std::size_t type) {
-    const ConnectionSpec& c = spec_.connections[type];
+    const ConnectionSpec& c = description_.connections[type];
     std::vector<uint8_t> in(c.inputSize, 0);
     switch (c.behaviour) {
         case InputBehaviour::Constant: in = c.constant; break;

@@ -30,7 +30,7 @@ std::string Slave(const std::string& inner, const std::string& attrs = "mac=\"1\
 TEST(BusFileTest, ReadsTheTestBus) {
     BusDescription b = ParseBusText(emu_test::kTestBus, "t.xml");
     ASSERT_EQ(b.slaves.size(), 9u);
-    const SlaveSpec& s = b.slaves[0];
+    const SlaveDescription& s = b.slaves[0];
     EXPECT_EQ(s.mac, 1);
     EXPECT_EQ(s.vendorId, 1250);
     EXPECT_EQ(s.revisionMajor, 1);
@@ -41,7 +41,7 @@ TEST(BusFileTest, ReadsTheTestBus) {
     EXPECT_EQ(s.connections[1].outputSize, 2);
     EXPECT_EQ(s.connections[1].behaviour, InputBehaviour::Counter);
     EXPECT_FALSE(s.connections[0].used);
-    const SlaveSpec& d = b.slaves[3];
+    const SlaveDescription& d = b.slaves[3];
     ASSERT_EQ(d.parameters.size(), 4u);
     EXPECT_EQ(d.parameters[1].choices.size(), 2u);
     EXPECT_FALSE(d.parameters[2].settable);

@@ -75,7 +75,7 @@ TEST(DemoNetworkTest, EdsFilesMatchTheBus) {
     const std::map<int, std::string> files = {{1, "nd_dio_16_8.eds"}, {2, "nd_ps20.eds"}, {3, "nd_ai4.eds"},
                                               {4, "nd_vf400.eds"},    {5, "nd_vm8.eds"},  {6, "nd_tt1.eds"}};
     const char* infoKeys[4] = {"StrobeInfo", "PollInfo", "COSInfo", "CyclicInfo"};
-    for (const SlaveSpec& slave : bus.slaves) {
+    for (const SlaveDescription& slave : bus.slaves) {
         ASSERT_TRUE(files.count(slave.mac)) << int(slave.mac);
         Sections eds = ReadEds(root / "eds" / files.at(slave.mac));
         const std::string name = files.at(slave.mac);

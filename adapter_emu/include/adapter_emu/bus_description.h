@@ -52,7 +52,7 @@ struct AttributeSpec {
     int line = 0;
 };
 
-struct SlaveSpec {
+struct SlaveDescription {
     uint8_t mac = 0;
     std::string name;
     uint16_t vendorId = 0;
@@ -75,7 +75,7 @@ struct SlaveSpec {
 
 struct BusDescription {
     std::string source;
-    std::vector<SlaveSpec> slaves;
+    std::vector<SlaveDescription> slaves;
 };
 
 // One line naming the file, the line and what is wrong.

@@ -40,10 +40,10 @@ struct CipReply {
 
 class SimulatedSlave {
 public:
-    explicit SimulatedSlave(const SlaveSpec& spec);
+    explicit SimulatedSlave(const SlaveDescription& description);
 
-    const SlaveSpec& Spec() const { return spec_; }
-    uint8_t Mac() const { return spec_.mac; }
+    const SlaveDescription& Description() const { return description_; }
+    uint8_t Mac() const { return description_.mac; }
 
     // Whether the device answers on the bus at `nowMs`. A device with a "silent" fault starts its
     // count-down at its first contact after a session began.
@@ -86,7 +86,7 @@ private:
     CipReply SetAttribute(Attribute& a, std::span<const uint8_t> value);
     void RestoreDefaults();
 
-    SlaveSpec spec_;
+    SlaveDescription description_;
     std::map<Key, std::shared_ptr<Attribute>> attributes_;
     std::vector<std::pair<std::shared_ptr<Attribute>, std::vector<uint8_t>>> defaults_;
     bool absent_ = false;
