@@ -7,14 +7,19 @@
 #include <sstream>
 
 #include "adapter_emu/bus_description.h"
+#include "eds_slave.h"
 
 namespace adapter_emu {
 
 namespace {
 
+// Serial number of a slave whose bus entry gives none.
+uint32_t DefaultSerial(uint8_t mac) { return 0x00E00000u + mac; }
+
 class Reader {
 public:
-    explicit Reader(std::string source) : source_(std::move(source)) {}
+    Reader(std::string source, std::filesystem::path baseDir)
+        : source_(std::move(source)), baseDir_(std::move(baseDir)) {}
 
     [[noreturn]] void Fail(int line, const std::string& what) const {
         std::ostringstream s;
@@ -141,7 +146,7 @@ public:
 
 private:
     SlaveDescription ReadSlave(const tinyxml2::XMLElement* e) {
-        Element se(*this, e, "<slave>: ", {"mac", "name"});
+        Element se(*this, e, "<slave>: ", {"mac", "name", "eds"});
         SlaveDescription s;
         s.line = e->GetLineNum();
         s.mac = static_cast<uint8_t>(se.Unsigned("mac", 63));
@@ -177,7 +182,19 @@ private:
                 Fail(c->GetLineNum(), ctx + "unknown element <" + std::string(n) + ">");
             }
         }
-        if (!haveIdentity) Fail(s.line, ctx + "<identity> is missing");
+        if (auto eds = se.Text("eds")) {
+            // Relative names are read beside the bus file.
+            std::filesystem::path path(*eds);
+            if (path.is_relative()) path = baseDir_ / path;
+            if (!haveIdentity) s.serialNumber = DefaultSerial(s.mac);
+            try {
+                ApplyEdsFile(path, s, !haveIdentity);
+            } catch (const EdsSlaveError& error) {
+                Fail(s.line, ctx + "eds \"" + *eds + "\": " + error.what());
+            }
+            haveIdentity = true;
+        }
+        if (!haveIdentity) Fail(s.line, ctx + "<identity> is missing (or name an EDS file with eds=\"...\")");
         std::sort(s.parameters.begin(), s.parameters.end(),
                   [](const ParameterSpec& a, const ParameterSpec& b) { return a.number < b.number; });
         return s;
@@ -187,7 +204,7 @@ private:
         s.vendorId = static_cast<uint16_t>(e.Unsigned("vendor-id", 65535));
         s.deviceType = static_cast<uint16_t>(e.Unsigned("device-type", 65535));
         s.productCode = static_cast<uint16_t>(e.Unsigned("product-code", 65535));
-        s.serialNumber = static_cast<uint32_t>(e.Unsigned("serial", 0xFFFFFFFFu, 0x00E00000u + s.mac));
+        s.serialNumber = static_cast<uint32_t>(e.Unsigned("serial", 0xFFFFFFFFu, DefaultSerial(s.mac)));
         s.status = static_cast<uint16_t>(e.Unsigned("status", 65535, 0));
         s.productName = e.Required("product-name");
         if (s.productName.size() > 32) e.Fail("product-name is longer than 32 characters");
@@ -336,12 +353,13 @@ private:
     }
 
     std::string source_;
+    std::filesystem::path baseDir_;
 };
 
 }  // namespace
 
-BusDescription ParseBusText(std::string_view text, std::string_view sourceName) {
-    Reader r{std::string(sourceName)};
+BusDescription ParseBusText(std::string_view text, std::string_view sourceName, const std::filesystem::path& baseDir) {
+    Reader r{std::string(sourceName), baseDir};
     return r.Read(text);
 }
 
@@ -351,7 +369,7 @@ BusDescription LoadBusFile(const std::filesystem::path& path) {
     std::ostringstream all;
     all << in.rdbuf();
     if (in.bad()) throw BusFileError(path.string() + ": cannot be read");
-    return ParseBusText(all.str(), path.string());
+    return ParseBusText(all.str(), path.string(), path.parent_path());
 }
 
 }  // namespace adapter_emu

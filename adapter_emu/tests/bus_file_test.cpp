@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #include "adapter_emu/bus_description.h"
 #include "test_bus.h"
@@ -118,4 +119,122 @@ TEST(BusFileTest, UnreadableFile) {
     } catch (const BusFileError& e) {
         EXPECT_EQ(std::string(e.what()), "/nonexistent/bus.xml: cannot be read");
     }
+}
+
+namespace {
+
+// A folder with one EDS file, removed at the end of the test.
+class EdsFolder {
+public:
+    EdsFolder() : dir_(std::filesystem::temp_directory_path() / ("emu-eds-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(dir_);
+        std::ofstream(dir_ / "dev.eds", std::ios::binary)
+            << "[Device]\r\nVendCode = 77;\r\nProdType = 12;\r\nProdCode = 753;\r\nMajRev = 2;\r\nMinRev = 9;\r\n"
+               "ProdName = \"EDS Device\";\r\n"
+               "[Params]\r\n"
+               // Parameter object instance 1, UINT 10..500, default 25.
+               "Param1 = 0, 6, \"20 0F 24 01 30 01\", 0x0000, 0xC7, 2, \"Speed\", \"rpm\", \"help\", 10, 500, 25, "
+               "1,1,1,0,0,0,0,0,0;\r\n"
+               // No link path: instance 2; read only; no usable range (0, 0) gives the type's range.
+               "Param2 = 0, 0, \"\", 0x0010, 0xC6, 1, \"State\", \"\", \"\", 0, 0, 3, 1,1,1,0,0,0,0,0,0;\r\n"
+               // Another object: class 0x64 instance 1 attribute 3, INT, default -5.
+               "Param3 = 0, 6, \"20 64 24 01 30 03\", 0x0000, 0xC3, 2, \"Offset\", \"\", \"\", -100, 100, -5, "
+               "1,1,1,0,0,0,0,0,0;\r\n"
+               // A string: not simulated.
+               "Param4 = 0, 6, \"20 0F 24 04 30 01\", 0x0000, 0xDA, 8, \"Tag\", \"\", \"\", 0, 0, 0, "
+               "1,1,1,0,0,0,0,0,0;\r\n";
+    }
+    ~EdsFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    const std::filesystem::path& Dir() const { return dir_; }
+
+private:
+    std::filesystem::path dir_;
+};
+
+}  // namespace
+
+TEST(BusFileTest, SlaveFromItsEdsFile) {
+    EdsFolder eds;
+    BusDescription b = ParseBusText(
+        "<bus>\n<slave mac=\"9\" eds=\"dev.eds\">\n<poll input=\"2\" output=\"2\"/>\n"
+        "<parameter number=\"2\" type=\"USINT\" value=\"7\"/>\n</slave>\n</bus>",
+        "net.xml", eds.Dir());
+    ASSERT_EQ(b.slaves.size(), 1u);
+    const SlaveDescription& s = b.slaves[0];
+    EXPECT_EQ(s.vendorId, 77);
+    EXPECT_EQ(s.deviceType, 12);
+    EXPECT_EQ(s.productCode, 753);
+    EXPECT_EQ(s.revisionMajor, 2);
+    EXPECT_EQ(s.revisionMinor, 9);
+    EXPECT_EQ(s.productName, "EDS Device");
+    EXPECT_EQ(s.serialNumber, 0x00E00009u) << "the serial number is the bus file's default";
+    EXPECT_TRUE(s.connections[1].used);
+
+    ASSERT_EQ(s.parameters.size(), 2u);
+    const ParameterSpec& speed = s.parameters[0];
+    EXPECT_EQ(speed.number, 1);
+    EXPECT_EQ(speed.name, "Speed");
+    EXPECT_EQ(speed.units, "rpm");
+    EXPECT_EQ(speed.type.code, 0xC7);
+    EXPECT_EQ(speed.value, (std::vector<uint8_t>{25, 0}));
+    EXPECT_EQ(speed.minimum, 10);
+    EXPECT_EQ(speed.maximum, 500);
+    EXPECT_TRUE(speed.settable);
+    const ParameterSpec& state = s.parameters[1];
+    EXPECT_EQ(state.number, 2);
+    EXPECT_EQ(state.value, (std::vector<uint8_t>{7})) << "the bus file's parameter is kept";
+    EXPECT_TRUE(state.name.empty());
+
+    ASSERT_EQ(s.attributes.size(), 1u);
+    const AttributeSpec& offset = s.attributes[0];
+    EXPECT_EQ(offset.classId, 0x64);
+    EXPECT_EQ(offset.instance, 1);
+    EXPECT_EQ(offset.id, 3);
+    EXPECT_EQ(offset.value, (std::vector<uint8_t>{0xFB, 0xFF}));
+    EXPECT_TRUE(offset.settable);
+}
+
+TEST(BusFileTest, EdsFileRules) {
+    EdsFolder eds;
+    // The bus file's identity wins over the EDS file's; a read-only EDS parameter is not settable.
+    BusDescription b = ParseBusText("<bus>\n<slave mac=\"3\" eds=\"" + (eds.Dir() / "dev.eds").string() + "\">" +
+                                        kId + "</slave>\n</bus>",
+                                    "net.xml");
+    ASSERT_EQ(b.slaves.size(), 1u);
+    EXPECT_EQ(b.slaves[0].vendorId, 1);
+    EXPECT_EQ(b.slaves[0].productName, "X");
+    ASSERT_EQ(b.slaves[0].parameters.size(), 2u);
+    EXPECT_FALSE(b.slaves[0].parameters[1].settable);
+    EXPECT_EQ(b.slaves[0].parameters[1].value, (std::vector<uint8_t>{3}));
+    EXPECT_EQ(b.slaves[0].parameters[1].maximum, 255);
+
+    try {
+        ParseBusText("<bus>\n<slave mac=\"4\" eds=\"nope.eds\"/>\n</bus>", "net.xml", eds.Dir());
+        FAIL();
+    } catch (const BusFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "net.xml:2: slave 4: eds \"nope.eds\": the EDS file cannot be read");
+    }
+}
+
+TEST(BusFileTest, DemoEdsFilesDescribeTheDemoDevices) {
+    const char* src = std::getenv("NORVANE_SOURCE_DIR");
+    ASSERT_NE(src, nullptr);
+    const std::filesystem::path demo = std::filesystem::path(src) / "resources/demo";
+    BusDescription bus = LoadBusFile(demo / "bus.xml");
+    // The drive's EDS file gives the identity the bus file lists for it.
+    BusDescription fromEds =
+        ParseBusText("<bus><slave mac=\"4\" eds=\"eds/nd_vf400.eds\"/></bus>", "eds.xml", demo);
+    const SlaveDescription& listed = bus.slaves[3];
+    const SlaveDescription& read = fromEds.slaves[0];
+    EXPECT_EQ(read.vendorId, listed.vendorId);
+    EXPECT_EQ(read.deviceType, listed.deviceType);
+    EXPECT_EQ(read.productCode, listed.productCode);
+    EXPECT_EQ(read.revisionMajor, listed.revisionMajor);
+    EXPECT_EQ(read.revisionMinor, listed.revisionMinor);
+    EXPECT_EQ(read.productName, listed.productName);
+    ASSERT_FALSE(read.parameters.empty());
+    EXPECT_EQ(read.parameters[0].name, listed.parameters[0].name);
 }

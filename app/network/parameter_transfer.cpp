@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "network/core_services.h"
-#include "network/link_path.h"
+#include "eds/link_path.h"
 #include "network/parameter_value.h"
 #include "network/server_dev.h"
 #include "varda_api.h"

@@ -85,6 +85,8 @@ public:
 };
 
 BusDescription LoadBusFile(const std::filesystem::path& path);
-BusDescription ParseBusText(std::string_view text, std::string_view sourceName);
+// `baseDir`: where the EDS files that slaves name by a relative path are read.
+BusDescription ParseBusText(std::string_view text, std::string_view sourceName,
+                            const std::filesystem::path& baseDir = {});
 
 }  // namespace adapter_emu

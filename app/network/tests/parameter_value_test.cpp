@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "network/link_path.h"
+#include "eds/link_path.h"
 #include "network/parameter_value.h"
 
 namespace {

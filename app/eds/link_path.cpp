@@ -1,4 +1,4 @@
-#include "network/link_path.h"
+#include "eds/link_path.h"
 
 ObjectAddress DecodeLinkPath(std::span<const uint8_t> path) {
     ObjectAddress address;

@@ -1,0 +1,120 @@
+#include "eds_slave.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "eds/eds_file.h"
+#include "eds/link_path.h"
+
+namespace adapter_emu {
+
+namespace {
+
+constexpr uint32_t kParameterClass = 0x0F;
+constexpr std::size_t kMaxProductName = 32;
+
+uint16_t Field16(int32_t value, const char* key) {
+    if (value < 0 || value > 0xFFFF) {
+        throw EdsSlaveError(std::string("[Device] ") + key + " " + std::to_string(value) + " is not 0 to 65535");
+    }
+    return static_cast<uint16_t>(value);
+}
+
+// The type's whole range, for parameters whose EDS file gives no usable minimum and maximum.
+void TypeRange(const CipType& type, long double& lo, long double& hi) {
+    if (type.kind == CipKind::Signed) {
+        lo = -std::ldexp(1.0L, 8 * type.size - 1);
+        hi = std::ldexp(1.0L, 8 * type.size - 1) - 1;
+    } else if (type.kind == CipKind::Float) {
+        lo = -3.4e38L;
+        hi = 3.4e38L;
+    } else {
+        lo = 0;
+        hi = std::ldexp(1.0L, 8 * type.size) - 1;
+    }
+}
+
+}  // namespace
+
+void ApplyEdsFile(const std::filesystem::path& path, SlaveDescription& slave, bool withIdentity) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) throw EdsSlaveError("the EDS file cannot be read");
+    CEDSFile eds;
+    if (eds.Load(path.string()) == 0) throw EdsSlaveError("the EDS file cannot be read");
+
+    if (withIdentity) {
+        const auto& device = eds.Device();
+        slave.vendorId = Field16(device.VendCode(), "VendCode");
+        slave.deviceType = Field16(device.ProdType(), "ProdType");
+        slave.productCode = Field16(device.ProdCode(), "ProdCode");
+        if (device.MajRev() < 1 || device.MajRev() > 127 || device.MinRev() < 0 || device.MinRev() > 255) {
+            throw EdsSlaveError("[Device] MajRev/MinRev " + std::to_string(device.MajRev()) + "." +
+                                std::to_string(device.MinRev()) + " is not 1..127 . 0..255");
+        }
+        slave.revisionMajor = static_cast<uint8_t>(device.MajRev());
+        slave.revisionMinor = static_cast<uint8_t>(device.MinRev());
+        slave.productName = device.ProdName().substr(0, kMaxProductName);
+    }
+
+    for (const auto& [number, entry] : eds.Params().Params()) {
+        std::optional<CipType> type =
+            entry.dataType >= 0 && entry.dataType <= 0xFF ? CipTypeByCode(static_cast<uint8_t>(entry.dataType))
+                                                         : std::nullopt;
+        if (!type || type->size == 0) continue;  // strings and unknown types are not simulated
+
+        long double lo = 0;
+        long double hi = 0;
+        TypeRange(*type, lo, hi);
+        long double minimum = entry.minimum;
+        long double maximum = entry.maximum;
+        if (!(minimum < maximum) || minimum < lo || maximum > hi) {
+            minimum = lo;
+            maximum = hi;
+        }
+        const long double value = std::clamp(static_cast<long double>(entry.defaultValue), minimum, maximum);
+        const bool readOnly = (entry.descriptor & 0x10u) != 0;
+
+        ObjectAddress address{kParameterClass, static_cast<uint32_t>(number), 1};
+        if (!entry.linkPathBytes.empty()) address = DecodeLinkPath(entry.linkPathBytes);
+        if (address.classId == kParameterClass && address.attributeId == 1 && address.instanceId >= 1 &&
+            address.instanceId <= 0xFFFF) {
+            const auto instance = static_cast<uint16_t>(address.instanceId);
+            const bool given = std::any_of(slave.parameters.begin(), slave.parameters.end(),
+                                           [&](const ParameterSpec& p) { return p.number == instance; });
+            if (given) continue;
+            ParameterSpec p;
+            p.number = instance;
+            p.name = entry.name;
+            p.units = entry.units;
+            p.help = entry.help;
+            p.type = *type;
+            p.minimum = minimum;
+            p.maximum = maximum;
+            p.value = EncodeCipNumber(*type, value);
+            p.settable = !readOnly;
+            slave.parameters.push_back(std::move(p));
+        } else if (address.classId >= 1 && address.classId <= 0xFFFF && address.instanceId <= 0xFFFF &&
+                   address.attributeId >= 1 && address.attributeId <= 0xFF) {
+            const auto classId = static_cast<uint16_t>(address.classId);
+            const auto instance = static_cast<uint16_t>(address.instanceId);
+            const auto id = static_cast<uint8_t>(address.attributeId);
+            const bool given = std::any_of(slave.attributes.begin(), slave.attributes.end(), [&](const AttributeSpec& a) {
+                return a.classId == classId && a.instance == instance && a.id == id;
+            });
+            if (given) continue;
+            AttributeSpec a;
+            a.classId = classId;
+            a.instance = instance;
+            a.id = id;
+            a.type = *type;
+            a.value = EncodeCipNumber(*type, value);
+            a.settable = !readOnly;
+            slave.attributes.push_back(std::move(a));
+        }
+    }
+    std::sort(slave.parameters.begin(), slave.parameters.end(),
+              [](const ParameterSpec& a, const ParameterSpec& b) { return a.number < b.number; });
+}
+
+}  // namespace adapter_emu
