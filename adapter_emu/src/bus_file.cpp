@@ -277,15 +277,7 @@ private:
             return *DecodeCipNumber(p.type, *enc);
         };
         long double lo = 0, hi = 0;
-        if (p.type.kind == CipKind::Signed) {
-            lo = -std::ldexp(1.0L, 8 * p.type.size - 1);
-            hi = std::ldexp(1.0L, 8 * p.type.size - 1) - 1;
-        } else if (p.type.kind == CipKind::Float) {
-            lo = -3.4e38L;
-            hi = 3.4e38L;
-        } else {
-            hi = std::ldexp(1.0L, 8 * p.type.size) - 1;
-        }
+        CipTypeRange(p.type, lo, hi);
         p.minimum = number("min", lo);
         p.maximum = number("max", hi);
         if (p.minimum > p.maximum) fail("min is above max");

@@ -161,4 +161,17 @@ std::optional<long double> DecodeCipNumber(const CipType& type, std::span<const 
     }
 }
 
+void CipTypeRange(const CipType& type, long double& lo, long double& hi) {
+    if (type.kind == CipKind::Signed) {
+        lo = -std::ldexp(1.0L, 8 * type.size - 1);
+        hi = std::ldexp(1.0L, 8 * type.size - 1) - 1;
+    } else if (type.kind == CipKind::Float) {
+        lo = -3.4e38L;
+        hi = 3.4e38L;
+    } else {
+        lo = 0;
+        hi = std::ldexp(1.0L, 8 * type.size) - 1;
+    }
+}
+
 }  // namespace adapter_emu

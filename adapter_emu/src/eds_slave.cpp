@@ -1,7 +1,6 @@
 #include "eds_slave.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "eds/eds_file.h"
@@ -19,20 +18,6 @@ uint16_t Field16(int32_t value, const char* key) {
         throw EdsSlaveError(std::string("[Device] ") + key + " " + std::to_string(value) + " is not 0 to 65535");
     }
     return static_cast<uint16_t>(value);
-}
-
-// The type's whole range, for parameters whose EDS file gives no usable minimum and maximum.
-void TypeRange(const CipType& type, long double& lo, long double& hi) {
-    if (type.kind == CipKind::Signed) {
-        lo = -std::ldexp(1.0L, 8 * type.size - 1);
-        hi = std::ldexp(1.0L, 8 * type.size - 1) - 1;
-    } else if (type.kind == CipKind::Float) {
-        lo = -3.4e38L;
-        hi = 3.4e38L;
-    } else {
-        lo = 0;
-        hi = std::ldexp(1.0L, 8 * type.size) - 1;
-    }
 }
 
 }  // namespace
@@ -65,7 +50,7 @@ void ApplyEdsFile(const std::filesystem::path& path, SlaveDescription& slave, bo
 
         long double lo = 0;
         long double hi = 0;
-        TypeRange(*type, lo, hi);
+        CipTypeRange(*type, lo, hi);
         long double minimum = entry.minimum;
         long double maximum = entry.maximum;
         if (!(minimum < maximum) || minimum < lo || maximum > hi) {

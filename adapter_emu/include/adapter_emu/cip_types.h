@@ -29,6 +29,8 @@ std::optional<CipType> CipTypeByCode(uint8_t code);
 std::optional<std::vector<uint8_t>> EncodeCipValue(const CipType& type, std::string_view text);
 // Encodes a number (min/max checks are the caller's).
 std::vector<uint8_t> EncodeCipNumber(const CipType& type, long double value);
+// The whole range of a numeric type (REAL's for both float types).
+void CipTypeRange(const CipType& type, long double& lo, long double& hi);
 // The numeric value of encoded bytes; nothing for strings or a wrong length.
 std::optional<long double> DecodeCipNumber(const CipType& type, std::span<const uint8_t> bytes);
 
