@@ -1,6 +1,6 @@
 #include "services/gen_global.h"
 
-#include "shell/resources/resource_manager.h"
+#include "resources/resource_manager.h"
 
 namespace name_share {
 

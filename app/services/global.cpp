@@ -10,7 +10,7 @@
 #include "platform/text_encoding.h"
 #include "services/control_ini.h"
 #include "services/program_dir.h"
-#include "shell/resources/resource_manager.h"
+#include "resources/resource_manager.h"
 
 using name_share::CControlIni;
 using name_share::LogRow;

@@ -11,7 +11,7 @@
 #include "platform/ini_file.h"
 #include "services/control_ini.h"
 #include "services/global.h"
-#include "shell/resources/resource_manager.h"
+#include "resources/resource_manager.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "services/global.h"
-#include "shell/resources/resource_manager.h"
+#include "resources/resource_manager.h"
 #include "test_support.h"
 
 using testing_support::RecordingHost;

@@ -1,7 +1,7 @@
 // The language resource manager (strings).
 #include <gtest/gtest.h>
 
-#include "shell/resources/resource_manager.h"
+#include "resources/resource_manager.h"
 #include "test_support.h"
 
 using testing_support::TempDir;

@@ -1,4 +1,4 @@
-#include "shell/resources/resource_manager.h"
+#include "resources/resource_manager.h"
 
 #include <charconv>
 #include <optional>
