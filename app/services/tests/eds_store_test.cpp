@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "eds/eds_file.h"
 #include "services/global.h"
 #include "test_support.h"
 
@@ -104,4 +106,24 @@ TEST(EdsStore, IdentitiesOfTheSamples) {
     const std::string path = samples ? std::string(samples) + "/HILSCHER NETX90 DN DNS.EDS" : "";
     if (path.empty() || !std::ifstream(path)) GTEST_SKIP() << "sample EDS files not available";
     EXPECT_EQ(ReadEdsIdentity(path), (EdsIdentity{283, 12, 62, 5}));
+}
+
+TEST(EdsStore, DemoIdentitiesAgreeWithTheReader) {
+    // The quick identity read of the store and the full EDS reader must see the same device.
+    const char* source = std::getenv("NORVANE_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    const std::filesystem::path dir = std::filesystem::path(source) / "resources/demo/eds";
+    if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no demo EDS files";
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".eds") continue;
+        CEDSFile doc;
+        ASSERT_EQ(doc.Load(entry.path().string()), 1) << entry.path();
+        const DeviceNetEDS::CDeviceInfo& d = doc.Device();
+        EXPECT_EQ(ReadEdsIdentity(entry.path().string()),
+                  (EdsIdentity{d.VendCode(), d.ProdType(), d.ProdCode(), d.MajRev()}))
+            << entry.path();
+        ++count;
+    }
+    EXPECT_GT(count, 0);
 }

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "eds/eds_file.h"
-#include "services/global.h"
 
 using namespace DeviceNetEDS;
 
@@ -169,9 +168,8 @@ TEST(EdsSamples, EtherNetIpDemo) {
     EXPECT_EQ(doc.Assembly().GetAssembly(1001).name, "Status");
 }
 
-TEST(EdsSamples, DemoNetworkFilesAgreeWithTheIniReader) {
-    // The EDS files of the demo network: the full reader and the quick identity read of the
-    // store must see the same device.
+TEST(EdsSamples, DemoNetworkFiles) {
+    // The EDS files of the demo network load with a device identity and I/O entries.
     const char* source = std::getenv("NORVANE_SOURCE_DIR");
     ASSERT_NE(source, nullptr);
     const std::filesystem::path dir = std::filesystem::path(source) / "resources/demo/eds";
@@ -185,10 +183,6 @@ TEST(EdsSamples, DemoNetworkFilesAgreeWithTheIniReader) {
         EXPECT_GT(doc.Device().VendCode(), 0) << entry.path();
         EXPECT_FALSE(doc.Device().ProdName().empty()) << entry.path();
         EXPECT_FALSE(doc.IOInfo().Inputs().empty() && doc.IOInfo().Outputs().empty()) << entry.path();
-        const CDeviceInfo& d = doc.Device();
-        EXPECT_EQ(ReadEdsIdentity(entry.path().string()),
-                  (EdsIdentity{d.VendCode(), d.ProdType(), d.ProdCode(), d.MajRev()}))
-            << entry.path();
         ++count;
     }
     EXPECT_GT(count, 0);
