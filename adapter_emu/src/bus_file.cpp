@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "adapter_emu/bus_description.h"
+#include "cip/value_coding.h"
 #include "eds_slave.h"
 
 namespace adapter_emu {
@@ -263,7 +264,7 @@ private:
         p.units = e.Text("units").value_or("");
         p.help = e.Text("help").value_or("");
         const std::string typeText = e.Required("type");
-        auto type = FindCipType(typeText);
+        auto type = cip::FindType(typeText);
         if (!type || type->size == 0) fail("type \"" + typeText + "\" is not a numeric CIP type");
         p.type = *type;
         auto number = [&](const char* name, std::optional<long double> fallback) -> long double {
@@ -272,26 +273,25 @@ private:
                 if (fallback) return *fallback;
                 fail(std::string("attribute \"") + name + "\" is missing");
             }
-            auto enc = EncodeCipValue(p.type, *t);
+            auto enc = cip::EncodeText(p.type, *t);
             if (!enc) fail(std::string(name) + " \"" + *t + "\" does not fit type " + std::string(p.type.name));
-            return *DecodeCipNumber(p.type, *enc);
+            return *cip::DecodeNumber(p.type, *enc);
         };
-        long double lo = 0, hi = 0;
-        CipTypeRange(p.type, lo, hi);
-        p.minimum = number("min", lo);
-        p.maximum = number("max", hi);
+        const cip::Range range = *cip::TypeRange(p.type);
+        p.minimum = number("min", range.minimum);
+        p.maximum = number("max", range.maximum);
         if (p.minimum > p.maximum) fail("min is above max");
         const long double v = number("value", std::nullopt);
         if (v < p.minimum || v > p.maximum) fail("value is outside min..max");
-        p.value = EncodeCipNumber(p.type, v);
+        p.value = cip::EncodeNumber(p.type, v);
         p.settable = e.Flag("settable", true);
         for (const tinyxml2::XMLElement* c = x->FirstChildElement(); c; c = c->NextSiblingElement()) {
             if (std::string_view(c->Name()) != "choice") fail("unknown element <" + std::string(c->Name()) + ">");
             Element ce(*this, c, pctx + "<choice>: ", {"value", "text"});
             const std::string t = ce.Required("value");
-            auto enc = EncodeCipValue(p.type, t);
+            auto enc = cip::EncodeText(p.type, t);
             if (!enc) ce.Fail("value \"" + t + "\" does not fit type " + std::string(p.type.name));
-            p.choices.push_back(*DecodeCipNumber(p.type, *enc));
+            p.choices.push_back(*cip::DecodeNumber(p.type, *enc));
         }
         if (!p.choices.empty() && std::find(p.choices.begin(), p.choices.end(), v) == p.choices.end()) {
             fail("value is not one of its choices");
@@ -318,9 +318,9 @@ private:
             a.value = *bytes;
         } else {
             if (!type || !value) e.Fail("needs type and value (or data)");
-            a.type = FindCipType(*type);
+            a.type = cip::FindType(*type);
             if (!a.type) e.Fail("unknown type \"" + *type + "\"");
-            auto enc = EncodeCipValue(*a.type, *value);
+            auto enc = cip::EncodeText(*a.type, *value);
             if (!enc) e.Fail("value \"" + *value + "\" does not fit type " + std::string(a.type->name));
             a.value = *enc;
         }

@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <string>
 
+#include "cip/link_path.h"
+#include "cip/object_class.h"
+#include "cip/value_coding.h"
 #include "eds/eds_file.h"
-#include "eds/link_path.h"
 
 namespace adapter_emu {
 
 namespace {
 
-constexpr uint32_t kParameterClass = 0x0F;
+using cip::kParameterClass;
 constexpr std::size_t kMaxProductName = 32;
 
 uint16_t Field16(int32_t value, const char* key) {
@@ -43,25 +45,21 @@ void ApplyEdsFile(const std::filesystem::path& path, SlaveDescription& slave, bo
     }
 
     for (const auto& [number, entry] : eds.Params().Params()) {
-        std::optional<CipType> type =
-            entry.dataType >= 0 && entry.dataType <= 0xFF ? CipTypeByCode(static_cast<uint8_t>(entry.dataType))
-                                                         : std::nullopt;
-        if (!type || type->size == 0) continue;  // strings and unknown types are not simulated
+        const std::optional<cip::TypeInfo> type = cip::TypeByCode(entry.dataType);
+        if (!type || !type->IsNumeric()) continue;  // strings and unknown types are not simulated
 
-        long double lo = 0;
-        long double hi = 0;
-        CipTypeRange(*type, lo, hi);
+        const cip::Range range = *cip::TypeRange(*type);
         long double minimum = entry.minimum;
         long double maximum = entry.maximum;
-        if (!(minimum < maximum) || minimum < lo || maximum > hi) {
-            minimum = lo;
-            maximum = hi;
+        if (!(minimum < maximum) || minimum < range.minimum || maximum > range.maximum) {
+            minimum = range.minimum;
+            maximum = range.maximum;
         }
         const long double value = std::clamp(static_cast<long double>(entry.defaultValue), minimum, maximum);
         const bool readOnly = (entry.descriptor & 0x10u) != 0;
 
-        ObjectAddress address{kParameterClass, static_cast<uint32_t>(number), 1};
-        if (!entry.linkPathBytes.empty()) address = DecodeLinkPath(entry.linkPathBytes);
+        cip::ObjectAddress address{kParameterClass, static_cast<uint32_t>(number), 1};
+        if (!entry.linkPathBytes.empty()) address = cip::DecodeLinkPath(entry.linkPathBytes);
         if (address.classId == kParameterClass && address.attributeId == 1 && address.instanceId >= 1 &&
             address.instanceId <= 0xFFFF) {
             const auto instance = static_cast<uint16_t>(address.instanceId);
@@ -76,7 +74,7 @@ void ApplyEdsFile(const std::filesystem::path& path, SlaveDescription& slave, bo
             p.type = *type;
             p.minimum = minimum;
             p.maximum = maximum;
-            p.value = EncodeCipNumber(*type, value);
+            p.value = cip::EncodeNumber(*type, value);
             p.settable = !readOnly;
             slave.parameters.push_back(std::move(p));
         } else if (address.classId >= 1 && address.classId <= 0xFFFF && address.instanceId <= 0xFFFF &&
@@ -93,7 +91,7 @@ void ApplyEdsFile(const std::filesystem::path& path, SlaveDescription& slave, bo
             a.instance = instance;
             a.id = id;
             a.type = *type;
-            a.value = EncodeCipNumber(*type, value);
+            a.value = cip::EncodeNumber(*type, value);
             a.settable = !readOnly;
             slave.attributes.push_back(std::move(a));
         }

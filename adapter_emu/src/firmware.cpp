@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "adapter_emu/packet.h"
+#include "cip/service.h"
+#include "cip/status.h"
 #include "varda_api.h"
 #include "platform/byte_order.h"
 
@@ -15,6 +17,17 @@ namespace {
 constexpr std::size_t kMaxRecordsKept = 1024;
 constexpr std::size_t kRecordsPerAck = (kMaxAckSize - 8) / kRecordSize;  // 26
 constexpr auto kReceiveWait = std::chrono::milliseconds(100);
+
+void AppendErrorReply(std::vector<uint8_t>& out, cip::GeneralStatus status) {
+    const auto reply = cip::ErrorReply(status);
+    out.insert(out.end(), reply.begin(), reply.end());
+}
+
+std::vector<uint8_t> ErrorReplyBytes(cip::GeneralStatus status) {
+    std::vector<uint8_t> out;
+    AppendErrorReply(out, status);
+    return out;
+}
 
 }  // namespace
 
@@ -189,7 +202,7 @@ Firmware::Result Firmware::Dispatch(uint8_t code, std::span<const uint8_t> p, st
             if (!scanner_.Settings()) return {VARDA_ERR_CHANNEL_NOT_OPEN};
             const Scanner::Entry* e = scanner_.Find(p[1]);
             if (!e) return {VARDA_ERR_NO_SLAVE};
-            return {0, {e->status}};
+            return {0, {cip::Code(e->status)}};
         }
         case cmd::kDcDntStartDrv:
             if (!length(128)) return {VARDA_ERR_INVALID_PARAM};
@@ -269,8 +282,8 @@ Firmware::Result Firmware::ExplicitRequest(std::span<const uint8_t> p, std::uniq
     SimulatedSlave& slave = bus_.at(mac);
     slave.NoteContact(now);
     CipReply reply = slave.Execute(service, classId, instance, p.subspan(13, n));
-    if (reply.status != 0) return {0, {0x94, reply.status, 0xFF}};
-    if (reply.data.size() + 8 > kMaxAckSize) return {0, {0x94, 0x11, 0xFF}};
+    if (reply.status != cip::GeneralStatus::Success) return {0, ErrorReplyBytes(reply.status)};
+    if (reply.data.size() + 8 > kMaxAckSize) return {0, ErrorReplyBytes(cip::GeneralStatus::ReplyDataTooLarge)};
     return {0, std::move(reply.data)};
 }
 
@@ -375,15 +388,15 @@ Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
     const uint8_t service = data[1] & 0x7F;
     std::vector<uint8_t> response{header};
     if (data.size() < 4) {
-        response.insert(response.end(), {0x94, cip::kNotEnoughData, 0xFF});
+        AppendErrorReply(response, cip::GeneralStatus::NotEnoughData);
     } else {
         CipReply r = slave.Execute(service, data[2], data[3], data.subspan(4));
-        if (r.status != 0) {
-            response.insert(response.end(), {0x94, r.status, 0xFF});
+        if (r.status != cip::GeneralStatus::Success) {
+            AppendErrorReply(response, r.status);
         } else if (r.data.size() > 6) {
-            response.insert(response.end(), {0x94, cip::kReplyTooLarge, 0xFF});
+            AppendErrorReply(response, cip::GeneralStatus::ReplyDataTooLarge);
         } else {
-            response.push_back(static_cast<uint8_t>(service | 0x80));
+            response.push_back(static_cast<uint8_t>(service | cip::kReplyBit));
             response.insert(response.end(), r.data.begin(), r.data.end());
         }
     }
@@ -453,7 +466,7 @@ std::optional<uint8_t> Firmware::SlaveStatus(uint8_t mac) {
     scanner_.Advance(clock_->NowMs());
     const Scanner::Entry* e = scanner_.Find(mac);
     if (!e) return std::nullopt;
-    return e->status;
+    return cip::Code(e->status);
 }
 
 }  // namespace adapter_emu

@@ -87,7 +87,7 @@ void Scanner::Initialise(const InitSettings& s) {
     scanning_ = false;
     for (auto& [mac, slave] : bus_) slave.BeginSession();
     for (auto& [mac, e] : entries_) {
-        e.status = kStatusNotInitialised;
+        e.status = cip::ScannerStatus::NotInitialised;
         e.scanned = false;
         e.exchanged = false;
     }
@@ -99,14 +99,14 @@ void Scanner::Uninitialise() {
     online_ = false;
     scanning_ = false;
     for (auto& [mac, e] : entries_) {
-        e.status = kStatusNotInitialised;
+        e.status = cip::ScannerStatus::NotInitialised;
         e.scanned = false;
     }
 }
 
 void Scanner::Halt() {
     for (auto& [mac, e] : entries_) {
-        if (e.scanned) e.status = kStatusScannerStopped;
+        if (e.scanned) e.status = cip::ScannerStatus::ScannerStopped;
     }
 }
 
@@ -124,7 +124,7 @@ void Scanner::SetScanning(bool scanning, uint64_t nowMs) {
         // Connections are set up again: every entry waits for its first scan.
         for (auto& [mac, e] : entries_) {
             if (!was) {
-                e.status = kStatusNotInitialised;
+                e.status = cip::ScannerStatus::NotInitialised;
                 e.scanned = false;
                 e.exchanged = false;
             }
@@ -183,7 +183,7 @@ void Scanner::RunCycle(uint64_t atMs) {
         e.scanned = true;
         auto it = bus_.find(mac);
         if (mac == settings_->macId || it == bus_.end() || !it->second.Answers(atMs)) {
-            e.status = e.exchanged ? kStatusStopped : kStatusNoAnswer;
+            e.status = e.exchanged ? cip::ScannerStatus::StoppedCommunicating : cip::ScannerStatus::NoAnswer;
             continue;
         }
         SimulatedSlave& slave = it->second;
@@ -193,7 +193,7 @@ void Scanner::RunCycle(uint64_t atMs) {
             if ((c.VendorId() != 0 && c.VendorId() != s.vendorId) ||
                 (c.ProductType() != 0 && c.ProductType() != s.deviceType) ||
                 (c.ProductCode() != 0 && c.ProductCode() != s.productCode)) {
-                e.status = kStatusWrongDevice;
+                e.status = cip::ScannerStatus::WrongDeviceType;
                 continue;
             }
             bool sizesMatch = true;
@@ -206,7 +206,7 @@ void Scanner::RunCycle(uint64_t atMs) {
                 }
             }
             if (!sizesMatch) {
-                e.status = kStatusLengthMismatch;
+                e.status = cip::ScannerStatus::LengthMismatch;
                 continue;
             }
         }
@@ -218,10 +218,10 @@ void Scanner::RunCycle(uint64_t atMs) {
         if (c.Flags() & 0x10) allocation |= 0x40;
         slave.SetNetworkContext(settings_->baudRate, allocation, settings_->macId);
         if (slave.Idle()) {
-            e.status = kStatusIdle;
+            e.status = cip::ScannerStatus::Idle;
             continue;
         }
-        e.status = kStatusOnline;
+        e.status = cip::ScannerStatus::Online;
         e.exchanged = true;
         if (c.Bare()) continue;
         for (std::size_t t = 0; t < 4; ++t) {

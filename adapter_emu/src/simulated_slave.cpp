@@ -2,15 +2,19 @@
 
 #include <algorithm>
 
+#include "cip/link_path.h"
+#include "cip/object_class.h"
+#include "cip/service.h"
+#include "cip/value_coding.h"
+
 namespace adapter_emu {
 
 namespace {
 
-constexpr uint16_t kIdentityClass = 0x01;
-constexpr uint16_t kDeviceNetClass = 0x03;
-constexpr uint16_t kParameterClass = 0x0F;
-
-CipType Type(const char* name) { return *FindCipType(name); }
+using cip::kDeviceNetClass;
+using cip::kIdentityClass;
+using cip::kParameterClass;
+using Status = cip::GeneralStatus;
 
 std::vector<uint8_t> U16(uint16_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
 std::vector<uint8_t> U32(uint32_t v) {
@@ -30,18 +34,18 @@ std::vector<uint8_t> ShortString(const std::string& s) {
 SimulatedSlave::SimulatedSlave(const SlaveDescription& description)
     : description_(description), absent_(description.absent), idle_(description.idle), explicitDelayMs_(description.explicitDelayMs) {
     // Identity object, instance 1, attributes 1 to 7.
-    Put(kIdentityClass, 1, 1, Type("UINT"), U16(description.vendorId));
-    Put(kIdentityClass, 1, 2, Type("UINT"), U16(description.deviceType));
-    Put(kIdentityClass, 1, 3, Type("UINT"), U16(description.productCode));
+    Put(kIdentityClass, 1, 1, cip::TypeOf(cip::DataType::Uint), U16(description.vendorId));
+    Put(kIdentityClass, 1, 2, cip::TypeOf(cip::DataType::Uint), U16(description.deviceType));
+    Put(kIdentityClass, 1, 3, cip::TypeOf(cip::DataType::Uint), U16(description.productCode));
     Put(kIdentityClass, 1, 4, std::nullopt, {description.revisionMajor, description.revisionMinor});
-    Put(kIdentityClass, 1, 5, Type("WORD"), U16(description.status));
-    Put(kIdentityClass, 1, 6, Type("UDINT"), U32(description.serialNumber));
-    Put(kIdentityClass, 1, 7, Type("SHORT_STRING"), ShortString(description.productName));
+    Put(kIdentityClass, 1, 5, cip::TypeOf(cip::DataType::Word), U16(description.status));
+    Put(kIdentityClass, 1, 6, cip::TypeOf(cip::DataType::Udint), U32(description.serialNumber));
+    Put(kIdentityClass, 1, 7, cip::TypeOf(cip::DataType::ShortString), ShortString(description.productName));
     // DeviceNet object, instance 1.
-    Put(kDeviceNetClass, 1, 1, Type("USINT"), {description.mac});
-    Put(kDeviceNetClass, 1, 2, Type("USINT"), {0});
-    Put(kDeviceNetClass, 1, 3, Type("BOOL"), {0}, true);
-    Put(kDeviceNetClass, 1, 4, Type("USINT"), {0}, true);
+    Put(kDeviceNetClass, 1, 1, cip::TypeOf(cip::DataType::Usint), {description.mac});
+    Put(kDeviceNetClass, 1, 2, cip::TypeOf(cip::DataType::Usint), {0});
+    Put(kDeviceNetClass, 1, 3, cip::TypeOf(cip::DataType::Bool), {0}, true);
+    Put(kDeviceNetClass, 1, 4, cip::TypeOf(cip::DataType::Usint), {0}, true);
     Put(kDeviceNetClass, 1, 5, std::nullopt, {0x00, 0xFF});
     // Parameter objects: instance n per parameter n.
     for (const auto& p : description.parameters) {
@@ -55,28 +59,25 @@ SimulatedSlave::SimulatedSlave(const SlaveDescription& description)
         a->choices = p.choices;
         attributes_[{kParameterClass, p.number, 1}] = a;
         defaults_.emplace_back(a, p.value);
-        std::vector<uint8_t> path = p.number <= 255
-                                        ? std::vector<uint8_t>{0x20, 0x0F, 0x24, static_cast<uint8_t>(p.number), 0x30, 0x01}
-                                        : std::vector<uint8_t>{0x20, 0x0F, 0x25, 0x00, static_cast<uint8_t>(p.number),
-                                                               static_cast<uint8_t>(p.number >> 8), 0x30, 0x01};
+        const std::vector<uint8_t> path = cip::EncodeLinkPath({kParameterClass, p.number, 1});
         uint16_t descriptor = 0;
         if (!p.settable) descriptor |= 0x10;
         if (!p.choices.empty()) descriptor |= 0x02;
-        Put(kParameterClass, p.number, 2, Type("USINT"), {static_cast<uint8_t>(path.size())});
+        Put(kParameterClass, p.number, 2, cip::TypeOf(cip::DataType::Usint), {static_cast<uint8_t>(path.size())});
         Put(kParameterClass, p.number, 3, std::nullopt, path);
-        Put(kParameterClass, p.number, 4, Type("WORD"), U16(descriptor));
-        Put(kParameterClass, p.number, 5, Type("USINT"), {p.type.code});
-        Put(kParameterClass, p.number, 6, Type("USINT"), {p.type.size});
-        Put(kParameterClass, p.number, 7, Type("SHORT_STRING"), ShortString(p.name));
-        Put(kParameterClass, p.number, 8, Type("SHORT_STRING"), ShortString(p.units));
-        Put(kParameterClass, p.number, 9, Type("SHORT_STRING"), ShortString(p.help));
-        Put(kParameterClass, p.number, 10, p.type, EncodeCipNumber(p.type, p.minimum));
-        Put(kParameterClass, p.number, 11, p.type, EncodeCipNumber(p.type, p.maximum));
+        Put(kParameterClass, p.number, 4, cip::TypeOf(cip::DataType::Word), U16(descriptor));
+        Put(kParameterClass, p.number, 5, cip::TypeOf(cip::DataType::Usint), {p.type.code});
+        Put(kParameterClass, p.number, 6, cip::TypeOf(cip::DataType::Usint), {p.type.size});
+        Put(kParameterClass, p.number, 7, cip::TypeOf(cip::DataType::ShortString), ShortString(p.name));
+        Put(kParameterClass, p.number, 8, cip::TypeOf(cip::DataType::ShortString), ShortString(p.units));
+        Put(kParameterClass, p.number, 9, cip::TypeOf(cip::DataType::ShortString), ShortString(p.help));
+        Put(kParameterClass, p.number, 10, p.type, cip::EncodeNumber(p.type, p.minimum));
+        Put(kParameterClass, p.number, 11, p.type, cip::EncodeNumber(p.type, p.maximum));
         Put(kParameterClass, p.number, 12, p.type, p.value);
     }
     if (!description.parameters.empty()) {
-        Put(kParameterClass, 0, 8, Type("WORD"), U16(0x0001));
-        Put(kParameterClass, 0, 9, Type("UINT"), U16(0));
+        Put(kParameterClass, 0, 8, cip::TypeOf(cip::DataType::Word), U16(0x0001));
+        Put(kParameterClass, 0, 9, cip::TypeOf(cip::DataType::Uint), U16(0));
     }
     // Whatever the bus file lists, over the defaults above.
     for (const auto& s : description.attributes) {
@@ -90,8 +91,8 @@ SimulatedSlave::SimulatedSlave(const SlaveDescription& description)
         m = std::max(m, std::get<1>(key));
     }
     for (const auto& [cls, max] : maxInstance) {
-        if (!attributes_.count({cls, 0, 1})) Put(cls, 0, 1, Type("UINT"), U16(1));
-        if (!attributes_.count({cls, 0, 2})) Put(cls, 0, 2, Type("UINT"), U16(max));
+        if (!attributes_.count({cls, 0, 1})) Put(cls, 0, 1, cip::TypeOf(cip::DataType::Uint), U16(1));
+        if (!attributes_.count({cls, 0, 2})) Put(cls, 0, 2, cip::TypeOf(cip::DataType::Uint), U16(max));
     }
     sharedOutputs_.assign(std::max({description.connections[1].outputSize, description.connections[2].outputSize,
                                     description.connections[3].outputSize}),
@@ -99,7 +100,7 @@ SimulatedSlave::SimulatedSlave(const SlaveDescription& description)
     strobeOutputs_.assign(8, 0);
 }
 
-void SimulatedSlave::Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<CipType> type,
+void SimulatedSlave::Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<cip::TypeInfo> type,
                          std::vector<uint8_t> value, bool settable) {
     auto a = std::make_shared<Attribute>();
     a->type = type;
@@ -136,51 +137,51 @@ void SimulatedSlave::RestoreDefaults() {
 }
 
 CipReply SimulatedSlave::SetAttribute(Attribute& a, std::span<const uint8_t> value) {
-    if (!a.settable) return {cip::kNotSettable, {}};
+    if (!a.settable) return {Status::AttributeNotSettable, {}};
     std::size_t expected = a.value.size();
-    if (a.type && a.type->kind == CipKind::ShortString) {
-        if (value.empty()) return {cip::kNotEnoughData, {}};
+    if (a.type && a.type->kind == cip::TypeKind::ShortString) {
+        if (value.empty()) return {Status::NotEnoughData, {}};
         expected = 1 + value[0];
-    } else if (a.type && a.type->kind == CipKind::String) {
-        if (value.size() < 2) return {cip::kNotEnoughData, {}};
+    } else if (a.type && a.type->kind == cip::TypeKind::String) {
+        if (value.size() < 2) return {Status::NotEnoughData, {}};
         expected = 2 + (value[0] | (value[1] << 8));
     } else if (a.type) {
         expected = a.type->size;
     }
-    if (value.size() < expected) return {cip::kNotEnoughData, {}};
-    if (value.size() > expected) return {cip::kTooMuchData, {}};
+    if (value.size() < expected) return {Status::NotEnoughData, {}};
+    if (value.size() > expected) return {Status::TooMuchData, {}};
     if (a.type && a.type->size != 0) {
-        const long double v = *DecodeCipNumber(*a.type, value);
-        if (a.type->kind == CipKind::Bool && v > 1) return {cip::kInvalidValue, {}};
-        if (a.ranged && (v < a.minimum || v > a.maximum)) return {cip::kInvalidValue, {}};
+        const long double v = *cip::DecodeNumber(*a.type, value);
+        if (a.type->kind == cip::TypeKind::Bool && v > 1) return {Status::InvalidAttributeValue, {}};
+        if (a.ranged && (v < a.minimum || v > a.maximum)) return {Status::InvalidAttributeValue, {}};
         if (!a.choices.empty() && std::find(a.choices.begin(), a.choices.end(), v) == a.choices.end()) {
-            return {cip::kInvalidValue, {}};
+            return {Status::InvalidAttributeValue, {}};
         }
     }
     a.value.assign(value.begin(), value.end());
-    return {0, {}};
+    return {};
 }
 
 CipReply SimulatedSlave::Execute(uint8_t service, uint16_t classId, uint16_t instance, std::span<const uint8_t> data) {
     auto first = attributes_.lower_bound({classId, instance, 0});
     const bool exists = first != attributes_.end() && std::get<0>(first->first) == classId &&
                         std::get<1>(first->first) == instance;
-    if (!exists) return {cip::kObjectDoesNotExist, {}};
-    switch (service) {
-        case cip::kGetAttributeSingle: {
-            if (data.empty()) return {cip::kNotEnoughData, {}};
-            if (data.size() > 1) return {cip::kTooMuchData, {}};
+    if (!exists) return {Status::ObjectDoesNotExist, {}};
+    switch (static_cast<cip::Service>(service)) {
+        case cip::Service::GetAttributeSingle: {
+            if (data.empty()) return {Status::NotEnoughData, {}};
+            if (data.size() > 1) return {Status::TooMuchData, {}};
             auto it = attributes_.find({classId, instance, data[0]});
-            if (it == attributes_.end()) return {cip::kAttributeNotSupported, {}};
-            return {0, it->second->value};
+            if (it == attributes_.end()) return {Status::AttributeNotSupported, {}};
+            return {Status::Success, it->second->value};
         }
-        case cip::kSetAttributeSingle: {
-            if (data.empty()) return {cip::kNotEnoughData, {}};
+        case cip::Service::SetAttributeSingle: {
+            if (data.empty()) return {Status::NotEnoughData, {}};
             auto it = attributes_.find({classId, instance, data[0]});
-            if (it == attributes_.end()) return {cip::kAttributeNotSupported, {}};
+            if (it == attributes_.end()) return {Status::AttributeNotSupported, {}};
             return SetAttribute(*it->second, data.subspan(1));
         }
-        case cip::kGetAttributesAll: {
+        case cip::Service::GetAttributesAll: {
             CipReply r;
             const uint8_t last = classId == kIdentityClass && instance == 1 ? 7 : 255;
             for (auto it = first; it != attributes_.end() && std::get<0>(it->first) == classId &&
@@ -190,15 +191,15 @@ CipReply SimulatedSlave::Execute(uint8_t service, uint16_t classId, uint16_t ins
             }
             return r;
         }
-        case cip::kReset: {
-            if (classId != kIdentityClass) return {cip::kServiceNotSupported, {}};
-            if (data.size() > 1) return {cip::kTooMuchData, {}};
+        case cip::Service::Reset: {
+            if (classId != kIdentityClass) return {Status::ServiceNotSupported, {}};
+            if (data.size() > 1) return {Status::TooMuchData, {}};
             const uint8_t type = data.empty() ? 0 : data[0];
-            if (type > 1) return {cip::kInvalidParameter, {}};
+            if (type > 1) return {Status::InvalidParameter, {}};
             if (type == 1) RestoreDefaults();
-            return {0, {}};
+            return {};
         }
-        default: return {cip::kServiceNotSupported, {}};
+        default: return {Status::ServiceNotSupported, {}};
     }
 }
 

@@ -1,24 +1,12 @@
 // Parameter values on the wire: encoding for Set_Attribute_Single and decoding of a
-// Get_Attribute_Single reply, by CIP data type code and data size, little-endian.
+// Get_Attribute_Single reply, by CIP data type code and data size, little-endian. The coding is
+// the cip library's; these are the names the network model uses.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <span>
+#include "cip/parameter_value.h"
 
-enum class ParameterValueKind { Unsigned, Signed, Float32, Float64, Unknown };
-
-// Unsigned: 1, 2, 8, 24, 25, 26, 198..201, 209..212. Signed: 3, 4, 5, 193..197. 202 is a
-// 32-bit float, 203 a 64-bit float; every other code is unknown.
-ParameterValueKind ParameterKind(int32_t dataType);
-
-// The number of value bytes an integer of `dataSize` occupies on the wire (0..8).
-std::size_t IntegerWidth(int32_t dataSize);
-
-// Writes `value` into `out` (zeroed first). Integers take IntegerWidth(dataSize) bytes, rounded to
-// the nearest integer and held within the range of that width (NaN gives 0); floats take 4 or 8
-// bytes. Returns false for an unknown type (nothing but zeros is written).
-bool EncodeParameterValue(int32_t dataType, int32_t dataSize, double value, std::span<uint8_t> out);
-
-// Reads a value from `in`. Returns false for an unknown type; `value` is then left unchanged.
-bool DecodeParameterValue(int32_t dataType, int32_t dataSize, std::span<const uint8_t> in, double& value);
+using ParameterValueKind = cip::ValueKind;
+using cip::DecodeParameterValue;
+using cip::EncodeParameterValue;
+using cip::IntegerWidth;
+using cip::ParameterKind;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "adapter_emu/cip_types.h"
+#include "cip/data_type.h"
 
 namespace adapter_emu {
 
@@ -32,7 +32,7 @@ struct ParameterSpec {
     std::string name;
     std::string units;
     std::string help;
-    CipType type;
+    cip::TypeInfo type;
     std::vector<uint8_t> value;
     long double minimum = 0;
     long double maximum = 0;
@@ -46,7 +46,7 @@ struct AttributeSpec {
     uint16_t classId = 0;
     uint16_t instance = 0;
     uint8_t id = 0;
-    std::optional<CipType> type;
+    std::optional<cip::TypeInfo> type;
     std::vector<uint8_t> value;
     bool settable = false;
     int line = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "adapter_emu/simulated_slave.h"
+#include "cip/status.h"
 
 namespace adapter_emu {
 
@@ -50,15 +51,6 @@ struct ScanListConfig {
     bool Bare() const;
 };
 
-inline constexpr uint8_t kStatusOnline = 0;
-inline constexpr uint8_t kStatusStopped = 72;
-inline constexpr uint8_t kStatusWrongDevice = 73;
-inline constexpr uint8_t kStatusLengthMismatch = 77;
-inline constexpr uint8_t kStatusNoAnswer = 78;
-inline constexpr uint8_t kStatusIdle = 80;
-inline constexpr uint8_t kStatusNotInitialised = 84;
-inline constexpr uint8_t kStatusScannerStopped = 97;
-
 class Scanner {
 public:
     using Bus = std::map<uint8_t, SimulatedSlave>;
@@ -66,7 +58,7 @@ public:
 
     struct Entry {
         ScanListConfig config;
-        uint8_t status = kStatusNotInitialised;
+        cip::ScannerStatus status = cip::ScannerStatus::NotInitialised;
         bool scanned = false;
         bool exchanged = false;
         std::array<std::vector<uint8_t>, 4> inputs;

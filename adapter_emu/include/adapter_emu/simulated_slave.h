@@ -12,29 +12,12 @@
 #include <vector>
 
 #include "adapter_emu/bus_description.h"
+#include "cip/status.h"
 
 namespace adapter_emu {
 
-// CIP general status codes the slaves answer with.
-namespace cip {
-inline constexpr uint8_t kServiceNotSupported = 0x08;
-inline constexpr uint8_t kInvalidValue = 0x09;
-inline constexpr uint8_t kNotSettable = 0x0E;
-inline constexpr uint8_t kReplyTooLarge = 0x11;
-inline constexpr uint8_t kNotEnoughData = 0x13;
-inline constexpr uint8_t kAttributeNotSupported = 0x14;
-inline constexpr uint8_t kTooMuchData = 0x15;
-inline constexpr uint8_t kObjectDoesNotExist = 0x16;
-inline constexpr uint8_t kInvalidParameter = 0x20;
-
-inline constexpr uint8_t kGetAttributesAll = 0x01;
-inline constexpr uint8_t kReset = 0x05;
-inline constexpr uint8_t kGetAttributeSingle = 0x0E;
-inline constexpr uint8_t kSetAttributeSingle = 0x10;
-}  // namespace cip
-
 struct CipReply {
-    uint8_t status = 0;  // 0 success, else the general status
+    cip::GeneralStatus status = cip::GeneralStatus::Success;
     std::vector<uint8_t> data;
 };
 
@@ -71,7 +54,7 @@ public:
 
 private:
     struct Attribute {
-        std::optional<CipType> type;
+        std::optional<cip::TypeInfo> type;
         std::vector<uint8_t> value;
         bool settable = false;
         bool ranged = false;
@@ -81,7 +64,7 @@ private:
     };
     using Key = std::tuple<uint16_t, uint16_t, uint8_t>;
 
-    void Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<CipType> type, std::vector<uint8_t> value,
+    void Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<cip::TypeInfo> type, std::vector<uint8_t> value,
              bool settable = false);
     CipReply SetAttribute(Attribute& a, std::span<const uint8_t> value);
     void RestoreDefaults();
