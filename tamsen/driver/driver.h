@@ -57,11 +57,11 @@ public:
     virtual std::unique_ptr<Pipe> OpenPipe(const std::string& fileName) = 0;
 };
 
-// The driver in use: the override when one is set, else the emulator socket driver when
-// $TAMSEN_DEVICE_DIR is set, else the USB driver.
-std::shared_ptr<Driver> ActiveDriver();
+// The emulator socket driver when $TAMSEN_DEVICE_DIR is set, else the USB driver.
+std::shared_ptr<Driver> EnvironmentDriver();
 
-// Replaces the driver for tests; nullptr returns to the environment's choice.
-void SetDriverOverride(std::shared_ptr<Driver> driver);
+// The driver in use. libtamsen.so defines it as EnvironmentDriver() (driver/active_driver.cpp);
+// a test program defines it instead, to put a driver of its own in.
+std::shared_ptr<Driver> ActiveDriver();
 
 }  // namespace tamsen::driver

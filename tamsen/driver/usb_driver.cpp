@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/pipe_name.h"
 #include "log.h"
 #include "platform/byte_order.h"
 
@@ -34,19 +35,6 @@ bool ParseDevicePath(const std::string& path, DeviceKey& key) {
     int consumed = 0;
     if (std::sscanf(path.c_str(), "/dev/bus/usb/%d/%d%n", &key.bus, &key.address, &consumed) != 2) return false;
     return static_cast<std::size_t>(consumed) == path.size();
-}
-
-bool SplitPipeName(const std::string& fileName, std::string& device, int& pipe) {
-    const std::size_t slash = fileName.rfind('/');
-    if (slash == std::string::npos || fileName.size() != slash + 7 || fileName.compare(slash + 1, 4, "PIPE") != 0) {
-        return false;
-    }
-    const char tens = fileName[slash + 5];
-    const char ones = fileName[slash + 6];
-    if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return false;
-    device = fileName.substr(0, slash);
-    pipe = (tens - '0') * 10 + (ones - '0');
-    return true;
 }
 
 void LIBUSB_CALL TransferDone(libusb_transfer* transfer) { *static_cast<int*>(transfer->user_data) = 1; }
@@ -221,12 +209,11 @@ std::vector<std::string> UsbDriver::PresentDevices() {
 }
 
 std::unique_ptr<Pipe> UsbDriver::OpenPipe(const std::string& fileName) {
-    std::string devicePath;
-    int pipe = -1;
+    const std::optional<PipeName> name = ParsePipeName(fileName);
     DeviceKey key;
-    if (context_ == nullptr || !SplitPipeName(fileName, devicePath, pipe) || !ParseDevicePath(devicePath, key)) {
-        return nullptr;
-    }
+    if (context_ == nullptr || !name || !ParseDevicePath(name->device, key)) return nullptr;
+    const std::string& devicePath = name->device;
+    const int pipe = name->pipe;
     std::lock_guard<std::mutex> guard(lock_);
     OpenDevice& open = open_[devicePath];
     if (open.pipes.count(pipe) != 0) return nullptr;  // no sharing

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "device_table.h"
-#include "driver/fake_driver.h"
+#include "fake_driver/fake_driver.h"
 #include "varda_api.h"
 
 namespace tamsen::testing {

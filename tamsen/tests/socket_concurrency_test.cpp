@@ -8,6 +8,7 @@
 
 #include "device_table.h"
 #include "driver/driver.h"
+#include "fake_driver/driver_override.h"
 #include "socket_adapter.h"
 #include "varda_api.h"
 

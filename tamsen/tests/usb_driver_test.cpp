@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "driver/driver.h"
+#include "fake_driver/driver_override.h"
 #include "driver/usb_driver.h"
 #include "varda_api.h"
 

@@ -1,27 +1,13 @@
-#include "driver/fake_driver.h"
+#include "fake_driver/fake_driver.h"
 
 #include <algorithm>
-#include <cstdio>
 
+#include "driver/pipe_name.h"
 #include "platform/byte_order.h"
 
 namespace tamsen::driver {
 
 namespace {
-
-// Splits "<device path>/PIPEnn" into its parts.
-bool SplitPipeName(const std::string& fileName, std::string& device, int& pipe) {
-    const std::size_t slash = fileName.rfind('/');
-    if (slash == std::string::npos || fileName.size() != slash + 7 || fileName.compare(slash + 1, 4, "PIPE") != 0) {
-        return false;
-    }
-    const char tens = fileName[slash + 5];
-    const char ones = fileName[slash + 6];
-    if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return false;
-    device = fileName.substr(0, slash);
-    pipe = (tens - '0') * 10 + (ones - '0');
-    return true;
-}
 
 int GroupOf(int pipe) { return pipe >= 6 ? 1 : 0; }
 
@@ -250,18 +236,18 @@ std::vector<std::string> FakeDriver::PresentDevices() {
 }
 
 std::unique_ptr<Pipe> FakeDriver::OpenPipe(const std::string& fileName) {
-    std::string device;
-    int pipe = -1;
+    const std::optional<PipeName> name = ParsePipeName(fileName);
+    const std::string device = name ? name->device : std::string();
+    const int pipe = name ? name->pipe : -1;
     std::lock_guard<std::mutex> guard(lock_);
-    const bool named = SplitPipeName(fileName, device, pipe);
     auto it = devices_.find(device);
-    bool ok = named && it != devices_.end() && it->second.present && pipe <= 9;
+    bool ok = name && it != devices_.end() && it->second.present && pipe <= 9;
     if (ok) {
         auto& state = it->second.pipes[pipe];
         ok = !state.refuse && !state.open;  // no sharing
         if (ok) state.open = true;
     }
-    Record({named ? device : fileName, pipe, Op::Open, {}, 0, 0, ok});
+    Record({name ? device : fileName, pipe, Op::Open, {}, 0, 0, ok});
     if (!ok) return nullptr;
     return std::make_unique<FakePipe>(shared_from_this(), device, pipe, static_cast<uint32_t>(nextId_++));
 }

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "driver/driver.h"
+#include "fake_driver/driver_override.h"
 
 namespace tamsen::driver {
 
