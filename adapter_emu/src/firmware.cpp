@@ -1,6 +1,7 @@
 #include "adapter_emu/firmware.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 
@@ -27,6 +28,14 @@ std::vector<uint8_t> ErrorReplyBytes(cip::GeneralStatus status) {
     std::vector<uint8_t> out;
     AppendErrorReply(out, status);
     return out;
+}
+
+// A device's answer to a duplicate MAC ID check: 0x80, its vendor ID and its serial number.
+std::array<uint8_t, 7> DuplicateMacResponse(const SlaveDescription& s) {
+    std::array<uint8_t, 7> response{0x80};
+    platform::PutU16LE(response, 1, s.vendorId);
+    platform::PutU32LE(response, 3, s.serialNumber);
+    return response;
 }
 
 }  // namespace
@@ -340,15 +349,7 @@ void Firmware::NodeDuplicateCheck() {
     auto it = bus_.find(nodeMac_);
     if (it == bus_.end() || !it->second.Answers(now)) return;
     it->second.NoteContact(now);
-    const SlaveDescription& s = it->second.Description();
-    const uint8_t response[7] = {0x80,
-                                 static_cast<uint8_t>(s.vendorId),
-                                 static_cast<uint8_t>(s.vendorId >> 8),
-                                 static_cast<uint8_t>(s.serialNumber),
-                                 static_cast<uint8_t>(s.serialNumber >> 8),
-                                 static_cast<uint8_t>(s.serialNumber >> 16),
-                                 static_cast<uint8_t>(s.serialNumber >> 24)};
-    Record(static_cast<uint16_t>(0x400 | (nodeMac_ << 3) | 7), response, now);
+    Record(static_cast<uint16_t>(0x400 | (nodeMac_ << 3) | 7), DuplicateMacResponse(it->second.Description()), now);
 }
 
 Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
@@ -369,15 +370,7 @@ Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
     SimulatedSlave& slave = it->second;
     if (messageId == 7) {  // duplicate MAC ID check
         slave.NoteContact(now);
-        const SlaveDescription& s = slave.Description();
-        const uint8_t response[7] = {0x80,
-                                     static_cast<uint8_t>(s.vendorId),
-                                     static_cast<uint8_t>(s.vendorId >> 8),
-                                     static_cast<uint8_t>(s.serialNumber),
-                                     static_cast<uint8_t>(s.serialNumber >> 8),
-                                     static_cast<uint8_t>(s.serialNumber >> 16),
-                                     static_cast<uint8_t>(s.serialNumber >> 24)};
-        Record(id, response, now);
+        Record(id, DuplicateMacResponse(slave.Description()), now);
         return {};
     }
     if (messageId != 4 && messageId != 6) return {};
@@ -417,48 +410,35 @@ Firmware::Result Firmware::Receive(std::unique_lock<std::mutex>& lock, std::stop
     return r;
 }
 
-bool Firmware::StopSlave(uint8_t mac) {
+template <class Change>
+bool Firmware::ChangeSlave(uint8_t mac, Change change) {
     std::lock_guard lock(mutex_);
-    scanner_.Advance(clock_->NowMs());
+    const uint64_t now = clock_->NowMs();
+    scanner_.Advance(now);
     auto it = bus_.find(mac);
     if (it == bus_.end()) return false;
-    it->second.StopCommunicating(clock_->NowMs());
+    change(it->second, now);
     return true;
+}
+
+bool Firmware::StopSlave(uint8_t mac) {
+    return ChangeSlave(mac, [](SimulatedSlave& slave, uint64_t now) { slave.StopCommunicating(now); });
 }
 
 bool Firmware::ResumeSlave(uint8_t mac) {
-    std::lock_guard lock(mutex_);
-    scanner_.Advance(clock_->NowMs());
-    auto it = bus_.find(mac);
-    if (it == bus_.end()) return false;
-    it->second.Resume();
-    return true;
+    return ChangeSlave(mac, [](SimulatedSlave& slave, uint64_t) { slave.Resume(); });
 }
 
 bool Firmware::SetSlaveAbsent(uint8_t mac, bool absent) {
-    std::lock_guard lock(mutex_);
-    scanner_.Advance(clock_->NowMs());
-    auto it = bus_.find(mac);
-    if (it == bus_.end()) return false;
-    it->second.SetAbsent(absent);
-    return true;
+    return ChangeSlave(mac, [absent](SimulatedSlave& slave, uint64_t) { slave.SetAbsent(absent); });
 }
 
 bool Firmware::SetSlaveIdle(uint8_t mac, bool idle) {
-    std::lock_guard lock(mutex_);
-    scanner_.Advance(clock_->NowMs());
-    auto it = bus_.find(mac);
-    if (it == bus_.end()) return false;
-    it->second.SetIdle(idle);
-    return true;
+    return ChangeSlave(mac, [idle](SimulatedSlave& slave, uint64_t) { slave.SetIdle(idle); });
 }
 
 bool Firmware::SetSlaveDelay(uint8_t mac, uint32_t ms) {
-    std::lock_guard lock(mutex_);
-    auto it = bus_.find(mac);
-    if (it == bus_.end()) return false;
-    it->second.SetExplicitDelayMs(ms);
-    return true;
+    return ChangeSlave(mac, [ms](SimulatedSlave& slave, uint64_t) { slave.SetExplicitDelayMs(ms); });
 }
 
 std::optional<uint8_t> Firmware::SlaveStatus(uint8_t mac) {

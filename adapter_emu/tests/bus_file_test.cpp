@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <unistd.h>
 
 #include "adapter_emu/bus_description.h"
+#include "adapter_emu/simulated_slave.h"
 #include "test_bus.h"
 
 using namespace adapter_emu;
@@ -237,4 +239,40 @@ TEST(BusFileTest, DemoEdsFilesDescribeTheDemoDevices) {
     EXPECT_EQ(read.productName, listed.productName);
     ASSERT_FALSE(read.parameters.empty());
     EXPECT_EQ(read.parameters[0].name, listed.parameters[0].name);
+}
+
+TEST(BusFileTest, ParameterObjectsDescribeThemselves) {
+    BusDescription b = ParseBusText(Slave("<parameter number=\"300\" type=\"UINT\" value=\"5\"/>\n"
+                                          "<parameter number=\"2\" type=\"BOOL\" value=\"1\"/>\n"
+                                          "<parameter number=\"3\" type=\"LREAL\" value=\"1e39\"/>"),
+                                    "net.xml");
+    ASSERT_EQ(b.slaves.size(), 1u);
+    const SlaveDescription& s = b.slaves[0];
+    ASSERT_EQ(s.parameters.size(), 3u);
+    EXPECT_EQ(s.parameters[0].number, 2) << "in number order";
+    EXPECT_EQ(s.parameters[0].maximum, 1) << "a BOOL parameter holds 0 or 1";
+    EXPECT_EQ(s.parameters[1].maximum, std::numeric_limits<double>::max()) << "LREAL's whole range";
+
+    SimulatedSlave slave(s);
+    struct Case {
+        uint16_t instance;
+        uint8_t attribute;
+        std::vector<uint8_t> value;
+    };
+    const Case cases[] = {
+        {300, 2, {7}},                                       // link path size
+        {300, 3, {0x20, 0x0F, 0x25, 0x2C, 0x01, 0x30, 0x01}},  // packed, as link paths are read
+        {2, 3, {0x20, 0x0F, 0x24, 0x02, 0x30, 0x01}},
+        {2, 5, {0xC1}},
+        {2, 11, {0x01}},
+        {3, 12, {0x1D, 0x4A, 0x9C, 0xF4, 0x87, 0x82, 0x07, 0x48}},
+    };
+    for (const Case& c : cases) {
+        const uint8_t attribute[] = {c.attribute};
+        const CipReply reply = slave.Execute(0x0E, 0x0F, c.instance, attribute);
+        EXPECT_EQ(reply.status, cip::GeneralStatus::Success) << c.instance << "/" << int(c.attribute);
+        EXPECT_EQ(reply.data, c.value) << c.instance << "/" << int(c.attribute);
+    }
+    const uint8_t setTwo[] = {1, 2};
+    EXPECT_EQ(slave.Execute(0x10, 0x0F, 2, setTwo).status, cip::GeneralStatus::InvalidAttributeValue);
 }

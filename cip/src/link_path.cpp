@@ -4,9 +4,8 @@ namespace cip {
 
 namespace {
 
-constexpr unsigned kClassKind = 0;
-constexpr unsigned kInstanceKind = 1;
-constexpr unsigned kAttributeKind = 4;
+// Logical segments: 0x20 | kind << 2 | format.
+enum SegmentKind : unsigned { kClassKind = 0, kInstanceKind = 1, kAttributeKind = 4 };
 constexpr uint8_t kLogicalSegment = 0x20;
 
 void AppendSegment(std::vector<uint8_t>& path, unsigned kind, uint32_t value) {

@@ -88,6 +88,9 @@ private:
     void Save();
     void Record(uint16_t canId, std::span<const uint8_t> data, uint64_t atMs);
     void NodeDuplicateCheck();
+    // Applies `change` (slave, now) to the slave at `mac` once the scan has caught up with now.
+    template <class Change>
+    bool ChangeSlave(uint8_t mac, Change change);
 
     std::shared_ptr<Clock> clock_;
     FirmwareOptions options_;
