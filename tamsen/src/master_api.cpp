@@ -93,6 +93,19 @@ uint32_t Guarded(Body body) {
     }
 }
 
+// The same, with a use of the device of a handle held while `body` (device, channel index) runs;
+// an invalid handle gives 48.
+template <typename Body>
+uint32_t GuardedOnHandle(uint32_t handle, Body body) {
+    return Guarded([&]() -> uint32_t {
+        uint32_t channel = 0;
+        TamsenDevice* found = AcquireByHandle(handle, channel);
+        if (found == nullptr) return VARDA_ERR_INVALID_HANDLE;
+        DeviceUse device(found);
+        return body(*device, channel);
+    });
+}
+
 // The same, for the functions that log what they catch.
 template <typename Body>
 uint32_t GuardedLogged(const char* label, Body body) {
@@ -233,13 +246,9 @@ uint32_t VARDA_Init(uint32_t deviceType, uint32_t deviceIndex, uint32_t channelI
 }
 
 uint32_t VARDA_Uninit(uint32_t handle) {
-    return Guarded([&]() -> uint32_t {
-        uint32_t channel = 0;
-        TamsenDevice* found = AcquireByHandle(handle, channel);
-        if (found == nullptr) return VARDA_ERR_INVALID_HANDLE;
-        DeviceUse device(found);
+    return GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t channel) -> uint32_t {
         const uint8_t payload[1] = {static_cast<uint8_t>(channel + 1)};
-        (void)Exchange(*device, Cmd::Uninit, payload);
+        (void)Exchange(device, Cmd::Uninit, payload);
         for (uint32_t mac = 0; mac <= 63; ++mac) (void)VARDA_RemoveSlave(handle, mac);
         DeviceTables& tables = DeviceTables::Instance();
         std::lock_guard<std::mutex> guard(tables.Lock());
@@ -270,24 +279,16 @@ uint32_t VARDA_SaveCfg(uint32_t handle) {
 
 uint32_t VARDA_AddSlave(uint32_t handle, const VARDA_SLAVE_CONFIG* slaveConfig) {
     if (slaveConfig == nullptr || !SlaveConfigValid(*slaveConfig)) return VARDA_ERR_INVALID_PARAM;
-    return Guarded([&]() -> uint32_t {
-        uint32_t channel = 0;
-        TamsenDevice* found = AcquireByHandle(handle, channel);
-        if (found == nullptr) return VARDA_ERR_INVALID_HANDLE;
-        DeviceUse device(found);
-        return Exchange(*device, Cmd::AddSlave, AddSlavePayload(*slaveConfig));
+    return GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t /*channel*/) -> uint32_t {
+        return Exchange(device, Cmd::AddSlave, AddSlavePayload(*slaveConfig));
     });
 }
 
 uint32_t VARDA_RemoveSlave(uint32_t handle, uint32_t macId) {
     if (macId > 63 && macId != VARDA_ALL_SLAVES) return VARDA_ERR_INVALID_PARAM;
-    return Guarded([&]() -> uint32_t {
-        uint32_t channel = 0;
-        TamsenDevice* found = AcquireByHandle(handle, channel);
-        if (found == nullptr) return VARDA_ERR_INVALID_HANDLE;
-        DeviceUse device(found);
+    return GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t channel) -> uint32_t {
         const uint8_t payload[2] = {static_cast<uint8_t>(channel + 1), static_cast<uint8_t>(macId)};
-        return Exchange(*device, Cmd::RemoveSlave, payload);
+        return Exchange(device, Cmd::RemoveSlave, payload);
     });
 }
 
@@ -301,16 +302,12 @@ uint32_t VARDA_EMRequest(uint32_t handle, uint32_t macId, uint32_t service, uint
         timeoutMs < 100 || timeoutMs > 30000) {
         return VARDA_ERR_INVALID_PARAM;
     }
-    return Guarded([&]() -> uint32_t {
-        uint32_t channel = 0;
-        TamsenDevice* found = AcquireByHandle(handle, channel);
-        if (found == nullptr) return VARDA_ERR_INVALID_HANDLE;
-        DeviceUse device(found);
+    return GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t channel) -> uint32_t {
         const std::vector<uint8_t> payload = EmRequestPayload(channel, timeoutMs, macId, service, classId,
                                                               instanceId, {requestData, requestLength});
         ReceiveBuffer rx{};
         std::span<const uint8_t> ack;
-        const uint32_t result = Exchange(*device, Cmd::EMRequest, payload, rx, ack);
+        const uint32_t result = Exchange(device, Cmd::EMRequest, payload, rx, ack);
         if (result != VARDA_OK) return result;
         const std::size_t n = std::min<std::size_t>(capacity, ack.size());
         std::copy_n(ack.begin(), n, responseData);
@@ -328,14 +325,10 @@ uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionT
         timeoutMs > kMaxIoTimeout) {
         return VARDA_ERR_INVALID_PARAM;
     }
-    const uint32_t result = Guarded([&]() -> uint32_t {
-        uint32_t channel = 0;
-        TamsenDevice* found = AcquireByHandle(handle, channel);
-        if (found == nullptr) return VARDA_ERR_INVALID_HANDLE;
-        DeviceUse device(found);
+    const uint32_t result = GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t channel) -> uint32_t {
         ReceiveBuffer rx{};
         std::span<const uint8_t> ack;
-        const uint32_t r = Exchange(*device, Cmd::ReadSlaveIO, ReadSlaveIoPayload(channel, macId, connectionType, capacity),
+        const uint32_t r = Exchange(device, Cmd::ReadSlaveIO, ReadSlaveIoPayload(channel, macId, connectionType, capacity),
                                     rx, ack);
         if (r != VARDA_OK) return r;
         const std::size_t n = std::min<std::size_t>(capacity, ack.size());
@@ -353,12 +346,8 @@ uint32_t VARDA_WriteSlaveIO(uint32_t handle, uint32_t macId, uint32_t connection
         timeoutMs > kMaxIoTimeout || length + 36 > kMaxPacket) {
         return VARDA_ERR_INVALID_PARAM;
     }
-    const uint32_t result = Guarded([&]() -> uint32_t {
-        uint32_t channel = 0;
-        TamsenDevice* found = AcquireByHandle(handle, channel);
-        if (found == nullptr) return VARDA_ERR_INVALID_HANDLE;
-        DeviceUse device(found);
-        return Exchange(*device, Cmd::WriteSlaveIO,
+    const uint32_t result = GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t channel) -> uint32_t {
+        return Exchange(device, Cmd::WriteSlaveIO,
                         WriteSlaveIoPayload(channel, timeoutMs, macId, connectionType, {data, length}));
     });
     if (result != VARDA_OK) TAMSEN_LOG_ERROR("VARDA_WriteSlaveIO", "err=%d\n", static_cast<int>(result));
@@ -367,15 +356,11 @@ uint32_t VARDA_WriteSlaveIO(uint32_t handle, uint32_t macId, uint32_t connection
 
 uint32_t VARDA_GetSlaveStatus(uint32_t handle, uint32_t macId) {
     if (macId > 63) return VARDA_ERR_INVALID_PARAM;
-    return Guarded([&]() -> uint32_t {
-        uint32_t channel = 0;
-        TamsenDevice* found = AcquireByHandle(handle, channel);
-        if (found == nullptr) return VARDA_ERR_INVALID_HANDLE;
-        DeviceUse device(found);
+    return GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t channel) -> uint32_t {
         const uint8_t payload[2] = {static_cast<uint8_t>(channel + 1), static_cast<uint8_t>(macId)};
         ReceiveBuffer rx{};
         std::span<const uint8_t> ack;
-        const uint32_t result = Exchange(*device, Cmd::GetNodeStatus, payload, rx, ack);
+        const uint32_t result = Exchange(device, Cmd::GetNodeStatus, payload, rx, ack);
         // A status is one payload byte; an acknowledge without it is a failed exchange.
         if (result != VARDA_OK || ack.empty()) return VARDA_ERR_INTERNAL;
         return ack[0];
