@@ -49,7 +49,7 @@ std::optional<TypeInfo> TypeByCode(int32_t code) {
     return std::nullopt;
 }
 
-TypeInfo TypeOf(DataType type) { return *TypeByCode(Code(type)); }
+TypeInfo TypeOf(DataType type) { return TypeByCode(Code(type)).value_or(TypeInfo{}); }
 
 std::optional<TypeInfo> FindType(std::string_view text) {
     for (const auto& t : kTypes) {

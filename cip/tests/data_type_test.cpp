@@ -55,6 +55,8 @@ TEST(DataType, CodesThatNameNoType) {
     for (int32_t code : {-1, 0, 1, 0xC0, 0xCC, 0xCF, 0xD5, 0xD9, 0xDB, 0xFF, 0x1C7}) {
         EXPECT_FALSE(TypeByCode(code).has_value()) << code;
     }
+    EXPECT_EQ(TypeOf(static_cast<DataType>(0xCC)), TypeInfo{});
+    EXPECT_EQ(TypeSize(static_cast<DataType>(0xCC)), 0u);
 }
 
 TEST(DataType, FindByNameOrCode) {

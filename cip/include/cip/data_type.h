@@ -44,11 +44,12 @@ struct TypeInfo {
     friend bool operator==(const TypeInfo&, const TypeInfo&) = default;
 };
 
-// Every elementary type, in code order of the numbers and then the strings.
+// Every elementary type: the numeric types in code order, then SHORT_STRING and STRING.
 std::span<const TypeInfo> DataTypes();
 
 // The type of a code; nothing for a code that names no elementary type.
 std::optional<TypeInfo> TypeByCode(int32_t code);
+// The type of an enumerator (a value that names no type gives an empty TypeInfo of size 0).
 TypeInfo TypeOf(DataType type);
 // By name, case-insensitive ("uint"), or by code written as a number ("0xC7", "199").
 std::optional<TypeInfo> FindType(std::string_view text);
