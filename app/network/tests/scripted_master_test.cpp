@@ -13,8 +13,11 @@
 #include "network/slave_dev.h"
 #include "recording_services.h"
 #include "testing/scripted_master.h"
+#include "testing/wait_for.h"
 
 namespace {
+
+using testkit::WaitFor;
 
 using Texts = std::vector<std::string>;
 
@@ -31,15 +34,6 @@ protected:
             master->AddChild(std::move(slave));
         }
         return master;
-    }
-
-    static bool WaitFor(const std::function<bool()>& condition) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (condition()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return condition();
     }
 
     // Declared before the network, so that they outlive it.
