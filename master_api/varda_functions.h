@@ -25,6 +25,12 @@ struct VardaFunctions {
     PFN_VARDA_WriteSlaveIO WriteSlaveIO = nullptr;
     PFN_VARDA_GetSlaveStatus GetSlaveStatus = nullptr;
 
+    // True when every entry is set.
+    bool Complete() const {
+        return Open && ReadBoardInfo && Close && Init && Uninit && Online && Offline && StartScan && StopScan &&
+               AddSlave && RemoveSlave && SaveCfg && EMRequest && ReadSlaveIO && WriteSlaveIO && GetSlaveStatus;
+    }
+
     // Fills every entry from a symbol lookup `resolve(name) -> void*` (names of
     // VARDA_FUNCTION_NAMES). Returns false when any entry stays empty.
     template <typename Resolver>

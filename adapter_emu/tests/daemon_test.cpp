@@ -223,6 +223,7 @@ TEST(EndToEndTest, StartSequenceOfTheProgramOnTheDemoNetwork) {
     platform::Module module = platform::Module::Load(varda, error, message);
     ASSERT_TRUE(module.IsLoaded()) << message;
     const VardaFunctions api = testkit::LoadVardaFunctions(module);
+    ASSERT_TRUE(api.Complete());
 
     // Open, Init, RemoveSlave all, AddSlave each, SaveCfg, Online, StartScan.
     ASSERT_EQ(api.Open(101, 0, 0), 0u);

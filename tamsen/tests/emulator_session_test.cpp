@@ -46,6 +46,7 @@ TEST(EmulatorSessionTest, MasterLifeCycleAgainstTheEmulator) {
         platform::Module::Load(viaDispatcher ? varda : BinDir() + "/libtamsen.so", error, message);
     ASSERT_TRUE(module.IsLoaded()) << message;
     const VardaFunctions api = testkit::LoadVardaFunctions(module);
+    ASSERT_TRUE(api.Complete());
 
     ASSERT_EQ(api.Open(101, 0, 0), 0u);
     EXPECT_EQ(api.Open(101, 0, 0), VARDA_ERR_ALREADY_OPEN);
