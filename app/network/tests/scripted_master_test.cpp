@@ -36,6 +36,14 @@ protected:
         return master;
     }
 
+    // The calls made, without the status queries of the poller (their number depends on timing).
+    Texts CallsBesidesStatus() const {
+        Texts texts;
+        for (const testkit::MasterCall& call : adapter.Calls())
+            if (call.function != "VARDA_GetSlaveStatus") texts.push_back(call.Text());
+        return texts;
+    }
+
     // Declared before the network, so that they outlive it.
     testkit::ScriptedMaster adapter;
     netsvc::ScopedMasterApi api{testkit::ScriptedMaster::Functions()};
@@ -53,7 +61,7 @@ TEST_F(ScriptedMasterTest, StartGoesOnPastARefusedSlaveAndTheAdapterIsClosedOnce
 
     ASSERT_EQ(master->Start(), 1);
     EXPECT_EQ(services.Take(), (Texts{"api 60: VARDA_AddSlave 使从站7上线失败"}));
-    EXPECT_EQ(adapter.CallTexts(),
+    EXPECT_EQ(CallsBesidesStatus(),
               (Texts{"VARDA_Open(101,0,0)", "VARDA_Init(101,0,0,10,1)", "VARDA_RemoveSlave(1,4294967295)",
                      "VARDA_AddSlave(1,5)", "VARDA_AddSlave(1,7)", "VARDA_AddSlave(1,9)", "VARDA_SaveCfg(1)",
                      "VARDA_Online(1)", "VARDA_StartScan(1)"}));
