@@ -1,42 +1,46 @@
-// The network model's application services, provided by CGlobal and the text encoding helpers.
+// The network model's application services: CGlobal unless a stand-in is installed.
 #include "network/core_services.h"
 
-#include <algorithm>
+#include <atomic>
 
 #include "platform/text_encoding.h"
 #include "services/global.h"
 
 namespace netsvc {
 
-void ReportApiError(uint32_t code, std::string_view context) {
-    GetGlobal().ReportApiError(static_cast<int32_t>(code), context);
+namespace {
+
+std::atomic<ICoreServices*> installed{nullptr};
+
+}  // namespace
+
+ICoreServices& Services() {
+    ICoreServices* services = installed.load(std::memory_order_acquire);
+    return services != nullptr ? *services : GetGlobal();
 }
 
-std::string StatusText(uint32_t code) { return GetGlobal().GetStatusText(static_cast<int32_t>(code)); }
+void SetServices(ICoreServices* services) { installed.store(services, std::memory_order_release); }
 
-std::string BaudName(uint32_t index) { return GetGlobal().GetBaudName(static_cast<int32_t>(index)); }
+ScopedServices::ScopedServices(ICoreServices& services)
+    : previous_(installed.exchange(&services, std::memory_order_acq_rel)) {}
 
-std::string DeviceTypeName(uint32_t type) { return GetGlobal().GetDeviceTypeName(static_cast<int32_t>(type)); }
+ScopedServices::~ScopedServices() { installed.store(previous_, std::memory_order_release); }
 
-uint32_t ChannelCount(uint32_t type) {
-    return static_cast<uint32_t>(std::max<int32_t>(0, GetGlobal().GetChannelCount(static_cast<int32_t>(type))));
-}
+void ReportApiError(uint32_t code, std::string_view context) { Services().ReportMasterApiError(code, context); }
 
-void ShowMessage(std::string_view text) {
-    CGlobal& global = GetGlobal();
-    name_share::IHost* host = global.Host();
-    if (host == nullptr) return;
-    name_share::MessageBoxRequest request;
-    request.owner = host->MainWindow();
-    request.text = std::string(text);
-    request.type = name_share::kMbOk;
-    host->ShowMessageBox(request);
-}
+std::string StatusText(uint32_t code) { return Services().StatusTextOf(code); }
 
-void Log(LogLevel level, std::string_view text) {
-    std::string line(text);
-    GetGlobal().LogMessage(static_cast<int>(level), "%s", line.c_str());
-}
+std::string BaudName(uint32_t index) { return Services().BaudNameOf(index); }
+
+std::string DeviceTypeName(uint32_t type) { return Services().DeviceTypeNameOf(type); }
+
+uint32_t ChannelCount(uint32_t type) { return Services().ChannelCountOf(type); }
+
+std::string EdsPath(const std::string& name) { return Services().EdsPathOf(name); }
+
+void ShowMessage(std::string_view text) { Services().ShowModelMessage(text); }
+
+void Log(LogLevel level, std::string_view text) { Services().LogModelLine(level, text); }
 
 std::string FileTextToUtf8(std::string_view bytes) { return platform::ToUtf8(bytes); }
 

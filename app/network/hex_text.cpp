@@ -1,25 +1,17 @@
 #include "network/hex_text.h"
 
+#include "platform/hex_digits.h"
+
 namespace netmodel {
 
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-}  // namespace
+using platform::HexDigitValue;
 
 std::string EncodeHex(std::span<const uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(bytes.size() * 2);
     for (uint8_t b : bytes) {
-        text.push_back(kDigits[b >> 4]);
-        text.push_back(kDigits[b & 0x0F]);
+        text.push_back(platform::HexDigitChar(b >> 4));
+        text.push_back(platform::HexDigitChar(b));
     }
     return text;
 }
@@ -30,8 +22,8 @@ HexDecodeResult DecodeHexInto(std::string_view text, std::span<uint8_t> block) {
     if (text.size() % 2 != 0 || pairs > block.size()) result.clean = false;
     if (pairs > block.size()) pairs = block.size();
     for (std::size_t i = 0; i < pairs; ++i) {
-        int hi = HexDigit(text[2 * i]);
-        int lo = HexDigit(text[2 * i + 1]);
+        int hi = HexDigitValue(text[2 * i]);
+        int lo = HexDigitValue(text[2 * i + 1]);
         if (hi < 0 || lo < 0) {
             result.clean = false;
             result.badDigits = true;

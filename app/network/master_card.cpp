@@ -4,6 +4,8 @@
 
 #include "network/core_services.h"
 #include "network/server_dev.h"
+#include "network/master_api_table.h"
+#include "network/model_texts.h"
 #include "varda_api.h"
 
 MasterCard::MasterCard(uint32_t deviceType, uint32_t deviceIndex)
@@ -17,9 +19,9 @@ MasterCard::~MasterCard() {
 uint32_t MasterCard::Open() {
     std::lock_guard guard(lock_);
     if (opened_ == 0) {
-        uint32_t rc = VARDA_Open(deviceType_, deviceIndex_, 0);
+        uint32_t rc = netsvc::MasterApi().Open(deviceType_, deviceIndex_, 0);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, (boost::format("VARDA_Open(类型=%d,地址=%d)--") % deviceType_ % deviceIndex_).str());
+            netsvc::ReportApiError(rc, (boost::format(model_text::kOpenFailed) % deviceType_ % deviceIndex_).str());
             return rc;
         }
         opened_ = 1;
@@ -33,8 +35,8 @@ void MasterCard::Close() {
     if (opened_ == 0) return;
     if (openCount_ > 0) --openCount_;
     if (openCount_ == 0) {
-        uint32_t rc = VARDA_Close(deviceType_, deviceIndex_);
-        if (rc != VARDA_OK) netsvc::ReportApiError(rc, "VARDA_Close");
+        uint32_t rc = netsvc::MasterApi().Close(deviceType_, deviceIndex_);
+        if (rc != VARDA_OK) netsvc::ReportApiError(rc, model_text::kCloseFailed);
         opened_ = 0;
     }
 }
@@ -104,12 +106,12 @@ void MasterCard::Rekey(uint32_t deviceType, uint32_t deviceIndex) {
     std::lock_guard guard(lock_);
     if (deviceType == deviceType_ && deviceIndex == deviceIndex_) return;
     if (opened_ != 0) {
-        uint32_t rc = VARDA_Close(deviceType_, deviceIndex_);
-        if (rc != VARDA_OK) netsvc::ReportApiError(rc, "VARDA_Close");
+        uint32_t rc = netsvc::MasterApi().Close(deviceType_, deviceIndex_);
+        if (rc != VARDA_OK) netsvc::ReportApiError(rc, model_text::kCloseFailed);
         opened_ = 0;
-        rc = VARDA_Open(deviceType, deviceIndex, 0);
+        rc = netsvc::MasterApi().Open(deviceType, deviceIndex, 0);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, (boost::format("VARDA_Open(类型=%d,地址=%d)--") % deviceType % deviceIndex).str());
+            netsvc::ReportApiError(rc, (boost::format(model_text::kOpenFailed) % deviceType % deviceIndex).str());
             openCount_ = 0;
         } else {
             opened_ = 1;

@@ -9,6 +9,7 @@
 
 #include "network/core_services.h"
 #include "network/hex_text.h"
+#include "network/model_texts.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
@@ -18,16 +19,6 @@ using tinyxml2::XMLDocument;
 using tinyxml2::XMLElement;
 
 namespace {
-
-// Problems met while reading; set by the reader for the duration of one read.
-thread_local std::vector<std::string>* tlProblems = nullptr;
-// Folder of the network file being read: relative EDS paths are read from there.
-thread_local const std::string* tlBaseDir = nullptr;
-
-void Problem(const std::string& text) {
-    netsvc::Log(netsvc::LogLevel::Warning, text);
-    if (tlProblems != nullptr) tlProblems->push_back(text);
-}
 
 int LineOf(const XMLElement* e) { return e != nullptr ? e->GetLineNum() : 0; }
 
@@ -40,18 +31,16 @@ XMLElement* AppendValueElement(XMLElement* parent, const char* name, std::span<c
 
 // Decodes child `name`/value into `block`. A missing element or attribute, and damaged digits,
 // are problems; the block keeps what was not decoded.
-void DecodeChild(const XMLElement* parent, const char* name, std::span<uint8_t> block) {
+void DecodeChild(const XMLElement* parent, const char* name, std::span<uint8_t> block, NetworkReadContext& context) {
     const XMLElement* e = parent->FirstChildElement(name);
     const char* value = e != nullptr ? e->Attribute("value") : nullptr;
     if (value == nullptr) {
-        Problem((boost::format("网络配置文件第%d行: 缺少%s") % LineOf(e != nullptr ? e : parent) % name).str());
+        context.Problem((boost::format(model_text::kFileMissingElement) % LineOf(e != nullptr ? e : parent) % name).str());
         return;
     }
     netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, block);
     if (!r.clean) {
-        Problem((boost::format("网络配置文件第%d行: %s 的十六进制数据不完整或有误(读入%d字节)") % LineOf(e) % name %
-                 r.bytesStored)
-                    .str());
+        context.Problem((boost::format(model_text::kFileBadHex) % LineOf(e) % name % r.bytesStored).str());
     }
 }
 
@@ -68,26 +57,26 @@ bool ParseDecimal(const char* text, uint32_t& out) {
     return true;
 }
 
-bool ReadUnsigned(const XMLElement* e, const char* name, uint32_t& out) {
+bool ReadUnsigned(const XMLElement* e, const char* name, uint32_t& out, NetworkReadContext& context) {
     if (!ParseDecimal(e->Attribute(name), out)) {
-        Problem((boost::format("网络配置文件第%d行: %s 缺少或无效的属性 %s") % LineOf(e) % e->Name() % name).str());
+        context.Problem((boost::format(model_text::kFileBadAttribute) % LineOf(e) % e->Name() % name).str());
         return false;
     }
     return true;
 }
 
-void ReadCards(NetworkRegistry& network, const XMLDocument& doc) {
+void ReadCards(NetworkRegistry& network, const XMLDocument& doc, NetworkReadContext& context) {
     for (const XMLElement* card = doc.FirstChildElement("Card"); card != nullptr;
          card = card->NextSiblingElement("Card")) {
         uint32_t type = 0;
         uint32_t index = 0;
-        if (!ReadUnsigned(card, "type", type) || !ReadUnsigned(card, "addr", index)) continue;
+        if (!ReadUnsigned(card, "type", type, context) || !ReadUnsigned(card, "addr", index, context)) continue;
         for (const XMLElement* server = card->FirstChildElement("Server"); server != nullptr;
              server = server->NextSiblingElement("Server")) {
             uint32_t channel = 0;
-            if (!ReadUnsigned(server, "chlIndex", channel)) continue;
+            if (!ReadUnsigned(server, "chlIndex", channel, context)) continue;
             CServerDev* master = network.GetOrCreateMaster(type, index, channel);
-            master->LoadXml(server);
+            master->LoadXml(server, context);
         }
     }
 }
@@ -131,7 +120,7 @@ bool RepairCard(const std::string& chunk, XMLDocument& doc) {
 
 // A damaged document: each Card is read on its own; a Card that is cut off or broken is read as
 // far as it can be closed.
-void ReadDamaged(NetworkRegistry& network, std::string_view text) {
+void ReadDamaged(NetworkRegistry& network, std::string_view text, NetworkReadContext& context) {
     std::vector<std::size_t> starts = CardStarts(text);
     for (std::size_t i = 0; i < starts.size(); ++i) {
         std::size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
@@ -139,12 +128,12 @@ void ReadDamaged(NetworkRegistry& network, std::string_view text) {
         XMLDocument doc;
         if (doc.Parse(chunk.data(), chunk.size()) != tinyxml2::XML_SUCCESS) {
             if (!RepairCard(chunk, doc)) {
-                Problem("网络配置文件已损坏: 一个主站卡无法读入");
+                context.Problem(model_text::kFileCardUnreadable);
                 continue;
             }
-            Problem("网络配置文件已损坏: 只读入了一个主站卡的完整部分");
+            context.Problem(model_text::kFileCardPartial);
         }
-        ReadCards(network, doc);
+        ReadCards(network, doc, context);
     }
 }
 
@@ -153,6 +142,11 @@ bool IsBlank(std::string_view text) {
 }
 
 }  // namespace
+
+void NetworkReadContext::Problem(const std::string& text) {
+    netsvc::Log(netsvc::LogLevel::Warning, text);
+    problems.push_back(text);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Masters and slaves
@@ -170,26 +164,30 @@ void CServerDev::SaveXml(XMLElement* element) const {
 }
 
 void CServerDev::LoadXml(const XMLElement* element) {
+    NetworkReadContext context;
+    LoadXml(element, context);
+}
+
+void CServerDev::LoadXml(const XMLElement* element, NetworkReadContext& context) {
     MasterConfigBlock block = Config();
-    DecodeChild(element, "config", block.bytes);
+    DecodeChild(element, "config", block.bytes, context);
     SetConfig(block);
     for (const XMLElement* e = element->FirstChildElement("Slave"); e != nullptr;
          e = e->NextSiblingElement("Slave")) {
         auto slave = std::make_unique<CSlaveDev>();
-        slave->LoadXml(e);
+        slave->LoadXml(e, context);
         int mac = slave->GetAddress();
         if (mac < 0 || mac > 63) {
-            Problem((boost::format("网络配置文件第%d行: 从站地址%u无效，已忽略该从站") % LineOf(e) %
-                     slave->Config().record.MacId())
-                        .str());
+            context.Problem(
+                (boost::format(model_text::kFileBadSlaveAddress) % LineOf(e) % slave->Config().record.MacId()).str());
             continue;
         }
         if (FindSlave(mac) != nullptr) {
-            Problem((boost::format("网络配置文件第%d行: 从站地址%d重复，已忽略该从站") % LineOf(e) % mac).str());
+            context.Problem((boost::format(model_text::kFileDuplicateSlave) % LineOf(e) % mac).str());
             continue;
         }
         if (static_cast<uint32_t>(mac) == block.MacId()) {
-            Problem((boost::format("网络配置文件第%d行: 从站地址%d与主站地址相同，已忽略该从站") % LineOf(e) % mac).str());
+            context.Problem((boost::format(model_text::kFileSlaveAtMasterAddress) % LineOf(e) % mac).str());
             continue;
         }
         AddChild(std::move(slave));
@@ -215,20 +213,25 @@ void CSlaveDev::SaveXml(XMLElement* element) const {
 }
 
 void CSlaveDev::LoadXml(const XMLElement* element) {
+    NetworkReadContext context;
+    LoadXml(element, context);
+}
+
+void CSlaveDev::LoadXml(const XMLElement* element, NetworkReadContext& context) {
     const XMLElement* pathElement = element->FirstChildElement("EDSPath");
     const char* path = pathElement != nullptr ? pathElement->Attribute("path") : nullptr;
     if (path == nullptr) {
-        Problem((boost::format("网络配置文件第%d行: 从站缺少EDSPath") % LineOf(element)).str());
+        context.Problem((boost::format(model_text::kFileSlaveWithoutEdsPath) % LineOf(element)).str());
         path = "";
     }
-    LoadSlaveEds(*eds_, path, tlBaseDir != nullptr ? *tlBaseDir : std::string());
+    LoadSlaveEds(*eds_, path, context.baseDir);
     if (const char* name = element->Attribute("name")) {
         config_.name = name;
     } else {
-        Problem((boost::format("网络配置文件第%d行: 从站缺少名称") % LineOf(element)).str());
+        context.Problem((boost::format(model_text::kFileSlaveWithoutName) % LineOf(element)).str());
     }
     config_.use.bytes.fill(0);
-    DecodeChild(element, "IOUse", config_.use.bytes);
+    DecodeChild(element, "IOUse", config_.use.bytes, context);
     config_.groups.clear();
     for (const XMLElement* group = element->FirstChildElement("Item"); group != nullptr;
          group = group->NextSiblingElement("Item")) {
@@ -238,13 +241,11 @@ void CSlaveDev::LoadXml(const XMLElement* element) {
             auto item = std::make_unique<IoDataItem>();
             const char* value = sub->Attribute("value");
             if (value == nullptr) {
-                Problem((boost::format("网络配置文件第%d行: SubItem 缺少 value") % LineOf(sub)).str());
+                context.Problem((boost::format(model_text::kFileSubItemWithoutValue) % LineOf(sub)).str());
             } else {
                 netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, item->MutableImage());
                 if (!r.clean) {
-                    Problem((boost::format("网络配置文件第%d行: SubItem 的十六进制数据不完整或有误(读入%d字节)") %
-                             LineOf(sub) % r.bytesStored)
-                                .str());
+                    context.Problem((boost::format(model_text::kFileSubItemBadHex) % LineOf(sub) % r.bytesStored).str());
                 }
                 item->DropReference();
             }
@@ -252,7 +253,7 @@ void CSlaveDev::LoadXml(const XMLElement* element) {
         }
         config_.groups.push_back(std::move(items));
     }
-    DecodeChild(element, "VARDA_CFG", config_.record.bytes);
+    DecodeChild(element, "VARDA_CFG", config_.record.bytes, context);
     RebuildDataTable();
     panelRebuild_ = 1;
 }
@@ -288,11 +289,11 @@ bool SaveNetworkFile(const NetworkRegistry& network, const std::string& path) {
     return static_cast<bool>(out);
 }
 
-NetworkFileResult LoadNetworkBytes(NetworkRegistry& network, std::string_view bytes) {
+namespace {
+
+NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, NetworkReadContext& context) {
     NetworkFileResult result;
     result.opened = true;
-    std::vector<std::string>* previous = tlProblems;
-    tlProblems = &result.problems;
     network.ClearNetwork();
     std::string text = netsvc::FileTextToUtf8(bytes);
     XMLDocument doc;
@@ -300,13 +301,20 @@ NetworkFileResult LoadNetworkBytes(NetworkRegistry& network, std::string_view by
         result.parsed = true;  // an empty network
     } else if (doc.Parse(text.data(), text.size()) == tinyxml2::XML_SUCCESS) {
         result.parsed = true;
-        ReadCards(network, doc);
+        ReadCards(network, doc, context);
     } else {
-        Problem((boost::format("网络配置文件已损坏(第%d行): %s") % doc.ErrorLineNum() % doc.ErrorName()).str());
-        ReadDamaged(network, text);
+        context.Problem((boost::format(model_text::kFileDamaged) % doc.ErrorLineNum() % doc.ErrorName()).str());
+        ReadDamaged(network, text, context);
     }
-    tlProblems = previous;
+    result.problems = std::move(context.problems);
     return result;
+}
+
+}  // namespace
+
+NetworkFileResult LoadNetworkBytes(NetworkRegistry& network, std::string_view bytes) {
+    NetworkReadContext context;
+    return ReadNetwork(network, bytes, context);
 }
 
 NetworkFileResult LoadNetworkFile(NetworkRegistry& network, const std::string& path) {
@@ -315,15 +323,12 @@ NetworkFileResult LoadNetworkFile(NetworkRegistry& network, const std::string& p
     if (!in) {
         network.ClearNetwork();
         NetworkFileResult result;
-        result.problems.push_back("无法打开网络配置文件: " + path);
+        result.problems.push_back(model_text::kFileCannotOpen + path);
         netsvc::Log(netsvc::LogLevel::Warning, result.problems.back());
         return result;
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::string baseDir = std::filesystem::path(path).parent_path().string();
-    const std::string* previous = tlBaseDir;
-    tlBaseDir = &baseDir;
-    NetworkFileResult result = LoadNetworkBytes(network, bytes);
-    tlBaseDir = previous;
-    return result;
+    NetworkReadContext context;
+    context.baseDir = std::filesystem::path(path).parent_path().string();
+    return ReadNetwork(network, bytes, context);
 }

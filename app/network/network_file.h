@@ -14,6 +14,16 @@ struct NetworkFileResult {
     std::vector<std::string> problems;  // what could not be read (also written to the log)
 };
 
+// What one read of a network file carries along: the folder relative EDS paths are read from
+// (empty: as they are) and the problems met so far.
+struct NetworkReadContext {
+    std::string baseDir;
+    std::vector<std::string> problems;
+
+    // Records a problem and writes it to the log as a warning.
+    void Problem(const std::string& text);
+};
+
 // Writes the whole network to `path`. Returns false when the file cannot be written.
 bool SaveNetworkFile(const NetworkRegistry& network, const std::string& path);
 // The document as UTF-8 text, as it is written before the encoding step.

@@ -8,6 +8,8 @@
 #include "eds/link_path.h"
 #include "network/parameter_value.h"
 #include "network/server_dev.h"
+#include "network/master_api_table.h"
+#include "network/model_texts.h"
 #include "varda_api.h"
 
 namespace {
@@ -19,7 +21,7 @@ constexpr int kUploadAttempts = 6;
 constexpr auto kOfflineRetryPause = std::chrono::milliseconds(500);
 
 std::string AddressText(const char* prefix, const ObjectAddress& a) {
-    return (boost::format("%s VARDA_EMRequest(类ID=0x%x,实例ID=%d,属性ID=%d)--\n") % prefix % a.classId %
+    return (boost::format(model_text::kExplicitRequestFailed) % prefix % a.classId %
             a.instanceId % a.attributeId)
         .str();
 }
@@ -37,10 +39,10 @@ uint32_t CServerDev::DownloadOne(uint32_t mac, const ParameterRef& parameter) {
     if (valueLength > kMaxValueBytes) valueLength = kMaxValueBytes;
     std::array<uint8_t, kReplySize> reply{};
     uint32_t replyLength = kReplySize;
-    uint32_t rc = VARDA_EMRequest(handle_, mac, CIP_SET_ATTRIBUTE_SINGLE, address.classId, address.instanceId,
+    uint32_t rc = netsvc::MasterApi().EMRequest(handle_, mac, CIP_SET_ATTRIBUTE_SINGLE, address.classId, address.instanceId,
                                   request.data(), static_cast<uint32_t>(valueLength + 1), reply.data(), &replyLength,
                                   kDownloadTimeoutMs);
-    if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText("下载参数", address));
+    if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText(model_text::kDownloadPrefix, address));
     return rc;
 }
 
@@ -53,11 +55,11 @@ uint32_t CServerDev::UploadOne(uint32_t mac, const ParameterRef& parameter, uint
         if (attempt > 0) std::this_thread::sleep_for(kOfflineRetryPause);
         reply.fill(0);
         uint32_t replyLength = kReplySize;
-        rc = VARDA_EMRequest(handle_, mac, CIP_GET_ATTRIBUTE_SINGLE, address.classId, address.instanceId, &request, 1,
+        rc = netsvc::MasterApi().EMRequest(handle_, mac, CIP_GET_ATTRIBUTE_SINGLE, address.classId, address.instanceId, &request, 1,
                              reply.data(), &replyLength, timeoutMs);
         if (rc != VARDA_ERR_MASTER_OFFLINE) break;
     }
-    if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText("上传参数", address));
+    if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText(model_text::kUploadPrefix, address));
     if (parameter.value != nullptr) DecodeParameterValue(parameter.dataType, parameter.dataSize, reply, *parameter.value);
     return rc;
 }

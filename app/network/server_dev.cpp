@@ -6,6 +6,8 @@
 #include "network/core_services.h"
 #include "network/master_card.h"
 #include "network/slave_dev.h"
+#include "network/master_api_table.h"
+#include "network/model_texts.h"
 #include "varda_api.h"
 
 CServerDev::CServerDev(MasterCard* card, uint32_t channel) : card_(card), channel_(channel) {}
@@ -117,9 +119,9 @@ uint32_t CServerDev::AcquireInit() {
     if (rc != VARDA_OK) return rc;
     VARDA_INIT_PARAM param = Config().Record();
     uint32_t handle = 0;
-    rc = VARDA_Init(card_->DeviceType(), card_->DeviceIndex(), channel_, &param, &handle);
+    rc = netsvc::MasterApi().Init(card_->DeviceType(), card_->DeviceIndex(), channel_, &param, &handle);
     if (rc != VARDA_OK || handle == 0 || handle == VARDA_INVALID_HANDLE) {
-        netsvc::ReportApiError(rc, (boost::format("VARDA_Init(类型=%d,地址=%d,通道索引=%d)--") % card_->DeviceType() %
+        netsvc::ReportApiError(rc, (boost::format(model_text::kInitFailed) % card_->DeviceType() %
                                     card_->DeviceIndex() % channel_)
                                        .str());
         // The card use taken for this initialisation goes back, so the adapter is not left open.
@@ -137,7 +139,7 @@ void CServerDev::ReleaseInit() {
     if (initCount_ == 0) return;
     --initCount_;
     if (initCount_ == 0 && handle_ != 0) {
-        VARDA_Uninit(handle_);
+        netsvc::MasterApi().Uninit(handle_);
         handle_ = 0;
         card_->Close();
     }
@@ -146,8 +148,8 @@ void CServerDev::ReleaseInit() {
 void CServerDev::AcquireOnline() {
     std::lock_guard guard(useLock_);
     if (onlineCount_ == 0) {
-        VARDA_Online(handle_);
-        VARDA_StartScan(handle_);
+        netsvc::MasterApi().Online(handle_);
+        netsvc::MasterApi().StartScan(handle_);
     }
     ++onlineCount_;
 }
@@ -157,26 +159,26 @@ void CServerDev::ReleaseOnline() {
     if (onlineCount_ == 0) return;
     --onlineCount_;
     if (onlineCount_ == 0) {
-        VARDA_StopScan(handle_);
-        VARDA_Offline(handle_);
+        netsvc::MasterApi().StopScan(handle_);
+        netsvc::MasterApi().Offline(handle_);
     }
 }
 
 void CServerDev::SaveConfiguration() {
-    VARDA_SaveCfg(handle_);
+    netsvc::MasterApi().SaveCfg(handle_);
     AcquireOnline();
 }
 
 void CServerDev::LoadScanList() {
     uint32_t handle = handle_;
-    uint32_t rc = VARDA_RemoveSlave(handle, VARDA_ALL_SLAVES);
-    if (rc != VARDA_OK) netsvc::ReportApiError(rc, "VARDA_RemoveSlave 删除所有从站失败");
+    uint32_t rc = netsvc::MasterApi().RemoveSlave(handle, VARDA_ALL_SLAVES);
+    if (rc != VARDA_OK) netsvc::ReportApiError(rc, model_text::kRemoveAllSlavesFailed);
     std::shared_lock guard(slavesLock_);
     for (const auto& slave : slaves_) {
         VARDA_SLAVE_CONFIG record = slave->Config().record.Record();
-        rc = VARDA_AddSlave(handle, &record);
+        rc = netsvc::MasterApi().AddSlave(handle, &record);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, (boost::format("VARDA_AddSlave 使从站%d上线失败") % record.MacId).str());
+            netsvc::ReportApiError(rc, (boost::format(model_text::kAddSlaveFailed) % record.MacId).str());
         }
     }
 }
@@ -278,7 +280,7 @@ uint32_t CServerDev::AutoAddRange(uint32_t first, uint32_t last) {
             SlaveRecordBlock block;
             block.SetMacId(mac);
             VARDA_SLAVE_CONFIG record = block.Record();
-            if (VARDA_AddSlave(handle_, &record) == VARDA_OK) added.push_back(mac);
+            if (netsvc::MasterApi().AddSlave(handle_, &record) == VARDA_OK) added.push_back(mac);
         }
     }
     {
@@ -291,8 +293,8 @@ uint32_t CServerDev::AutoAddRange(uint32_t first, uint32_t last) {
 
 void CServerDev::RemoveAutoAdded() {
     std::vector<uint32_t> added = AutoAddedAddresses();
-    for (uint32_t mac : added) VARDA_RemoveSlave(handle_, mac);
-    VARDA_SaveCfg(handle_);
+    for (uint32_t mac : added) netsvc::MasterApi().RemoveSlave(handle_, mac);
+    netsvc::MasterApi().SaveCfg(handle_);
     ReleaseOnline();
     ReleaseInit();
 }

@@ -17,6 +17,7 @@
 #include "network/master_config_block.h"
 
 class MasterCard;
+struct NetworkReadContext;
 
 // A parameter as the transfers see it: where it lives and how its value is coded. `value` is the
 // cached value that an upload writes and a download sends.
@@ -44,6 +45,8 @@ public:
     int GetAddress() const override;
     void SaveXml(tinyxml2::XMLElement* element) const override;
     void LoadXml(const tinyxml2::XMLElement* element) override;
+    // Reads the element within one read of a network file (relative EDS paths, problems).
+    void LoadXml(const tinyxml2::XMLElement* element, NetworkReadContext& context);
 
     // Use counts of the master API (all return 0 for success or the master-API result).
     uint32_t AcquireInit();

@@ -9,6 +9,8 @@
 #include "network/core_services.h"
 #include "network/server_dev.h"
 #include "network/slave_eds.h"
+#include "network/master_api_table.h"
+#include "network/model_texts.h"
 #include "varda_api.h"
 
 CellTime CellTime::Now() {
@@ -102,10 +104,10 @@ CServerDev* CSlaveDev::GetParent() const { return master_; }
 int CSlaveDev::UpdateStatus() {
     if (master_ == nullptr || master_->IsRunning() == 0) {
         std::lock_guard guard(statusLock_);
-        statusText_ = "主站未启动";
+        statusText_ = model_text::kMasterNotStarted;
         return 0;
     }
-    uint32_t status = VARDA_GetSlaveStatus(master_->Handle(), config_.record.MacId());
+    uint32_t status = netsvc::MasterApi().GetSlaveStatus(master_->Handle(), config_.record.MacId());
     if (status == VARDA_SLAVE_ONLINE) {
         CDeviceBase::Start();
     } else {

@@ -12,6 +12,7 @@
 #include "network/slave_config_block.h"
 
 struct SlaveEds;  // network/slave_eds.h
+struct NetworkReadContext;  // network/network_file.h
 namespace DeviceNetEDS {
 class CParamsInfo;
 }
@@ -44,6 +45,8 @@ public:
     void RefreshDataCells() override;
     void SaveXml(tinyxml2::XMLElement* element) const override;
     void LoadXml(const tinyxml2::XMLElement* element) override;
+    // Reads the element within one read of a network file (relative EDS paths, problems).
+    void LoadXml(const tinyxml2::XMLElement* element, NetworkReadContext& context);
 
     // The status text of the last query, taken whole (the poller writes it).
     std::string StatusText() const;

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "network/core_services.h"
+#include "network/model_texts.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
@@ -38,12 +39,12 @@ uint32_t CSlaveDev::UploadAllParameters() {
 uint32_t CSlaveDev::DownloadParameter(DeviceNetEDS::CParamsInfo& editorSet, int32_t number) {
     DeviceNetEDS::ParamEntry* entry = editorSet.FindParam(number);
     if (master_ == nullptr || entry == nullptr) {
-        netsvc::ShowMessage("参数设置出错");
+        netsvc::ShowMessage(model_text::kParameterSetFailed);
         return VARDA_ERR_INVALID_PARAM;
     }
     uint32_t rc = master_->DownloadParameter(config_.record.MacId(), RefOf(*entry));
     if (rc != VARDA_OK) {
-        netsvc::ShowMessage("参数设置出错");
+        netsvc::ShowMessage(model_text::kParameterSetFailed);
     } else {
         eds_->parameters.SetParamValue(number, entry->defaultValue);
     }
@@ -53,12 +54,12 @@ uint32_t CSlaveDev::DownloadParameter(DeviceNetEDS::CParamsInfo& editorSet, int3
 uint32_t CSlaveDev::UploadParameter(DeviceNetEDS::CParamsInfo& editorSet, int32_t number) {
     DeviceNetEDS::ParamEntry* own = eds_->parameters.FindParam(number);
     if (master_ == nullptr || own == nullptr) {
-        netsvc::ShowMessage("读取参数设置出错");
+        netsvc::ShowMessage(model_text::kParameterReadFailed);
         return VARDA_ERR_INVALID_PARAM;
     }
     uint32_t rc = master_->UploadParameter(config_.record.MacId(), RefOf(*own));
     if (rc != VARDA_OK) {
-        netsvc::ShowMessage("读取参数设置出错");
+        netsvc::ShowMessage(model_text::kParameterReadFailed);
     } else {
         editorSet.SetParamValue(number, own->defaultValue);
     }

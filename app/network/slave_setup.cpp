@@ -3,10 +3,10 @@
 #include <map>
 #include <memory>
 
+#include "network/core_services.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
-#include "services/global.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ bool AddressFree(const CServerDev& master, uint32_t mac) {
     return mac <= 63 && static_cast<int>(mac) != master.GetAddress() && master.FindSlave(static_cast<int>(mac)) == nullptr;
 }
 
-std::string GlobalEdsPath(const std::string& name) { return GetGlobal().GetEdsPath(name); }
+std::string ServicesEdsPath(const std::string& name) { return netsvc::EdsPath(name); }
 
 }  // namespace
 
@@ -85,7 +85,7 @@ void CSlaveDev::ConfigureFromEds() {
 
 CSlaveDev* AddSearchedSlaves(CServerDev* master, const std::vector<SearchedSlave>& results, EdsPathResolver resolve) {
     if (master == nullptr) return nullptr;
-    if (resolve == nullptr) resolve = GlobalEdsPath;
+    if (resolve == nullptr) resolve = ServicesEdsPath;
     std::map<std::string, CSlaveDev*> byPath;
     CSlaveDev* last = nullptr;
     for (const SearchedSlave& result : results) {

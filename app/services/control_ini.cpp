@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/hex_digits.h"
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
 
@@ -17,7 +18,7 @@ uint32_t ReadHexText(std::string_view text) {
     uint64_t value = 0;
     for (; i < text.size(); ++i) {
         char c = text[i];
-        int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        int d = platform::HexDigitValue(c);
         if (d < 0) break;
         value = value * 16 + static_cast<uint64_t>(d);
         if (value > UINT32_MAX) value = UINT32_MAX;

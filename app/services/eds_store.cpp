@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "platform/ini_file.h"
-#include "services/global.h"
+#include "services/eds_store.h"
 
 namespace fs = std::filesystem;
 
@@ -46,32 +46,34 @@ EdsIdentity ReadEdsIdentity(const std::string& path) {
     return id;
 }
 
-int CGlobal::ScanEdsFolder() {
-    edsNames_.clear();
-    edsNames_.push_back(kNoEdsName);
+EdsStore::EdsStore(std::string programDir) : folder_(std::move(programDir) + "edsfile/") {}
+
+int EdsStore::Scan() {
+    names_.clear();
+    names_.push_back(kNoEdsName);
     std::error_code ec;
     std::vector<std::string> names;
-    for (fs::directory_iterator it(EdsFolder(), ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
         std::string fileName = it->path().filename().string();
         if (HasEdsExtension(fileName)) names.push_back(StemOf(fileName));
     }
     std::sort(names.begin(), names.end());
-    edsNames_.insert(edsNames_.end(), names.begin(), names.end());
-    return static_cast<int>(edsNames_.size());
+    names_.insert(names_.end(), names.begin(), names.end());
+    return static_cast<int>(names_.size());
 }
 
-int CGlobal::AddEdsName(const std::string& name) {
-    edsNames_.push_back(name);
-    return static_cast<int>(edsNames_.size()) - 1;
+int EdsStore::AddName(const std::string& name) {
+    names_.push_back(name);
+    return static_cast<int>(names_.size()) - 1;
 }
 
-void CGlobal::RegisterEdsPath(const std::string& name, const std::string& path) { edsPaths_[name] = path; }
+void EdsStore::RegisterPath(const std::string& name, const std::string& path) { paths_[name] = path; }
 
-std::string CGlobal::GetEdsPath(const std::string& name) const {
-    if (auto it = edsPaths_.find(name); it != edsPaths_.end()) return it->second;
-    const std::string folder = EdsFolder();
+std::string EdsStore::Path(const std::string& name) const {
+    if (auto it = paths_.find(name); it != paths_.end()) return it->second;
+    const std::string& folder = folder_;
     std::string path = folder + name + ".eds";
     std::error_code ec;
     if (!fs::exists(path, ec)) {
@@ -88,7 +90,7 @@ std::string CGlobal::GetEdsPath(const std::string& name) const {
     return path;
 }
 
-CGlobal::ImportResult CGlobal::ImportEdsFile(const std::string& sourcePath) {
+EdsStore::ImportResult EdsStore::Import(const std::string& sourcePath) {
     ImportResult result;
     // Only the file's own name counts: no part of the path can lead out of the folder.
     const std::string fileName = FileNameOf(sourcePath);
@@ -96,9 +98,9 @@ CGlobal::ImportResult CGlobal::ImportEdsFile(const std::string& sourcePath) {
     const std::string name = StemOf(fileName);
     if (name.empty()) return result;
     std::error_code ec;
-    fs::create_directories(EdsFolder(), ec);
+    fs::create_directories(folder_, ec);
     ec.clear();
-    result.copied = fs::copy_file(sourcePath, EdsFolder() + fileName, fs::copy_options::overwrite_existing, ec) && !ec;
-    result.position = AddEdsName(name);
+    result.copied = fs::copy_file(sourcePath, folder_ + fileName, fs::copy_options::overwrite_existing, ec) && !ec;
+    result.position = AddName(name);
     return result;
 }

@@ -39,7 +39,8 @@ CGenGlobal::CGenGlobal(std::string programDir) : programDir_(std::move(programDi
 CGenGlobal::~CGenGlobal() = default;
 
 int CGenGlobal::TrackContextMenu(uint32_t menuId, int subIndex, WindowRef owner) {
-    return host_ ? host_->TrackContextMenu(menuId, subIndex, owner) : 0;
+    IHost* host = Host();
+    return host ? host->TrackContextMenu(menuId, subIndex, owner) : 0;
 }
 
 int CGenGlobal::ShowMessageById(uint32_t id, int kind, uint32_t type, WindowRef owner) {
@@ -51,13 +52,15 @@ int CGenGlobal::MessageBox(WindowRef owner, std::string_view text, int kind, uin
     static constexpr uint32_t kDefaultTypes[] = {64, 32, 16};
     if (kind < 0 || kind > 2) return 0;
     if (type == 0) type = kDefaultTypes[kind];
-    if (!host_) return 0;
-    return host_->ShowMessageBox({owner, kCaptions[kind], std::string(text), type});
+    IHost* host = Host();
+    if (!host) return 0;
+    return host->ShowMessageBox({owner, kCaptions[kind], std::string(text), type});
 }
 
 int CGenGlobal::OpenProgramFile(std::string_view fileName) {
-    if (!host_) return 0;
-    return host_->OpenFile(programDir_ + std::string(fileName)) ? 1 : 0;
+    IHost* host = Host();
+    if (!host) return 0;
+    return host->OpenFile(programDir_ + std::string(fileName)) ? 1 : 0;
 }
 
 std::string CGenGlobal::LoadText(uint32_t id) const {

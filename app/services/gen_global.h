@@ -1,6 +1,7 @@
 // The application-wide base services: languages, message boxes, context menus and files.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,15 +57,15 @@ public:
     int32_t CurrentLanguage() const { return currentLanguage_; }
 
     // The host that shows boxes and log rows; none (nullptr) until the user interface exists.
-    // Not owned: the host outlives its registration.
-    void SetHost(IHost* host) { host_ = host; }
-    IHost* Host() const { return host_; }
+    // Not owned: the host outlives its registration. Read by worker threads too.
+    void SetHost(IHost* host) { host_.store(host, std::memory_order_release); }
+    IHost* Host() const { return host_.load(std::memory_order_acquire); }
 
 protected:
     std::string programDir_;
     std::vector<LanguageEntry> languages_;
     int32_t currentLanguage_ = 0;
-    IHost* host_ = nullptr;
+    std::atomic<IHost*> host_{nullptr};
 };
 
 }  // namespace name_share

@@ -1,5 +1,6 @@
 #include "services/global.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <ctime>
@@ -62,7 +63,7 @@ std::string name_share::LogTimeText() {
 // ---- construction ----
 
 CGlobal::CGlobal(std::string programDir)
-    : CGenGlobal(std::move(programDir)), settings_(std::make_unique<tinyxml2::XMLDocument>()) {
+    : CGenGlobal(std::move(programDir)), settings_(std::make_unique<tinyxml2::XMLDocument>()), edsStore_(programDir_) {
     if (LoadSettingsFile(programDir_ + "Norvane.xml")) {
         settingsLoaded_ = true;
         if (const tinyxml2::XMLElement* server = TopLevel(*settings_, "ServerInfo")) {
@@ -225,14 +226,15 @@ std::string CGlobal::Format(const char* format, va_list args) {
 
 int CGlobal::ShowMessageBoxV(int level, const char* format, va_list args) {
     std::string text = Format(format, args);
-    if (!host_) return 0;
+    name_share::IHost* host = Host();
+    if (!host) return 0;
     LevelInfo info = LevelOf(level);
     MessageBoxRequest request;
-    request.owner = host_->MainWindow();
+    request.owner = host->MainWindow();
     request.caption = LoadText(info.captionId);
     request.text = std::move(text);
     request.type = name_share::kMbOk | info.icon;
-    return host_->ShowMessageBox(request);
+    return host->ShowMessageBox(request);
 }
 
 int CGlobal::ShowMessageBox(int level, const char* format, ...) {
@@ -247,7 +249,8 @@ void CGlobal::LogMessageV(int level, const char* format, va_list args) {
     std::string text = Format(format, args);
     std::string time = name_share::LogTimeText();
     int32_t enabled = level == 0 ? infobar_.logError : level == 1 ? infobar_.logWarning : infobar_.logLog;
-    if (!enabled || !host_) return;
+    name_share::IHost* host = Host();
+    if (!enabled || !host) return;
     LevelInfo info = LevelOf(level);
     LogRow row;
     row.level = level == 0 || level == 1 ? level : 2;
@@ -255,7 +258,7 @@ void CGlobal::LogMessageV(int level, const char* format, va_list args) {
     row.time = std::move(time);
     row.text = std::move(text);
     row.textColour = info.colour;
-    host_->AppendLogRow(row);
+    host->AppendLogRow(row);
 }
 
 void CGlobal::LogMessage(int level, const char* format, ...) {
@@ -298,6 +301,39 @@ void CGlobal::ReportExplicitError(int32_t code, std::string_view context) {
 int CGlobal::ShowMessage(std::string_view text, int, uint32_t, name_share::WindowRef) {
     const std::string t(text);
     return ShowMessageBox(0, "%s", t.c_str());
+}
+
+// ---- the network model's services ----
+
+void CGlobal::ReportMasterApiError(uint32_t code, std::string_view context) {
+    ReportApiError(static_cast<int32_t>(code), context);
+}
+
+std::string CGlobal::StatusTextOf(uint32_t code) const { return GetStatusText(static_cast<int32_t>(code)); }
+
+std::string CGlobal::BaudNameOf(uint32_t index) const { return GetBaudName(static_cast<int32_t>(index)); }
+
+std::string CGlobal::DeviceTypeNameOf(uint32_t type) const { return GetDeviceTypeName(static_cast<int32_t>(type)); }
+
+uint32_t CGlobal::ChannelCountOf(uint32_t type) const {
+    return static_cast<uint32_t>(std::max<int32_t>(0, GetChannelCount(static_cast<int32_t>(type))));
+}
+
+std::string CGlobal::EdsPathOf(const std::string& name) const { return GetEdsPath(name); }
+
+void CGlobal::ShowModelMessage(std::string_view text) {
+    name_share::IHost* host = Host();
+    if (host == nullptr) return;
+    MessageBoxRequest request;
+    request.owner = host->MainWindow();
+    request.text = std::string(text);
+    request.type = name_share::kMbOk;
+    host->ShowMessageBox(request);
+}
+
+void CGlobal::LogModelLine(netsvc::LogLevel level, std::string_view text) {
+    const std::string line(text);
+    LogMessage(static_cast<int>(level), "%s", line.c_str());
 }
 
 CGlobal& GetGlobal() {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "network/core_services.h"
+#include "services/eds_store.h"
 #include "services/gen_global.h"
 #include "services/status_texts.h"
 
@@ -41,29 +43,15 @@ struct InfobarSettings {
     bool operator==(const InfobarSettings&) const = default;
 };
 
-// Identity of a device as written in the "Device" section of its EDS file.
-struct EdsIdentity {
-    int32_t vendorCode = 0;
-    int32_t productType = 0;
-    int32_t productCode = 0;
-    int32_t majorRevision = 0;
-
-    auto operator<=>(const EdsIdentity&) const = default;
-};
-
-// Reads VendCode, ProdType, ProdCode and MajRev of section "Device" with the INI reader; a
-// missing file, section or key reads as 0.
-EdsIdentity ReadEdsIdentity(const std::string& path);
-
 #if defined(__GNUC__)
 #define NORVANE_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define NORVANE_PRINTF(fmt, args)
 #endif
 
-class CGlobal : public name_share::CGenGlobal {
+class CGlobal : public name_share::CGenGlobal, public netsvc::ICoreServices {
 public:
-    static constexpr const char* kNoEdsName = "Not Use EDS File";
+    static constexpr const char* kNoEdsName = EdsStore::kNoEdsName;
     static constexpr size_t kTextBufferSize = 1024;  // composed texts hold at most 1023 bytes
 
     // Reads the settings beside the program: `programDir` with a trailing '/'.
@@ -118,19 +106,28 @@ public:
     void SetPendingNetworkFile(std::string path) { pendingNetworkFile_ = std::move(path); }
 
     // ---- EDS store ----
-    int ScanEdsFolder();
-    int AddEdsName(const std::string& name);
-    void RegisterEdsPath(const std::string& name, const std::string& path);
-    std::string GetEdsPath(const std::string& name) const;
-    const std::vector<std::string>& EdsNames() const { return edsNames_; }
-    std::string EdsFolder() const { return programDir_ + "edsfile/"; }
+    EdsStore& Eds() { return edsStore_; }
+    const EdsStore& Eds() const { return edsStore_; }
+    int ScanEdsFolder() { return edsStore_.Scan(); }
+    int AddEdsName(const std::string& name) { return edsStore_.AddName(name); }
+    void RegisterEdsPath(const std::string& name, const std::string& path) { edsStore_.RegisterPath(name, path); }
+    std::string GetEdsPath(const std::string& name) const { return edsStore_.Path(name); }
+    const std::vector<std::string>& EdsNames() const { return edsStore_.Names(); }
+    std::string EdsFolder() const { return edsStore_.Folder(); }
 
-    struct ImportResult {
-        int position = -1;   // position of the new name; -1 when the path names no file
-        bool copied = false; // false when the copy failed (the name is listed anyway)
-    };
+    using ImportResult = EdsStore::ImportResult;
     // Copies the file into the EDS folder under its own file name and lists its name.
-    ImportResult ImportEdsFile(const std::string& sourcePath);
+    ImportResult ImportEdsFile(const std::string& sourcePath) { return edsStore_.Import(sourcePath); }
+
+    // ---- the network model's services ----
+    void ReportMasterApiError(uint32_t code, std::string_view context) override;
+    std::string StatusTextOf(uint32_t code) const override;
+    std::string BaudNameOf(uint32_t index) const override;
+    std::string DeviceTypeNameOf(uint32_t type) const override;
+    uint32_t ChannelCountOf(uint32_t type) const override;
+    std::string EdsPathOf(const std::string& name) const override;
+    void ShowModelMessage(std::string_view text) override;
+    void LogModelLine(netsvc::LogLevel level, std::string_view text) override;
 
 private:
     bool LoadSettingsFile(const std::string& path);
@@ -146,8 +143,7 @@ private:
     std::string pendingNetworkFile_;
     std::vector<DeviceTypeEntry> deviceTypes_;
     InfobarSettings infobar_;
-    std::map<std::string, std::string> edsPaths_;
-    std::vector<std::string> edsNames_;
+    EdsStore edsStore_;
     name_share::CodeTextMap explicitStatusTexts_;
     name_share::CodeTextMap statusTexts_;
     std::map<int32_t, std::string> baudNames_;

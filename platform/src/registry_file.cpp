@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/hex_digits.h"
+
 namespace platform {
 
 namespace {
@@ -56,15 +58,9 @@ bool ParseHexBytes(std::string_view text, std::vector<uint8_t>& out) {
     while (i < text.size()) {
         while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == ',')) ++i;
         if (i >= text.size()) break;
-        auto hexValue = [](char c) -> int {
-            if (c >= '0' && c <= '9') return c - '0';
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-            return -1;
-        };
         if (i + 1 >= text.size()) return false;
-        int hi = hexValue(text[i]);
-        int lo = hexValue(text[i + 1]);
+        int hi = HexDigitValue(text[i]);
+        int lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0) return false;
         out.push_back(static_cast<uint8_t>(hi * 16 + lo));
         i += 2;
@@ -91,10 +87,8 @@ bool ParseData(std::string_view data, RegValue& value) {
         if (digits.empty() || digits.size() > 8) return false;
         uint32_t v = 0;
         for (char c : digits) {
-            if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-            v = v * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(c))
-                                                   ? c - '0'
-                                                   : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+            if (HexDigitValue(c) < 0) return false;
+            v = v * 16 + static_cast<uint32_t>(HexDigitValue(c));
         }
         value.type = RegType::Dword;
         value.data = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
@@ -110,10 +104,8 @@ bool ParseData(std::string_view data, RegValue& value) {
         if (close == std::string_view::npos || close == 4 || close > 12) return false;
         uint32_t type = 0;
         for (char c : data.substr(4, close - 4)) {
-            if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-            type = type * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(c))
-                                                         ? c - '0'
-                                                         : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+            if (HexDigitValue(c) < 0) return false;
+            type = type * 16 + static_cast<uint32_t>(HexDigitValue(c));
         }
         value.type = static_cast<RegType>(type);
         return ParseHexBytes(data.substr(close + 2), value.data);

@@ -16,6 +16,7 @@
 #include "platform/module.h"
 #include "platform/registry_file.h"
 #include "socket_adapter.h"
+#include "testing/master_records.h"
 #include "varda_api.h"
 
 namespace tamsen::testing {
@@ -69,29 +70,21 @@ protected:
 
     // Opens, initialises and exercises adapter 0 through the sixteen functions of `module`.
     void RunSession(const platform::Module& module) {
-        auto open = Resolve<PFN_VARDA_Open>(module, "VARDA_Open");
-        auto init = Resolve<PFN_VARDA_Init>(module, "VARDA_Init");
-        auto status = Resolve<PFN_VARDA_GetSlaveStatus>(module, "VARDA_GetSlaveStatus");
-        auto read = Resolve<PFN_VARDA_ReadSlaveIO>(module, "VARDA_ReadSlaveIO");
-        auto uninit = Resolve<PFN_VARDA_Uninit>(module, "VARDA_Uninit");
-        auto close = Resolve<PFN_VARDA_Close>(module, "VARDA_Close");
-        ASSERT_EQ(open(101, 0, 0), 0u) << ReadFile(logPath_);
-        VARDA_INIT_PARAM p{};
-        p.ScanDelay = 10;
-        p.IntervalScanCycle = 1;
-        p.ExpectedPacketRate = 75;
-        p.RetryCount = 1;
+        const VardaFunctions api = testkit::LoadVardaFunctions(module);
+        ASSERT_TRUE(api.Complete());
+        ASSERT_EQ(api.Open(101, 0, 0), 0u) << ReadFile(logPath_);
+        const VARDA_INIT_PARAM p = testkit::InitParam();
         uint32_t handle = 0;
-        ASSERT_EQ(init(101, 0, 0, &p, &handle), 0u);
-        EXPECT_EQ(status(handle, 7), 0u);
+        ASSERT_EQ(api.Init(101, 0, 0, &p, &handle), 0u);
+        EXPECT_EQ(api.GetSlaveStatus(handle, 7), 0u);
         uint8_t buffer[8] = {};
         uint32_t length = 3;
-        EXPECT_EQ(read(handle, 7, 1, buffer, &length, 0), 0u);
+        EXPECT_EQ(api.ReadSlaveIO(handle, 7, 1, buffer, &length, 0), 0u);
         EXPECT_EQ(length, 3u);
         EXPECT_EQ(buffer[2], 2);
-        EXPECT_EQ(uninit(handle), 0u);
-        EXPECT_EQ(status(handle, 7), VARDA_ERR_INVALID_HANDLE);
-        EXPECT_EQ(close(101, 0), 0u);
+        EXPECT_EQ(api.Uninit(handle), 0u);
+        EXPECT_EQ(api.GetSlaveStatus(handle, 7), VARDA_ERR_INVALID_HANDLE);
+        EXPECT_EQ(api.Close(101, 0), 0u);
         EXPECT_TRUE(WaitForConnections(0));
     }
 

@@ -15,13 +15,9 @@ namespace {
 // The registry value holding the library's file name: at most 259 characters and its zero.
 constexpr std::size_t kNameBufferSize = 260;
 
-std::string SubKeyFor(uint32_t deviceType) {
-    try {
-        return (boost::format("SOFTWARE\\BRAMWELL\\VARDA\\%u") % deviceType).str();
-    } catch (const boost::io::format_error&) {
-        throw VARDAException("Unknown error occured");
-    }
-}
+// Built without a format stream: a stream swallows a failed allocation and would give a key
+// without the type, reported as a missing key instead of a lack of memory.
+std::string SubKeyFor(uint32_t deviceType) { return "SOFTWARE\\BRAMWELL\\VARDA\\" + std::to_string(deviceType); }
 
 // Resolves one entry point. An export that turns out to be this library's own function (the
 // registry names libvarda.so itself, or a name the loader maps to the program) is left null:

@@ -6,28 +6,13 @@
 
 #include "platform/module.h"
 #include "varda_api.h"
+#include "varda_functions.h"
 
 namespace varda {
 
-struct DeviceLibrary {
-    // Entry points in export order; any of them is null when the library lacks that export.
-    PFN_VARDA_Open Open = nullptr;
-    PFN_VARDA_ReadBoardInfo ReadBoardInfo = nullptr;
-    PFN_VARDA_Close Close = nullptr;
-    PFN_VARDA_Init Init = nullptr;
-    PFN_VARDA_Uninit Uninit = nullptr;
-    PFN_VARDA_Online Online = nullptr;
-    PFN_VARDA_Offline Offline = nullptr;
-    PFN_VARDA_StartScan StartScan = nullptr;
-    PFN_VARDA_StopScan StopScan = nullptr;
-    PFN_VARDA_AddSlave AddSlave = nullptr;
-    PFN_VARDA_RemoveSlave RemoveSlave = nullptr;
-    PFN_VARDA_SaveCfg SaveCfg = nullptr;
-    PFN_VARDA_EMRequest EMRequest = nullptr;
-    PFN_VARDA_ReadSlaveIO ReadSlaveIO = nullptr;
-    PFN_VARDA_WriteSlaveIO WriteSlaveIO = nullptr;
-    PFN_VARDA_GetSlaveStatus GetSlaveStatus = nullptr;
-
+// The entry points in export order (VardaFunctions); any of them is null when the library
+// lacks that export.
+struct DeviceLibrary : VardaFunctions {
     uint32_t deviceType = 0;
     platform::Module module;  // unloaded when the record goes away
 };

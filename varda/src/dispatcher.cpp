@@ -49,26 +49,27 @@ uint32_t Dispatcher::Open(uint32_t deviceType, uint32_t deviceIndex, uint32_t re
     return result;
 }
 
+template <auto Entry, typename Fn>
+uint32_t Dispatcher::OpenDeviceEntry(uint32_t deviceType, uint32_t deviceIndex, Fn& out) {
+    std::lock_guard lock(tableLock_);
+    const DeviceLibrary* library = OpenDeviceLibrary(deviceType, deviceIndex);
+    if (library == nullptr) return VARDA_ERR_NOT_OPEN;
+    out = library->*Entry;
+    return VARDA_OK;
+}
+
 uint32_t Dispatcher::ReadBoardInfo(uint32_t deviceType, uint32_t deviceIndex, VARDA_BOARD_INFO* info) {
     PFN_VARDA_ReadBoardInfo readBoardInfo = nullptr;
-    {
-        std::lock_guard lock(tableLock_);
-        const DeviceLibrary* library = OpenDeviceLibrary(deviceType, deviceIndex);
-        if (library == nullptr) return VARDA_ERR_NOT_OPEN;
-        readBoardInfo = library->ReadBoardInfo;
-    }
+    const uint32_t found = OpenDeviceEntry<&DeviceLibrary::ReadBoardInfo>(deviceType, deviceIndex, readBoardInfo);
+    if (found != VARDA_OK) return found;
     if (readBoardInfo == nullptr) return VARDA_ERR_NO_FUNCTION;
     return readBoardInfo(deviceType, deviceIndex, info);
 }
 
 uint32_t Dispatcher::Close(uint32_t deviceType, uint32_t deviceIndex) {
     PFN_VARDA_Close close = nullptr;
-    {
-        std::lock_guard lock(tableLock_);
-        const DeviceLibrary* library = OpenDeviceLibrary(deviceType, deviceIndex);
-        if (library == nullptr) return VARDA_ERR_NOT_OPEN;
-        close = library->Close;
-    }
+    const uint32_t found = OpenDeviceEntry<&DeviceLibrary::Close>(deviceType, deviceIndex, close);
+    if (found != VARDA_OK) return found;
     if (close == nullptr) return VARDA_ERR_NO_FUNCTION;
     const uint32_t result = close(deviceType, deviceIndex);
     // Whatever the device library answered, the device and its channels are gone for us.

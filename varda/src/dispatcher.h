@@ -51,6 +51,10 @@ private:
     const DeviceLibrary& LibraryFor(uint32_t deviceType);
     // The library of an open device, or null when the device is not open. Lock held.
     const DeviceLibrary* OpenDeviceLibrary(uint32_t deviceType, uint32_t deviceIndex) const;
+    // Entry `Entry` of an open device's library into `out` (null when the library lacks it):
+    // VARDA_OK, or VARDA_ERR_NOT_OPEN when the device is not open. Takes the lock.
+    template <auto Entry, typename Fn>
+    uint32_t OpenDeviceEntry(uint32_t deviceType, uint32_t deviceIndex, Fn& out);
 
     std::mutex tableLock_;
     std::map<uint32_t, std::unique_ptr<DeviceLibrary>> libraries_;

@@ -14,6 +14,7 @@
 #include "platform/registry_file.h"
 #include "recorder.h"
 #include "test_support.h"
+#include "testing/master_records.h"
 #include "varda_api.h"
 
 namespace {
@@ -22,7 +23,7 @@ using namespace std::chrono_literals;
 using vardatest::InstallDevice;
 using vardatest::NewDeviceType;
 
-const VARDA_INIT_PARAM kParam{1, 0, 10, 1, 75, 1, 0, 0, 0};
+const VARDA_INIT_PARAM kParam = testkit::InitParam(1);
 constexpr auto kPatience = 10s;
 
 // Releases every gate when a test ends, also a failing one, so that no thread stays stuck.

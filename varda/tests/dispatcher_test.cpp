@@ -9,6 +9,7 @@
 
 #include "recorder.h"
 #include "test_support.h"
+#include "testing/master_records.h"
 #include "varda_api.h"
 
 namespace {
@@ -29,7 +30,7 @@ std::vector<std::string> Functions(const std::string& library) {
     return names;
 }
 
-const VARDA_INIT_PARAM kParam{1, 0, 10, 1, 75, 1, 0, 0, 0};
+const VARDA_INIT_PARAM kParam = testkit::InitParam(1);
 
 // A registered device type with the variant installed, device 0 open.
 struct Device {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "platform/registry_file.h"
+#include "testing/registry.h"
 
 namespace vardatest {
 
@@ -53,7 +53,7 @@ uint32_t NewDeviceType() {
     return next++;
 }
 
-std::string SubKey(uint32_t deviceType) { return "SOFTWARE\\BRAMWELL\\VARDA\\" + std::to_string(deviceType); }
+std::string SubKey(uint32_t deviceType) { return testkit::VardaSubKey(deviceType); }
 
 std::string VariantPath(const std::string& variant) {
     return std::string(VARDA_TESTDEV_DIR) + "/libvarda_testdev_" + variant + ".so";
@@ -62,7 +62,7 @@ std::string VariantPath(const std::string& variant) {
 std::string InstallDevice(const std::string& variant, uint32_t deviceType) {
     const std::string copy = TestDir() + "/" + variant + "-" + std::to_string(deviceType) + ".so";
     std::filesystem::copy_file(VariantPath(variant), copy, std::filesystem::copy_options::overwrite_existing);
-    EXPECT_TRUE(platform::RegWriteString(RegistryPath(), SubKey(deviceType), "DLL", copy));
+    EXPECT_TRUE(testkit::RegisterDeviceLibrary(RegistryPath(), deviceType, copy));
     return copy;
 }
 

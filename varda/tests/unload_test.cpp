@@ -6,26 +6,20 @@
 
 #include "recorder.h"
 #include "test_support.h"
+#include "testing/master_records.h"
 #include "varda_api.h"
+#include "varda_functions.h"
 
 namespace {
 
-// libvarda.so loaded by hand, with the functions this test uses.
-struct Varda {
+// libvarda.so loaded by hand, with its functions.
+struct Varda : VardaFunctions {
     void* handle = nullptr;
-    PFN_VARDA_Open Open = nullptr;
-    PFN_VARDA_Close Close = nullptr;
-    PFN_VARDA_Init Init = nullptr;
-    PFN_VARDA_Online Online = nullptr;
 
     bool Load() {
         handle = ::dlopen(VARDA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) return false;
-        Open = reinterpret_cast<PFN_VARDA_Open>(::dlsym(handle, "VARDA_Open"));
-        Close = reinterpret_cast<PFN_VARDA_Close>(::dlsym(handle, "VARDA_Close"));
-        Init = reinterpret_cast<PFN_VARDA_Init>(::dlsym(handle, "VARDA_Init"));
-        Online = reinterpret_cast<PFN_VARDA_Online>(::dlsym(handle, "VARDA_Online"));
-        return Open && Close && Init && Online;
+        return Resolve([this](const char* name) { return ::dlsym(handle, name); });
     }
     int Unload() { return ::dlclose(std::exchange(handle, nullptr)); }
 };
@@ -38,7 +32,7 @@ bool Loaded(const std::string& path) {
 }
 
 TEST(VardaUnload, FreesHandlesAndUnloadsDeviceLibrariesWithoutCallingThem) {
-    const VARDA_INIT_PARAM param{1, 0, 10, 1, 75, 1, 0, 0, 0};
+    const VARDA_INIT_PARAM param = testkit::InitParam(1);
     const uint32_t type = vardatest::NewDeviceType();
     const std::string library = vardatest::InstallDevice("complete", type);
     const uint32_t otherType = vardatest::NewDeviceType();

@@ -9,58 +9,45 @@
 #include <regex>
 #include <thread>
 
-#include "child_process.h"
 #include "network/network_file.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "report_capture.h"
-#include "test_home.h"
+#include "testing/build_paths.h"
+#include "testing/child_process.h"
+#include "testing/emulator_session.h"
+#include "testing/test_home.h"
 
 namespace {
 
-// The emulator serving the demo bus (the valve manifold goes silent after `silentAfter` s).
-class DemoEmulator {
-public:
-    DemoEmulator(const TestHome& home, int silentAfter) : home_(home) {
-        std::string bus = ReadFile(SourceDir() + "/resources/demo/bus.xml");
-        bus = std::regex_replace(bus, std::regex("after=\"60\""), "after=\"" + std::to_string(silentAfter) + "\"");
-        std::ofstream(home.Path("bus.xml")) << bus;
-        std::filesystem::create_directories(home.Path("state"));
-        process_ = std::make_unique<ChildProcess>(
-            BinDir() + "/adapter-emu",
-            std::vector<std::string>{"--dir", home.Path("dev"), "--bus", home.Path("bus.xml"), "--state",
-                                     home.Path("state"), "--fast", "--verbose"},
-            std::map<std::string, std::string>{}, home.Path("emu.out"), home.Path("emu.err"));
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!std::filesystem::exists(home.Path("dev/adapter0/PIPE09")) &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        std::ofstream(home.Path("registry.reg"))
-            << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]\n\"DLL\"=\""
-            << BinDir() << "/libtamsen.so\"\n";
-    }
+using testkit::BinDir;
+using testkit::ChildProcess;
+using testkit::EmulatorSession;
+using testkit::ReadFile;
+using testkit::SourceDir;
+using testkit::TestHome;
 
-    bool Ready() const { return std::filesystem::exists(home_.Path("dev/adapter0/PIPE09")); }
+// The emulator serving the demo bus (the valve manifold goes silent after `silentAfter` s), with
+// its command log.
+EmulatorSession::Options DemoOptions() {
+    EmulatorSession::Options options;
+    options.arguments = {"--fast", "--verbose"};
+    options.keepState = true;
+    return options;
+}
 
-    std::map<std::string, std::string> Env() const {
-        return {{"VARDA_REGISTRY", home_.Path("registry.reg")},
-                {"TAMSEN_DEVICE_DIR", home_.Path("dev")},
-                {"NORVANE_HOME", home_.ProgramDir()}};
-    }
+std::string DemoBus(int silentAfter) {
+    std::string bus = ReadFile(SourceDir() + "/resources/demo/bus.xml");
+    return std::regex_replace(bus, std::regex("after=\"60\""), "after=\"" + std::to_string(silentAfter) + "\"");
+}
 
-    // Stops the emulator; its log of commands.
-    std::string Stop() {
-        process_->Signal(SIGTERM);
-        process_->Wait(std::chrono::seconds(10));
-        return ReadFile(home_.Path("emu.err"));
-    }
-
-private:
-    const TestHome& home_;
-    std::unique_ptr<ChildProcess> process_;
-};
+// The emulator's variables and the program folder, for norvanectl.
+std::map<std::string, std::string> CtlEnv(const EmulatorSession& emulator, const TestHome& home) {
+    std::map<std::string, std::string> env = emulator.Env();
+    env["NORVANE_HOME"] = home.ProgramDir();
+    return env;
+}
 
 int Count(const std::string& text, const std::string& what) {
     int n = 0;
@@ -72,8 +59,8 @@ std::string DemoNetwork() { return SourceDir() + "/resources/demo/demo.kld"; }
 
 TEST(DemoEndToEnd, RunBringsTheDemoNetworkOnLine) {
     TestHome home("demo");
-    DemoEmulator emulator(home, 3);
-    ASSERT_TRUE(emulator.Ready()) << ReadFile(home.Path("emu.err"));
+    EmulatorSession emulator(DemoBus(3), DemoOptions());
+    ASSERT_TRUE(emulator.Ready()) << emulator.ErrorOutput();
     std::optional<int> code;
     {
         ChildProcess ctl(BinDir() + "/norvanectl", {"run", DemoNetwork(), "--seconds", "8"}, emulator.Env(),
@@ -95,9 +82,9 @@ TEST(DemoEndToEnd, RunBringsTheDemoNetworkOnLine) {
 
 TEST(DemoEndToEnd, InterruptStopsCleanly) {
     TestHome home("demo");
-    DemoEmulator emulator(home, 60);
+    EmulatorSession emulator(DemoBus(60), DemoOptions());
     ASSERT_TRUE(emulator.Ready());
-    ChildProcess ctl(BinDir() + "/norvanectl", {"run", DemoNetwork()}, emulator.Env(), home.Path("out"),
+    ChildProcess ctl(BinDir() + "/norvanectl", {"run", DemoNetwork()}, CtlEnv(emulator, home), home.Path("out"),
                      home.Path("err"));
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (ReadFile(home.Path("out")).find("[从站在线]") == std::string::npos &&
@@ -114,7 +101,7 @@ TEST(DemoEndToEnd, InterruptStopsCleanly) {
 
 TEST(DemoEndToEnd, AMasterThatCannotStartFailsTheRun) {
     TestHome home("demo");
-    DemoEmulator emulator(home, 60);
+    EmulatorSession emulator(DemoBus(60), DemoOptions());
     ASSERT_TRUE(emulator.Ready());
     std::string network = ReadFile(DemoNetwork());
     network.replace(network.find("addr=\"0\""), 8, "addr=\"5\"");  // no such adapter
@@ -122,7 +109,7 @@ TEST(DemoEndToEnd, AMasterThatCannotStartFailsTheRun) {
     std::optional<int> code;
     {
         ChildProcess ctl(BinDir() + "/norvanectl", {"run", home.Path("missing-card.kld"), "--seconds", "1"},
-                         emulator.Env(), home.Path("out"), home.Path("err"));
+                         CtlEnv(emulator, home), home.Path("out"), home.Path("err"));
         code = ctl.Wait(std::chrono::seconds(60));
     }
     std::string out = ReadFile(home.Path("out"));
@@ -133,11 +120,9 @@ TEST(DemoEndToEnd, AMasterThatCannotStartFailsTheRun) {
 
 TEST(DemoEndToEnd, ParametersReachTheEmulatedDevice) {
     TestHome home("demo");
-    DemoEmulator emulator(home, 60);
+    EmulatorSession emulator(DemoBus(60), DemoOptions());
     ASSERT_TRUE(emulator.Ready());
-    for (const auto& [name, value] : emulator.Env()) {
-        if (name != "NORVANE_HOME") ::setenv(name.c_str(), value.c_str(), 1);
-    }
+    emulator.Apply();
     ReportCapture reports;
     {
         NetworkRegistry network;
@@ -175,8 +160,6 @@ TEST(DemoEndToEnd, ParametersReachTheEmulatedDevice) {
         EXPECT_EQ(master->OnlineCount(), 1u);
         master->Stop();
     }
-    ::unsetenv("VARDA_REGISTRY");
-    ::unsetenv("TAMSEN_DEVICE_DIR");
     std::string log = emulator.Stop();
     EXPECT_EQ(Count(log, "cmd Close "), 1);
 }

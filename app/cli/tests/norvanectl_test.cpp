@@ -3,10 +3,17 @@
 
 #include <fstream>
 
-#include "child_process.h"
-#include "test_home.h"
+#include "testing/build_paths.h"
+#include "testing/child_process.h"
+#include "testing/test_home.h"
 
 namespace {
+
+using testkit::BinDir;
+using testkit::ChildProcess;
+using testkit::ReadFile;
+using testkit::SourceDir;
+using testkit::TestHome;
 
 struct Result {
     int code = -1000;

@@ -69,20 +69,3 @@ std::vector<double> FakeMasterControl::CallTimes() const {
     for (uint32_t i = 0; i < n; ++i) times.push_back(callTime_(i));
     return times;
 }
-
-ScopedFakeRegistry::ScopedFakeRegistry(uint32_t deviceType) {
-    path_ = (std::filesystem::temp_directory_path() /
-             ("norvane-fake-registry-" + std::to_string(::getpid()) + "-" + std::to_string(deviceType) + ".reg"))
-                .string();
-    std::ofstream out(path_);
-    out << "Windows Registry Editor Version 5.00\r\n\r\n"
-        << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\" << deviceType << "]\r\n"
-        << "\"DLL\"=\"" << FakeMasterControl::LibraryPath() << "\"\r\n";
-    ::setenv("VARDA_REGISTRY", path_.c_str(), 1);
-}
-
-ScopedFakeRegistry::~ScopedFakeRegistry() {
-    ::unsetenv("VARDA_REGISTRY");
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
-}

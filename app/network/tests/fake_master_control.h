@@ -9,6 +9,7 @@
 
 #include "fake_master/fake_master.h"
 #include "platform/module.h"
+#include "testing/registry.h"
 
 class FakeMasterControl {
 public:
@@ -49,13 +50,7 @@ private:
 
 // A temporary registry file naming the fake library for a device type; $VARDA_REGISTRY points to
 // it while the object lives.
-class ScopedFakeRegistry {
+class ScopedFakeRegistry : public testkit::ScopedRegistry {
 public:
-    explicit ScopedFakeRegistry(uint32_t deviceType);
-    ~ScopedFakeRegistry();
-    ScopedFakeRegistry(const ScopedFakeRegistry&) = delete;
-    ScopedFakeRegistry& operator=(const ScopedFakeRegistry&) = delete;
-
-private:
-    std::string path_;
+    explicit ScopedFakeRegistry(uint32_t deviceType) : ScopedRegistry(deviceType, FakeMasterControl::LibraryPath()) {}
 };

@@ -10,8 +10,11 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "report_capture.h"
+#include "testing/wait_for.h"
 
 namespace {
+
+using testkit::WaitFor;
 
 using Calls = std::vector<std::string>;
 
@@ -42,15 +45,6 @@ protected:
     Calls Since(std::size_t mark) const {
         Calls all = fake.Calls();
         return Calls(all.begin() + static_cast<std::ptrdiff_t>(std::min(mark, all.size())), all.end());
-    }
-
-    static bool WaitFor(const std::function<bool()>& condition) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (condition()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return condition();
     }
 
     ScopedFakeRegistry registryFile{kType};

@@ -16,38 +16,16 @@
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
 #include "report_capture.h"
+#include "testing/build_paths.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
 constexpr uint32_t kType = 101;
 
-class TempDir {
-public:
-    TempDir() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("norvane-netfile-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    static inline int counter_ = 0;
-    std::filesystem::path path_;
-};
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using testkit::ReadFile;
+using testkit::TempDir;
+using testkit::WriteFile;
 
 std::unique_ptr<CSlaveDev> MakeSlave(uint32_t mac, const std::string& name, uint8_t pollIn, uint8_t pollOut) {
     SlaveConfigBlock block = SlaveConfigBlock::Fresh(mac);
@@ -101,9 +79,9 @@ protected:
 
 TEST_F(NetworkFile, EmptyNetwork) {
     NetworkRegistry network;
-    std::string path = dir.File("empty.kld");
+    std::string path = dir.Path("empty.kld");
     ASSERT_TRUE(SaveNetworkFile(network, path));
-    EXPECT_EQ(ReadBytes(path), "") << "no elements at all";
+    EXPECT_EQ(ReadFile(path), "") << "no elements at all";
     network.GetOrCreateMaster(kType, 0, 0);
     NetworkFileResult result = LoadNetworkFile(network, path);
     EXPECT_TRUE(result.opened);
@@ -114,8 +92,8 @@ TEST_F(NetworkFile, EmptyNetwork) {
 TEST_F(NetworkFile, ByteExactRoundTrip) {
     NetworkRegistry network;
     BuildSample(network);
-    std::string first = dir.File("first.kld");
-    std::string second = dir.File("second.kld");
+    std::string first = dir.Path("first.kld");
+    std::string second = dir.Path("second.kld");
     ASSERT_TRUE(SaveNetworkFile(network, first));
 
     NetworkRegistry reread;
@@ -123,7 +101,7 @@ TEST_F(NetworkFile, ByteExactRoundTrip) {
     EXPECT_TRUE(result.parsed);
     EXPECT_TRUE(result.problems.empty());
     ASSERT_TRUE(SaveNetworkFile(reread, second));
-    EXPECT_EQ(ReadBytes(first), ReadBytes(second));
+    EXPECT_EQ(ReadFile(first), ReadFile(second));
 
     CServerDev* b = reread.FindMaster(kType, 0, 1);
     ASSERT_NE(b, nullptr);
@@ -211,8 +189,8 @@ std::string GoldenFile() {
 }
 
 TEST_F(NetworkFile, GoldenFileReadsIntoTheExpectedModel) {
-    std::string path = dir.File("golden.kld");
-    WriteBytes(path, GoldenFile());
+    std::string path = dir.Path("golden.kld");
+    WriteFile(path, GoldenFile());
     NetworkRegistry network;
     NetworkFileResult result = LoadNetworkFile(network, path);
     EXPECT_TRUE(result.parsed);
@@ -250,15 +228,15 @@ TEST_F(NetworkFile, GoldenFileReadsIntoTheExpectedModel) {
     EXPECT_EQ(std::get<uint8_t>((*slave->GetDataCells())[1][0].value), 42);
 
     // Written back in GB18030.
-    std::string again = dir.File("again.kld");
+    std::string again = dir.Path("again.kld");
     ASSERT_TRUE(SaveNetworkFile(network, again));
-    std::string bytes = ReadBytes(again);
+    std::string bytes = ReadFile(again);
     EXPECT_NE(bytes.find("name=\"\xB7\xA7\xB5\xBA\""), std::string::npos);
 }
 
 TEST_F(NetworkFile, UnreadableEdsStillCreatesTheSlave) {
     std::string text = GoldenFile();
-    std::string missing = dir.File("missing.eds");
+    std::string missing = dir.Path("missing.eds");
     text.replace(text.find("path=\"\""), 7, "path=\"" + missing + "\"");
     NetworkRegistry network;
     LoadNetworkBytes(network, text);
@@ -269,13 +247,13 @@ TEST_F(NetworkFile, UnreadableEdsStillCreatesTheSlave) {
 }
 
 TEST_F(NetworkFile, RelativeEdsPathsAreReadBesideTheFile) {
-    std::filesystem::create_directories(dir.File("eds"));
-    WriteBytes(dir.File("eds/Dev.eds"), "[Device]\r\nVendCode = 77;\r\nProdName = \"Dev\";\r\n");
+    std::filesystem::create_directories(dir.Path("eds"));
+    WriteFile(dir.Path("eds/Dev.eds"), "[Device]\r\nVendCode = 77;\r\nProdName = \"Dev\";\r\n");
     std::string text = GoldenFile();
     text.replace(text.find("path=\"\""), 7, "path=\"eds\\Dev.eds\"");
-    WriteBytes(dir.File("net.kld"), text);
+    WriteFile(dir.Path("net.kld"), text);
     NetworkRegistry network;
-    LoadNetworkFile(network, dir.File("net.kld"));
+    LoadNetworkFile(network, dir.Path("net.kld"));
     CSlaveDev* slave = network.FindMaster(kType, 1, 0)->GetChild(0);
     EXPECT_EQ(slave->Eds().path, "eds\\Dev.eds") << "kept as written";
     EXPECT_EQ(slave->Eds().description.Device().VendCode(), 77);
@@ -305,7 +283,7 @@ TEST_F(NetworkFile, DuplicateChannelsMergeIntoOneMaster) {
 TEST_F(NetworkFile, MissingFileGivesAnEmptyNetwork) {
     NetworkRegistry network;
     network.GetOrCreateMaster(kType, 0, 0);
-    NetworkFileResult result = LoadNetworkFile(network, dir.File("nothing.kld"));
+    NetworkFileResult result = LoadNetworkFile(network, dir.Path("nothing.kld"));
     EXPECT_FALSE(result.opened);
     EXPECT_TRUE(network.IsEmpty());
     EXPECT_EQ(result.problems.size(), 1u);

@@ -8,6 +8,7 @@
 
 #include "services/global.h"
 #include "services/host.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -40,37 +41,25 @@ CaptureHost& Host() {
     return host;
 }
 
-std::string& ProgramDir() {
-    static std::string dir;
-    return dir;
-}
-
-void RemoveProgramDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(ProgramDir(), ec);
-}
-
 // A program folder of the test's own: known device types and baud names; API errors go to the
 // log only (no boxes), so each report is one captured line.
 CGlobal& TestGlobal() {
     static std::once_flag once;
     std::call_once(once, [] {
-        std::filesystem::path dir =
-            std::filesystem::temp_directory_path() / ("norvane-network-test-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir / "edsfile");
-        std::ofstream(dir / "Norvane.xml") << "<ServerInfo>\n"
-                                              "    <Item name=\"USB-DN\" type=\"101\" chlCount=\"2\"/>\n"
-                                              "</ServerInfo>\n"
-                                              "<BaudRate>\n"
-                                              "    <Item value=\"0\" name=\"125K\"/>\n"
-                                              "    <Item value=\"1\" name=\"250K\"/>\n"
-                                              "    <Item value=\"2\" name=\"500K\"/>\n"
-                                              "</BaudRate>\n";
-        std::ofstream(dir / "config.xml")
-            << "<InfobarParas LogError=\"1\" LogWarning=\"1\" LogLog=\"1\" ShowMsg=\"0\"/>\n";
-        ProgramDir() = dir.string();
-        ::setenv("NORVANE_HOME", ProgramDir().c_str(), 1);
-        std::atexit(RemoveProgramDir);  // runs after the global object has written its settings
+        // Removed at exit, after the global object (built later) has written its settings.
+        static testkit::TempDir dir("norvane_network_test");
+        std::filesystem::create_directories(dir.Dir() / "edsfile");
+        dir.Write("Norvane.xml",
+                  "<ServerInfo>\n"
+                  "    <Item name=\"USB-DN\" type=\"101\" chlCount=\"2\"/>\n"
+                  "</ServerInfo>\n"
+                  "<BaudRate>\n"
+                  "    <Item value=\"0\" name=\"125K\"/>\n"
+                  "    <Item value=\"1\" name=\"250K\"/>\n"
+                  "    <Item value=\"2\" name=\"500K\"/>\n"
+                  "</BaudRate>\n");
+        dir.Write("config.xml", "<InfobarParas LogError=\"1\" LogWarning=\"1\" LogLog=\"1\" ShowMsg=\"0\"/>\n");
+        ::setenv("NORVANE_HOME", dir.Path().c_str(), 1);
         GetGlobal().SetHost(&Host());
     });
     return GetGlobal();

@@ -12,6 +12,7 @@
 #include "network/slave_eds.h"
 #include "network/slave_setup.h"
 #include "report_capture.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -36,13 +37,11 @@ class SlaveSetup : public ::testing::Test {
 protected:
     void SetUp() override {
         fake.Reset();
-        dir = std::filesystem::temp_directory_path() / ("norvane-slave-setup-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / "Valve.eds", std::ios::binary) << kValveEds;
+        dir = temp.Dir();
+        temp.Write("Valve.eds", kValveEds);
         master = network.GetOrCreateMaster(kType, 0, 0);
         master->SetConfig(MasterConfigBlock::Defaults(12, 0));
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 
     static std::string Resolve(const std::string& name) { return (Dir() / (name + ".eds")).string(); }
     static std::filesystem::path& Dir() {
@@ -50,6 +49,7 @@ protected:
         return d;
     }
 
+    testkit::TempDir temp{"norvane_slave_setup"};
     ScopedFakeRegistry registryFile{kType};
     FakeMasterControl fake;
     ReportCapture reports;

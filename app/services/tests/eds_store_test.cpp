@@ -38,6 +38,23 @@ TEST(EdsStore, FolderScan) {
     EXPECT_EQ(global->GetEdsPath("Gone"), dir.Path() + "edsfile/Gone.eds");  // not checked
 }
 
+TEST(EdsStore, StandsOnItsOwnWithoutSettings) {
+    TempDir dir;
+    dir.Write("edsfile/b.EDS", "[Device]\n");
+    EdsStore store(dir.Path());
+    EXPECT_EQ(store.Folder(), dir.Path() + "edsfile/");
+    EXPECT_TRUE(store.Names().empty()) << "nothing is listed before the scan";
+    EXPECT_EQ(store.Scan(), 2);
+    EXPECT_EQ(store.Names(), (std::vector<std::string>{EdsStore::kNoEdsName, "b"}));
+    EXPECT_EQ(store.Path("b"), dir.Path() + "edsfile/b.EDS");
+    for (const char* path : {"", "/some/folder/", "/some/folder/.."}) {
+        EdsStore::ImportResult result = store.Import(path);
+        EXPECT_EQ(result.position, -1) << path;
+        EXPECT_FALSE(result.copied) << path;
+    }
+    EXPECT_EQ(store.Names().size(), 2u) << "a path that names no file lists nothing";
+}
+
 TEST(EdsStore, MissingFolderGivesThePlaceholder) {
     TempDir dir;
     auto global = MakeGlobal(dir);

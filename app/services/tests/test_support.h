@@ -1,31 +1,16 @@
-// Helpers of the services tests: a temporary program folder and a host that records.
+// Helpers of the services tests: a temporary program folder, a host that records, the settings.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "services/host.h"
+#include "testing/temp_dir.h"
 
 namespace testing_support {
 
-// A fresh folder below /tmp, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // The folder with a trailing '/'.
-    const std::string& Path() const { return path_; }
-    // Writes a file below the folder (creating folders on the way); returns its path.
-    std::string Write(const std::string& relative, const std::string& content) const;
-    std::string Read(const std::string& relative) const;
-    bool Exists(const std::string& relative) const;
-
-private:
-    std::string path_;
-};
+// A fresh program folder, removed at the end.
+using testkit::TempDir;
 
 class RecordingHost : public name_share::IHost {
 public:

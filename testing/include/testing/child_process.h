@@ -9,6 +9,8 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace testkit {
+
 class ChildProcess {
 public:
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
@@ -28,6 +30,4 @@ private:
     bool reaped_ = false;
 };
 
-std::string ReadFile(const std::string& path);
-std::string BinDir();
-std::string SourceDir();
+}  // namespace testkit

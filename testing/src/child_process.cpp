@@ -1,16 +1,16 @@
-#include "child_process.h"
+#include "testing/child_process.h"
 
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 extern char** environ;
+
+namespace testkit {
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::map<std::string, std::string>& env, const std::string& stdoutPath,
@@ -69,17 +69,4 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
     }
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string BinDir() {
-    const char* dir = std::getenv("NORVANE_BIN_DIR");
-    return dir != nullptr ? dir : ".";
-}
-
-std::string SourceDir() {
-    const char* dir = std::getenv("NORVANE_SOURCE_DIR");
-    return dir != nullptr ? dir : ".";
-}
+}  // namespace testkit
