@@ -1,6 +1,9 @@
 #include "adapter_emu_usb/usb_testbed.h"
 
+#include <sys/stat.h>
 #include <umockdev.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,19 +83,18 @@ std::string UsbTestbed::AddAdapter(UsbId id, std::filesystem::path pipeFolder,
     device.syspath = syspath;
     g_free(syspath);
     device.node = node;
-    // The device node: a file in the testbed that the preload opens in place of the real node.
+    // The device node: a FIFO in the testbed that the preload opens in place of the real node
+    // (its writability tells libusb when there is something to reap).
     const std::filesystem::path nodeFile = RootDir() / device.node.substr(1);
     std::error_code ec;
     std::filesystem::create_directories(nodeFile.parent_path(), ec);
-    if (std::FILE* f = std::fopen(nodeFile.c_str(), "w")) {
-        std::fclose(f);
-    } else {
-        throw std::runtime_error(nodeFile.string() + ": cannot be created");
+    if (::mkfifo(nodeFile.c_str(), 0666) != 0) {
+        throw std::runtime_error(nodeFile.string() + ": cannot be created: " + std::strerror(errno));
     }
     std::vector<uint8_t> descriptors = AdapterDescriptors(id);
     umockdev_testbed_set_attribute_binary(impl_->testbed, device.syspath.c_str(), "descriptors", descriptors.data(),
                                           static_cast<gint>(descriptors.size()));
-    device.usbfs = std::make_unique<UsbfsDevice>(std::move(pipeFolder), std::move(stallPipe));
+    device.usbfs = std::make_unique<UsbfsDevice>(std::move(pipeFolder), nodeFile, std::move(stallPipe));
     device.handler = umockdev_ioctl_base_new();
     g_signal_connect(device.handler, "handle-ioctl", G_CALLBACK(OnIoctl), device.usbfs.get());
     g_signal_connect(device.handler, "client-vanished", G_CALLBACK(OnVanished), device.usbfs.get());

@@ -1,7 +1,9 @@
 #include "adapter_emu_usb/usbfs_device.h"
 
 #include <linux/usbdevice_fs.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <optional>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -141,6 +144,10 @@ struct UsbfsDevice::Impl {
 
     std::filesystem::path folder;
     std::function<void(int)> stallPipe;
+    Fd fifo;          // the device node: empty = something to reap
+    Fd wake;          // eventfd: the watcher's set of sockets changed
+    bool signalled = false;
+    std::jthread watcher;
     std::mutex mutex;
     Pipe pipes[kPipeCount];
     std::deque<Urb> reapable;
@@ -229,6 +236,53 @@ struct UsbfsDevice::Impl {
         urb.status = status;
         urb.actualLength = actualLength;
         reapable.push_back(std::move(urb));
+        Signal(true);
+    }
+
+    // Makes the node writable (something to reap, or the device is gone) or not.
+    void Signal(bool reapableNow) {
+        if (reapableNow == signalled || !fifo.Valid()) return;
+        static uint8_t fill[4096];
+        if (reapableNow) {
+            while (::read(fifo.Get(), fill, sizeof fill) > 0) {
+            }
+        } else {
+            // Fills the pipe's one page; a full pipe is not writable.
+            while (::write(fifo.Get(), fill, sizeof fill) > 0) {
+            }
+        }
+        signalled = reapableNow;
+    }
+
+    void WakeWatcher() {
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(wake.Get(), &one, sizeof one);
+    }
+
+    // Waits for answers to outstanding READs and makes their URBs reapable.
+    void Watch(std::stop_token stop) {
+        std::vector<pollfd> fds;
+        while (!stop.stop_requested()) {
+            fds.assign(1, pollfd{wake.Get(), POLLIN, 0});
+            {
+                std::lock_guard l(mutex);
+                for (auto& p : pipes) {
+                    if (p.readSent && p.conn.Valid()) fds.push_back({p.conn.Get(), POLLIN, 0});
+                }
+            }
+            const int r = ::poll(fds.data(), fds.size(), -1);
+            if (r < 0 && errno != EINTR) return;
+            if (fds[0].revents & POLLIN) {
+                uint64_t v;
+                [[maybe_unused]] ssize_t n = ::read(wake.Get(), &v, sizeof v);
+            }
+            bool answered = false;
+            for (std::size_t i = 1; i < fds.size(); ++i) answered = answered || fds[i].revents != 0;
+            if (answered) {
+                std::lock_guard l(mutex);
+                PollLocked();
+            }
+        }
     }
 
     // Sends the READ for the oldest pending IN URB of a pipe when none is outstanding.
@@ -242,6 +296,7 @@ struct UsbfsDevice::Impl {
             std::copy(request.begin(), request.end(), message + 5);
             if (Connect(pipe) && Send(pipe, message)) {
                 p.readSent = true;
+                WakeWatcher();
                 return;
             }
             Lost();
@@ -301,6 +356,8 @@ struct UsbfsDevice::Impl {
     void Lost() {
         if (gone) return;
         gone = true;
+        Signal(true);
+        WakeWatcher();
         for (int pipe = 0; pipe < kPipeCount; ++pipe) {
             Pipe& p = pipes[pipe];
             p.conn.Reset();
@@ -439,6 +496,7 @@ struct UsbfsDevice::Impl {
         if (!slot) return EFAULT;
         Urb urb = std::move(reapable.front());
         reapable.pop_front();
+        if (reapable.empty() && !gone) Signal(false);
         SetInt(urb.urb.Get(), kUrbStatus, urb.status);
         SetInt(urb.urb.Get(), kUrbActualLength, urb.actualLength);
         if (!umockdev_ioctl_data_set_ptr(slot.Get(), 0, urb.urb.Get())) return EFAULT;
@@ -469,6 +527,14 @@ struct UsbfsDevice::Impl {
                 if (!interface) return EFAULT;
                 if (*interface != 0) return ENOENT;
                 if (owner != nullptr && owner != client) return EBUSY;
+                // The adapter's driver keeps every pipe open while the interface is claimed, so
+                // that no acknowledge finds its pipe closed.
+                for (int pipe = 0; pipe < kPipeCount; ++pipe) {
+                    if (!Connect(pipe)) {
+                        Lost();
+                        return ENODEV;
+                    }
+                }
                 owner = client;
                 return 0;
             }
@@ -512,19 +578,17 @@ struct UsbfsDevice::Impl {
     }
 
     void ClientGone(UMockdevIoctlClient* client) {
-        if (owner == client) owner = nullptr;
-        bool any = false;
-        for (auto& p : pipes) {
-            auto& q = p.pending;
-            if (!q.empty() && q.front().client == client && p.readSent) any = true;
-            q.erase(std::remove_if(q.begin(), q.end(), [&](const Urb& u) { return u.client == client; }), q.end());
+        auto ofClient = [&](const Urb& u) { return u.client == client; };
+        std::erase_if(reapable, ofClient);
+        if (owner != nullptr && owner != client) {
+            for (auto& p : pipes) {
+                if (!p.readSent) std::erase_if(p.pending, ofClient);
+            }
+            return;
         }
-        reapable.erase(std::remove_if(reapable.begin(), reapable.end(),
-                                      [&](const Urb& u) { return u.client == client; }),
-                       reapable.end());
-        (void)any;
-        // The pipes are closed, so the emulator leaves every exchange of this client; the next
-        // open connects them again (and sees a replugged adapter).
+        // The owner closed the node: its pipes are closed, so the emulator leaves every exchange
+        // of it, and the next open connects them again (a replugged adapter is seen again).
+        owner = nullptr;
         for (auto& p : pipes) {
             p.conn.Reset();
             p.readSent = false;
@@ -532,16 +596,34 @@ struct UsbfsDevice::Impl {
         }
         reapable.clear();
         gone = false;
+        Signal(false);
+        WakeWatcher();
     }
 };
 
-UsbfsDevice::UsbfsDevice(std::filesystem::path pipeFolder, std::function<void(int)> stallPipe)
+UsbfsDevice::UsbfsDevice(std::filesystem::path pipeFolder, const std::filesystem::path& nodeFifo,
+                         std::function<void(int)> stallPipe)
     : impl_(std::make_unique<Impl>()) {
     impl_->folder = std::move(pipeFolder);
     impl_->stallPipe = std::move(stallPipe);
+    impl_->fifo = Fd(::open(nodeFifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (!impl_->fifo.Valid()) throw std::runtime_error(nodeFifo.string() + ": " + std::strerror(errno));
+    // One page: one write fills it.
+    if (::fcntl(impl_->fifo.Get(), F_SETPIPE_SZ, 4096) < 0) {
+        throw std::runtime_error(nodeFifo.string() + ": cannot size the pipe: " + std::strerror(errno));
+    }
+    impl_->signalled = true;
+    impl_->Signal(false);
+    impl_->wake = Fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!impl_->wake.Valid()) throw std::runtime_error(std::string("eventfd: ") + std::strerror(errno));
+    impl_->watcher = std::jthread([this](std::stop_token stop) { impl_->Watch(stop); });
 }
 
-UsbfsDevice::~UsbfsDevice() = default;
+UsbfsDevice::~UsbfsDevice() {
+    impl_->watcher.request_stop();
+    impl_->WakeWatcher();
+    impl_->watcher.join();
+}
 
 void UsbfsDevice::HandleIoctl(_UMockdevIoctlClient* client) {
     int error;
@@ -555,26 +637,6 @@ void UsbfsDevice::HandleIoctl(_UMockdevIoctlClient* client) {
 void UsbfsDevice::ClientGone(_UMockdevIoctlClient* client) {
     std::lock_guard l(impl_->mutex);
     impl_->ClientGone(client);
-}
-
-bool UsbfsDevice::Poll() {
-    std::lock_guard l(impl_->mutex);
-    return impl_->PollLocked();
-}
-
-bool UsbfsDevice::HasPendingReads() {
-    std::lock_guard l(impl_->mutex);
-    for (auto& p : impl_->pipes) {
-        if (p.readSent) return true;
-    }
-    return false;
-}
-
-void UsbfsDevice::WatchFds(int (&fds)[10]) {
-    std::lock_guard l(impl_->mutex);
-    for (int i = 0; i < kPipeCount; ++i) {
-        fds[i] = impl_->pipes[i].readSent && impl_->pipes[i].conn.Valid() ? impl_->pipes[i].conn.Get() : -1;
-    }
 }
 
 void UsbfsDevice::Disconnect() {

@@ -4,8 +4,11 @@
 // acknowledge arrives, a discarded IN URB a CANCEL (so the acknowledge of that exchange is
 // dropped), GET_STATUS on an endpoint the pipe-state request and CLEAR_HALT the pipe reset.
 //
-// Every ioctl is completed at once, on the caller's thread. IN URBs stay queued; Poll() makes
-// them reapable when their data has arrived. When the pipe sockets close (the adapter was
+// Every ioctl is completed at once, on the caller's thread. IN URBs stay queued; a thread of this
+// object watches their sockets and makes them reapable when their data has arrived. libusb waits
+// for reapable URBs by polling the node for POLLOUT; the node is a FIFO that this object keeps
+// full (not writable) while nothing is reapable and empty (writable) while something is, so
+// libusb sleeps instead of spinning. When the pipe sockets close (the adapter was
 // unplugged) every URB ends with -ENODEV and every later ioctl fails with ENODEV, as usbfs does
 // after a disconnect.
 #pragma once
@@ -14,7 +17,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 struct _UMockdevIoctlClient;
 
@@ -24,7 +26,9 @@ class UsbfsDevice {
 public:
     // `pipeFolder` holds the adapter's PIPE00..PIPE09 sockets; `stallPipe` halts a pipe (the
     // host's SET_FEATURE ENDPOINT_HALT).
-    UsbfsDevice(std::filesystem::path pipeFolder, std::function<void(int pipe)> stallPipe);
+    // `nodeFifo` is the FIFO that stands for the device node.
+    UsbfsDevice(std::filesystem::path pipeFolder, const std::filesystem::path& nodeFifo,
+                std::function<void(int pipe)> stallPipe);
     ~UsbfsDevice();
     UsbfsDevice(const UsbfsDevice&) = delete;
     UsbfsDevice& operator=(const UsbfsDevice&) = delete;
@@ -33,13 +37,6 @@ public:
     void HandleIoctl(_UMockdevIoctlClient* client);
     // The client closed the device node: its URBs are dropped, its pipes closed.
     void ClientGone(_UMockdevIoctlClient* client);
-
-    // Takes the answers that arrived for pending IN URBs. True when a URB is reapable.
-    bool Poll();
-    // True while an IN URB waits for data (the caller then watches WatchFds()).
-    bool HasPendingReads();
-    // Sockets with a READ outstanding, to wait on; -1 entries are unused.
-    void WatchFds(int (&fds)[10]);
 
     // Every later ioctl fails with ENODEV; pending URBs end with -ENODEV.
     void Disconnect();
