@@ -227,7 +227,7 @@ protected:
 };
 
 TEST_F(UsbSessionTest, MasterSessionThroughLibusb) {
-    Start(1);
+    ASSERT_NO_FATAL_FAILURE(Start(1));
     ASSERT_EQ(api_.open(101, 0, 0), 0u);
     EXPECT_EQ(api_.open(101, 0, 0), VARDA_ERR_ALREADY_OPEN);
     EXPECT_EQ(api_.open(101, 1, 0), VARDA_ERR_NO_DEVICE);  // one adapter with these USB ids
@@ -289,7 +289,7 @@ TEST_F(UsbSessionTest, MasterSessionThroughLibusb) {
 }
 
 TEST_F(UsbSessionTest, HaltedAcknowledgePipeIsSeenAndCleared) {
-    Start(1);
+    ASSERT_NO_FATAL_FAILURE(Start(1));
     const uint32_t handle = StartMaster(0);
     EXPECT_EQ(WaitStatus(handle, 1, 0), 0u);
     // A halted acknowledge pipe would fail the exchange; the library sees the halt with
@@ -311,7 +311,7 @@ TEST_F(UsbSessionTest, HaltedAcknowledgePipeIsSeenAndCleared) {
 }
 
 TEST_F(UsbSessionTest, AcknowledgeThatNeverComesTimesOutAndTheNextCommandWorks) {
-    Start(1);
+    ASSERT_NO_FATAL_FAILURE(Start(1));
     const uint32_t handle = StartMaster(0);
     EXPECT_EQ(WaitStatus(handle, 1, 0), 0u);
     adapter_emu::AckFault drop;
@@ -329,7 +329,7 @@ TEST_F(UsbSessionTest, AcknowledgeThatNeverComesTimesOutAndTheNextCommandWorks) 
 }
 
 TEST_F(UsbSessionTest, HotUnplugFailsEveryLaterCallAndClosesCleanly) {
-    Start(1);
+    ASSERT_NO_FATAL_FAILURE(Start(1));
     const uint32_t handle = StartMaster(0);
     EXPECT_EQ(WaitStatus(handle, 1, 0), 0u);
     testbed_->Unplug(0);
@@ -350,7 +350,7 @@ TEST_F(UsbSessionTest, HotUnplugFailsEveryLaterCallAndClosesCleanly) {
 }
 
 TEST_F(UsbSessionTest, DeviceTheUserMayNotOpenGivesTheAccessErrorAndItsHint) {
-    Start(1);
+    ASSERT_NO_FATAL_FAILURE(Start(1));
     ASSERT_EQ(::chmod(testbed_->NodeFile(0).c_str(), 0), 0);
     {
         FilePermissionsApply permissions;
@@ -370,7 +370,7 @@ TEST_F(UsbSessionTest, DeviceTheUserMayNotOpenGivesTheAccessErrorAndItsHint) {
 }
 
 TEST_F(UsbSessionTest, TwoAdaptersAtOnceInBusOrder) {
-    Start(2);
+    ASSERT_NO_FATAL_FAILURE(Start(2));
     EXPECT_EQ(api_.open(101, 2, 0), VARDA_ERR_NO_DEVICE);
     uint32_t handles[2] = {};
     for (uint32_t index : {0u, 1u}) {
