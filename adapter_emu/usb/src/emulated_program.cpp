@@ -28,8 +28,18 @@ std::vector<std::string> EmulatedEnvironment(const std::vector<std::string>& env
     std::string preload = kPreloadLibrary;
     for (const std::string& entry : environment) {
         if (Named(entry, "LD_PRELOAD")) {
+            // Other preloaded libraries stay, after umockdev's; an earlier umockdev entry goes.
             const std::string old = entry.substr(std::strlen("LD_PRELOAD="));
-            if (!old.empty() && old.find("libumockdev-preload") == std::string::npos) preload += ":" + old;
+            std::size_t start = 0;
+            while (start <= old.size()) {
+                std::size_t end = old.find_first_of(": ", start);
+                if (end == std::string::npos) end = old.size();
+                const std::string library = old.substr(start, end - start);
+                if (!library.empty() && library.find("libumockdev-preload") == std::string::npos) {
+                    preload += ":" + library;
+                }
+                start = end + 1;
+            }
             continue;
         }
         if (Named(entry, "UMOCKDEV_DIR") || Named(entry, "TAMSEN_USB_IDS") || Named(entry, "TAMSEN_DEVICE_DIR")) {

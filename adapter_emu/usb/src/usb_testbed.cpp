@@ -70,10 +70,12 @@ std::string UsbTestbed::AddAdapter(UsbId id, std::filesystem::path pipeFolder,
     std::snprintf(vendor, sizeof vendor, "%04x", id.vendor);
     std::snprintf(product, sizeof product, "%04x", id.product);
     std::snprintf(productProperty, sizeof productProperty, "%x/%x/100", id.vendor, id.product);
-    const std::string address = std::to_string(n + 2);
-    const gchar* attributes[] = {"busnum", "1", "devnum", address.c_str(), "speed", "480", "bConfigurationValue", "1",
-                                 "idVendor", vendor, "idProduct", product, "bNumConfigurations", "1",
-                                 "bNumInterfaces", " 1", nullptr};
+    // Attribute values end with a newline, as sysfs writes them.
+    const std::string address = std::to_string(n + 2) + "\n";
+    const std::string vendorLine = std::string(vendor) + "\n", productLine = std::string(product) + "\n";
+    const gchar* attributes[] = {"busnum", "1\n", "devnum", address.c_str(), "speed", "480\n",
+                                 "bConfigurationValue", "1\n", "idVendor", vendorLine.c_str(), "idProduct",
+                                 productLine.c_str(), "bNumConfigurations", "1\n", "bNumInterfaces", " 1\n", nullptr};
     const gchar* properties[] = {"DEVNAME", node, "DEVTYPE", "usb_device", "BUSNUM", "001", "DEVNUM", devnum,
                                  "PRODUCT", productProperty, "DRIVER", "usb", nullptr};
     gchar* syspath = umockdev_testbed_add_devicev(impl_->testbed, "usb", name.c_str(), nullptr,
