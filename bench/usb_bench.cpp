@@ -200,14 +200,7 @@ BENCHMARK(RawUsbfsIoctl)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!adapter_emu::usb::InMockEnvironment()) {
-        std::string preload = adapter_emu::usb::kPreloadLibrary;
-        if (const char* old = std::getenv("LD_PRELOAD"); old != nullptr && *old != '\0') preload += std::string(":") + old;
-        ::setenv("LD_PRELOAD", preload.c_str(), 1);
-        ::execv("/proc/self/exe", argv);
-        std::perror("execv");
-        return 1;
-    }
+    adapter_emu::usb::EnsureMockEnvironment(argv);
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     benchmark::Initialize(&argc, argv);
     Setup setup;

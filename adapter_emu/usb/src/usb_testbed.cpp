@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 #include <umockdev.h>
+#include <unistd.h>
 
 #include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include "adapter_emu_usb/adapter_descriptors.h"
@@ -29,8 +31,28 @@ void OnVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer device
 }  // namespace
 
 bool InMockEnvironment() {
-    const char* preload = std::getenv("LD_PRELOAD");
-    return preload != nullptr && std::strstr(preload, "libumockdev-preload") != nullptr;
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find("libumockdev-preload") != std::string::npos) return true;
+    }
+    return false;
+}
+
+void EnsureMockEnvironment(char** argv) {
+    if (InMockEnvironment()) return;
+    const char* old = std::getenv("LD_PRELOAD");
+    if (old != nullptr && std::strstr(old, kPreloadLibrary) != nullptr) {
+        std::fprintf(stderr, "%s: %s could not be preloaded (is the umockdev package installed?)\n", argv[0],
+                     kPreloadLibrary);
+        std::exit(1);
+    }
+    std::string preload = kPreloadLibrary;
+    if (old != nullptr && *old != '\0') preload += std::string(":") + old;
+    ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    ::execv("/proc/self/exe", argv);
+    std::fprintf(stderr, "%s: cannot start again with %s: %s\n", argv[0], kPreloadLibrary, std::strerror(errno));
+    std::exit(1);
 }
 
 struct UsbTestbed::Impl {

@@ -21,8 +21,12 @@ namespace adapter_emu::usb {
 // The umockdev preload library that programs under the emulation need in LD_PRELOAD.
 inline constexpr const char* kPreloadLibrary = "libumockdev-preload.so.0";
 
-// True when this process runs with the preload library.
+// True when this process runs with the preload library loaded.
 bool InMockEnvironment();
+
+// Starts this program again with the preload library when it is not loaded yet. Returns only
+// when it is loaded; exits with a message when it cannot be (the umockdev package is missing).
+void EnsureMockEnvironment(char** argv);
 
 class UsbTestbed {
 public:
