@@ -2,6 +2,7 @@
 // runs, and the demo network driven by norvanectl through the USB path.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,8 +39,10 @@ struct Result {
 };
 
 // Runs adapter-emu with `args` and the extra environment `env` ("NAME=value"), waiting at most
-// `seconds` (then it is killed and the code is -1).
-Result RunEmulator(const std::vector<std::string>& args, const std::vector<std::string>& env = {}, int seconds = 60) {
+// `seconds` (then it is killed and the code is -1). With `terminateWhen`, adapter-emu gets
+// SIGTERM once its standard output contains that text.
+Result RunEmulator(const std::vector<std::string>& args, const std::vector<std::string>& env = {}, int seconds = 60,
+                   const std::string& terminateWhen = "") {
     const auto dir = std::filesystem::temp_directory_path() / ("usbrun" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string out = (dir / "out").string(), err = (dir / "err").string();
@@ -60,7 +63,12 @@ Result RunEmulator(const std::vector<std::string>& args, const std::vector<std::
     }
     Result r;
     int status = 0;
+    bool terminated = false;
     for (int i = 0; i < seconds * 100; ++i) {
+        if (!terminateWhen.empty() && !terminated && ReadFile(out).find(terminateWhen) != std::string::npos) {
+            ::kill(pid, SIGTERM);
+            terminated = true;
+        }
         if (::waitpid(pid, &status, WNOHANG) == pid) {
             r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             break;
@@ -108,6 +116,14 @@ TEST(UsbRunnerTest, ProgramSeesTheAdaptersAsUsbDevicesAndItsExitCodeIsKept) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("adapter-emu: stopped (/bin/sh exited with 3)\n"), std::string::npos) << r.err;
+}
+
+TEST(UsbRunnerTest, StopSignalIsPassedOnAndTheProgramIsWaitedFor) {
+    const Result r = RunEmulator({"--usb", "1a2b:0001", "--", "/bin/sh", "-c",
+                                  "trap 'echo stopping; exit 7' TERM; echo ready; while :; do sleep 0.05; done"},
+                                 {}, 30, "ready");
+    EXPECT_EQ(r.code, 7) << r.err;
+    EXPECT_EQ(r.out, "ready\nstopping\n");
 }
 
 TEST(UsbRunnerTest, ProgramThatCannotStartGives127) {
