@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -147,6 +148,7 @@ struct UsbfsDevice::Impl {
     Fd fifo;          // the device node: empty = something to reap
     Fd wake;          // eventfd: the watcher's set of sockets changed
     bool signalled = false;
+    std::array<uint8_t, 4096> fill{};  // what fills and drains the FIFO
     std::jthread watcher;
     std::mutex mutex;
     Pipe pipes[kPipeCount];
@@ -242,13 +244,12 @@ struct UsbfsDevice::Impl {
     // Makes the node writable (something to reap, or the device is gone) or not.
     void Signal(bool reapableNow) {
         if (reapableNow == signalled || !fifo.Valid()) return;
-        static uint8_t fill[4096];
         if (reapableNow) {
-            while (::read(fifo.Get(), fill, sizeof fill) > 0) {
+            while (::read(fifo.Get(), fill.data(), fill.size()) > 0) {
             }
         } else {
             // Fills the pipe's one page; a full pipe is not writable.
-            while (::write(fifo.Get(), fill, sizeof fill) > 0) {
+            while (::write(fifo.Get(), fill.data(), fill.size()) > 0) {
             }
         }
         signalled = reapableNow;
@@ -394,6 +395,11 @@ struct UsbfsDevice::Impl {
         if (!pipe) return ENOENT;
         urb.pipe = *pipe;
         if (IsInPipe(*pipe)) {
+            if (length == 0) {
+                // Nothing to wait for: an empty read ends at once.
+                Finish(std::move(urb), 0, 0);
+                return 0;
+            }
             pipes[*pipe].pending.push_back(std::move(urb));
             StartRead(*pipe);
             return gone ? ENODEV : 0;
