@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -332,8 +333,20 @@ TEST_F(UsbSessionTest, HotUnplugFailsEveryLaterCallAndClosesCleanly) {
     ASSERT_NO_FATAL_FAILURE(Start(1));
     const uint32_t handle = StartMaster(0);
     EXPECT_EQ(WaitStatus(handle, 1, 0), 0u);
+    // An exchange in flight when the adapter goes: its acknowledge is held back 2 s, and the
+    // pending read ends with the disconnect, not with the 3 s time-out.
+    adapter_emu::AckFault hold;
+    hold.kind = adapter_emu::AckFaultKind::Delay;
+    hold.value = 2000;
+    hold.onlyCode = adapter_emu::cmd::kGetNodeStatus;
+    emulator_->GetAdapter(0).InjectAckFault(hold);
+    const auto before = std::chrono::steady_clock::now();
+    auto inFlight = std::async(std::launch::async, [&] { return api_.status(handle, 4); });
+    std::this_thread::sleep_for(200ms);
     testbed_->Unplug(0);
     emulator_->GetAdapter(0).Unplug();
+    EXPECT_EQ(inFlight.get(), VARDA_ERR_INTERNAL);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1800ms);
     const uint8_t out[2] = {1, 2};
     uint8_t in[8] = {};
     uint32_t length = sizeof in;
