@@ -7,10 +7,19 @@
 #      otherwise runs the same network headless with `norvanectl run` (Ctrl-C stops it; extra
 #      arguments such as --seconds 30 are passed on),
 #   5. stops the emulator and removes the temporary folder.
+# With --usb as the first argument the program drives the emulated adapter through libtamsen.so's
+# USB driver and libusb instead of the socket driver: adapter-emu --usb runs it with the adapter
+# as an emulated USB device (umockdev), $NORVANE_DEMO_USB_ID (default 1a2b:0001).
 # Started with sudo, it builds and runs as the invoking user so build/ stays theirs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+usb=0
+if [ "${1:-}" = "--usb" ]; then
+  usb=1
+  shift
+fi
+usb_id=${NORVANE_DEMO_USB_ID:-1a2b:0001}
 
 as_user() {
   if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "${SUDO_USER}" != "root" ]; then
@@ -36,6 +45,29 @@ cleanup() {
 }
 trap cleanup EXIT
 
+cat >"$work/registry.reg" <<REG
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]
+"DLL"="$bin/libtamsen.so"
+REG
+
+demo=$root/resources/demo/demo.kld
+if [ -x "$bin/Norvane" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+  program=("$bin/Norvane" "$demo")
+else
+  echo "run-demo: running the demo network with norvanectl (Ctrl-C stops it)"
+  program=("$bin/norvanectl" run "$demo" "$@")
+fi
+
+if [ "$usb" -eq 1 ]; then
+  # The emulator owns the emulated USB bus and runs the program on it; it stops when the program
+  # ends (Ctrl-C reaches both: the program stops its masters, the emulator waits for it).
+  as_user "$bin/adapter-emu" --usb "$usb_id" --dir "$work/dev" --bus "$root/resources/demo/bus.xml" \
+    --state "$work/state" -- env "VARDA_REGISTRY=$work/registry.reg" "${program[@]}"
+  exit $?
+fi
+
 # The emulator runs in a session of its own, so Ctrl-C reaches only the program, which then stops
 # its masters while the emulator still answers.
 # Started directly (not through a shell function) so that $! is the emulator itself (or the sudo
@@ -57,18 +89,4 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-cat >"$work/registry.reg" <<REG
-Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]
-"DLL"="$bin/libtamsen.so"
-REG
-
-run_env=(env "VARDA_REGISTRY=$work/registry.reg" "TAMSEN_DEVICE_DIR=$work/dev")
-demo=$root/resources/demo/demo.kld
-if [ -x "$bin/Norvane" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
-  as_user "${run_env[@]}" "$bin/Norvane" "$demo"
-else
-  echo "run-demo: running the demo network with norvanectl (Ctrl-C stops it)"
-  as_user "${run_env[@]}" "$bin/norvanectl" run "$demo" "$@"
-fi
+as_user env "VARDA_REGISTRY=$work/registry.reg" "TAMSEN_DEVICE_DIR=$work/dev" "${program[@]}"

@@ -1,19 +1,24 @@
 // adapter-emu: serves emulated DeviceNet master adapters over the socket driver until SIGINT or
-// SIGTERM.
+// SIGTERM, or, with --usb, as emulated USB devices to one program until that program ends.
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "adapter_emu/emulator.h"
+#include "adapter_emu_usb/emulated_program.h"
+#include "adapter_emu_usb/usb_testbed.h"
 
 namespace {
 
 const char* kUsage =
-    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--verbose]\n";
+    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--verbose]\n"
+    "       adapter-emu --usb VID:PID [--dir DIR] [OPTIONS] -- PROGRAM [ARGUMENTS...]\n";
 
 void PrintHelp() {
     std::cout << kUsage
@@ -36,6 +41,12 @@ void PrintHelp() {
                  "  --fast          explicit requests to absent or slow devices time out at once\n"
                  "                  instead of after their time-out\n"
                  "  --verbose       log every command, acknowledge and connection to stderr\n"
+                 "  --usb VID:PID   the adapters are also USB devices VID:PID (hexadecimal) on an\n"
+                 "                  emulated bus 1, and PROGRAM runs with them (umockdev preload,\n"
+                 "                  UMOCKDEV_DIR, TAMSEN_USB_IDS=VID:PID): libtamsen.so reaches them\n"
+                 "                  through its USB driver and libusb. The emulator stops when PROGRAM\n"
+                 "                  ends and exits with its exit code; SIGINT and SIGTERM are passed\n"
+                 "                  on to it. --dir is optional (a temporary folder)\n"
                  "  --help          this text\n"
                  "\n"
                  "Bus file:\n"
@@ -78,9 +89,15 @@ int main(int argc, char** argv) {
     adapter_emu::EmulatorOptions options;
     std::optional<std::string> busFile;
     bool haveDir = false;
+    std::optional<adapter_emu::usb::UsbId> usbId;
+    std::vector<std::string> program;
     std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (a == "--") {
+            program.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        }
         auto value = [&]() -> std::string {
             if (i + 1 >= args.size()) Usage(a + " needs a value");
             return args[++i];
@@ -105,9 +122,26 @@ int main(int argc, char** argv) {
             options.fast = true;
         } else if (a == "--verbose") {
             options.verbose = true;
+        } else if (a == "--usb") {
+            const std::string v = value();
+            usbId = adapter_emu::usb::ParseUsbId(v);
+            if (!usbId) Usage("--usb needs VID:PID in hexadecimal, such as 1a2b:0001, not \"" + v + "\"");
         } else {
             Usage("unknown argument \"" + a + "\"");
         }
+    }
+    if (usbId && program.empty()) Usage("--usb needs the program to run after --");
+    if (!usbId && !program.empty()) Usage("a program after -- runs only with --usb");
+    std::filesystem::path temporary;
+    if (usbId && !haveDir) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "adapter-emu.XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::cerr << "adapter-emu: cannot create a temporary folder: " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        temporary = pattern;
+        options.dir = temporary / "dev";
+        haveDir = true;
     }
     if (!haveDir || options.dir.empty()) Usage("--dir is required");
 
@@ -130,7 +164,9 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    sigset_t blocked = signals;
+    sigaddset(&blocked, SIGCHLD);  // the program run with --usb is waited for with sigwait
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 
     adapter_emu::Emulator emulator(options);
     try {
@@ -141,6 +177,29 @@ int main(int argc, char** argv) {
     }
     std::cerr << "adapter-emu: serving " << options.adapters << " adapter(s) in " << options.dir.string() << " with "
               << options.bus.slaves.size() << " slave(s)\n";
+    if (usbId) {
+        int code = 1;
+        try {
+            adapter_emu::usb::UsbTestbed testbed;
+            for (std::size_t i = 0; i < emulator.AdapterCount(); ++i) {
+                adapter_emu::Adapter& adapter = emulator.GetAdapter(i);
+                const std::string node =
+                    testbed.AddAdapter(*usbId, adapter.Folder(), [&adapter](int pipe) { adapter.StallPipe(pipe); });
+                std::cerr << "adapter-emu: adapter " << i << " is USB device " << adapter_emu::usb::ToString(*usbId)
+                          << " at " << node << "\n";
+            }
+            code = adapter_emu::usb::RunEmulatedProgram(program, testbed.RootDir(), *usbId, signals);
+        } catch (const std::exception& e) {
+            std::cerr << "adapter-emu: " << e.what() << "\n";
+        }
+        emulator.Stop();
+        if (!temporary.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(temporary, ec);
+        }
+        std::cerr << "adapter-emu: stopped (" << program.front() << " exited with " << code << ")\n";
+        return code;
+    }
     int received = 0;
     sigwait(&signals, &received);
     emulator.Stop();
