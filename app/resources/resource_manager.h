@@ -15,10 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
-namespace tinyxml2 {
-class XMLDocument;
-class XMLElement;
-}  // namespace tinyxml2
+namespace resources {
+class ResourceDocument;
+}
 
 // ---- menus ----
 
@@ -139,8 +138,7 @@ private:
     void LoadDocument(std::string_view bytes);
 
     int32_t valid_ = 0;
-    std::unique_ptr<tinyxml2::XMLDocument> document_;
-    const tinyxml2::XMLElement* root_ = nullptr;  // "resource" of document_
+    std::unique_ptr<resources::ResourceDocument> document_;  // the language document
     std::unordered_map<uint32_t, std::unique_ptr<DialogTemplate>> dialogs_;  // built on first use
 };
 
