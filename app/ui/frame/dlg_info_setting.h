@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "resources/resource_ids.h"
 #include "ui/widgets/template_dialog.h"
 
 struct InfobarSettings;
@@ -12,12 +13,12 @@ struct InfobarSettings;
 class CDlgInfoSetting : public TemplateDialog {
     Q_OBJECT
 public:
-    static constexpr uint32_t kTemplateId = 20020;
+    static constexpr uint32_t kTemplateId = resource_ids::kInfoSettingDialog;
     // Control ids of the check boxes in the template, in the order of the switches.
-    static constexpr int kCheckLogError = 1;
-    static constexpr int kCheckLogWarning = 2;
-    static constexpr int kCheckLogLog = 3;
-    static constexpr int kCheckShowMsg = 4;
+    static constexpr int kCheckLogError = resource_ids::kCheckLogError;
+    static constexpr int kCheckLogWarning = resource_ids::kCheckLogWarning;
+    static constexpr int kCheckLogLog = resource_ids::kCheckLogLog;
+    static constexpr int kCheckShowMsg = resource_ids::kCheckShowMsg;
 
     // Works on `settings` (not owned): the boxes take its values, OK writes them back.
     explicit CDlgInfoSetting(InfobarSettings& settings, QWidget* parent = nullptr);
