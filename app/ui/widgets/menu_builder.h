@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "resources/resource_manager.h"
