@@ -174,6 +174,9 @@ CMainFrame::~CMainFrame() {
     closing_ = true;
     if (startThread_.joinable()) startThread_.join();
     refreshTimer_.stop();
+    // The children go after the members: their last signals (panes hiding, the tree emptying)
+    // must not reach this window any more.
+    for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
     if (GetGlobal().Host() == host_.get()) GetGlobal().SetHost(nullptr);
     GetGlobal().SetSelectedNode(nullptr);
 }
@@ -199,8 +202,8 @@ void CMainFrame::CreateCommands() {
     t.Add(cmd::kOpen, [this] { CmdOpen(); }, [this] { return Idle(); });
     t.Add(cmd::kNew, [this] { dataView_->RefreshView(1); }, always);
 
-    t.Add(cmd::kStart, [this] { CmdStart(); }, selectedMasterStopped);
-    t.Add(cmd::kStop, [this] { CmdStop(); }, [this] {
+    t.Add(cmd::kStart, [this] { StartSelectedMaster(); }, selectedMasterStopped);
+    t.Add(cmd::kStop, [this] { StopSelectedMaster(); }, [this] {
         CServerDev* master = SelectedMaster();
         return Idle() && master != nullptr && master->IsRunning() != 0;
     });
@@ -570,6 +573,7 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
     refreshTimer_.stop();
 
     tree_->Rebuild();
+    tree_->expandAll();  // the slaves of a network just read are in view
     if (rebuild) {
         const std::vector<CServerDev*> masters = GetNetwork().Masters();
         if (!masters.empty()) tree_->SelectNode(masters.front());
@@ -672,7 +676,7 @@ void CMainFrame::FillRecentFiles(QMenu* fileMenu) {
 
 // ---- start, stop, timer ----
 
-void CMainFrame::CmdStart() {
+void CMainFrame::StartSelectedMaster() {
     CServerDev* master = SelectedMaster();
     if (master == nullptr) return;
     logPane_->Clear();
@@ -706,7 +710,7 @@ void CMainFrame::OnStartDone(CServerDev* master, bool started) {
     emit startFinished(started);
 }
 
-void CMainFrame::CmdStop() {
+void CMainFrame::StopSelectedMaster() {
     CServerDev* master = SelectedMaster();
     if (master == nullptr) return;
     master->Stop();

@@ -95,6 +95,13 @@ public:
     bool StartInProgress() const { return startThread_.joinable(); }
     CWaitIndicator* WaitIndicator() const { return waitIndicator_; }
 
+    // The handlers of "启动" (32786) and "停止" (32787) for the selected master, also when the
+    // rules would not offer them: start clears the log, then starts a stopped master on a
+    // worker thread behind the wait indicator; stop stops it and kills the refresh timer with
+    // the last running master.
+    void StartSelectedMaster();
+    void StopSelectedMaster();
+
     // WM_LANGUAGE_CHANGED: reloads every text of the window.
     void OnLanguageChanged();
     bool Reloading() const { return reloading_; }
@@ -136,9 +143,7 @@ private:
     void CmdImport();
     void CmdExport();
     void CmdOpen();
-    void CmdStart();
     void OnStartDone(CServerDev* master, bool started);
-    void CmdStop();
     void CmdDeleteNode();
     void CmdDeleteAllSlaves();
     void CmdProperties();
