@@ -29,6 +29,7 @@ CInfoLogPane::CInfoLogPane(QWidget* parent) : QWidget(parent) {
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     list_->header()->setStretchLastSection(true);
     list_->header()->setSectionsMovable(false);
+    list_->header()->setMinimumSectionSize(16);
     list_->setColumnWidth(InfoLogModel::kImage, 20);
     list_->setColumnWidth(InfoLogModel::kTime, 80);
     list_->setColumnWidth(InfoLogModel::kText, 700);

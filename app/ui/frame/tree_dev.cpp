@@ -32,18 +32,12 @@ CDeviceBase* NodeOfItem(const QTreeWidgetItem* item) {
 }
 
 // The state in words, for the tool tip and the accessible description.
-QString StateWords(const CDeviceBase& node, int icon) {
+QString StateWords(int icon) {
     switch (icon) {
     case CTreeDev::kIconMasterRunning: return Text(kTextMasterStarted);
     case CTreeDev::kIconMasterStopped: return Text(kTextMasterStopped);
     case CTreeDev::kIconSlaveOnline: return QString::fromStdString(GetGlobal().GetStatusText(0));
-    default: {
-        QString words = Text(kTextSlaveOffline);
-        const auto* slave = dynamic_cast<const CSlaveDev*>(&node);
-        const QString status = slave != nullptr ? QString::fromStdString(slave->StatusText()).trimmed() : QString();
-        if (!status.isEmpty()) words += QStringLiteral(" (%1)").arg(status);
-        return words;
-    }
+    default: return Text(kTextSlaveOffline);
     }
 }
 
@@ -116,7 +110,7 @@ void CTreeDev::InsertNode(CDeviceBase* node, bool repaint) {
     }
     Entry& entry = nodes_[node];
     entry.item = item;
-    ApplyState(node, entry, StateIcon(*node));
+    ApplyState(entry, StateIcon(*node));
     for (int i = 0; i < node->GetChildCount(); ++i) {
         InsertNode(node->GetChild(i), false);
     }
@@ -127,7 +121,7 @@ void CTreeDev::UpdateNodeText(CDeviceBase* node) {
     auto it = node != nullptr ? nodes_.find(node) : nodes_.end();
     if (it == nodes_.end()) return;
     it->second.item->setText(0, NodeName(*node));
-    ApplyState(node, it->second, it->second.icon);  // the tool tip carries the name
+    ApplyState(it->second, it->second.icon);  // the tool tip carries the name
 }
 
 void CTreeDev::UpdateNodeState(CDeviceBase* node) {
@@ -136,7 +130,7 @@ void CTreeDev::UpdateNodeState(CDeviceBase* node) {
     if (node->IsMaster() != 0) {
         for (int i = 0; i < node->GetChildCount(); ++i) UpdateNodeState(node->GetChild(i));
     }
-    ApplyState(node, it->second, StateIcon(*node));
+    ApplyState(it->second, StateIcon(*node));
 }
 
 void CTreeDev::RefreshStates(bool force) {
@@ -148,7 +142,7 @@ void CTreeDev::RefreshStates(bool force) {
     }
     for (auto& [node, entry] : nodes_) {
         const int icon = StateIcon(*node);
-        if (icon != entry.icon) ApplyState(const_cast<CDeviceBase*>(node), entry, icon);
+        if (icon != entry.icon) ApplyState(entry, icon);
     }
 }
 
@@ -237,12 +231,12 @@ void CTreeDev::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void CTreeDev::ApplyState(CDeviceBase* node, Entry& entry, int icon) {
+void CTreeDev::ApplyState(Entry& entry, int icon) {
     entry.icon = icon;
     QTreeWidgetItem* item = entry.item;
     item->setIcon(0, IconForIndex(icon));
     item->setData(0, kIconRole, icon);
-    const QString words = StateWords(*node, icon);
+    const QString words = StateWords(icon);
     item->setToolTip(0, item->text(0) + QLatin1Char('\n') + words);
     item->setData(0, Qt::AccessibleDescriptionRole, words);
 }

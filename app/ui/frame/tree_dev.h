@@ -12,7 +12,7 @@
 #include <functional>
 #include <map>
 
-class CDeviceBase;
+#include "network/device_base.h"
 
 class CTreeDev : public QTreeWidget {
     Q_OBJECT
@@ -83,7 +83,7 @@ private:
         QTreeWidgetItem* item = nullptr;
         int icon = 0;
     };
-    void ApplyState(CDeviceBase* node, Entry& entry, int icon);
+    void ApplyState(Entry& entry, int icon);
     void ForgetSubtree(CDeviceBase* node);
     void OnSelectionChanged();
 

@@ -10,20 +10,24 @@
 #include "platform/text_encoding.h"
 
 std::string LogRowsToXml(std::span<const name_share::LogRow> rows) {
-    tinyxml2::XMLDocument document;
+    // Top-level elements, one per line, as the XML library writes a document without a root.
+    std::string text;
     for (const name_share::LogRow& row : rows) {
         std::string info = row.text;
         for (char& c : info) {
             if (c == '\n') c = '.';
         }
+        tinyxml2::XMLDocument document;
         tinyxml2::XMLElement* item = document.NewElement("item");
         item->SetAttribute("time", row.time.c_str());
         item->SetAttribute("info", info.c_str());
         document.InsertEndChild(item);
+        tinyxml2::XMLPrinter printer(nullptr, true);  // compact: the element alone
+        document.Print(&printer);
+        text.append(printer.CStr());
+        text.push_back('\n');
     }
-    tinyxml2::XMLPrinter printer;
-    document.Print(&printer);
-    return std::string(printer.CStr(), static_cast<size_t>(printer.CStrSize() > 0 ? printer.CStrSize() - 1 : 0));
+    return text;
 }
 
 bool SaveLogRows(std::span<const name_share::LogRow> rows, const std::string& path) {
