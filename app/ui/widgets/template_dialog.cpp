@@ -258,7 +258,12 @@ void TemplateDialog::SetCurrentIndex(int id, int index) {
     } else if (auto* t = qobject_cast<QTreeWidget*>(w)) {
         t->setCurrentItem(index >= 0 ? t->topLevelItem(index) : nullptr);
     } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
-        if (index >= 0 && index < table->rowCount()) table->selectRow(index);
-        else table->clearSelection();
+        if (index >= 0 && index < table->rowCount()) {
+            table->setCurrentCell(index, 0);
+            table->selectRow(index);
+        } else {
+            table->setCurrentItem(nullptr);
+            table->clearSelection();
+        }
     }
 }
