@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
@@ -412,7 +413,11 @@ void CMainFrame::ApplyTexts() {
         auto it = captions.find(id);
         ApplyCommandTexts(*action, id, it == captions.end() ? QString() : it->second);
     }
-    // Drop-down entries take the hint of the add-slave command.
+    // Toolbar buttons show the short name of the hint (its tool-tip part), as "启动".
+    for (uint16_t id : kToolBarButtons) {
+        if (QAction* action = id != 0 ? commands_->Action(id) : nullptr) action->setIconText(action->toolTip());
+    }
+    // Drop-down entries take the names of the EDS files.
     const std::vector<std::string>& names = GetGlobal().EdsNames();
     for (size_t i = 0; i < names.size() && kFirstEdsEntryId + i <= kLastEdsEntryId; ++i) {
         if (QAction* action = commands_->Action(static_cast<uint16_t>(kFirstEdsEntryId + i))) {
@@ -831,7 +836,14 @@ void CMainFrame::OnLanguageChanged() {
 void CMainFrame::RestoreLayout() {
     auto profile = Profile();
     const QByteArray geometry = profile->value(QStringLiteral("Geometry")).toByteArray();
-    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        // First start: room for the toolbar with its captions, within the screen.
+        QSize size(1280, 820);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            size = size.boundedTo(screen->availableSize() * 9 / 10);
+        }
+        resize(size.expandedTo(minimumSize()));
+    }
     const QByteArray layout = profile->value(QStringLiteral("NormalLayout")).toByteArray();
     if (!layout.isEmpty()) restoreState(layout);
     profile->beginGroup(QStringLiteral("CommandBars"));
