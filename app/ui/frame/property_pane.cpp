@@ -53,9 +53,9 @@ CPanePropertyGrid::CPanePropertyGrid(std::function<QAction*(uint16_t)> actionFor
     grid_->setObjectName(QString::number(kGridId));
     grid_->setColumnCount(2);
     grid_->header()->hide();
-    grid_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    // Captions take what they need; the values get the rest (long ones show whole as tool tips).
+    grid_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     grid_->header()->setStretchLastSection(true);
-    grid_->setColumnWidth(0, 110);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setAlternatingRowColors(true);
