@@ -10,6 +10,7 @@
 #include "resources/resource_document.h"
 #include "resources/resource_manager.h"
 #include "services/gen_global.h"
+#include "services/global.h"
 #include "test_support.h"
 
 using testing_support::TempDir;
@@ -103,6 +104,33 @@ TEST(LanguageFiles, ConfigListsChineseAndEnglish) {
     EXPECT_EQ(en.resourceFile, "english.xml");
     EXPECT_EQ(en.caption, "English");
     EXPECT_FALSE(zh.caption.empty());
+}
+
+// The shipped language folder: choosing English switches the texts, choosing Chinese switches
+// them back.
+TEST(LanguageFiles, SwitchingBetweenTheShippedLanguages) {
+    TempDir dir;
+    for (const auto& [from, to] : {std::pair<const char*, const char*>{"resources/language/config.ini", "language/config.ini"},
+                                   {"resources/builtin.xml", "language/chinese.xml"},
+                                   {"resources/language/english.xml", "language/english.xml"}}) {
+        dir.Write(to, platform::ReadFileBytes(SourcePath(from)).value_or(""));
+    }
+    {
+        CGlobal global(dir.Path());
+        ASSERT_EQ(global.Languages().size(), 2u);
+        ASSERT_EQ(global.SelectLanguage(-1), 1);
+        EXPECT_EQ(global.LoadText(10001), "信息栏");
+        ASSERT_EQ(global.SelectLanguage(1), 1);
+        EXPECT_EQ(global.LoadText(10001), "Info Bar");
+        EXPECT_EQ(global.LoadText(32786), "Start the DeviceNet network\nStart");
+        EXPECT_EQ(LoadMenuTree(128).at(0).caption, "&File");
+        EXPECT_EQ(XTPResourceManager().LoadDialogTemplate(20020)->caption, "Info Bar Settings");
+        ASSERT_EQ(global.SelectLanguage(0), 1);
+        EXPECT_EQ(global.LoadText(10001), "信息栏");
+        EXPECT_EQ(LoadMenuTree(128).at(0).caption, "文件(&F)");
+        EXPECT_EQ(XTPResourceManager().LoadDialogTemplate(20020)->caption, "信息栏设置");
+    }
+    ResetResourceManager();
 }
 
 TEST(LanguageFiles, Encodings) {
