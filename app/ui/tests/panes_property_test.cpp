@@ -63,7 +63,7 @@ TEST_F(PropertyPane, MasterShowsItsCardChannelBaudAndSlaveCount) {
 }
 
 TEST_F(PropertyPane, SameNodeIsNotRefilledUnlessForcedAndStartingShowsTheNewState) {
-    CServerDev* master = AddMaster(0, 0);
+    CServerDev* master = AddMaster(0, 0, 0, 0, panes_test::kFakeType);
     AddSlave(master, 5);
     fake_.SetSlaveStatus(5, 0);
     pane.ShowNode(master);

@@ -95,7 +95,11 @@ public:
     std::vector<name_share::LogRow> rows;
 };
 
+// The program's own device type, and the type the scripted library stands behind. The
+// dispatcher keeps the library it loaded for a type for the whole process, so the scripted one
+// gets a type of its own and never takes the place of the USB adapter library.
 inline constexpr uint32_t kType = 101;
+inline constexpr uint32_t kFakeType = 102;
 
 // The text of string `id` in the English language file of the program folder.
 inline std::string EnglishText(uint32_t id) {
@@ -114,7 +118,7 @@ inline int EnglishLanguage() {
     return -1;
 }
 
-// Fixture base: settings folder, the fake library as device type 101, a recording host, and an
+// Fixture base: settings folder, the fake library as device type 102, a recording host, and an
 // empty network before and after every test.
 class PanesTest : public ::testing::Test {
 protected:
@@ -130,7 +134,7 @@ protected:
         {
             std::ofstream out(registryPath_);
             out << "Windows Registry Editor Version 5.00\r\n\r\n"
-                << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\" << kType << "]\r\n"
+                << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\" << kFakeType << "]\r\n"
                 << "\"DLL\"=\"" << FakeMaster::LibraryPath() << "\"\r\n";
         }
         if (const char* old = std::getenv("VARDA_REGISTRY")) oldRegistry_ = old;
@@ -156,9 +160,11 @@ protected:
         std::filesystem::remove(registryPath_, ec);
     }
 
-    // A master on (type 101, index, channel) with MAC ID `mac` and baud index `baud`.
-    static CServerDev* AddMaster(uint32_t index, uint32_t channel, uint32_t mac = 0, uint32_t baud = 0) {
-        CServerDev* master = GetNetwork().GetOrCreateMaster(kType, index, channel);
+    // A master on (type, index, channel) with MAC ID `mac` and baud index `baud`. Masters of
+    // type 101 cannot start here; masters of kFakeType can.
+    static CServerDev* AddMaster(uint32_t index, uint32_t channel, uint32_t mac = 0, uint32_t baud = 0,
+                                 uint32_t type = kType) {
+        CServerDev* master = GetNetwork().GetOrCreateMaster(type, index, channel);
         master->SetConfig(MasterConfigBlock::Defaults(mac, baud));
         return master;
     }

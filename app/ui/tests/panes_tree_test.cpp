@@ -72,7 +72,7 @@ TEST_F(Tree, RebuildShowsMastersInRegistryOrderWithTheirSlavesAndStateIcons) {
 }
 
 TEST_F(Tree, StartedMasterShowsRunningAndItsSlavesOnOrOffLineAfterARefresh) {
-    CServerDev* master = AddMaster(0, 0);
+    CServerDev* master = AddMaster(0, 0, 0, 0, panes_test::kFakeType);
     CSlaveDev* present = AddSlave(master, 3);
     CSlaveDev* absent = AddSlave(master, 4);
     fake_.SetSlaveStatus(3, 0);
