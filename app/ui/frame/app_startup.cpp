@@ -8,7 +8,23 @@
 #include "services/global.h"
 #include "ui/frame/main_frame.h"
 
+namespace {
+
+StartupOptions Parse(const QStringList& arguments);
+
+}  // namespace
+
 StartupOptions ParseCommandLine(const QStringList& arguments) {
+    StartupOptions options = Parse(arguments);
+    // Without an application object the parser cannot name the program.
+    const QString program = arguments.isEmpty() ? QStringLiteral("Norvane") : QFileInfo(arguments.front()).fileName();
+    options.output.replace(QStringLiteral("<executable_name>"), program);
+    return options;
+}
+
+namespace {
+
+StartupOptions Parse(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Norvane: DeviceNet master configuration and test"));
     parser.addPositionalArgument(QStringLiteral("FILE.kld"), QStringLiteral("network configuration file to open"),
@@ -43,6 +59,8 @@ StartupOptions ParseCommandLine(const QStringList& arguments) {
     if (!files.isEmpty()) options.networkFile = QFileInfo(files.constFirst()).absoluteFilePath();
     return options;
 }
+
+}  // namespace
 
 void OpenDocument(const QString& path, CMainFrame* frame) {
     if (path.isEmpty()) return;
