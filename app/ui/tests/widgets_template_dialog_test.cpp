@@ -244,6 +244,15 @@ TEST_F(WidgetsTemplateDialog, IncompleteLanguageTemplateFallsBackWithOneWarning)
     EXPECT_EQ(host_.rows[0].level, name_share::kLevelWarning);
     EXPECT_EQ(host_.rows[0].text, "对话框 20020 的语言模板缺少控件 1002, 1003, 1004, 2，已改用内置模板");
 
+    // The line's text comes from the language file too; printf directives in it are only text.
+    UseLanguage(
+        "<string id=\"61606\" value=\"%s%s%n%x dialog %u lacks %s\"/>"
+        "<dialog id=\"20020\" caption=\"Settings\"><control class=\"BUTTON\" id=\"1\"/></dialog>");
+    TemplateDialog again(kInfoSettingDialog, nullptr, {kIdOk, kIdCancel});
+    ASSERT_EQ(host_.rows.size(), 2u);
+    EXPECT_EQ(host_.rows[1].text, "22%n%x dialog 20020 lacks 2");
+    host_.rows.pop_back();
+
     // A complete language template re-captions and moves the controls.
     UseLanguage(
         "<dialog id=\"20020\" caption=\"Settings\" position=\"0,0,300,200\">"
@@ -284,6 +293,19 @@ TEST_F(WidgetsTemplateDialog, BadTemplatesStayUsable) {
     TemplateDialog none(4711);
     EXPECT_FALSE(none.HasTemplate());
     EXPECT_EQ(none.Control(1), nullptr);
+}
+
+TEST_F(WidgetsTemplateDialog, ChildTemplateIsPartOfItsParent) {
+    UseLanguage(
+        "<dialog id=\"906\" style=\"0x50000000\" position=\"0,0,80,20\"><control class=\"STATIC\" id=\"1\" caption=\"in\" position=\"2,2,40,10\"/></dialog>"
+        "<dialog id=\"907\" style=\"0x80C80080\" position=\"0,0,80,20\"/>");
+    QWidget panel;
+    auto* child = new TemplateDialog(906, &panel);
+    EXPECT_FALSE(child->isWindow());
+    auto* popup = new TemplateDialog(907, &panel);
+    EXPECT_TRUE(popup->isWindow());
+    TemplateDialog alone(906);  // without a parent it can only be a window
+    EXPECT_TRUE(alone.isWindow());
 }
 
 TEST_F(WidgetsTemplateDialog, DialogUnitsFollowTheFont) {

@@ -27,6 +27,7 @@
 namespace {
 
 constexpr uint32_t kWsGroup = 0x00020000;
+constexpr uint32_t kWsChild = 0x40000000;
 constexpr uint32_t kLogTemplateFallback = 61606;  // "... %u ... %s ..."
 
 QString FromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
@@ -69,10 +70,12 @@ TemplateDialog::TemplateDialog(uint32_t templateId, QWidget* parent, std::vector
     std::vector<uint16_t> missing;
     const DialogTemplate* t = LoadCheckedDialogTemplate(templateId, requiredIds, &missing);
     if (!missing.empty()) {
-        // One warning line names the dialog and the ids its language template lacked.
-        const std::string format = GetGlobal().LoadText(kLogTemplateFallback);
-        const std::string ids = IdList(missing).toStdString();
-        if (!format.empty()) GetGlobal().LogMessage(name_share::kLevelWarning, format.c_str(), templateId, ids.c_str());
+        // One warning line names the dialog and the ids its language template lacked. The text
+        // comes from a language file, so it is filled here and never used as a format.
+        QString line = LoadText(kLogTemplateFallback);
+        if (line.isEmpty()) line = QStringLiteral("%u: %s");
+        line.replace(QStringLiteral("%u"), QString::number(templateId)).replace(QStringLiteral("%s"), IdList(missing));
+        GetGlobal().LogMessage(name_share::kLevelWarning, "%s", line.toStdString().c_str());
     }
     if (!t) return;
     hasTemplate_ = true;
@@ -82,6 +85,8 @@ TemplateDialog::TemplateDialog(uint32_t templateId, QWidget* parent, std::vector
 TemplateDialog::~TemplateDialog() = default;
 
 void TemplateDialog::Build(const DialogTemplate& dt) {
+    // A child template (WS_CHILD) is a part of its parent's window, not a window of its own.
+    if ((dt.style & kWsChild) && parentWidget()) setWindowFlags(Qt::Widget);
     setWindowTitle(QString::fromStdString(dt.caption));
     setFont(DialogFont(dt.fontFace, dt.fontSize));
     // Dialog base units of the font: the average width of the Latin letters and the height.
