@@ -8,7 +8,9 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
+#include <fstream>
 #include <set>
 
 #include "network/network.h"
@@ -132,6 +134,35 @@ TEST_F(FrameEndToEnd, StartShowsTheNetworkRunningAndStopClosesTheAdapterOnce) {
     EXPECT_EQ(emulator->CountInLog("cmd Close "), 1) << emulator->Log();
 }
 
+TEST_F(FrameEndToEnd, TheWindowKeepsRunningWhileAMasterStarts) {
+    Open(1);
+    CServerDev* master = GetNetwork().Masters().at(0);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    // The adapter holds its next acknowledge (the Init of the start) for 800 ms.
+    ASSERT_EQ(emulator->Control("0 delay 800"), "ok\n");
+    frame->Tree()->SelectNode(master);
+    QSignalSpy finished(frame.get(), &CMainFrame::startFinished);
+    int ticksWhileStarting = 0;
+    bool paintedWhileStarting = false;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (!frame->StartInProgress()) return;
+        ++ticksWhileStarting;
+        if (!paintedWhileStarting) paintedWhileStarting = !frame->grab().isNull();
+    });
+    ticker.start(50);
+    ASSERT_TRUE(frame->RunCommand(32786));
+    EXPECT_TRUE(frame->StartInProgress());
+    EXPECT_TRUE(frame->WaitIndicator()->isVisible());
+    ASSERT_TRUE(finished.wait(kStartTimeoutMs));
+    EXPECT_TRUE(finished.front().front().toBool());
+    EXPECT_GE(ticksWhileStarting, 5) << "the event loop ran while the master started";
+    EXPECT_TRUE(paintedWhileStarting);
+    EXPECT_FALSE(frame->WaitIndicator()->isVisible());
+    EXPECT_EQ(master->IsRunning(), 1);
+}
+
 TEST_F(FrameEndToEnd, StartOnARunningMasterOnlyClearsTheLog) {
     Open(1);
     CServerDev* master = GetNetwork().Masters().at(0);
@@ -147,6 +178,28 @@ TEST_F(FrameEndToEnd, StartOnARunningMasterOnlyClearsTheLog) {
     EXPECT_EQ(frame->RunningMasterCount(), 1);
     EXPECT_EQ(frame->RefreshTimerStarts(), 1);
     EXPECT_EQ(emulator->CountInLog("cmd Init "), 1) << emulator->Log();
+}
+
+TEST_F(FrameEndToEnd, AMasterThatCannotStartLeavesTheWindowStopped) {
+    Open(1);
+    // A second network whose card is not there: its start fails and is reported.
+    std::string network = frame_test::ReadFile(frame_test::WriteDemoNetwork(folder, 1));
+    network.replace(network.find("addr=\"0\""), 8, "addr=\"5\"");
+    const std::string path = folder.Path("missing-card.kld");
+    std::ofstream(path) << network;
+    ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(path)));
+    host->boxes.clear();
+    CServerDev* master = GetNetwork().Masters().at(0);
+    EXPECT_FALSE(Start(master));
+    EXPECT_FALSE(frame->StartInProgress());
+    EXPECT_FALSE(frame->WaitIndicator()->isVisible());
+    EXPECT_FALSE(frame->RefreshTimerActive());
+    EXPECT_EQ(frame->RunningMasterCount(), 0);
+    EXPECT_EQ(frame->Tree()->IconOf(master), CTreeDev::kIconMasterStopped);
+    ASSERT_EQ(host->boxes.size(), 1u);
+    EXPECT_NE(host->boxes[0].text.find("VARDA_Open(类型=101,地址=5)--"), std::string::npos) << host->boxes[0].text;
+    QTRY_COMPARE(frame->LogPane()->RowCount(), 1);  // the error row, after the log was cleared
+    EXPECT_TRUE(Enabled(32786)) << "it can be tried again";
 }
 
 TEST_F(FrameEndToEnd, OneRefreshTimerForAnyNumberOfMasters) {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <chrono>
+#include <cstring>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,8 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -188,6 +191,31 @@ int Emulator::CountInLog(const std::string& what) const {
     int n = 0;
     for (std::size_t pos = log.find(what); pos != std::string::npos; pos = log.find(what, pos + 1)) ++n;
     return n;
+}
+
+std::string Emulator::Control(const std::string& line) const {
+    const std::string path = folder_.Path("dev/control");
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return "error: path too long";
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return "error: socket";
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        const std::string text = line + "\n";
+        if (::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+            char buffer[256];
+            ssize_t n = 0;
+            while (answer.find('\n') == std::string::npos && (n = ::read(fd, buffer, sizeof buffer)) > 0) {
+                answer.append(buffer, static_cast<size_t>(n));
+            }
+        }
+    } else {
+        answer = "error: connect";
+    }
+    ::close(fd);
+    return answer;
 }
 
 RecordingHost::RecordingHost(CMainFrame* frame) : frame_(frame), previous_(GetGlobal().Host()) {

@@ -56,6 +56,8 @@ public:
     // The emulator's command log so far.
     std::string Log() const;
     int CountInLog(const std::string& what) const;
+    // Sends one line to the control socket (e.g. "0 delay 600"); the emulator's answer.
+    std::string Control(const std::string& line) const;
 
 private:
     TempFolder folder_;
