@@ -58,11 +58,14 @@ void CInfoLogPane::SaveWithDialog() {
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.setOption(QFileDialog::ReadOnly, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const QString path = dialog.selectedFiles().first();
-    if (!SaveTo(path)) {
-        // The rows stay in the list; the user may choose another place.
-        GetGlobal().ShowMessageBox(name_share::kLevelWarning, "%s\n%s", "无法写入文件:", path.toStdString().c_str());
-    }
+    SaveReporting(dialog.selectedFiles().first());
+}
+
+bool CInfoLogPane::SaveReporting(const QString& path) {
+    if (SaveTo(path)) return true;
+    // The rows stay in the list; the user may choose another place.
+    GetGlobal().ShowMessageBox(name_share::kLevelWarning, "%s\n%s", "无法写入文件:", path.toStdString().c_str());
+    return false;
 }
 
 void CInfoLogPane::ShowSettings() {

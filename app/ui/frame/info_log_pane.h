@@ -32,9 +32,11 @@ public:
     int RowCount() const;
     // Writes the rows to `path`; false (nothing else changes) when the file cannot be written.
     bool SaveTo(const QString& path) const;
-    // The save command: asks for a file ("保存信息", "Text(*.txt)") and saves; a file that cannot
-    // be written is reported in a message box.
+    // The save command: asks for a file ("保存信息", "Text(*.txt)") and saves it with
+    // SaveReporting; cancelling does nothing.
     void SaveWithDialog();
+    // Saves to `path`; a file that cannot be written is reported in a warning box.
+    bool SaveReporting(const QString& path);
     // The settings command: runs dialog 20020 on the application's log switches.
     void ShowSettings();
     // Re-titles the columns after a language change.

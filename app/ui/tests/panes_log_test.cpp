@@ -1,6 +1,7 @@
 // The information log pane, its saved file, its settings dialog and the Qt host that feeds it.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QTest>
@@ -116,6 +117,51 @@ TEST_F(LogPane, UnwritableFileChangesNothing) {
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     EXPECT_EQ(pane.RowCount(), 1);
     EXPECT_FALSE(std::filesystem::exists(Path("missing-folder")));
+}
+
+TEST_F(LogPane, SaveCommandAsksForATextFileAndCancellingDoesNothing) {
+    pane.AppendRow(Row(2, "12:00:01", "A"));
+    QString title;
+    QStringList filters;
+    QString suffix;
+    bool confirmsOverwrite = false;
+    QTimer chooser;
+    chooser.setInterval(10);
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite) &&
+                            dialog->acceptMode() == QFileDialog::AcceptSave;
+        dialog->reject();
+    });
+    chooser.start();
+    const std::vector<Box> boxes = BoxesDuring([&] { pane.SaveWithDialog(); });
+    EXPECT_EQ(title, QStringLiteral("保存信息"));
+    EXPECT_EQ(filters, QStringList{QStringLiteral("Text(*.txt)")});
+    EXPECT_EQ(suffix, QStringLiteral("txt"));
+    EXPECT_TRUE(confirmsOverwrite);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(pane.RowCount(), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "nothing written";
+}
+
+TEST_F(LogPane, AFileThatCannotBeWrittenIsReportedAndTheRowsStay) {
+    GetGlobal().SetHost(&host);
+    pane.AppendRow(Row(2, "12:00:01", "A"));
+    std::vector<Box> boxes = BoxesDuring([&] { EXPECT_TRUE(pane.SaveReporting(QString::fromStdString(Path("ok.txt")))); });
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(ReadFile(Path("ok.txt")), "<item time=\"12:00:01\" info=\"A\"/>\n");
+
+    // Even the superuser cannot create files in /proc.
+    boxes = BoxesDuring([&] { EXPECT_FALSE(pane.SaveReporting(QStringLiteral("/proc/norvane-log.txt"))); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, QStringLiteral("警告"));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("无法写入文件:\n/proc/norvane-log.txt"));
+    EXPECT_EQ(pane.RowCount(), 1);
 }
 
 TEST_F(LogPane, RowsShowLevelImageTimeTextAndLevelColour) {
