@@ -21,6 +21,12 @@ QVariant InfoLogModel::data(const QModelIndex& index, int role) const {
     const name_share::LogRow& row = rows_[static_cast<size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
+        if (index.column() == kTime) return QString::fromStdString(row.time);
+        // One line per row: the lines of a message are shown side by side.
+        if (index.column() == kText) {
+            return QString::fromStdString(row.text).split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QLatin1Char(' '));
+        }
+        return {};
     case Qt::ToolTipRole:
         if (index.column() == kTime) return QString::fromStdString(row.time);
         if (index.column() == kText) return QString::fromStdString(row.text);
@@ -36,7 +42,7 @@ QVariant InfoLogModel::data(const QModelIndex& index, int role) const {
         if (index.column() == kImage) {
             return QString::fromStdString(GetGlobal().LoadText(row.image == 0 ? 10005 : row.image == 1 ? 10006 : 10004));
         }
-        return data(index, Qt::DisplayRole);
+        return data(index, Qt::ToolTipRole);
     default:
         return {};
     }

@@ -189,6 +189,11 @@ TEST_F(LogPane, RowsShowLevelImageTimeTextAndLevelColour) {
         }
     }
     EXPECT_EQ(model.data(model.index(2, 2)).toString(), QStringLiteral("fine"));
+    // A message of several lines is one line of the list; the tool tip and the file keep it whole.
+    pane.AppendRow(Row(0, "12:00:00", "VARDA_Init--\n\n错误号:45( 初始化设备失败 )"));
+    EXPECT_EQ(model.data(model.index(3, 2)).toString(), QStringLiteral("VARDA_Init-- 错误号:45( 初始化设备失败 )"));
+    EXPECT_EQ(model.data(model.index(3, 2), Qt::ToolTipRole).toString(),
+              QStringLiteral("VARDA_Init--\n\n错误号:45( 初始化设备失败 )"));
     EXPECT_EQ(pane.List()->objectName(), QStringLiteral("2009"));
     EXPECT_EQ(pane.List()->columnWidth(0), 20);
     EXPECT_EQ(pane.List()->columnWidth(1), 80);
