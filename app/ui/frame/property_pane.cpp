@@ -56,6 +56,9 @@ CPanePropertyGrid::CPanePropertyGrid(std::function<QAction*(uint16_t)> actionFor
     // Captions take what they need; the values get the rest (long ones show whole as tool tips).
     grid_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     grid_->header()->setStretchLastSection(true);
+    grid_->header()->setMinimumSectionSize(40);
+    grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid_->setTextElideMode(Qt::ElideRight);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setAlternatingRowColors(true);
