@@ -223,11 +223,20 @@ void CTreeDev::SetClock(std::function<qint64()> nowMs) {
 }
 
 void CTreeDev::contextMenuEvent(QContextMenuEvent* event) {
-    QTreeWidgetItem* hit = itemAt(event->pos());
-    if (hit != nullptr) setCurrentItem(hit);
+    QTreeWidgetItem* hit = nullptr;
+    QPoint globalPos = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // The menu key works on the selected item, with the menu beside it.
+        const QList<QTreeWidgetItem*> selected = selectedItems();
+        hit = selected.isEmpty() ? nullptr : selected.first();
+        if (hit != nullptr) globalPos = viewport()->mapToGlobal(visualItemRect(hit).center());
+    } else {
+        hit = itemAt(event->pos());
+        if (hit != nullptr) setCurrentItem(hit);
+    }
     CDeviceBase* node = NodeOfItem(hit);
     const bool slave = node != nullptr && node->IsMaster() == 0;
-    emit contextMenuRequested(event->globalPos(), slave ? QStringLiteral("Slave") : QStringLiteral("Net"));
+    emit contextMenuRequested(globalPos, slave ? QStringLiteral("Slave") : QStringLiteral("Net"));
     event->accept();
 }
 

@@ -217,6 +217,16 @@ TEST_F(Tree, RightClickSelectsTheItemAndAsksForTheMatchingMenu) {
     EXPECT_EQ(tree->SelectedNode(), master);
     EXPECT_EQ(RightClick(QPoint(150, 380)), QStringLiteral("Net")) << "empty space";
     EXPECT_EQ(tree->SelectedNode(), master) << "empty space keeps the selection";
+
+    // The menu key asks for the selected node's menu, wherever the pointer is.
+    tree->SelectNode(slave);
+    QSignalSpy spy(tree.get(), &CTreeDev::contextMenuRequested);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(150, 380), tree->viewport()->mapToGlobal(QPoint(150, 380)));
+    QApplication::sendEvent(tree->viewport(), &key);
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy.at(0).at(1).toString(), QStringLiteral("Slave"));
+    EXPECT_EQ(spy.at(0).at(0).toPoint(), tree->viewport()->mapToGlobal(PointOf(slave)));
+    EXPECT_EQ(tree->SelectedNode(), slave);
 }
 
 TEST_F(Tree, SelectionSignalsOnlyChangesAndNodeTextFollowsTheModel) {
