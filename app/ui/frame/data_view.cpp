@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "network/master_card.h"
+#include "network/network.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
@@ -34,21 +35,37 @@ public:
         layout->addWidget(status_, 1);
         layout->addWidget(button);
         connect(button, &QPushButton::clicked, this, [this] { Refresh(); });
-        auto* timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, [this] { Refresh(); });
-        timer->start(kStatusPeriodMs);
+        timer_ = new QTimer(this);
+        connect(timer_, &QTimer::timeout, this, [this] { Refresh(); });
+        timer_->start(kStatusPeriodMs);
         Refresh();
     }
 
 private:
     void Refresh() {
+        if (!StillInNetwork()) {
+            // The slave left the network while its panel was up: nothing more to ask it.
+            timer_->stop();
+            status_->clear();
+            return;
+        }
         CServerDev* master = slave_.GetParent();
         if (master == nullptr || master->IsRunning() == 0) slave_.UpdateStatus();
         status_->setText(QString::fromStdString(slave_.StatusText()));
     }
 
+    bool StillInNetwork() const {
+        for (CServerDev* master : GetNetwork().Masters()) {
+            for (int i = 0; i < master->GetChildCount(); ++i) {
+                if (master->GetChild(i) == &slave_) return true;
+            }
+        }
+        return false;
+    }
+
     CSlaveDev& slave_;
     QLabel* status_ = nullptr;
+    QTimer* timer_ = nullptr;
 };
 
 }  // namespace

@@ -74,6 +74,14 @@ TEST_F(DataView, SlaveShowsItsStatusGroupWithTheMasterStopped) {
     auto* status = groups[0]->findChild<QLabel*>(QStringLiteral("status"));
     ASSERT_NE(status, nullptr);
     QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("主站未启动"), 600);
+    EXPECT_EQ(groups[0]->findChild<QPushButton*>(QStringLiteral("61505"))->text(),
+              QString::fromStdString(GetGlobal().LoadText(61505)));
+
+    // A slave removed while its panel is up is not asked again.
+    GetGlobal().SetSelectedNode(master);
+    GetNetwork().DeleteNode(slave);
+    QTest::qWait(600);
+    EXPECT_TRUE(status->text().isEmpty());
 }
 
 }  // namespace
