@@ -209,6 +209,18 @@ TEST_F(LogPane, RowsFromWorkerThreadsArriveThroughTheEventLoop) {
     EXPECT_EQ(pane.Model()->Rows()[0].text, "from a worker");
 }
 
+TEST_F(LogPane, BoxesFromWorkerThreadsAreShownByTheWindowWithoutBlockingTheWorker) {
+    GetGlobal().SetHost(&host);
+    int answer = 0;
+    std::thread worker([&answer] { answer = GetGlobal().ShowMessageBox(0, "%s", "from a worker"); });
+    worker.join();  // returns without anyone closing a box
+    EXPECT_EQ(answer, 1);
+    const std::vector<Box> boxes = BoxesDuring([] { QTest::qWait(200); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, QStringLiteral("错误"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("from a worker"));
+}
+
 TEST_F(LogPane, MessageBoxesCarryTheCaptionAndIconOfTheirLevel) {
     struct Case {
         int level;
