@@ -33,6 +33,7 @@
 #include "ui/frame/main_frame.h"
 #include "ui/frame/property_pane.h"
 #include "ui/frame/tree_dev.h"
+#include "ui/models/info_log_model.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
@@ -400,6 +401,16 @@ TEST_F(FrameWindow, HelpOpensTheProgramsHelpFileOrSaysItIsMissing) {
     std::filesystem::remove(help);
 }
 
+TEST_F(FrameWindow, StatusBarShowsTheHintOfTheCommandUnderTheMouse) {
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    auto* button = frame->ToolBar()->findChild<QToolButton*>(QStringLiteral("32789"));
+    ASSERT_NE(button, nullptr);
+    QTest::mouseMove(button);
+    QTRY_COMPARE(frame->statusBar()->currentMessage(), frame->Commands().Action(32789)->statusTip());
+    EXPECT_FALSE(frame->statusBar()->currentMessage().isEmpty());
+}
+
 TEST_F(FrameWindow, AboutBoxIsDialog100) {
     ASSERT_TRUE(frame->RunCommand(57664));
     auto* about = frame->findChild<QDialog*>(QStringLiteral("100"));
@@ -436,6 +447,15 @@ TEST_F(FrameWindow, LanguageMenuListsTheLanguagesAndSwitchesEveryText) {
     EXPECT_NE(englishFile, chineseFile);
     EXPECT_EQ(englishFile, QString::fromStdString(LoadMenuTree(128).at(0).caption));
     EXPECT_GT(frame->PropertyPane()->FillCount(), fills) << "the property pane is filled again";
+    auto header = [this](int column) {
+        return frame->LogPane()->Model()->headerData(column, Qt::Horizontal).toString();
+    };
+    EXPECT_EQ(header(1), LoadText(10003));
+    EXPECT_NE(header(1), QStringLiteral("时间"));
+    EXPECT_EQ(header(2), LoadText(10004));
+    ASSERT_GT(frame->PropertyPane()->Grid()->topLevelItemCount(), 0);
+    EXPECT_EQ(frame->PropertyPane()->Grid()->topLevelItem(0)->text(0), LoadText(61447));
+    EXPECT_NE(LoadText(61447), QStringLiteral("主站卡信息"));
     EXPECT_TRUE(Checked(65001));
     EXPECT_NE(frame->Commands().Action(32786)->statusTip(), QStringLiteral("启动DeviceNet网络"));
 
@@ -444,6 +464,8 @@ TEST_F(FrameWindow, LanguageMenuListsTheLanguagesAndSwitchesEveryText) {
     EXPECT_EQ(frame->menuBar()->actions().value(0)->text(), chineseFile);
     EXPECT_EQ(frame->Commands().Action(32786)->statusTip(), QStringLiteral("启动DeviceNet网络"));
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Quillon for DeviceNet"));
+    EXPECT_EQ(header(1), QStringLiteral("时间"));
+    EXPECT_EQ(frame->PropertyPane()->Grid()->topLevelItem(0)->text(0), QStringLiteral("主站卡信息"));
     EXPECT_TRUE(Checked(65000));
 }
 
