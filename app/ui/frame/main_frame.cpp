@@ -31,6 +31,7 @@
 #include "ui/frame/command_table.h"
 #include "ui/frame/data_view.h"
 #include "ui/frame/info_log_pane.h"
+#include "ui/frame/language_menu.h"
 #include "ui/frame/property_pane.h"
 #include "ui/frame/qt_host.h"
 #include "ui/frame/tree_dev.h"
@@ -440,24 +441,7 @@ QMenu* CMainFrame::LanguageMenu() { return MenuHolding(commands_->Action(cmd::kL
 void CMainFrame::FillLanguageMenu() {
     QMenu* menu = LanguageMenu();
     if (menu == nullptr) return;
-    QAction* placeholder = commands_->Action(cmd::kLanguagePlaceholder);
-    // Every entry after the placeholder goes, then one entry per language up to the first
-    // empty caption.
-    const QList<QAction*> entries = menu->actions();
-    for (QAction* entry : entries) {
-        if (entry != placeholder) menu->removeAction(entry);
-    }
-    const auto& languages = GetGlobal().Languages();
-    int added = 0;
-    for (size_t i = 0; i < languages.size() && kFirstLanguageId + i <= kLastLanguageId; ++i) {
-        if (languages[i].caption.empty()) break;
-        QAction* action = commands_->Action(static_cast<uint16_t>(kFirstLanguageId + i));
-        action->setText(FromUtf8(languages[i].caption));
-        action->setStatusTip(FromUtf8(languages[i].caption));
-        menu->addAction(action);
-        ++added;
-    }
-    placeholder->setVisible(added == 0);
+    ::FillLanguageMenu(*menu, GetGlobal().Languages(), [this](uint16_t id) { return commands_->Action(id); });
     commands_->UpdateAll();
 }
 

@@ -30,6 +30,7 @@
 #include "ui/frame/command_table.h"
 #include "ui/frame/data_view.h"
 #include "ui/frame/info_log_pane.h"
+#include "ui/frame/language_menu.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/property_pane.h"
 #include "ui/frame/tree_dev.h"
@@ -482,6 +483,39 @@ TEST_F(FrameWindow, ALanguageThatCannotBeReadKeepsTheTexts) {
     EXPECT_NE(host->boxes[0].text.find(languages[1].resourceFile), std::string::npos);
     EXPECT_EQ(GetGlobal().CurrentLanguage(), 0);
     EXPECT_EQ(frame->Pane(32775)->windowTitle(), QStringLiteral("网络结构"));
+}
+
+TEST(FrameLanguageMenu, EntriesStopAtTheFirstEmptyCaption) {
+    CommandTable table;
+    table.Add(32830, [] {}, [] { return false; });
+    for (uint16_t id = 65000; id <= 65050; ++id) table.Add(id, [] {});
+    auto actionFor = [&table](uint16_t id) { return table.Action(id); };
+    QMenu menu;
+    menu.addAction(table.Action(32830));
+    using name_share::ParseLanguageEntry;
+    struct Case {
+        std::vector<const char*> lines;
+        std::vector<const char*> captions;
+    };
+    const Case cases[] = {
+        {{"2052|936|zh_CN.UTF-8|chinese.xml|中文(简体)", "1033|1252|en_US.UTF-8|english.xml|English"}, {"中文(简体)", "English"}},
+        {{"1|1|C|a.xml|A", "2|2|C|b.xml", "3|3|C|c.xml|C"}, {"A"}},  // a line without a caption ends the list
+        {{"1|1|C|a.xml|"}, {}},
+        {{}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<name_share::LanguageEntry> languages;
+        for (const char* line : c.lines) languages.push_back(ParseLanguageEntry(line));
+        EXPECT_EQ(FillLanguageMenu(menu, languages, actionFor), static_cast<int>(c.captions.size()));
+        const QList<QAction*> actions = menu.actions();
+        ASSERT_EQ(actions.size(), static_cast<qsizetype>(c.captions.size() + 1));
+        EXPECT_EQ(actions[0], table.Action(32830));
+        EXPECT_EQ(actions[0]->isVisible(), c.captions.empty()) << "the placeholder shows only alone";
+        for (size_t i = 0; i < c.captions.size(); ++i) {
+            EXPECT_EQ(actions[static_cast<qsizetype>(i + 1)], table.Action(static_cast<uint16_t>(65000 + i)));
+            EXPECT_EQ(actions[static_cast<qsizetype>(i + 1)]->text(), QString::fromUtf8(c.captions[i]));
+        }
+    }
 }
 
 TEST(FrameCommandLine, ArgumentsGiveTheFileOrEnd) {
