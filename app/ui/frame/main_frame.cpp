@@ -291,7 +291,9 @@ void CMainFrame::CreateCommands() {
     // Recent files.
     for (int i = 0; i < kRecentFileCount; ++i) {
         t.Add(static_cast<uint16_t>(kFirstRecentFileId + i), [this, i] {
-            if (i < recentFiles_.size()) OpenNetworkFile(recentFiles_.at(i), true);
+            if (i >= recentFiles_.size()) return;
+            const QString file = recentFiles_.at(i);
+            if (!OpenNetworkFile(file, true) && !QFileInfo::exists(file)) RemoveRecentFile(file);
         }, [this, i] { return Idle() && i < recentFiles_.size(); });
     }
 
@@ -540,13 +542,18 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
         // A file with nothing the reader can take would only empty the network: keep it.
         tinyxml2::XMLDocument probe;
         const tinyxml2::XMLError error = probe.LoadFile(local.c_str());
-        if (error != tinyxml2::XML_SUCCESS && error != tinyxml2::XML_ERROR_EMPTY_DOCUMENT) {
+        bool usable = true;
+        if (error == tinyxml2::XML_SUCCESS) {
+            // Another kind of XML document (no Card at its top level) is no network file.
+            usable = probe.FirstChildElement() == nullptr || probe.FirstChildElement("Card") != nullptr;
+        } else if (error != tinyxml2::XML_ERROR_EMPTY_DOCUMENT) {
+            // A damaged file is read as far as it goes, when it holds any card at all.
             QFile file(info.absoluteFilePath());
-            const bool hasCard = file.open(QIODevice::ReadOnly) && file.readAll().contains("<Card");
-            if (!hasCard) {
-                ShowMessage(0, QStringLiteral("网络配置文件无法读取：%1").arg(shown));
-                return false;
-            }
+            usable = file.open(QIODevice::ReadOnly) && file.readAll().contains("<Card");
+        }
+        if (!usable) {
+            ShowMessage(0, QStringLiteral("网络配置文件无法读取：%1").arg(shown));
+            return false;
         }
     }
 
@@ -622,6 +629,15 @@ void CMainFrame::AddRecentFile(const QString& path) {
     recentFiles_.removeAll(path);
     recentFiles_.prepend(path);
     while (recentFiles_.size() > kRecentFileCount) recentFiles_.removeLast();
+    SaveRecentFiles();
+}
+
+void CMainFrame::RemoveRecentFile(const QString& path) {
+    recentFiles_.removeAll(path);
+    SaveRecentFiles();
+}
+
+void CMainFrame::SaveRecentFiles() {
     auto profile = Profile();
     for (int i = 0; i < kRecentFileCount; ++i) {
         const QString key = QStringLiteral("Recent File List/File%1").arg(i + 1);

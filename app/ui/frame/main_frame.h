@@ -130,6 +130,8 @@ private:
     void SaveLayout();
     void LoadRecentFiles();
     void AddRecentFile(const QString& path);
+    void RemoveRecentFile(const QString& path);  // a file that no longer exists
+    void SaveRecentFiles();
     void FillRecentFiles(QMenu* fileMenu);
 
     // Selection and rules.

@@ -297,7 +297,9 @@ TEST_F(FrameWindow, UnreadableNetworkFilesKeepTheNetwork) {
     const int nodes = frame->Tree()->NodeCount();
     std::ofstream(folder.Path("garbage.kld")) << "this is no network file \x01\x02";
     std::filesystem::create_directories(folder.Path("folder.kld"));
-    for (const std::string& bad : {folder.Path("missing.kld"), folder.Path("garbage.kld"), folder.Path("folder.kld")}) {
+    std::ofstream(folder.Path("bus.kld")) << "<bus name=\"not a network\"><slave mac=\"1\"/></bus>";
+    for (const std::string& bad : {folder.Path("missing.kld"), folder.Path("garbage.kld"), folder.Path("folder.kld"),
+                                   folder.Path("bus.kld")}) {
         host->boxes.clear();
         EXPECT_FALSE(frame->OpenNetworkFile(QString::fromStdString(bad))) << bad;
         ASSERT_EQ(host->boxes.size(), 1u) << bad;
@@ -354,11 +356,17 @@ TEST_F(FrameWindow, RecentFilesKeepTheLastFourAndOutliveTheWindow) {
     EXPECT_LT(file->actions().indexOf(first), file->actions().indexOf(frame->Commands().Action(57665)));
     // Opening an older one moves it to the top; the list survives the window.
     ASSERT_TRUE(frame->RunCommand(57619));
+    // One that has gone since leaves the list with a message.
+    std::filesystem::remove(expected[1].toStdString());
+    host->boxes.clear();
+    ASSERT_TRUE(frame->RunCommand(57617 + 1));
+    EXPECT_EQ(host->boxes.size(), 1u);
+    EXPECT_EQ(frame->RecentFiles(), (QStringList{expected[3], expected[0], expected[2]}));
     host.reset();
     frame.reset();
     frame = std::make_unique<CMainFrame>();
     host = std::make_unique<RecordingHost>(frame.get());
-    EXPECT_EQ(frame->RecentFiles(), (QStringList{expected[3], expected[0], expected[1], expected[2]}));
+    EXPECT_EQ(frame->RecentFiles(), (QStringList{expected[3], expected[0], expected[2]}));
 }
 
 TEST_F(FrameWindow, ViewTogglesAndLayoutAreSavedAtClose) {
