@@ -25,13 +25,15 @@ CWaitIndicator::~CWaitIndicator() = default;
 
 void CWaitIndicator::Begin() {
     ending_ = false;
-    setValue(0);
+    // Shown at once; setValue() is not used, since it would arm the dialog's own show timer,
+    // which could bring the box back after End().
     show();
     raise();
 }
 
 void CWaitIndicator::End() {
     ending_ = true;
+    QProgressDialog::reset();  // also stops the show timer
     hide();
 }
 

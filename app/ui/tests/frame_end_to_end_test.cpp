@@ -160,6 +160,8 @@ TEST_F(FrameEndToEnd, TheWindowKeepsRunningWhileAMasterStarts) {
     EXPECT_GE(ticksWhileStarting, 5) << "the event loop ran while the master started";
     EXPECT_TRUE(paintedWhileStarting);
     EXPECT_FALSE(frame->WaitIndicator()->isVisible());
+    QTest::qWait(150);
+    EXPECT_FALSE(frame->WaitIndicator()->isVisible()) << "and it stays closed";
     EXPECT_EQ(master->IsRunning(), 1);
 }
 
