@@ -1,42 +1,49 @@
 #include "resources/resource_manager.h"
 
-#include <charconv>
+#include <algorithm>
 #include <optional>
-#include <tinyxml2.h>
 
 #include "platform/file_bytes.h"
-#include "platform/text_encoding.h"
+#include "resources/language_text.h"
+#include "resources/resource_document.h"
 
 extern const unsigned char kBuiltinResourceXml[];
 extern const std::size_t kBuiltinResourceXml_size;
 
 namespace {
 
-// Reads the "string" elements of a "resource" root into id -> value. The id is an attribute;
-// "value" is an attribute or, failing that, a child element's text.
-std::map<uint32_t, std::string> ReadStrings(const tinyxml2::XMLElement& root) {
-    std::map<uint32_t, std::string> strings;
-    for (const tinyxml2::XMLElement* e = root.FirstChildElement("string"); e; e = e->NextSiblingElement("string")) {
-        const char* idText = e->Attribute("id");
-        if (!idText) continue;
-        std::string_view id(idText);
-        uint32_t value = 0;
-        auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), value);
-        if (ec != std::errc() || end != id.data() + id.size()) continue;
-        const char* text = e->Attribute("value");
-        if (!text) {
-            const tinyxml2::XMLElement* child = e->FirstChildElement("value");
-            if (!child) continue;
-            text = child->GetText() ? child->GetText() : "";
-        }
-        strings.emplace(value, text);  // the first element of an id wins, as a selection would
-    }
-    return strings;
-}
+using resources::ResourceDocument;
 
 std::unique_ptr<CXTPResourceManager>& Installed() {
     static std::unique_ptr<CXTPResourceManager> manager = std::make_unique<CXTPResourceManager>();
     return manager;
+}
+
+// The built-in document, parsed once. An empty document stands in if it ever failed to parse,
+// so every lookup simply finds nothing.
+const ResourceDocument& Builtin() {
+    static const std::unique_ptr<ResourceDocument> document = [] {
+        std::unique_ptr<ResourceDocument> d = ResourceDocument::Parse(BuiltinResourceXml());
+        return d ? std::move(d) : ResourceDocument::Parse("<resource/>");
+    }();
+    return *document;
+}
+
+// The built-in templates, built once each and kept for the program's life.
+struct BuiltinDialogs {
+    std::map<uint32_t, std::unique_ptr<DialogTemplate>> templates;
+    BuiltinDialogs() {
+        for (uint32_t id : Builtin().DialogIds()) {
+            if (std::optional<DialogTemplate> t = Builtin().Dialog(id, 0)) {
+                templates.emplace(id, std::make_unique<DialogTemplate>(std::move(*t)));
+            }
+        }
+    }
+};
+
+const BuiltinDialogs& BuiltinTemplates() {
+    static const BuiltinDialogs dialogs;
+    return dialogs;
 }
 
 }  // namespace
@@ -45,16 +52,17 @@ std::string_view BuiltinResourceXml() {
     return {reinterpret_cast<const char*>(kBuiltinResourceXml), kBuiltinResourceXml_size};
 }
 
-const std::map<uint32_t, std::string>& BuiltinStrings() {
-    static const std::map<uint32_t, std::string> strings = [] {
-        tinyxml2::XMLDocument doc;
-        std::string_view xml = BuiltinResourceXml();
-        if (doc.Parse(xml.data(), xml.size()) != tinyxml2::XML_SUCCESS) return std::map<uint32_t, std::string>{};
-        const tinyxml2::XMLElement* root = doc.FirstChildElement("resource");
-        return root ? ReadStrings(*root) : std::map<uint32_t, std::string>{};
-    }();
-    return strings;
+const std::map<uint32_t, std::string>& BuiltinStrings() { return Builtin().Strings(); }
+std::vector<uint32_t> BuiltinMenuIds() { return Builtin().MenuIds(); }
+std::vector<uint32_t> BuiltinDialogIds() { return Builtin().DialogIds(); }
+
+const DialogTemplate* BuiltinDialogTemplate(uint32_t id) {
+    const auto& templates = BuiltinTemplates().templates;
+    auto it = templates.find(id);
+    return it == templates.end() ? nullptr : it->second.get();
 }
+
+// ---- the built-in manager ----
 
 CXTPResourceManager::~CXTPResourceManager() = default;
 
@@ -65,6 +73,19 @@ bool CXTPResourceManager::LoadString(std::string& text, uint32_t id) {
     text = it->second;
     return true;
 }
+
+bool CXTPResourceManager::LoadMenu(std::vector<MENUITEMTEMPLATEINFO>& items, uint32_t id) {
+    std::optional<std::vector<MENUITEMTEMPLATEINFO>> menu = Builtin().Menu(id);
+    if (!menu) return false;
+    items = std::move(*menu);
+    return true;
+}
+
+const DialogTemplate* CXTPResourceManager::LoadDialogTemplate(uint32_t id) { return BuiltinDialogTemplate(id); }
+
+// ---- the language-file manager ----
+
+CXTPResourceManagerXMLEx::CXTPResourceManagerXMLEx() = default;
 
 CXTPResourceManagerXMLEx::CXTPResourceManagerXMLEx(const std::string& path) {
     if (std::optional<std::string> bytes = platform::ReadFileBytes(path)) LoadDocument(*bytes);
@@ -79,33 +100,52 @@ std::unique_ptr<CXTPResourceManagerXMLEx> CXTPResourceManagerXMLEx::FromText(std
 }
 
 void CXTPResourceManagerXMLEx::LoadDocument(std::string_view bytes) {
-    // Language files written on Chinese systems may be GB18030 whatever they declare.
-    std::string text = platform::ToUtf8(bytes);
-    tinyxml2::XMLDocument doc;
-    if (doc.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS) return;
-    const tinyxml2::XMLElement* root = doc.RootElement();
-    if (!root || std::string_view(root->Name()) != "resource") return;
-    strings_ = ReadStrings(*root);
-    hasRoot_ = true;
-    valid_ = 1;
+    document_ = ResourceDocument::Parse(resources::LanguageFileText(bytes));
+    valid_ = document_ ? 1 : 0;
 }
 
 bool CXTPResourceManagerXMLEx::LoadString(std::string& text, uint32_t id) {
-    if (valid_ == 0 || !hasRoot_) return CXTPResourceManager::LoadString(text, id);
-    auto it = strings_.find(id);
-    if (it != strings_.end()) {
-        text = it->second;
-        return true;
+    if (valid_ != 0 && document_) {
+        const auto& strings = document_->Strings();
+        auto it = strings.find(id);
+        if (it != strings.end()) {
+            text = it->second;
+            return true;
+        }
     }
     return CXTPResourceManager::LoadString(text, id);
 }
 
+bool CXTPResourceManagerXMLEx::LoadMenu(std::vector<MENUITEMTEMPLATEINFO>& items, uint32_t id) {
+    if (valid_ != 0 && document_) {
+        // No such menu, or one without items: the built-in menu.
+        if (std::optional<std::vector<MENUITEMTEMPLATEINFO>> menu = document_->Menu(id)) {
+            items = std::move(*menu);
+            return true;
+        }
+    }
+    return CXTPResourceManager::LoadMenu(items, id);
+}
+
+const DialogTemplate* CXTPResourceManagerXMLEx::LoadDialogTemplate(uint32_t id) {
+    if (valid_ == 0 || !document_) return CXTPResourceManager::LoadDialogTemplate(id);
+    if (auto it = dialogs_.find(id); it != dialogs_.end()) return it->second.get();
+    // A dialog without "style" keeps the style of the built-in template.
+    const DialogTemplate* builtin = BuiltinDialogTemplate(id);
+    std::optional<DialogTemplate> built = document_->Dialog(id, builtin ? builtin->style : 0);
+    if (!built) return CXTPResourceManager::LoadDialogTemplate(id);
+    auto [it, inserted] = dialogs_.emplace(id, std::make_unique<DialogTemplate>(std::move(*built)));
+    return it->second.get();
+}
+
 void CXTPResourceManagerXMLEx::Close() {
     CXTPResourceManager::Close();
-    strings_.clear();
-    hasRoot_ = false;
+    document_.reset();
+    dialogs_.clear();
     valid_ = 0;
 }
+
+// ---- the installed manager ----
 
 CXTPResourceManager& XTPResourceManager() { return *Installed(); }
 
@@ -116,3 +156,22 @@ bool SetResourceManager(std::unique_ptr<CXTPResourceManager> manager) {
 }
 
 void ResetResourceManager() { Installed() = std::make_unique<CXTPResourceManager>(); }
+
+std::vector<MenuNode> LoadMenuTree(uint32_t id) {
+    std::vector<MENUITEMTEMPLATEINFO> items;
+    if (!XTPResourceManager().LoadMenu(items, id)) return {};
+    return MenuTree(items);
+}
+
+const DialogTemplate* LoadCheckedDialogTemplate(uint32_t id, std::span<const uint16_t> requiredIds,
+                                                std::vector<uint16_t>* missing) {
+    const DialogTemplate* chosen = XTPResourceManager().LoadDialogTemplate(id);
+    std::vector<uint16_t> lacking;
+    for (uint16_t required : requiredIds) {
+        if (!chosen || !chosen->FindControl(required)) lacking.push_back(required);
+    }
+    const DialogTemplate* builtin = BuiltinDialogTemplate(id);
+    if (!lacking.empty() && builtin) chosen = builtin;
+    if (missing) *missing = std::move(lacking);
+    return chosen;
+}

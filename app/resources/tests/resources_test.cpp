@@ -1,4 +1,4 @@
-// The language resource manager (strings).
+// The language resource manager: strings of the language file and of the built-in document.
 #include <gtest/gtest.h>
 
 #include "resources/resource_manager.h"

@@ -1,0 +1,203 @@
+// Helpers of the pane tests: a program folder of their own, a scripted master device library
+// behind libvarda.so, a host that records, and networks built through the model's public API.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include "network/network.h"
+#include "resources/resource_manager.h"
+#include "network/server_dev.h"
+#include "network/slave_dev.h"
+#include "network/slave_eds.h"
+#include "services/global.h"
+
+namespace panes_test {
+
+inline std::string BinDir() {
+    const char* dir = std::getenv("NORVANE_BIN_DIR");
+    return dir != nullptr ? dir : ".";
+}
+
+inline std::string SourceDir() {
+    const char* dir = std::getenv("NORVANE_SOURCE_DIR");
+    return dir != nullptr ? dir : "../..";
+}
+
+// A copy of the settings placed beside the built program, used as the program folder unless
+// one was chosen already, so that the settings written at exit stay out of the build tree.
+inline void UseTemporaryProgramFolder() {
+    static const bool done = [] {
+        if (const char* home = std::getenv("NORVANE_HOME"); home != nullptr && *home != '\0') return true;
+        namespace fs = std::filesystem;
+        const fs::path folder = fs::temp_directory_path() / ("norvane-panes-" + std::to_string(::getpid()));
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        for (const char* name : {"Norvane.xml", "config.xml", "language"}) {
+            fs::copy(fs::path(BinDir()) / name, folder / name,
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+        }
+        fs::create_directories(folder / "edsfile", ec);
+        ::setenv("NORVANE_HOME", folder.c_str(), 1);
+        return true;
+    }();
+    (void)done;
+}
+
+// Control of the scripted master device library (the copy libvarda.so loads).
+class FakeMaster {
+public:
+    static std::string LibraryPath() { return BinDir() + "/libfake_master_device.so"; }
+
+    FakeMaster() {
+        handle_ = ::dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle_ == nullptr) return;
+        reset_ = reinterpret_cast<void (*)()>(::dlsym(handle_, "FakeMaster_Reset"));
+        setStatus_ = reinterpret_cast<void (*)(uint32_t, uint32_t)>(::dlsym(handle_, "FakeMaster_SetSlaveStatus"));
+        fail_ = reinterpret_cast<void (*)(const char*, uint32_t, uint32_t)>(::dlsym(handle_, "FakeMaster_Fail"));
+    }
+    ~FakeMaster() {
+        if (handle_ != nullptr) ::dlclose(handle_);
+    }
+    FakeMaster(const FakeMaster&) = delete;
+    FakeMaster& operator=(const FakeMaster&) = delete;
+
+    bool Loaded() const { return reset_ != nullptr && setStatus_ != nullptr && fail_ != nullptr; }
+    void Reset() const { reset_(); }
+    void SetSlaveStatus(uint32_t mac, uint32_t status) const { setStatus_(mac, status); }
+    void Fail(const char* function, uint32_t code, uint32_t count) const { fail_(function, code, count); }
+
+private:
+    void* handle_ = nullptr;
+    void (*reset_)() = nullptr;
+    void (*setStatus_)(uint32_t, uint32_t) = nullptr;
+    void (*fail_)(const char*, uint32_t, uint32_t) = nullptr;
+};
+
+class RecordingHost : public name_share::IHost {
+public:
+    int ShowMessageBox(const name_share::MessageBoxRequest& request) override {
+        boxes.push_back(request);
+        return 1;
+    }
+    void AppendLogRow(const name_share::LogRow& row) override { rows.push_back(row); }
+
+    std::vector<name_share::MessageBoxRequest> boxes;
+    std::vector<name_share::LogRow> rows;
+};
+
+// The program's own device type, and the type the scripted library stands behind. The
+// dispatcher keeps the library it loaded for a type for the whole process, so the scripted one
+// gets a type of its own and never takes the place of the USB adapter library.
+inline constexpr uint32_t kType = 101;
+inline constexpr uint32_t kFakeType = 102;
+
+// The text of string `id` in the English language file of the program folder.
+inline std::string EnglishText(uint32_t id) {
+    CXTPResourceManagerXMLEx english(GetGlobal().GetProgramDir() + "language/english.xml");
+    std::string text;
+    english.LoadString(text, id);
+    return text;
+}
+
+// Position of the English language in the language list, -1 when there is none.
+inline int EnglishLanguage() {
+    const auto& languages = GetGlobal().Languages();
+    for (size_t i = 0; i < languages.size(); ++i) {
+        if (languages[i].resourceFile == "english.xml") return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Fixture base: settings folder, the fake library as device type 102, a recording host, and an
+// empty network before and after every test.
+class PanesTest : public ::testing::Test {
+protected:
+    // Before any member of a derived fixture can reach CGlobal.
+    PanesTest() { UseTemporaryProgramFolder(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(fake_.Loaded()) << "the scripted master library is missing: " << FakeMaster::LibraryPath();
+        fake_.Reset();
+        registryPath_ = (std::filesystem::temp_directory_path() /
+                         ("norvane-panes-registry-" + std::to_string(::getpid()) + ".reg"))
+                            .string();
+        {
+            std::ofstream out(registryPath_);
+            out << "Windows Registry Editor Version 5.00\r\n\r\n"
+                << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\" << kFakeType << "]\r\n"
+                << "\"DLL\"=\"" << FakeMaster::LibraryPath() << "\"\r\n";
+        }
+        if (const char* old = std::getenv("VARDA_REGISTRY")) oldRegistry_ = old;
+        ::setenv("VARDA_REGISTRY", registryPath_.c_str(), 1);
+        savedInfobar_ = GetGlobal().Infobar();
+        oldHost_ = GetGlobal().Host();
+        GetGlobal().SetHost(&host_);
+        GetGlobal().SetSelectedNode(nullptr);
+        GetNetwork().ClearNetwork();
+    }
+
+    void TearDown() override {
+        GetGlobal().SetSelectedNode(nullptr);
+        GetNetwork().ClearNetwork();
+        GetGlobal().SetHost(oldHost_);
+        GetGlobal().Infobar() = savedInfobar_;
+        if (oldRegistry_.empty()) {
+            ::unsetenv("VARDA_REGISTRY");
+        } else {
+            ::setenv("VARDA_REGISTRY", oldRegistry_.c_str(), 1);
+        }
+        std::error_code ec;
+        std::filesystem::remove(registryPath_, ec);
+    }
+
+    // A master on (type, index, channel) with MAC ID `mac` and baud index `baud`. Masters of
+    // type 101 cannot start here; masters of kFakeType can.
+    static CServerDev* AddMaster(uint32_t index, uint32_t channel, uint32_t mac = 0, uint32_t baud = 0,
+                                 uint32_t type = kType) {
+        CServerDev* master = GetNetwork().GetOrCreateMaster(type, index, channel);
+        master->SetConfig(MasterConfigBlock::Defaults(mac, baud));
+        return master;
+    }
+
+    // A hand-configured slave with a poll connection of the given sizes.
+    static CSlaveDev* AddSlave(CServerDev* master, uint32_t mac, uint8_t pollIn = 1, uint8_t pollOut = 1,
+                               const std::string& name = "Slave") {
+        SlaveConfigBlock block = SlaveConfigBlock::Fresh(mac);
+        block.name = name;
+        block.use[ConnectionUse::kPoll] = 1;
+        VARDA_SLAVE_CONFIG r = block.record.Record();
+        r.PollInputSize = pollIn;
+        r.PollOutputSize = pollOut;
+        r.ConnectionFlags = DeriveConnectionFlags(block.use);
+        block.record.SetRecord(r);
+        block.BuildDefaultGroups();
+        auto slave = std::make_unique<CSlaveDev>();
+        slave->ReplaceConfig(block);
+        CSlaveDev* raw = slave.get();
+        master->AddChild(std::move(slave));
+        return raw;
+    }
+
+    static std::string DemoEds(const std::string& file) { return SourceDir() + "/resources/demo/eds/" + file; }
+
+    FakeMaster fake_;
+    RecordingHost host_;
+
+private:
+    std::string registryPath_;
+    std::string oldRegistry_;
+    name_share::IHost* oldHost_ = nullptr;
+    InfobarSettings savedInfobar_;
+};
+
+}  // namespace panes_test

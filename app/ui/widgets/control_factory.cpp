@@ -1,0 +1,218 @@
+#include "ui/widgets/control_factory.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QSlider>
+#include <QStyle>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <map>
+
+using namespace win32_style;
+
+namespace {
+
+constexpr const char* kPlaceholderProperty = "norvanePlaceholder";
+
+std::map<QString, ControlMaker>& Makers() {
+    static std::map<QString, ControlMaker> makers;
+    return makers;
+}
+
+QString Caption(const DLGITEMTEMPLATEINFO& c) { return QString::fromStdString(c.caption); }
+
+QWidget* MakeButton(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
+    switch (c.style & kBsTypeMask) {
+        case kBsCheckBox:
+        case kBsAutoCheckBox:
+            return new QCheckBox(Caption(c), parent);
+        case kBs3State:
+        case kBsAuto3State: {
+            auto* box = new QCheckBox(Caption(c), parent);
+            box->setTristate(true);
+            return box;
+        }
+        case kBsRadioButton:
+        case kBsAutoRadioButton:
+            return new QRadioButton(Caption(c), parent);
+        case kBsGroupBox: {
+            auto* group = new QGroupBox(Caption(c), parent);
+            group->setFocusPolicy(Qt::NoFocus);
+            return group;
+        }
+        default: {
+            auto* button = new QPushButton(Caption(c), parent);
+            button->setAutoDefault(false);
+            if ((c.style & kBsTypeMask) == kBsDefPushButton) button->setDefault(true);
+            return button;
+        }
+    }
+}
+
+Qt::Alignment EditAlignment(uint32_t style) {
+    if (style & kEsCenter) return Qt::AlignHCenter;
+    if (style & kEsRight) return Qt::AlignRight;
+    return Qt::AlignLeft;
+}
+
+QWidget* MakeEdit(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
+    if (c.style & kEsMultiline) {
+        auto* edit = new QPlainTextEdit(Caption(c), parent);
+        edit->setReadOnly((c.style & kEsReadOnly) != 0);
+        edit->setTabChangesFocus(true);
+        return edit;
+    }
+    auto* edit = new QLineEdit(Caption(c), parent);
+    edit->setReadOnly((c.style & kEsReadOnly) != 0);
+    edit->setAlignment(EditAlignment(c.style) | Qt::AlignVCenter);
+    if (c.style & kEsPassword) edit->setEchoMode(QLineEdit::Password);
+    if (c.style & kEsNumber) {
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    }
+    return edit;
+}
+
+QWidget* MakeStatic(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
+    const uint32_t type = c.style & kSsTypeMask;
+    if (type == kSsEtchedHorz || type == kSsEtchedVert || type == kSsEtchedFrame) {
+        auto* frame = new QFrame(parent);
+        frame->setFrameShape(type == kSsEtchedHorz ? QFrame::HLine : type == kSsEtchedVert ? QFrame::VLine : QFrame::Box);
+        frame->setFrameShadow(QFrame::Sunken);
+        return frame;
+    }
+    auto* label = new QLabel(parent);
+    if (type == kSsIcon || type == kSsBitmap) {
+        // The only image a template names is the program's icon.
+        QIcon icon = QApplication::windowIcon();
+        if (icon.isNull()) icon = QApplication::style()->standardIcon(QStyle::SP_ComputerIcon);
+        label->setPixmap(icon.pixmap(32, 32));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    QString text = Caption(c);
+    // SS_NOPREFIX: '&' is shown as it is; otherwise it marks the mnemonic, as in Qt.
+    if (c.style & 0x80) text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    label->setText(text);
+    label->setTextFormat(Qt::PlainText);
+    Qt::Alignment align = Qt::AlignLeft;
+    if (type == kSsCenter) align = Qt::AlignHCenter;
+    if (type == kSsRight) align = Qt::AlignRight;
+    label->setAlignment(align | Qt::AlignTop);
+    label->setWordWrap(type == 0 || type == kSsCenter || type == kSsRight);
+    return label;
+}
+
+QWidget* MakeCombo(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable((c.style & kCbsTypeMask) != kCbsDropDownList);
+    if (combo->isEditable()) combo->setInsertPolicy(QComboBox::NoInsert);
+    return combo;
+}
+
+QWidget* MakeListView(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
+    auto* view = new QTreeWidget(parent);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setColumnCount(1);
+    // Report view (LVS_REPORT) shows its header unless LVS_NOCOLUMNHEADER.
+    view->setHeaderHidden((c.style & 0x3) != 0x1 || (c.style & 0x4000) != 0);
+    view->setSelectionMode((c.style & 0x4) ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
+    return view;
+}
+
+QWidget* MakeReport(const DLGITEMTEMPLATEINFO&, QWidget* parent) {
+    auto* table = new QTableWidget(parent);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->setVisible(false);
+    table->horizontalHeader()->setStretchLastSection(true);
+    return table;
+}
+
+QWidget* MakePropertyGrid(const DLGITEMTEMPLATEINFO&, QWidget* parent) {
+    auto* grid = new QTreeWidget(parent);
+    grid->setColumnCount(2);
+    grid->setHeaderHidden(true);
+    grid->setAlternatingRowColors(true);
+    return grid;
+}
+
+// Bytes as hexadecimal pairs separated by blanks ("01 A0 FF").
+QWidget* MakeHexEdit(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
+    auto* edit = new QLineEdit(Caption(c).trimmed(), parent);
+    edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    edit->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("([0-9A-Fa-f]{1,2}( [0-9A-Fa-f]{1,2})* ?)?")), edit));
+    edit->setReadOnly((c.style & kEsReadOnly) != 0);
+    return edit;
+}
+
+QWidget* MakePlaceholder(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(QStringLiteral("[%1] %2").arg(QString::fromStdString(c.className), Caption(c)).trimmed());
+    label->setFrameShape(QFrame::Box);
+    label->setEnabled(false);
+    label->setProperty(kPlaceholderProperty, true);
+    return label;
+}
+
+QWidget* MakeBuiltin(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
+    const QString cls = QString::fromStdString(c.className).toLower();
+    if (cls == "button") return MakeButton(c, parent);
+    if (cls == "edit") return MakeEdit(c, parent);
+    if (cls == "static") return MakeStatic(c, parent);
+    if (cls == "combobox") return MakeCombo(c, parent);
+    if (cls == "listbox") return new QListWidget(parent);
+    if (cls == "msctls_progress32") {
+        auto* bar = new QProgressBar(parent);
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        return bar;
+    }
+    if (cls == "msctls_trackbar32") return new QSlider(Qt::Horizontal, parent);
+    if (cls == "syslistview32") return MakeListView(c, parent);
+    if (cls == "systreeview32") {
+        auto* tree = new QTreeWidget(parent);
+        tree->setHeaderHidden(true);
+        return tree;
+    }
+    if (cls == QString::fromLatin1(kHexEditClass).toLower()) return MakeHexEdit(c, parent);
+    if (cls == QString::fromLatin1(kReportClass).toLower()) return MakeReport(c, parent);
+    if (cls == QString::fromLatin1(kPropertyGridClass).toLower()) return MakePropertyGrid(c, parent);
+    return MakePlaceholder(c, parent);
+}
+
+}  // namespace
+
+void RegisterControlClass(std::string_view className, ControlMaker maker) {
+    Makers()[QString::fromUtf8(className.data(), static_cast<qsizetype>(className.size())).toLower()] = std::move(maker);
+}
+
+QWidget* CreateControl(const DLGITEMTEMPLATEINFO& control, QWidget* parent) {
+    QWidget* widget = nullptr;
+    auto it = Makers().find(QString::fromStdString(control.className).toLower());
+    if (it != Makers().end() && it->second) widget = it->second(control, parent);
+    if (!widget) widget = MakeBuiltin(control, parent);
+    widget->setObjectName(QString::number(control.id));
+    widget->setEnabled(widget->isEnabled() && (control.style & kWsDisabled) == 0);
+    widget->setVisible((control.style & kWsVisible) != 0);
+    return widget;
+}
+
+bool IsPlaceholderControl(const QWidget* widget) {
+    return widget && widget->property(kPlaceholderProperty).toBool();
+}
