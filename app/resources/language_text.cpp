@@ -18,9 +18,9 @@ struct IconvCloser {
 };
 using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
-// GB18030 to UTF-8; a byte that does not decode becomes U+FFFD.
-std::string Gb18030ToUtf8(std::string_view in) {
-    iconv_t raw = iconv_open("UTF-8", "GB18030");
+// `from` to UTF-8; a byte that does not decode becomes U+FFFD.
+std::string ToUtf8From(const char* from, std::string_view in) {
+    iconv_t raw = iconv_open("UTF-8", from);
     if (raw == reinterpret_cast<iconv_t>(-1)) return platform::ToUtf8(in);
     IconvHandle cd(raw);
     std::string out;
@@ -43,6 +43,8 @@ std::string Gb18030ToUtf8(std::string_view in) {
     }
     return out;
 }
+
+std::string Gb18030ToUtf8(std::string_view in) { return ToUtf8From("GB18030", in); }
 
 std::string Lower(std::string_view s) {
     std::string r(s);
@@ -68,6 +70,9 @@ std::string DeclaredEncoding(std::string_view bytes) {
 }
 
 std::string LanguageFileText(std::string_view bytes) {
+    // Files saved as "Unicode" by Windows editors: UTF-16 with a byte-order mark.
+    if (bytes.substr(0, 2) == "\xFF\xFE") return ToUtf8From("UTF-16LE", bytes.substr(2));
+    if (bytes.substr(0, 2) == "\xFE\xFF") return ToUtf8From("UTF-16BE", bytes.substr(2));
     const std::string encoding = Lower(DeclaredEncoding(bytes));
     if (encoding == "gb2312" || encoding == "gbk" || encoding == "gb18030" || encoding == "cp936") {
         return Gb18030ToUtf8(bytes);

@@ -7,7 +7,8 @@
 namespace resources {
 
 // Language files are UTF-8. A file whose XML declaration names GB2312, GBK or GB18030, or
-// whose bytes are not valid UTF-8, is decoded as GB18030 (files made on Chinese systems).
+// whose bytes are not valid UTF-8, is decoded as GB18030 (files made on Chinese systems). A file
+// that starts with a UTF-16 byte-order mark is decoded as UTF-16.
 std::string LanguageFileText(std::string_view bytes);
 
 // The encoding named by the XML declaration at the start of `bytes` ("" when none).

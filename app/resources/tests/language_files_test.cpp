@@ -133,6 +133,28 @@ TEST(LanguageFiles, SwitchingBetweenTheShippedLanguages) {
     ResetResourceManager();
 }
 
+// `text` as UTF-16 with its byte-order mark; its only non-ASCII characters are "信息".
+std::string Utf16(std::string_view text, bool bigEndian) {
+    std::vector<uint16_t> units;
+    const std::string_view word = "信息";
+    for (size_t i = 0; i < text.size();) {
+        if (text.substr(i, word.size()) == word) {
+            units.push_back(0x4FE1);
+            units.push_back(0x606F);
+            i += word.size();
+        } else {
+            units.push_back(static_cast<unsigned char>(text[i++]));
+        }
+    }
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (uint16_t u : units) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+
 TEST(LanguageFiles, Encodings) {
     // "信息" in GB18030.
     const std::string gbText = "\xD0\xC5\xCF\xA2";
@@ -149,6 +171,8 @@ TEST(LanguageFiles, Encodings) {
         // "小站" in GB18030 happens to be valid UTF-8 as well; the declaration decides.
         {"declared GB18030, bytes that are valid UTF-8", "<?xml version=\"1.0\" encoding=\"GB18030\"?><resource><string id=\"1\" value=\"\xD0\xA1\xD5\xBE\"/></resource>", "小站"},
         {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF<resource><string id=\"1\" value=\"信息\"/></resource>", "信息"},
+        {"UTF-16LE with a byte-order mark", Utf16("<resource><string id=\"1\" value=\"信息\"/></resource>", false), "信息"},
+        {"UTF-16BE with a byte-order mark", Utf16("<resource><string id=\"1\" value=\"信息\"/></resource>", true), "信息"},
     };
     for (const Case& c : cases) {
         auto manager = CXTPResourceManagerXMLEx::FromText(c.bytes);
