@@ -215,7 +215,7 @@ std::optional<DialogTemplate> ResourceDocument::Dialog(uint32_t id, uint32_t fal
         const int64_t resource = NumberProperty(*c, "resource", 0);
         if (resource > 0 && resource <= std::numeric_limits<int32_t>::max()) {
             control.resource = static_cast<uint32_t>(resource);
-            control.caption = " ";
+            control.caption.assign(1, ' ');  // the single blank that stands for an ordinal title
         }
         t.controls.push_back(std::move(control));
     }
