@@ -21,6 +21,13 @@ TamsenDevice* DeviceTables::FindDevice(uint32_t deviceIndex) {
     return it == devices_.end() ? nullptr : it->second.get();
 }
 
+TamsenDevice* DeviceTables::FindByAdapter(uint32_t deviceIndex) {
+    for (const auto& [key, device] : devices_) {
+        if (device->DeviceIndex() == deviceIndex) return device.get();
+    }
+    return nullptr;
+}
+
 void DeviceTables::AddDevice(uint32_t deviceIndex, std::unique_ptr<TamsenDevice> device) {
     devices_[deviceIndex] = std::move(device);
 }
