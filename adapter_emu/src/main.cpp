@@ -13,7 +13,7 @@
 namespace {
 
 const char* kUsage =
-    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--verbose]\n";
+    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--shared-bus] [--verbose]\n";
 
 void PrintHelp() {
     std::cout << kUsage
@@ -34,6 +34,8 @@ void PrintHelp() {
                  "                  SaveCfg writes the scan list and settings there and they are loaded\n"
                  "                  at start and on every reset; without it they last until exit\n"
                  "  --fast          explicit requests to absent or slow devices time out at once\n"
+                 "  --shared-bus    all adapters on one bus: an adapter in test mode receives the\n"
+                 "                  frames of the others' masters (poll, strobe, COS/cyclic, explicit)\n"
                  "                  instead of after their time-out\n"
                  "  --verbose       log every command, acknowledge and connection to stderr\n"
                  "  --help          this text\n"
@@ -103,6 +105,8 @@ int main(int argc, char** argv) {
             options.stateDir = std::filesystem::path(value());
         } else if (a == "--fast") {
             options.fast = true;
+        } else if (a == "--shared-bus") {
+            options.sharedBus = true;
         } else if (a == "--verbose") {
             options.verbose = true;
         } else {
