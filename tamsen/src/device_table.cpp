@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "thread_messages.h"
 #include "varda_api.h"
 
 namespace tamsen {
@@ -10,6 +11,10 @@ DeviceTables& DeviceTables::Instance() {
     static DeviceTables tables;
     return tables;
 }
+
+// The thread-message queues are made first, so that they outlive the tables: unloading joins
+// receive threads that may still post.
+DeviceTables::DeviceTables() { PrepareThreadMessages(); }
 
 DeviceTables::~DeviceTables() {
     std::lock_guard<std::mutex> guard(lock_);

@@ -36,7 +36,7 @@ public:
     void DestroyAll();
 
 private:
-    DeviceTables() = default;
+    DeviceTables();
     std::mutex lock_;
     std::map<uint32_t, std::unique_ptr<TamsenDevice>> devices_;
     std::map<uint32_t, std::unique_ptr<TamsenChannel>> channels_;

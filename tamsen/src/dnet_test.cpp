@@ -96,8 +96,9 @@ void StartDrv(uint8_t* block) {
     }
     if (result != VARDA_OK) throw TamsenException("Device not ready", result);
     TamsenDevice* raw = device.get();
+    TestSession* session = device->testSession.get();
     try {
-        device->testSession->StartThread([raw] { raw->RxThread(); });
+        session->StartThread([raw, session] { raw->RxThread(*session); });
     } catch (const std::system_error&) {
         throw TamsenException("Failed to create Rx-Thread", 0);
     }
@@ -108,8 +109,7 @@ void StartDrv(uint8_t* block) {
 
 }  // namespace
 
-uint32_t TamsenDevice::RxThread() {
-    TestSession& session = *testSession;
+uint32_t TamsenDevice::RxThread(TestSession& session) {
     (void)PostThreadMessage(session.NotifyThread(), WM_DNET_STARTED, 0,
                             reinterpret_cast<uintptr_t>(session.Block().data()));
     CommandPacket cmd(Cmd::DcDntRecv, {});

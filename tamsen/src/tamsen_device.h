@@ -15,7 +15,9 @@ public:
     TamsenDevice(std::unique_ptr<PipeSet> pipes, uint32_t deviceIndex)
         : pipes_(std::move(pipes)), deviceIndex_(deviceIndex) {}
     // A test-mode adapter's receive thread is stopped and joined before its pipes close.
-    ~TamsenDevice() { testSession.reset(); }
+    ~TamsenDevice() {
+        if (testSession) testSession->Stop();
+    }
     TamsenDevice(const TamsenDevice&) = delete;
     TamsenDevice& operator=(const TamsenDevice&) = delete;
 
@@ -36,7 +38,7 @@ public:
 
     // The receive thread of a test-mode adapter: fetches received-message records on the
     // explicit-message pipe group without the command lock until the stop request is set.
-    uint32_t RxThread();
+    uint32_t RxThread(TestSession& session);
 
 private:
     std::unique_ptr<PipeSet> pipes_;

@@ -112,6 +112,8 @@ Queue& Queues::OwnQueue(uint32_t tid) {
 
 }  // namespace
 
+void PrepareThreadMessages() { (void)Queues::Instance(); }
+
 uint32_t CurrentThreadId() { return static_cast<uint32_t>(::syscall(SYS_gettid)); }
 
 bool PostThreadMessage(uint32_t tid, uint32_t message, uint64_t wParam, uint64_t lParam) {

@@ -19,6 +19,9 @@ std::optional<DNetTestMessage> GetThreadMessage(uint32_t timeoutMs);
 // The next message of the calling thread without waiting; `remove` takes it off the queue.
 std::optional<DNetTestMessage> PeekThreadMessage(bool remove);
 
+// Makes the message queues (they then outlive every object made after this call).
+void PrepareThreadMessages();
+
 // The calling thread's id as the start block carries it.
 uint32_t CurrentThreadId();
 

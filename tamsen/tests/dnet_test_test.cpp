@@ -115,6 +115,10 @@ TEST_F(DnetTest, AnAdapterOrKeyInUseIsNotOpenedTwice) {
             << Log();
     }
     EXPECT_EQ(DNetTest_Online(1), 0u);  // the master is not a test-mode adapter
+    // Nor does a master open an adapter that runs in test mode under another key.
+    fake_->ClearTransfers();
+    EXPECT_EQ(VARDA_Open(101, 0, 0), VARDA_ERR_ALREADY_OPEN);
+    EXPECT_TRUE(OpenedDevices(*fake_).empty());
 }
 
 TEST_F(DnetTest, FailedStartLeavesNothingOpen) {
