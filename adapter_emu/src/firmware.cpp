@@ -104,16 +104,6 @@ std::vector<BusFrame> Firmware::TakeEmitted() {
     return out;
 }
 
-void Firmware::PublishEmitted() {
-    if (!options_.sharedBus) return;
-    std::vector<BusFrame> frames;
-    {
-        std::lock_guard lock(mutex_);
-        frames = TakeEmitted();
-    }
-    options_.sharedBus->Publish(this, frames);
-}
-
 void Firmware::Reset() {
     scanner_.Uninitialise();
     scanner_.Clear();

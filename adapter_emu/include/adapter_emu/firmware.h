@@ -101,7 +101,6 @@ private:
     void OnBusFrames(std::span<const BusFrame> frames) override;
     void Emit(std::vector<BusFrame> frames);
     std::vector<BusFrame> TakeEmitted();
-    void PublishEmitted();
 
     std::shared_ptr<Clock> clock_;
     FirmwareOptions options_;
