@@ -131,6 +131,11 @@ TEST_F(DnetTest, FailedStartLeavesNothingOpen) {
     EXPECT_TRUE(fake_->OpenPipes("fake/dev2").empty());
     // The adapter and the key are free again.
     EXPECT_TRUE(Start(2, block));
+    // An adapter that is not there.
+    auto other = Block(77);
+    EXPECT_FALSE(Start(7, other));
+    EXPECT_EQ(platform::GetU32LE(other, DNETTEST_BLOCK_STARTED), 0u);
+    EXPECT_EQ(DNetTest_Online(77), 0u);
 }
 
 TEST_F(DnetTest, ReceivedAcknowledgesBecomeRecordsOrLogLines) {
@@ -365,6 +370,21 @@ TEST(ThreadMessages, QueuesBelongToLiveThreads) {
     waiter.join();
     EXPECT_EQ(received, 42u);
     EXPECT_FALSE(PostThreadMessage(waiterId, WM_DNET_RECEIVED, 43, 0));
+
+    // A thread that never asks: its messages queue while it lives and go when it has ended.
+    std::promise<uint32_t> quietId;
+    std::promise<void> finish;
+    std::thread quiet([&] {
+        quietId.set_value(CurrentThreadId());
+        finish.get_future().wait();
+    });
+    const uint32_t q = quietId.get_future().get();
+    EXPECT_TRUE(PostThreadMessage(q, WM_DNET_RECEIVED, 1, 0));
+    finish.set_value();
+    quiet.join();
+    bool dropped = false;
+    for (int i = 0; i < 300 && !dropped; ++i) dropped = !PostThreadMessage(q, WM_DNET_RECEIVED, 2, 0);
+    EXPECT_TRUE(dropped);
 
     // A queue holds at most DNETTEST_QUEUE_LIMIT messages.
     for (uint32_t i = 0; i < DNETTEST_QUEUE_LIMIT; ++i) ASSERT_TRUE(PostThreadMessage(self, 1, i, 0));
