@@ -144,8 +144,10 @@ void Emulator::Start() {
             std::filesystem::create_directories(*options_.stateDir, ec);
             if (ec) throw EmulatorError(options_.stateDir->string() + ": cannot be created (" + ec.message() + ")");
         }
+        std::shared_ptr<BusHub> hub = options_.sharedBus ? std::make_shared<BusHub>() : nullptr;
         for (unsigned i = 0; i < options_.adapters; ++i) {
             FirmwareOptions fw;
+            fw.sharedBus = hub;
             fw.fast = options_.fast;
             fw.serialNumber = 71000100u + i;
             fw.adapterIndex = static_cast<uint8_t>(i);

@@ -75,6 +75,33 @@ Firmware::Firmware(const BusDescription& bus, std::shared_ptr<Clock> clock, Firm
         if (auto c = ReadSavedConfig(*options_.stateFile)) saved_ = *c;
     }
     Reset();
+    if (options_.sharedBus) {
+        scanner_.SetTrace(&emitted_);
+        options_.sharedBus->Attach(this);
+    }
+}
+
+Firmware::~Firmware() {
+    if (options_.sharedBus) options_.sharedBus->Detach(this);
+}
+
+void Firmware::OnBusFrames(std::span<const BusFrame> frames) {
+    std::lock_guard lock(mutex_);
+    if (!testMode_ || !nodeOnline_) return;
+    for (const BusFrame& f : frames) Record(f.canId, f.data, f.atMs);
+}
+
+void Firmware::Emit(std::vector<BusFrame> frames) {
+    if (options_.sharedBus) emitted_.insert(emitted_.end(), frames.begin(), frames.end());
+}
+
+std::vector<BusFrame> Firmware::TakeEmitted() {
+    // Only the newest frames matter to a listener that keeps 1024 records.
+    constexpr std::size_t kKeep = 2 * kMaxRecordsKept;
+    std::vector<BusFrame> out;
+    out.swap(emitted_);
+    if (out.size() > kKeep) out.erase(out.begin(), out.end() - static_cast<std::ptrdiff_t>(kKeep));
+    return out;
 }
 
 void Firmware::Reset() {
@@ -125,6 +152,10 @@ std::vector<uint8_t> Firmware::Execute(uint8_t code, std::span<const uint8_t> pa
     hostWaitMs_ = hostWaitMs;
     scanner_.Advance(clock_->NowMs());
     Result r = Dispatch(code, payload, lock, stop);
+    std::vector<BusFrame> frames;
+    if (options_.sharedBus) frames = TakeEmitted();
+    lock.unlock();
+    if (options_.sharedBus) options_.sharedBus->Publish(this, frames);
     if (r.code != 0) return BuildErrorAck(code, r.code);
     return BuildPacket(code, r.payload);
 }
@@ -291,9 +322,23 @@ Firmware::Result Firmware::ExplicitRequest(std::span<const uint8_t> p, std::uniq
     SimulatedSlave& slave = bus_.at(mac);
     slave.NoteContact(now);
     CipReply reply = slave.Execute(service, classId, instance, p.subspan(13, n));
-    if (reply.status != cip::GeneralStatus::Success) return {0, ErrorReplyBytes(reply.status)};
-    if (reply.data.size() + 8 > kMaxAckSize) return {0, ErrorReplyBytes(cip::GeneralStatus::ReplyDataTooLarge)};
-    return {0, std::move(reply.data)};
+    std::vector<uint8_t> data = reply.status != cip::GeneralStatus::Success ? ErrorReplyBytes(reply.status)
+                                : reply.data.size() + 8 > kMaxAckSize
+                                    ? ErrorReplyBytes(cip::GeneralStatus::ReplyDataTooLarge)
+                                    : std::move(reply.data);
+    if (options_.sharedBus) {
+        // On the wire: the request in the 8/8 format (8-bit class and instance) and the answer.
+        const uint8_t master = scanner_.Settings()->macId;
+        std::vector<uint8_t> request{master, service, static_cast<uint8_t>(classId), static_cast<uint8_t>(instance)};
+        const auto body = p.subspan(13, n);
+        request.insert(request.end(), body.begin(), body.end());
+        Emit(ExplicitFrames(can_id::Group2(mac, can_id::kMasterExplicitRequest), request, now));
+        std::vector<uint8_t> response{master};
+        if (data.empty() || data[0] != cip::kErrorReplyService) response.push_back(static_cast<uint8_t>(service | cip::kReplyBit));
+        response.insert(response.end(), data.begin(), data.end());
+        Emit(ExplicitFrames(can_id::Group2(mac, can_id::kSlaveExplicitResponse), response, clock_->NowMs()));
+    }
+    return {0, std::move(data)};
 }
 
 Firmware::Result Firmware::ReadSlaveIO(std::span<const uint8_t> p) {
@@ -361,6 +406,7 @@ Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
     if (!nodeOnline_) return {VARDA_ERR_MASTER_OFFLINE};
     const uint16_t id = static_cast<uint16_t>(value);
     const auto data = p.subspan(8, n);
+    Emit({BusFrame{id, std::vector<uint8_t>(data.begin(), data.end()), clock_->NowMs()}});
     if ((id & 0x600) != 0x400) return {};  // only group 2 messages reach the simulated slaves
     const uint8_t mac = (id >> 3) & 0x3F;
     const uint8_t messageId = id & 7;
@@ -370,7 +416,9 @@ Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
     SimulatedSlave& slave = it->second;
     if (messageId == 7) {  // duplicate MAC ID check
         slave.NoteContact(now);
-        Record(id, DuplicateMacResponse(slave.Description()), now);
+        const auto answer = DuplicateMacResponse(slave.Description());
+        Record(id, answer, now);
+        Emit({BusFrame{id, std::vector<uint8_t>(answer.begin(), answer.end()), now}});
         return {};
     }
     if (messageId != 4 && messageId != 6) return {};
@@ -394,6 +442,7 @@ Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
         }
     }
     Record(responseId, response, now + slave.ExplicitDelayMs());
+    Emit({BusFrame{responseId, response, now + slave.ExplicitDelayMs()}});
     return {};
 }
 

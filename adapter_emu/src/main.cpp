@@ -17,7 +17,7 @@
 namespace {
 
 const char* kUsage =
-    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--verbose]\n"
+    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--shared-bus] [--verbose]\n"
     "       adapter-emu --usb VID:PID [--dir DIR] [OPTIONS] -- PROGRAM [ARGUMENTS...]\n";
 
 void PrintHelp() {
@@ -40,6 +40,8 @@ void PrintHelp() {
                  "                  at start and on every reset; without it they last until exit\n"
                  "  --fast          explicit requests to absent or slow devices time out at once\n"
                  "                  instead of after their time-out\n"
+                 "  --shared-bus    all adapters on one bus: an adapter in test mode receives the\n"
+                 "                  frames of the others' masters (poll, strobe, COS/cyclic, explicit)\n"
                  "  --verbose       log every command, acknowledge and connection to stderr\n"
                  "  --usb VID:PID   the adapters are also USB devices VID:PID (hexadecimal) on an\n"
                  "                  emulated bus 1, and PROGRAM runs with them (umockdev preload,\n"
@@ -120,6 +122,8 @@ int main(int argc, char** argv) {
             options.stateDir = std::filesystem::path(value());
         } else if (a == "--fast") {
             options.fast = true;
+        } else if (a == "--shared-bus") {
+            options.sharedBus = true;
         } else if (a == "--verbose") {
             options.verbose = true;
         } else if (a == "--usb") {

@@ -175,8 +175,53 @@ void Scanner::Advance(uint64_t nowMs) {
     }
 }
 
+void Scanner::TraceExchange(uint8_t mac, Entry& e, SimulatedSlave& slave, uint64_t atMs, bool firstContact,
+                            std::vector<BusFrame>& strobeResponses, std::array<uint8_t, 8>& strobeBits) {
+    using namespace can_id;
+    const ScanListConfig& c = e.config;
+    const uint8_t master = settings_->macId;
+    auto add = [&](std::vector<BusFrame> frames) { trace_->insert(trace_->end(), frames.begin(), frames.end()); };
+    if (firstContact) {
+        // Allocate_Master/Slave_Connection_Set through the group-2-only port, and its answer.
+        uint8_t allocation = 0x01;
+        if (c.Uses(1)) allocation |= 0x02;
+        if (c.Uses(0)) allocation |= 0x04;
+        if (c.Uses(2)) allocation |= 0x10;
+        if (c.Uses(3)) allocation |= 0x20;
+        const uint8_t request[6] = {master, 0x4B, 0x03, 0x01, allocation, master};
+        add(ExplicitFrames(Group2(mac, kUnconnectedRequest), request, atMs));
+        const uint8_t response[3] = {master, 0xCB, 0x00};
+        add(ExplicitFrames(Group2(mac, kSlaveExplicitResponse), response, atMs));
+    }
+    if (c.Bare()) return;
+    if (c.Uses(1)) {
+        const std::size_t n = std::min<std::size_t>(c.OutputSize(1), e.sharedOutputs.size());
+        add(IoFrames(Group2(mac, kMasterPoll), std::span<const uint8_t>(e.sharedOutputs.data(), n), atMs));
+        add(IoFrames(Group1(kSlavePollResponse, mac), e.inputs[1], atMs));
+    }
+    if (c.Uses(0)) {
+        if (!e.strobeOutputs.empty() && (e.strobeOutputs[0] & 1) != 0) strobeBits[mac / 8] |= static_cast<uint8_t>(1u << (mac % 8));
+        auto frames = IoFrames(Group1(kSlaveStrobeResponse, mac), e.inputs[0], atMs);
+        strobeResponses.insert(strobeResponses.end(), frames.begin(), frames.end());
+    }
+    for (std::size_t t : {std::size_t{2}, std::size_t{3}}) {
+        if (!c.Uses(t)) continue;
+        add(IoFrames(Group1(kSlaveCosCyclic, mac), e.inputs[t], atMs));
+        add(IoFrames(Group2(mac, kMasterCosAck), {}, atMs));
+        const std::size_t n = std::min<std::size_t>(c.OutputSize(t), e.sharedOutputs.size());
+        if (n > 0) {
+            add(IoFrames(Group2(mac, kMasterPoll), std::span<const uint8_t>(e.sharedOutputs.data(), n), atMs));
+            add(IoFrames(Group1(kSlavePollResponse, mac), {}, atMs));
+        }
+    }
+    (void)slave;
+}
+
 void Scanner::RunCycle(uint64_t atMs) {
     const uint8_t interval = settings_->intervalScanCycle == 0 ? 1 : settings_->intervalScanCycle;
+    std::vector<BusFrame> strobeResponses;
+    std::array<uint8_t, 8> strobeBits{};
+    bool strobed = false;
     for (auto& [mac, e] : entries_) {
         const ScanListConfig& c = e.config;
         if (c.BackgroundPoll() && e.scanned && cycleIndex_ % interval != 0) continue;
@@ -222,13 +267,23 @@ void Scanner::RunCycle(uint64_t atMs) {
             continue;
         }
         e.status = cip::ScannerStatus::Online;
+        const bool firstContact = !e.exchanged;
         e.exchanged = true;
-        if (c.Bare()) continue;
-        for (std::size_t t = 0; t < 4; ++t) {
-            if (!c.Uses(t)) continue;
-            slave.ConsumeOutputs(t, t == 0 ? e.strobeOutputs : e.sharedOutputs);
-            e.inputs[t] = slave.ProduceInputs(t);
+        if (!c.Bare()) {
+            for (std::size_t t = 0; t < 4; ++t) {
+                if (!c.Uses(t)) continue;
+                slave.ConsumeOutputs(t, t == 0 ? e.strobeOutputs : e.sharedOutputs);
+                e.inputs[t] = slave.ProduceInputs(t);
+            }
+            strobed = strobed || c.Uses(0);
         }
+        if (trace_ != nullptr) TraceExchange(mac, e, slave, atMs, firstContact, strobeResponses, strobeBits);
+    }
+    if (trace_ != nullptr && strobed) {
+        // One bit-strobe command of the master for all strobed slaves, then their responses.
+        trace_->push_back(BusFrame{can_id::Group2(settings_->macId, can_id::kMasterStrobe),
+                                   std::vector<uint8_t>(strobeBits.begin(), strobeBits.end()), atMs});
+        trace_->insert(trace_->end(), strobeResponses.begin(), strobeResponses.end());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "thread_messages.h"
 #include "varda_api.h"
 
 namespace tamsen {
@@ -11,6 +12,10 @@ DeviceTables& DeviceTables::Instance() {
     return tables;
 }
 
+// The thread-message queues are made first, so that they outlive the tables: unloading joins
+// receive threads that may still post.
+DeviceTables::DeviceTables() { PrepareThreadMessages(); }
+
 DeviceTables::~DeviceTables() {
     std::lock_guard<std::mutex> guard(lock_);
     DestroyAll();
@@ -19,6 +24,13 @@ DeviceTables::~DeviceTables() {
 TamsenDevice* DeviceTables::FindDevice(uint32_t deviceIndex) {
     auto it = devices_.find(deviceIndex);
     return it == devices_.end() ? nullptr : it->second.get();
+}
+
+TamsenDevice* DeviceTables::FindByAdapter(uint32_t deviceIndex) {
+    for (const auto& [key, device] : devices_) {
+        if (device->DeviceIndex() == deviceIndex) return device.get();
+    }
+    return nullptr;
 }
 
 void DeviceTables::AddDevice(uint32_t deviceIndex, std::unique_ptr<TamsenDevice> device) {

@@ -20,6 +20,9 @@ public:
 
     // All of the following need Lock() held.
     TamsenDevice* FindDevice(uint32_t deviceIndex);
+    // The open device of an adapter, whatever key it is entered under.
+    TamsenDevice* FindByAdapter(uint32_t deviceIndex);
+    // `key` is the device index in master mode, the caller's test key in test mode.
     void AddDevice(uint32_t deviceIndex, std::unique_ptr<TamsenDevice> device);
     // A handle of 0 or 0xFFFFFFFF is invalid without a lookup.
     TamsenChannel* FindHandle(uint32_t handle);
@@ -33,7 +36,7 @@ public:
     void DestroyAll();
 
 private:
-    DeviceTables() = default;
+    DeviceTables();
     std::mutex lock_;
     std::map<uint32_t, std::unique_ptr<TamsenDevice>> devices_;
     std::map<uint32_t, std::unique_ptr<TamsenChannel>> channels_;

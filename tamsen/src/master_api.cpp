@@ -157,7 +157,8 @@ uint32_t VARDA_Open(uint32_t deviceType, uint32_t deviceIndex, uint32_t /*reserv
     return GuardedLogged("VARDA_Open()", [&]() -> uint32_t {
         DeviceTables& tables = DeviceTables::Instance();
         std::lock_guard<std::mutex> guard(tables.Lock());
-        if (tables.FindDevice(deviceIndex) != nullptr) {
+        // The adapter may also be open in test mode under a key of its user's.
+        if (tables.FindDevice(deviceIndex) != nullptr || tables.FindByAdapter(deviceIndex) != nullptr) {
             TAMSEN_LOG_WARNING("VARDA_Open", "Device opened\n");
             return VARDA_ERR_ALREADY_OPEN;
         }

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "pipe_set.h"
+#include "test_session.h"
 
 namespace tamsen {
 
@@ -13,6 +14,12 @@ class TamsenDevice {
 public:
     TamsenDevice(std::unique_ptr<PipeSet> pipes, uint32_t deviceIndex)
         : pipes_(std::move(pipes)), deviceIndex_(deviceIndex) {}
+    // A test-mode adapter's receive thread is stopped and joined before its pipes close.
+    ~TamsenDevice() {
+        if (testSession) testSession->Stop();
+    }
+    TamsenDevice(const TamsenDevice&) = delete;
+    TamsenDevice& operator=(const TamsenDevice&) = delete;
 
     PipeSet& Pipes() { return *pipes_; }
     uint32_t DeviceIndex() const { return deviceIndex_; }
@@ -25,6 +32,13 @@ public:
     uint32_t useCount = 1;
     uint32_t closing = 0;
     uint8_t testMode = 0;
+
+    // Test mode only: block copy, receive ring and receive thread.
+    std::unique_ptr<TestSession> testSession;
+
+    // The receive thread of a test-mode adapter: fetches received-message records on the
+    // explicit-message pipe group without the command lock until the stop request is set.
+    uint32_t RxThread(TestSession& session);
 
 private:
     std::unique_ptr<PipeSet> pipes_;

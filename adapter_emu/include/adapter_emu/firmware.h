@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "adapter_emu/bus_description.h"
+#include "adapter_emu/bus_hub.h"
 #include "adapter_emu/clock.h"
 #include "adapter_emu/saved_config.h"
 #include "adapter_emu/scanner.h"
@@ -41,12 +42,17 @@ struct FirmwareOptions {
     std::optional<std::filesystem::path> stateFile;  // non-volatile memory; none: kept in memory
     uint32_t serialNumber = 0;
     uint8_t adapterIndex = 0;
+    // The bus shared with other adapters (none: this adapter's bus is its own).
+    std::shared_ptr<BusHub> sharedBus;
 };
 
-class Firmware {
+class Firmware : private BusListener {
 public:
     // Reads the state file when there is one (StateFileError when it is malformed).
     Firmware(const BusDescription& bus, std::shared_ptr<Clock> clock, FirmwareOptions options);
+    ~Firmware() override;
+    Firmware(const Firmware&) = delete;
+    Firmware& operator=(const Firmware&) = delete;
 
     // One command: its code and payload. Returns the whole acknowledge packet. `stop` ends waits
     // early (the host gave up or the adapter shuts down). `hostWaitMs`, when known, is how long the
@@ -91,6 +97,10 @@ private:
     // Applies `change` (slave, now) to the slave at `mac` once the scan has caught up with now.
     template <class Change>
     bool ChangeSlave(uint8_t mac, Change change);
+    // Shared bus: frames this adapter put on the bus go out once its lock is released.
+    void OnBusFrames(std::span<const BusFrame> frames) override;
+    void Emit(std::vector<BusFrame> frames);
+    std::vector<BusFrame> TakeEmitted();
 
     std::shared_ptr<Clock> clock_;
     FirmwareOptions options_;
@@ -108,6 +118,7 @@ private:
     uint8_t nodeBaud_ = 0;
     std::deque<ReceivedRecord> records_;
     bool recordsLost_ = false;
+    std::vector<BusFrame> emitted_;  // shared bus only; guarded by mutex_
 };
 
 }  // namespace adapter_emu

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "adapter_emu/bus_hub.h"
 #include "adapter_emu/simulated_slave.h"
 #include "cip/status.h"
 
@@ -83,7 +84,13 @@ public:
     const std::map<uint8_t, Entry>& Entries() const { return entries_; }
     Entry* Find(uint8_t mac);
 
+    // Where the frames of the scan cycles go (nothing: they are not built). The frames are
+    // appended; the owner takes them away.
+    void SetTrace(std::vector<BusFrame>* trace) { trace_ = trace; }
+
 private:
+    void TraceExchange(uint8_t mac, Entry& e, SimulatedSlave& slave, uint64_t atMs, bool firstContact,
+                       std::vector<BusFrame>& strobeResponses, std::array<uint8_t, 8>& strobeBits);
     bool Effective() const { return settings_ && online_ && scanning_; }
     void Halt();
     void RunCycle(uint64_t atMs);
@@ -95,6 +102,7 @@ private:
     uint64_t nextCycleMs_ = 0;
     uint64_t cycleIndex_ = 0;
     std::map<uint8_t, Entry> entries_;
+    std::vector<BusFrame>* trace_ = nullptr;
 };
 
 }  // namespace adapter_emu
