@@ -54,11 +54,14 @@ void HexEdit::keyPressEvent(QKeyEvent* event) {
 bool HexEdit::canInsertFromMimeData(const QMimeData* source) const { return source->hasText(); }
 
 void HexEdit::insertFromMimeData(const QMimeData* source) {
-    if (!source->hasText()) return;
-    const auto parsed = monitor::ParseHexBytes(source->text().toStdString(), capacity_);
+    if (source->hasText()) PasteText(source->text());
+}
+
+bool HexEdit::PasteText(const QString& pasted) {
+    const auto parsed = monitor::ParseHexBytes(pasted.toStdString(), capacity_);
     if (!parsed.error.empty()) {
         emit inputRejected(QString::fromStdString(parsed.error));
-        return;
+        return false;
     }
     QString text = QString::fromStdString(monitor::FormatHexBytes(parsed.bytes));
     // Keep pasted bytes apart from the digits around the cursor.
@@ -69,4 +72,5 @@ void HexEdit::insertFromMimeData(const QMimeData* source) {
     if (at > 0 && !all.at(at - 1).isSpace() && !text.isEmpty()) text.prepend(QLatin1Char(' '));
     if (end < all.size() && !all.at(end).isSpace() && !text.isEmpty()) text.append(QLatin1Char(' '));
     textCursor().insertText(text);
+    return true;
 }

@@ -20,6 +20,8 @@ public:
     // The bytes of the text; false and `error` set when the text is not clean hex.
     bool Bytes(std::vector<uint8_t>& bytes, QString& error) const;
     void SetBytes(std::span<const uint8_t> bytes);
+    // Inserts pasted hex text at the cursor; false (and inputRejected) when it is not clean.
+    bool PasteText(const QString& text);
 
 signals:
     // Typed or pasted input that was not taken, with the reason.
