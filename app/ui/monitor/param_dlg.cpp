@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <algorithm>
 #include <chrono>
 
 #include "ui/monitor/bit_check_dlg.h"
@@ -295,7 +296,7 @@ void CParamDlg::ShowRowTexts(int32_t number) {
     const auto& entry = EdsEntry(number);
     SetText(kHelpText, entry.help);
     std::string text = monitor::DefaultDescription(entry, EnumTexts(number));
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     SetText(kDefaultText, text);
 }
 
