@@ -153,9 +153,9 @@ void CParamDlg::Init() {
     if (QTableView* view = Table()) {
         view->setModel(&model_);
         view->setItemDelegateForColumn(3, new ParamValueDelegate(*this));
-        const int unit = DialogUnitsToPixelsX(4);
+        // Widths 8, 10, 50 and 50 characters wide, of a narrow table font.
         const int widths[] = {8, 10, 50, 50};
-        for (int c = 0; c < 4; ++c) view->setColumnWidth(c, widths[c] * unit);
+        for (int c = 0; c < 3; ++c) view->setColumnWidth(c, DialogUnitsToPixelsX(std::max(widths[c] * 2, 24)));
         view->horizontalHeader()->setStretchLastSection(true);
         connect(view, &QTableView::clicked, this, [this](const QModelIndex& index) {
             const int32_t number = model_.index(index.row(), 0).data(kNumberRole).toInt();
