@@ -165,6 +165,15 @@ void CParamDlg::Init() {
                 EditBits(number);
         });
         connect(view, &QTableView::customContextMenuRequested, this, &CParamDlg::ShowContextMenu);
+        view->horizontalHeader()->setSectionsClickable(true);
+        connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+            if (column != 0 && column != 2) return;
+            QHeaderView* header = Table()->horizontalHeader();
+            const bool again = header->isSortIndicatorShown() && header->sortIndicatorSection() == column;
+            const Qt::SortOrder order =
+                again && header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+            SortRows(column, order);
+        });
     }
     auto button = [this](int id, void (CParamDlg::*slot)()) {
         if (auto* b = qobject_cast<QAbstractButton*>(Control(id))) connect(b, &QAbstractButton::clicked, this, slot);
@@ -206,9 +215,12 @@ const std::vector<std::string>& CParamDlg::EnumTexts(int32_t number) const {
 
 void CParamDlg::BuildRows(const DeviceNetEDS::CParamsInfo& set) {
     model_.removeRows(0, model_.rowCount());
+    // Rebuilt rows come in number order again.
+    if (QTableView* view = Table()) view->horizontalHeader()->setSortIndicatorShown(false);
     for (const auto& [number, entry] : set.Params()) {
         QList<QStandardItem*> items;
-        auto* n = new QStandardItem(QString::number(number));
+        auto* n = new QStandardItem();
+        n->setData(number, Qt::DisplayRole);  // sorts as a number
         n->setData(number, kNumberRole);
         items << n << new QStandardItem(QString::fromStdString(monitor::AccessText(entry)))
               << new QStandardItem(QString::fromStdString(entry.name)) << new QStandardItem();
@@ -274,6 +286,19 @@ void CParamDlg::CopyRowsBack() {
     // By the row's parameter number, so gaps in the numbering cannot shift values.
     for (int r = 0; r < model_.rowCount(); ++r)
         working_.SetParamValue(model_.item(r, 0)->data(kNumberRole).toInt(), model_.item(r, 3)->data(kRawRole).toDouble());
+}
+
+void CParamDlg::SortRows(int column, Qt::SortOrder order) {
+    if (column != 0 && column != 2) return;
+    model_.sort(column, order);
+    if (QTableView* view = Table()) {
+        view->horizontalHeader()->setSortIndicatorShown(true);
+        view->horizontalHeader()->setSortIndicator(column, order);
+    }
+    // Hidden rows are positions of the view: the group filter is laid again over the new order.
+    const int index = groupIndex_;
+    groupIndex_ = -1;
+    SelectGroup(index);
 }
 
 void CParamDlg::SelectGroup(int index) {

@@ -50,6 +50,8 @@ public:
 
     // Actions of the buttons and the context menu, public for the window tests.
     void SelectGroup(int index);
+    // Sorts by the number (column 0) or the name (column 2); rows keep their parameters.
+    void SortRows(int column, Qt::SortOrder order);
     void ShowRowTexts(int32_t number);
     bool IsCommandEnabled(uint16_t command, int32_t number) const;
     void RunCommand(uint16_t command, int32_t number);

@@ -148,6 +148,25 @@ TEST_F(ParamEditor, GroupFilterAndTexts) {
     for (int r = 0; r < 5; ++r) EXPECT_FALSE(view->isRowHidden(r)) << r;
 }
 
+TEST_F(ParamEditor, SortingByNameKeepsValuesAndTheGroupFilter) {
+    CParamDlg dlg(eds);
+    dlg.SetCurrentIndex(CParamDlg::kGroupList, 2);
+    dlg.SortRows(2, Qt::AscendingOrder);
+    auto& model = dlg.Model();
+    std::vector<std::string> names;
+    std::vector<bool> hidden;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        names.push_back(model.item(r, 2)->text().toStdString());
+        hidden.push_back(dlg.Table()->isRowHidden(r));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Accel", "Flags", "Mode", "Read only", "Voltage"}));
+    EXPECT_EQ(hidden, (std::vector<bool>{false, true, false, true, true}));
+    EXPECT_EQ(dlg.RowCaption(2), "5.00 V");
+    dlg.SortRows(0, Qt::DescendingOrder);
+    EXPECT_EQ(model.item(0, 0)->text(), "5");
+    EXPECT_EQ(model.item(4, 0)->text(), "1");
+}
+
 TEST_F(ParamEditor, DefaultSettingsAndResetRebuildTheRows) {
     YesHost yes;
     name_share::IHost* previous = GetGlobal().Host();
