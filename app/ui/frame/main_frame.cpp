@@ -36,6 +36,8 @@
 #include "ui/frame/qt_host.h"
 #include "ui/frame/tree_dev.h"
 #include "ui/frame/wait_indicator.h"
+#include "ui/monitor/param_dlg.h"
+#include "ui/monitor/varda_pane.h"
 #include "network/network.h"
 #include "network/network_file.h"
 #include "network/server_dev.h"
@@ -242,14 +244,24 @@ void CMainFrame::CreateCommands() {
     });
     // The search dialog (20028) comes with its own change; offered for a stopped master.
     t.Add(cmd::kSearch, [] {}, selectedIsStoppedMaster);
-    // The API test pane (20032) comes with its own change.
-    t.Add(cmd::kExplicit, [] {}, [this] {
+    // The explicit message console (20032) for a slave of a running master.
+    t.Add(cmd::kExplicit, [this] {
+        CDeviceBase* node = Selected();
+        if (node == nullptr || node->IsMaster() != 0 || node->GetParent() == nullptr) return;
+        CVARDAPane pane(*static_cast<CSlaveDev*>(node), this);
+        pane.exec();
+    }, [this] {
         CDeviceBase* node = Selected();
         CServerDev* master = node != nullptr ? node->GetParent() : nullptr;
         return master != nullptr && master->IsRunning() != 0;
     });
-    // The parameter editor (20037) comes with its own change.
-    t.Add(cmd::kParameters, [] {}, [this] {
+    // The parameter editor (20037) of the selected slave.
+    t.Add(cmd::kParameters, [this] {
+        CDeviceBase* node = Selected();
+        if (node == nullptr || node->IsMaster() != 0) return;
+        CParamDlg dlg(*static_cast<CSlaveDev*>(node), this);
+        dlg.exec();
+    }, [this] {
         CDeviceBase* node = Selected();
         return node != nullptr && node->IsMaster() == 0;
     });

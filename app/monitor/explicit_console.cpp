@@ -1,0 +1,216 @@
+#include "monitor/explicit_console.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+namespace monitor {
+namespace {
+
+constexpr std::array<CipService, kServiceCount> kServices{{
+    {0x01, "Get_Attributes_All"},  {0x02, "Set_Attributes_All"},  {0x03, "Get_Attribute_List"},
+    {0x04, "Set_Attribute_List"},  {0x05, "Reset"},               {0x06, "Start"},
+    {0x07, "Stop"},                {0x08, "Create"},              {0x09, "Delete"},
+    {0x0D, "Apply_Attributes"},    {0x0E, "Get_Attribute_Single"}, {0x10, "Set_Attribute_Single"},
+    {0x11, "Find_Next_Object_Instance"}, {0x14, "Error_Response"}, {0x15, "Restore"},
+    {0x16, "Save"},                {0x17, "No_Operation"},        {0x18, "Get_Member"},
+    {0x19, "Set_Member"},          {0x1A, "Insert_Member"},       {0x1B, "Remove_Member"},
+}};
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// The whole text as a number of that base within uint32_t.
+std::optional<uint32_t> ParseNumber(std::string_view text, int base) {
+    text = Trim(text);
+    if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    uint32_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, format, args...);
+    return buffer;
+}
+
+}  // namespace
+
+const std::array<CipService, kServiceCount>& ServiceTable() { return kServices; }
+
+std::vector<std::string> ClassListTexts() {
+    std::vector<std::string> texts;
+    for (int i = 1; i <= 99; ++i) texts.push_back(Format("%X", i));
+    return texts;
+}
+
+std::vector<std::string> InstanceListTexts() {
+    std::vector<std::string> texts;
+    for (int i = 1; i <= 99; ++i) texts.push_back(std::to_string(i));
+    return texts;
+}
+
+std::vector<std::string> ConnectionTypeTexts() { return {"0=strobe", "1=poll", "2=cos", "3=cyclic"}; }
+
+SlaveList BuildSlaveList(std::span<const int> addresses, int target) {
+    SlaveList list;
+    for (int address : addresses) {
+        if (address == target && list.selected < 0) list.selected = static_cast<int>(list.texts.size());
+        list.texts.push_back(std::to_string(address));
+    }
+    return list;
+}
+
+PreparedRequest PrepareRequest(int serviceIndex, std::string_view classText, std::string_view instanceText,
+                               std::span<const uint8_t> serviceData) {
+    PreparedRequest result;
+    if (serviceIndex < 0 || static_cast<std::size_t>(serviceIndex) >= kServices.size()) serviceIndex = 0;
+    if (Trim(classText).empty()) {
+        result.message = "请设定类ID";
+        return result;
+    }
+    const auto classId = ParseNumber(classText, 16);
+    if (!classId) {
+        result.message = "类ID不是十六进制数: " + std::string(Trim(classText));
+        return result;
+    }
+    if (Trim(instanceText).empty()) {
+        result.message = "请设定实例ID";
+        return result;
+    }
+    const auto instanceId = ParseNumber(instanceText, 10);
+    if (!instanceId) {
+        result.message = "实例ID不是十进制数: " + std::string(Trim(instanceText));
+        return result;
+    }
+    ExplicitRequest request;
+    request.service = kServices[static_cast<std::size_t>(serviceIndex)].code;
+    request.classId = *classId;
+    request.instanceId = *instanceId;
+    request.data = PayloadOf(serviceData);
+    result.request = std::move(request);
+    return result;
+}
+
+std::vector<uint8_t> PayloadOf(std::span<const uint8_t> editorBytes) {
+    const std::size_t n = std::min(editorBytes.size(), kConsoleBufferSize);
+    std::vector<uint8_t> bytes(editorBytes.begin(), editorBytes.begin() + static_cast<std::ptrdiff_t>(n));
+    if (bytes.empty()) bytes.push_back(0);
+    return bytes;
+}
+
+std::string RequestContext(const ExplicitRequest& request) {
+    return Format("VARDA_EMRequest(服务代码=0x%x,类ID=0x%x,实例ID=%d)--", request.service, request.classId,
+                  static_cast<int>(request.instanceId));
+}
+
+SendOutcome SendRequest(const ConsoleApi& api, IConsoleReports& reports, uint32_t mac, const ExplicitRequest& request,
+                        uint32_t timeoutMs, bool timed, int retryCount) {
+    SendOutcome outcome;
+    const std::string context = RequestContext(request);
+    int retries = 0;
+    for (;;) {
+        std::array<uint8_t, kConsoleBufferSize> reply{};
+        uint32_t replyLength = kConsoleBufferSize;
+        const uint32_t code = api.emRequest(mac, request.service, request.classId, request.instanceId, request.data,
+                                            reply, replyLength, timeoutMs);
+        if (code != 0) {
+            const auto signedCode = static_cast<int32_t>(code);
+            reports.ReportApiError(signedCode, context);
+            if (!timed) return outcome;
+            ++retries;
+            if (retries <= retryCount) {
+                reports.ReportApiError(signedCode, context + Format("重试次数 %d", retries));
+                continue;
+            }
+            reports.ReportApiError(signedCode, context + Format("重试 %d 次无效果,退出", retryCount));
+            return outcome;
+        }
+        // A reply length beyond the buffer is not trusted further than the buffer.
+        const std::size_t length = std::min<std::size_t>(replyLength, reply.size());
+        if (length == 3 && reply[0] == 0x94 && reply[2] == 0xFF) {
+            reports.ReportExplicitError(reply[1], "从站不支持的服务");
+            return outcome;
+        }
+        outcome.reply.assign(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(length));
+        outcome.ok = true;
+        return outcome;
+    }
+}
+
+int ReadLengthFor(int connectionType, const IoInputSizes& sizes) {
+    switch (connectionType) {
+    case 0: return sizes.strobe;
+    case 1: return sizes.poll;
+    case 2:
+    case 3: return sizes.cosCyclic;
+    default: return 0;
+    }
+}
+
+IoReadOutcome ReadIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t mac, int connectionType,
+                     const IoInputSizes& sizes, uint32_t timeoutMs) {
+    IoReadOutcome outcome;
+    const int wanted = ReadLengthFor(connectionType, sizes);
+    if (wanted <= 0) {
+        outcome.message = "从站没有该类型IO连接";
+        return outcome;
+    }
+    std::array<uint8_t, kConsoleBufferSize> buffer{};
+    uint32_t length = static_cast<uint32_t>(std::min<std::size_t>(static_cast<std::size_t>(wanted), buffer.size()));
+    const uint32_t code = api.readIo(mac, static_cast<uint32_t>(connectionType), buffer, length, timeoutMs);
+    if (code != 0)
+        reports.ReportApiError(static_cast<int32_t>(code), Format("VARDA_ReadSlaveIO(从站地址=%d)--", static_cast<int>(mac)));
+    length = static_cast<uint32_t>(std::min<std::size_t>(length, buffer.size()));
+    outcome.length = length;
+    outcome.data.assign(buffer.begin(), buffer.begin() + length);
+    return outcome;
+}
+
+IoWriteOutcome WriteIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t mac, int connectionType,
+                       std::span<const uint8_t> editorBytes, uint32_t timeoutMs) {
+    IoWriteOutcome outcome;
+    const std::vector<uint8_t> data = PayloadOf(editorBytes);
+    outcome.length = static_cast<uint32_t>(data.size());
+    const uint32_t code = api.writeIo(mac, static_cast<uint32_t>(connectionType), data, timeoutMs);
+    if (code != 0) {
+        reports.ReportApiError(static_cast<int32_t>(code), Format("VARDA_WriteSlaveIO(从站地址=%d)--", static_cast<int>(mac)));
+        return outcome;
+    }
+    outcome.ok = true;
+    outcome.message = "写入数据正确";
+    return outcome;
+}
+
+std::string StatusLine(uint32_t status, const std::function<std::string(int32_t)>& statusText) {
+    if (status == 0) return "从站在线";
+    return statusText(static_cast<int32_t>(status));
+}
+
+RetryInput CheckRetryCount(std::string_view text, int lastAccepted) {
+    RetryInput input;
+    const auto value = ParseNumber(text, 10);
+    if (!value || *value > static_cast<uint32_t>(kMaxRetryCount)) {
+        input.value = lastAccepted;
+        input.message = "请输入 0 到 100 之间的重试次数";
+        return input;
+    }
+    input.value = static_cast<int>(*value);
+    return input;
+}
+
+int PeriodFromText(std::string_view text) {
+    text = Trim(text);
+    if (!text.empty() && text.front() == '-') return 500;
+    const auto value = ParseNumber(text, 10);
+    if (!value || *value == 0 || *value > 0x7FFFFFFFU) return 500;
+    return static_cast<int>(*value);
+}
+
+}  // namespace monitor

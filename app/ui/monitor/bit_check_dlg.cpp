@@ -1,0 +1,44 @@
+#include "ui/monitor/bit_check_dlg.h"
+
+#include <QMouseEvent>
+
+#include "monitor/param_value_rules.h"
+
+CDlgBitCheck::CDlgBitCheck(QPoint screenPosition, QWidget* parent)
+    : TemplateDialog(20038, parent), position_(screenPosition) {
+    setWindowFlag(Qt::Popup, true);
+}
+
+void CDlgBitCheck::Load(uint32_t maximum, uint32_t value) {
+    const int enabled = monitor::BitCheckEnabledBoxes(maximum);
+    for (int k = 0; k < 32; ++k) {
+        SetChecked(kFirstBox + k, ((value >> k) & 1U) != 0);
+        SetEnabled(kFirstBox + k, k < enabled);
+    }
+}
+
+uint32_t CDlgBitCheck::Run(uint32_t maximum, uint32_t value) {
+    Load(maximum, value);
+    move(position_);
+    raise();
+    exec();
+    return Result();
+}
+
+uint32_t CDlgBitCheck::Result() const {
+    uint32_t result = 0;
+    for (int k = 0; k < 32; ++k) {
+        if (!IsEnabled(kFirstBox + k)) break;
+        if (IsChecked(kFirstBox + k)) result |= uint32_t{1} << k;
+    }
+    return result;
+}
+
+void CDlgBitCheck::mousePressEvent(QMouseEvent* event) {
+    // A click outside the pop-up closes it; inside, the boxes take their own clicks.
+    if (!rect().contains(event->position().toPoint())) {
+        accept();
+        return;
+    }
+    TemplateDialog::mousePressEvent(event);
+}

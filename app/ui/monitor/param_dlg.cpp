@@ -1,0 +1,504 @@
+#include "ui/monitor/param_dlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <algorithm>
+#include <chrono>
+
+#include "ui/monitor/bit_check_dlg.h"
+#include "monitor/param_value_rules.h"
+#include "network/server_dev.h"
+#include "network/slave_dev.h"
+#include "network/slave_eds.h"
+#include "services/global.h"
+#include "ui/widgets/control_factory.h"
+#include "ui/widgets/ui_text.h"
+
+namespace {
+
+constexpr uint32_t kTemplate = 20037;
+constexpr uint32_t kMbYesNo = 4;
+constexpr int kIdYes = 6;
+
+uint32_t RegisterEditorControls() {
+    static const bool registered = [] {
+        RegisterControlClass("NorvaneParamTable", [](const DLGITEMTEMPLATEINFO&, QWidget* parent) -> QWidget* {
+            auto* view = new QTableView(parent);
+            view->setSelectionBehavior(QAbstractItemView::SelectRows);
+            view->setSelectionMode(QAbstractItemView::SingleSelection);
+            view->verticalHeader()->setVisible(false);
+            view->setContextMenuPolicy(Qt::CustomContextMenu);
+            view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                                  QAbstractItemView::EditKeyPressed);
+            return view;
+        });
+        return true;
+    }();
+    (void)registered;
+    return kTemplate;
+}
+
+int ShowBox(const std::string& caption, const std::string& text, uint32_t type) {
+    name_share::IHost* host = GetGlobal().Host();
+    if (host == nullptr) return 0;
+    return host->ShowMessageBox({nullptr, caption, text, type});
+}
+
+uint32_t ToBits(double value) {
+    if (!(value > 0)) return 0;
+    if (value >= 4294967295.0) return 0xFFFFFFFFU;
+    return static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+// The in-place editors of column 3: a number line, or a drop-down list of the choices.
+class ParamValueDelegate : public QStyledItemDelegate {
+public:
+    explicit ParamValueDelegate(CParamDlg& dlg) : QStyledItemDelegate(&dlg), dlg_(dlg) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
+        const auto& entry = Entry(index);
+        switch (monitor::ItemKindOf(entry)) {
+        case monitor::ParamItemKind::Number: return new QLineEdit(parent);
+        case monitor::ParamItemKind::Enum: {
+            auto* combo = new QComboBox(parent);
+            for (const auto& [text, value] : monitor::ChoicesOf(entry, dlg_.EnumTexts(entry.number())))
+                combo->addItem(QString::fromStdString(text), value);
+            return combo;
+        }
+        case monitor::ParamItemKind::EnumBit: return nullptr;  // the bit-check pop-up edits these
+        }
+        return nullptr;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        const auto& entry = Entry(index);
+        const double raw = index.data(CParamDlg::kRawRole).toDouble();
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            // No units while editing.
+            line->setText(QString::fromStdString(monitor::NumberCaption(entry, monitor::RawToShown(entry, raw), true)));
+        } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            combo->setCurrentIndex(combo->findData(static_cast<int>(raw)));
+        }
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        const int32_t number = Number(index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            const QString text = line->text();
+            // The message box comes after the editor has closed.
+            QMetaObject::invokeMethod(&dlg_, [dlg = &dlg_, number, text] { dlg->EditRow(number, text); },
+                                      Qt::QueuedConnection);
+        } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            if (combo->currentIndex() >= 0) dlg_.SetRowValue(number, combo->currentData().toInt());
+        }
+    }
+
+private:
+    int32_t Number(const QModelIndex& index) const {
+        return dlg_.model_.index(index.row(), 0).data(CParamDlg::kNumberRole).toInt();
+    }
+    struct NumberedEntry {
+        const DeviceNetEDS::ParamEntry& e;
+        int32_t n;
+        int32_t number() const { return n; }
+        operator const DeviceNetEDS::ParamEntry&() const { return e; }
+    };
+    NumberedEntry Entry(const QModelIndex& index) const {
+        const int32_t n = Number(index);
+        return {dlg_.EdsEntry(n), n};
+    }
+
+    CParamDlg& dlg_;
+};
+
+CParamDlg::CParamDlg(CSlaveDev& slave, QWidget* parent)
+    : TemplateDialog(RegisterEditorControls(), parent),
+      slave_(&slave),
+      master_(slave.GetParent()),
+      description_(slave.Eds().description) {
+    Init();
+}
+
+CParamDlg::CParamDlg(const CEDSFile& description, QWidget* parent)
+    : TemplateDialog(RegisterEditorControls(), parent), description_(description) {
+    Init();
+}
+
+CParamDlg::~CParamDlg() { Finish(); }
+
+void CParamDlg::Init() {
+    working_ = description_.Params();
+    // 1. Groups.
+    std::vector<std::string> groups{LoadText(61498).toStdString()};
+    for (const auto& [number, group] : description_.Groups().Groups()) {
+        groups.push_back(group.name);
+        groupNumbers_.push_back(number);
+    }
+    SetItems(kGroupList, groups);
+    SetCurrentIndex(kGroupList, 0);
+    if (auto* combo = ControlAs<QComboBox>(kGroupList))
+        connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this, &CParamDlg::SelectGroup);
+    // 2. Columns and rows.
+    model_.setColumnCount(4);
+    model_.setHorizontalHeaderLabels({LoadText(61499), LoadText(61500), LoadText(61501), LoadText(61502)});
+    BuildRows(working_);
+    if (QTableView* view = Table()) {
+        view->setModel(&model_);
+        view->setItemDelegateForColumn(3, new ParamValueDelegate(*this));
+        // Widths 8, 10, 50 and 50 characters wide, of a narrow table font.
+        const int widths[] = {8, 10, 50, 50};
+        for (int c = 0; c < 3; ++c) view->setColumnWidth(c, DialogUnitsToPixelsX(std::max(widths[c] * 2, 24)));
+        view->horizontalHeader()->setStretchLastSection(true);
+        connect(view, &QTableView::clicked, this, [this](const QModelIndex& index) {
+            const int32_t number = model_.index(index.row(), 0).data(kNumberRole).toInt();
+            ShowRowTexts(number);
+            if (index.column() == 3 && monitor::ItemKindOf(EdsEntry(number)) == monitor::ParamItemKind::EnumBit &&
+                (model_.item(index.row(), 3)->flags() & Qt::ItemIsEditable))
+                EditBits(number);
+        });
+        connect(view, &QTableView::customContextMenuRequested, this, &CParamDlg::ShowContextMenu);
+        view->horizontalHeader()->setSectionsClickable(true);
+        connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+            if (column != 0 && column != 2) return;
+            QHeaderView* header = Table()->horizontalHeader();
+            const bool again = header->isSortIndicatorShown() && header->sortIndicatorSection() == column;
+            const Qt::SortOrder order =
+                again && header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+            SortRows(column, order);
+        });
+    }
+    auto button = [this](int id, void (CParamDlg::*slot)()) {
+        if (auto* b = qobject_cast<QAbstractButton*>(Control(id))) connect(b, &QAbstractButton::clicked, this, slot);
+    };
+    button(kUpload, &CParamDlg::StartUpload);
+    button(kDownload, &CParamDlg::StartDownload);
+    button(kDefaults, &CParamDlg::DefaultSettings);
+    button(kReset, &CParamDlg::ResetRows);
+    // 3. The master leaves the running network and is held for the editor.
+    if (master_ != nullptr) {
+        master_->ReleaseOnline();
+        master_->Stop();
+        attached_ = master_->Attach() == 0;
+    }
+    // 4. The transfer buttons wait three ticks.
+    for (int id : {kUpload, kDownload, kReset}) SetEnabled(id, false);
+    connect(&openTimer_, &QTimer::timeout, this, &CParamDlg::OnTick);
+    openTimer_.start(1000);
+}
+
+void CParamDlg::OnTick() {
+    if (++ticks_ < 3) return;
+    openTimer_.stop();
+    if (slave_ == nullptr) return;
+    SetEnabled(kUpload, !uploadRunning_);
+    SetEnabled(kDownload, !downloadRunning_);
+    SetEnabled(kReset, true);
+}
+
+QTableView* CParamDlg::Table() const { return ControlAs<QTableView>(kTable); }
+
+const DeviceNetEDS::ParamEntry& CParamDlg::EdsEntry(int32_t number) const {
+    return description_.Params().GetParam(number);
+}
+
+const std::vector<std::string>& CParamDlg::EnumTexts(int32_t number) const {
+    return description_.EnumPar().GetList(number);
+}
+
+void CParamDlg::BuildRows(const DeviceNetEDS::CParamsInfo& set) {
+    model_.removeRows(0, model_.rowCount());
+    // Rebuilt rows come in number order again.
+    if (QTableView* view = Table()) view->horizontalHeader()->setSortIndicatorShown(false);
+    for (const auto& [number, entry] : set.Params()) {
+        QList<QStandardItem*> items;
+        auto* n = new QStandardItem();
+        n->setData(number, Qt::DisplayRole);  // sorts as a number
+        n->setData(number, kNumberRole);
+        items << n << new QStandardItem(QString::fromStdString(monitor::AccessText(entry)))
+              << new QStandardItem(QString::fromStdString(entry.name)) << new QStandardItem();
+        for (QStandardItem* item : items) item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        items[3]->setData(entry.defaultValue, kRawRole);
+        if (!monitor::IsReadOnly(entry)) items[3]->setFlags(items[3]->flags() | Qt::ItemIsEditable);
+        model_.appendRow(items);
+        RefreshCaption(model_.rowCount() - 1);
+    }
+}
+
+void CParamDlg::RefreshCaption(int row) {
+    QStandardItem* item = model_.item(row, 3);
+    const int32_t number = model_.item(row, 0)->data(kNumberRole).toInt();
+    const auto& entry = EdsEntry(number);
+    const double raw = item->data(kRawRole).toDouble();
+    std::string text;
+    switch (monitor::ItemKindOf(entry)) {
+    case monitor::ParamItemKind::Number: text = monitor::NumberCaption(entry, monitor::RawToShown(entry, raw)); break;
+    case monitor::ParamItemKind::Enum: text = monitor::EnumCaption(monitor::ChoicesOf(entry, EnumTexts(number)), raw); break;
+    case monitor::ParamItemKind::EnumBit: text = monitor::BitFieldCaption(ToBits(entry.maximum), ToBits(raw)); break;
+    }
+    item->setText(QString::fromStdString(text));
+}
+
+int CParamDlg::RowOf(int32_t number) const {
+    for (int r = 0; r < model_.rowCount(); ++r)
+        if (model_.item(r, 0)->data(kNumberRole).toInt() == number) return r;
+    return -1;
+}
+
+double CParamDlg::RowValue(int32_t number) const {
+    const int row = RowOf(number);
+    return row < 0 ? 0.0 : model_.item(row, 3)->data(kRawRole).toDouble();
+}
+
+QString CParamDlg::RowCaption(int32_t number) const {
+    const int row = RowOf(number);
+    return row < 0 ? QString() : model_.item(row, 3)->text();
+}
+
+void CParamDlg::SetRowValue(int32_t number, double raw) {
+    const int row = RowOf(number);
+    if (row < 0) return;
+    model_.item(row, 3)->setData(raw, kRawRole);
+    RefreshCaption(row);
+}
+
+bool CParamDlg::EditRow(int32_t number, const QString& text) {
+    const int row = RowOf(number);
+    if (row < 0 || !(model_.item(row, 3)->flags() & Qt::ItemIsEditable)) return false;
+    const auto input = monitor::CheckNumberInput(EdsEntry(number), text.toStdString());
+    if (!input.raw) {
+        RefreshCaption(row);  // the previous value stays
+        ShowBox("错误", input.message, name_share::kMbIconStop);
+        return false;
+    }
+    SetRowValue(number, *input.raw);
+    return true;
+}
+
+void CParamDlg::CopyRowsBack() {
+    // By the row's parameter number, so gaps in the numbering cannot shift values.
+    for (int r = 0; r < model_.rowCount(); ++r)
+        working_.SetParamValue(model_.item(r, 0)->data(kNumberRole).toInt(), model_.item(r, 3)->data(kRawRole).toDouble());
+}
+
+void CParamDlg::SortRows(int column, Qt::SortOrder order) {
+    if (column != 0 && column != 2) return;
+    model_.sort(column, order);
+    if (QTableView* view = Table()) {
+        view->horizontalHeader()->setSortIndicatorShown(true);
+        view->horizontalHeader()->setSortIndicator(column, order);
+    }
+    // Hidden rows are positions of the view: the group filter is laid again over the new order.
+    const int index = groupIndex_;
+    groupIndex_ = -1;
+    SelectGroup(index);
+}
+
+void CParamDlg::SelectGroup(int index) {
+    if (index == groupIndex_) return;
+    std::vector<int32_t> members;
+    if (index > 0 && static_cast<std::size_t>(index) <= groupNumbers_.size())
+        members = description_.Groups().GetGroup(groupNumbers_[static_cast<std::size_t>(index - 1)]).members;
+    QTableView* view = Table();
+    for (int r = 0; r < model_.rowCount(); ++r) {
+        const int32_t number = model_.item(r, 0)->data(kNumberRole).toInt();
+        const bool shown = index == 0 || std::find(members.begin(), members.end(), number) != members.end();
+        if (view != nullptr) view->setRowHidden(r, !shown);
+    }
+    SetText(kHelpText, "");
+    SetText(kDefaultText, "");
+    groupIndex_ = index;
+}
+
+void CParamDlg::ShowRowTexts(int32_t number) {
+    const auto& entry = EdsEntry(number);
+    SetText(kHelpText, entry.help);
+    std::string text = monitor::DefaultDescription(entry, EnumTexts(number));
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    SetText(kDefaultText, text);
+}
+
+bool CParamDlg::IsCommandEnabled(uint16_t command, int32_t number) const {
+    const int row = RowOf(number);
+    if (row < 0) return false;
+    switch (command) {
+    case kDownloadOne:
+    case kUploadOne: return slave_ != nullptr;
+    case kRestore:
+    case kDefault: return (model_.item(row, 3)->flags() & Qt::ItemIsEditable) != 0;
+    default: return false;
+    }
+}
+
+void CParamDlg::RunCommand(uint16_t command, int32_t number) {
+    if (!IsCommandEnabled(command, number)) return;
+    switch (command) {
+    case kRestore: SetRowValue(number, working_.GetParam(number).defaultValue); break;
+    case kDefault: SetRowValue(number, EdsEntry(number).defaultValue); break;
+    case kDownloadOne:
+    case kUploadOne: {
+        std::unique_lock lock(slaveSetLock_, std::try_to_lock);
+        if (!lock.owns_lock()) {
+            ShowBox("提示", "参数传输正在进行,请稍后再试", name_share::kMbIconInformation);
+            return;
+        }
+        if (command == kDownloadOne) {
+            working_.SetParamValue(number, RowValue(number));
+            slave_->DownloadParameter(working_, number);
+        } else {
+            slave_->UploadParameter(working_, number);
+            SetRowValue(number, working_.GetParam(number).defaultValue);
+        }
+        break;
+    }
+    default: break;
+    }
+    if (QTableView* view = Table()) view->viewport()->update();
+}
+
+void CParamDlg::ShowContextMenu(const QPoint& pos) {
+    QTableView* view = Table();
+    const QModelIndex index = view->indexAt(pos);
+    if (!index.isValid()) return;
+    const int32_t number = model_.item(index.row(), 0)->data(kNumberRole).toInt();
+    const auto tree = LoadMenuTree(20003);
+    if (tree.size() <= 4) return;
+    QMenu menu(this);
+    for (const auto& node : tree[4].children) {
+        if (node.IsSeparator() || node.id == 0) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromStdString(node.caption));
+        action->setData(node.id);
+        action->setEnabled(IsCommandEnabled(node.id, number));
+    }
+    if (QAction* chosen = menu.exec(view->viewport()->mapToGlobal(pos)))
+        RunCommand(static_cast<uint16_t>(chosen->data().toUInt()), number);
+}
+
+void CParamDlg::EditBits(int32_t number) {
+    const int row = RowOf(number);
+    QTableView* view = Table();
+    if (row < 0 || view == nullptr) return;
+    const QRect cell = view->visualRect(model_.index(row, 3));
+    CDlgBitCheck popup(view->viewport()->mapToGlobal(cell.topLeft()), this);
+    SetRowValue(number, popup.Run(ToBits(EdsEntry(number).maximum), ToBits(RowValue(number))));
+}
+
+bool CParamDlg::Ask(const char* text) {
+    return ShowBox("提示", text, kMbYesNo | name_share::kMbIconQuestion) == kIdYes;
+}
+
+void CParamDlg::DefaultSettings() {
+    if (!Ask("是否将全部参数设置到默认值,")) return;
+    BuildRows(description_.Params());
+    groupIndex_ = 0;
+    SelectGroup(CurrentIndex(kGroupList));
+}
+
+void CParamDlg::ResetRows() {
+    if (!Ask("是否将全部参数恢复到原来状态")) return;
+    BuildRows(working_);
+    groupIndex_ = 0;
+    SelectGroup(CurrentIndex(kGroupList));
+}
+
+void CParamDlg::StartUpload() {
+    if (slave_ == nullptr || master_ == nullptr || uploadRunning_) return;
+    SetEnabled(kUpload, false);
+    uploadRunning_ = true;
+    // Only this transfer's stop flag is cleared: a running download keeps going.
+    master_->SetStopFlags(0, master_->DownloadStop());
+    CopyRowsBack();
+    if (uploadThread_.joinable()) uploadThread_.join();
+    uploadDone_ = false;
+    uploadThread_ = std::thread([this, snapshot = working_] {
+        DeviceNetEDS::CParamsInfo result;
+        {
+            std::lock_guard lock(slaveSetLock_);
+            slave_->MutableEds().parameters = snapshot;
+            slave_->UploadAllParameters();
+            result = slave_->Eds().parameters;
+        }
+        // The table is rebuilt on the user-interface thread.
+        QMetaObject::invokeMethod(this, [this, result] {
+            working_ = result;
+            BuildRows(working_);
+            const int current = groupIndex_;
+            groupIndex_ = 0;
+            SelectGroup(current);
+            if (QTableView* view = Table()) view->viewport()->update();
+            uploadRunning_ = false;
+            SetEnabled(kUpload, ticks_ >= 3);
+            emit uploadFinished();
+        }, Qt::QueuedConnection);
+        uploadDone_ = true;
+    });
+}
+
+void CParamDlg::StartDownload() {
+    if (slave_ == nullptr || master_ == nullptr || downloadRunning_) return;
+    SetEnabled(kDownload, false);
+    downloadRunning_ = true;
+    master_->SetStopFlags(master_->UploadStop(), 0);
+    CopyRowsBack();
+    if (downloadThread_.joinable()) downloadThread_.join();
+    downloadDone_ = false;
+    downloadThread_ = std::thread([this, snapshot = working_] {
+        {
+            std::lock_guard lock(slaveSetLock_);
+            slave_->MutableEds().parameters = snapshot;
+            slave_->DownloadAllParameters();
+        }
+        QMetaObject::invokeMethod(this, [this] {
+            downloadRunning_ = false;
+            SetEnabled(kDownload, ticks_ >= 3);
+            emit downloadFinished();
+        }, Qt::QueuedConnection);
+        downloadDone_ = true;
+    });
+}
+
+void CParamDlg::WaitTransfers() {
+    // The window keeps painting and takes the workers' posted results while they end.
+    while (!uploadDone_ || !downloadDone_) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (uploadThread_.joinable()) uploadThread_.join();
+    if (downloadThread_.joinable()) downloadThread_.join();
+    QApplication::processEvents();
+    uploadRunning_ = false;
+    downloadRunning_ = false;
+}
+
+void CParamDlg::done(int result) {
+    if (master_ != nullptr) {
+        master_->SetStopFlags(1, 1);
+        WaitTransfers();
+    }
+    TemplateDialog::done(result);
+}
+
+void CParamDlg::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    openTimer_.stop();
+    if (master_ != nullptr) master_->SetStopFlags(1, 1);
+    // The master is released only after the transfers have ended, so none runs on a detached master.
+    WaitTransfers();
+    if (master_ != nullptr && attached_) master_->Detach();
+}
+
+int RunParamEditor(const CEDSFile& description, QWidget* parent) {
+    CParamDlg dlg(description, parent);
+    return dlg.exec();
+}

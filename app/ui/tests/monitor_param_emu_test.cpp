@@ -1,0 +1,127 @@
+// The parameter editor and the explicit message console against adapter-emu's demo drive
+// (slave 4): upload all, change a scaled value, download all, read it back through the console,
+// and a running upload-all that ends when the editor closes.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <chrono>
+
+#include "network/network.h"
+#include "network/server_dev.h"
+#include "network/slave_dev.h"
+#include "services/global.h"
+#include "support/frame_support.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/tree_dev.h"
+#include "ui/monitor/param_dlg.h"
+#include "ui/monitor/varda_pane.h"
+#include "ui/widgets/hex_edit.h"
+
+namespace {
+
+using frame_test::Emulator;
+using frame_test::RecordingHost;
+using frame_test::TempFolder;
+
+constexpr int kTransferTimeoutMs = 60000;
+
+class ParamEditorOnDemo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        emulator = std::make_unique<Emulator>(1);
+        if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
+        frame_test::UseFreshProfile(folder);
+        frame = std::make_unique<CMainFrame>();
+        host = std::make_unique<RecordingHost>(frame.get());
+        ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
+        master = GetNetwork().Masters().at(0);
+        drive = master->FindSlave(4);
+        ASSERT_NE(drive, nullptr);
+    }
+    void TearDown() override {
+        host.reset();
+        frame.reset();
+        GetNetwork().ClearNetwork();
+        emulator.reset();
+    }
+    std::string Boxes() const {
+        std::string text;
+        for (const auto& box : host->boxes) text += box.text + "\n";
+        return text;
+    }
+
+    TempFolder folder;
+    std::unique_ptr<Emulator> emulator;
+    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<RecordingHost> host;
+    CServerDev* master = nullptr;
+    CSlaveDev* drive = nullptr;
+};
+
+TEST_F(ParamEditorOnDemo, UploadChangeDownloadAndReadBackThroughTheConsole) {
+    {
+        CParamDlg dlg(*drive);
+        QTRY_VERIFY_WITH_TIMEOUT(dlg.IsEnabled(CParamDlg::kUpload), 5000);
+        QSignalSpy uploaded(&dlg, &CParamDlg::uploadFinished);
+        dlg.StartUpload();
+        ASSERT_TRUE(uploaded.wait(kTransferTimeoutMs));
+        EXPECT_EQ(dlg.RowValue(1), 100.0);
+        EXPECT_EQ(dlg.RowCaption(1), "1.00 s") << "the raw 100 shown with the factor 0.01";
+        EXPECT_EQ(dlg.RowValue(9), 400.0);
+
+        // A scaled value typed in the table is downloaded as its raw value.
+        ASSERT_TRUE(dlg.EditRow(1, "2.50"));
+        QSignalSpy downloaded(&dlg, &CParamDlg::downloadFinished);
+        dlg.StartDownload();
+        ASSERT_TRUE(downloaded.wait(kTransferTimeoutMs));
+        EXPECT_EQ(dlg.WorkingCopy().GetParam(1).defaultValue, 250.0);
+
+        dlg.SetRowValue(1, 1);
+        QSignalSpy again(&dlg, &CParamDlg::uploadFinished);
+        dlg.StartUpload();
+        ASSERT_TRUE(again.wait(kTransferTimeoutMs));
+        EXPECT_EQ(dlg.RowValue(1), 250.0);
+        EXPECT_EQ(dlg.RowCaption(1), "2.50 s");
+        EXPECT_TRUE(host->boxes.empty()) << Boxes();
+    }
+    EXPECT_EQ(master->InitCount(), 0u) << "the editor released the master";
+
+    // Get_Attribute_Single of class 0x0F, instance 1, attribute 1 through the console.
+    frame->Tree()->SelectNode(master);
+    QSignalSpy started(frame.get(), &CMainFrame::startFinished);
+    ASSERT_TRUE(frame->RunCommand(32786));
+    ASSERT_TRUE(started.count() > 0 || started.wait(30000));
+    ASSERT_TRUE(started.front().front().toBool()) << Boxes();
+    CVARDAPane pane(*drive);
+    pane.SetCurrentIndex(CVARDAPane::kServiceList, 10);
+    pane.SetText(CVARDAPane::kClassList, "F");
+    pane.SetText(CVARDAPane::kInstanceList, "1");
+    pane.Editor(CVARDAPane::kServiceData)->setPlainText("01");
+    bool sent = false;
+    for (int attempt = 0; attempt < 20 && !sent; ++attempt) {  // until the drive is on line
+        sent = pane.Send();
+        if (!sent) QTest::qWait(250);
+    }
+    ASSERT_TRUE(sent) << Boxes();
+    EXPECT_EQ(pane.Editor(CVARDAPane::kReplyData)->toPlainText(), "FA 00");
+}
+
+TEST_F(ParamEditorOnDemo, ClosingTheEditorStopsARunningUploadAll) {
+    ASSERT_EQ(emulator->Control("0 slave 4 delay 400").rfind("error", 0), std::string::npos);
+    auto dlg = std::make_unique<CParamDlg>(*drive);
+    QTRY_VERIFY_WITH_TIMEOUT(dlg->IsEnabled(CParamDlg::kUpload), 5000);
+    dlg->StartUpload();
+    ASSERT_TRUE(dlg->TransferRunning());
+    QTest::qWait(100);
+    const auto before = std::chrono::steady_clock::now();
+    dlg.reset();  // stop flags, wait for the worker, detach
+    const auto closing = std::chrono::steady_clock::now() - before;
+    // Nine parameters at 400 ms each would take 3.6 s; the stop flag ends the loop after the
+    // request in flight.
+    EXPECT_LT(closing, std::chrono::milliseconds(2500));
+    EXPECT_EQ(master->InitCount(), 0u);
+}
+
+}  // namespace
