@@ -3,6 +3,8 @@
 // opens it from the main window.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -145,6 +147,8 @@ TEST_F(SearchDialog, FindsTheDemoSlavesAndAddsThemAndTheyComeOnLine) {
     EXPECT_EQ(progress->value(), 63);
     EXPECT_EQ(master->GetChildCount(), 0) << "nothing is added before the button";
     EXPECT_EQ(master->InitCount(), 0u) << "the search gave the adapter back";
+    // A picture of the dialog for a look at it: NORVANE_SEARCH_SCREENSHOT=FILE.png.
+    if (const char* shot = std::getenv("NORVANE_SEARCH_SCREENSHOT")) dialog.grab().save(QString::fromLocal8Bit(shot));
 
     Click(dialog, CSearchDlg::kButtonAdd);
     EXPECT_TRUE(dialog.SlavesAdded());
