@@ -30,11 +30,6 @@ bool ReportsSlaveStatus(uint32_t status) {
 
 }  // namespace
 
-std::string SearchProgressText(std::size_t index, std::size_t count) {
-    const std::size_t percent = count == 0 ? 100 : index * 100 / count;
-    return "正在搜索从站(" + std::to_string(percent) + "%)";
-}
-
 NetworkSearch::~NetworkSearch() {
     RequestStop();
     Wait(0);

@@ -52,9 +52,6 @@ struct SearchCallbacks {
     std::function<void(SearchEnd)> finished;  // last call of a search, after the clean-up
 };
 
-// "正在搜索从站(%d%%)" for address `index` (0-based) of `count`.
-std::string SearchProgressText(std::size_t index, std::size_t count);
-
 class NetworkSearch {
 public:
     NetworkSearch() = default;

@@ -98,12 +98,6 @@ TEST(EdsIdentityMap, BuiltFromTheFilesOfTheNames) {
     EXPECT_EQ(map.Match({1250, 7, 101, 1}), "a");
 }
 
-TEST(SearchProgressText, PercentOfTheAddressesBefore) {
-    EXPECT_EQ(SearchProgressText(0, 63), "正在搜索从站(0%)");
-    EXPECT_EQ(SearchProgressText(31, 63), "正在搜索从站(49%)");
-    EXPECT_EQ(SearchProgressText(62, 63), "正在搜索从站(98%)");
-}
-
 class NetworkSearchTest : public ::testing::Test {
 protected:
     void SetUp() override {
