@@ -108,13 +108,9 @@ int SearchNetwork(const SearchCommandOptions& options) {
         EdsIdentityMap::Build(global.EdsNames(), [&](const std::string& name) { return global.GetEdsPath(name); });
 
     host.Line("searching " + masterName + " from address " + std::to_string(options.from));
-    std::atomic<std::size_t> probed{0};
     SearchEnd end = SearchEnd::Completed;
     SearchCallbacks callbacks;
-    callbacks.started = [&](std::size_t count) {
-        probed = count;
-        host.Line(std::to_string(count) + " address(es) to probe");
-    };
+    callbacks.started = [&](std::size_t count) { host.Line(std::to_string(count) + " address(es) to probe"); };
     callbacks.found = [&](const SearchResult& r) { host.Line(FoundLine(r)); };
     callbacks.finished = [&](SearchEnd e) { end = e; };
 
