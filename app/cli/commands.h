@@ -2,6 +2,8 @@
 // start, 2 bad arguments or an unreadable file.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +17,17 @@ struct RunOptions {
     std::optional<unsigned> seconds;  // none: until SIGINT or SIGTERM
 };
 
+struct SearchCommandOptions {
+    std::string networkFile;
+    std::size_t master = 1;  // position of the master in the file, from 1
+    uint32_t from = 0;
+    uint32_t timeoutMs = 2000;
+    std::optional<std::string> addTo;  // the network with the found slaves added
+};
+
 int RunNetwork(const RunOptions& options);
+// Exit code 1 when the master could not be opened or the output file not written.
+int SearchNetwork(const SearchCommandOptions& options);
 int ShowEds(const std::string& path);
 
 // Parses the command line and runs the command.

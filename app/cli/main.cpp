@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@ const char* kUsage =
     "  run FILE.kld [--seconds N]  load a network file, start every master, print slave status\n"
     "                              changes and log lines until Ctrl-C/SIGTERM or N seconds\n"
     "  eds FILE.eds                show the identity, I/O entries and parameters of an EDS file\n"
+    "  search FILE.kld [--master N] [--from ADDR] [--timeout MS] [--add OUT.kld]\n"
+    "                              find the slaves on a master's bus that the file does not have\n"
     "\n"
     "Use 'norvanectl COMMAND --help' for the command's details.\n";
 
@@ -30,12 +34,69 @@ const char* kEdsUsage =
     "Prints the device identity, the IO_Info connections and entries, and the parameters of an\n"
     "EDS file as tables. Exit status 2 when the file cannot be read.\n";
 
+const char* kSearchUsage =
+    "Usage: norvanectl search FILE.kld [--master N] [--from ADDR] [--timeout MS] [--add OUT.kld]\n"
+    "\n"
+    "Searches master N of the network file (in file order, default 1) at every address from ADDR\n"
+    "(0..63, default 0) to 63 that neither the master nor a configured slave uses, and prints one\n"
+    "line per slave found: address, vendor, device type, product code, revision and EDS name.\n"
+    "--timeout: the response time-out of each request, 100..30000 ms (default 2000).\n"
+    "--add: writes the network with the found slaves added, configured from their EDS files.\n"
+    "Ctrl-C/SIGTERM stops the search. Exit status: 0 done, 1 the master could not be opened or the\n"
+    "output not written, 2 bad arguments or file.\n";
+
 int UsageError(const std::string& message) {
     std::cerr << "norvanectl: " << message << " (see 'norvanectl --help')" << std::endl;
     return kExitUsage;
 }
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+// A whole number of at most 9 digits within min..max.
+std::optional<uint32_t> Number(const std::string& text, uint32_t min, uint32_t max) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    const unsigned long value = std::stoul(text);
+    if (value < min || value > max) return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
+int ParseSearch(const std::vector<std::string>& rest) {
+    SearchCommandOptions options;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const std::string& arg = rest[i];
+        if (IsHelp(arg)) {
+            std::cout << kSearchUsage;
+            return kExitOk;
+        }
+        if (arg == "--master" || arg == "--from" || arg == "--timeout" || arg == "--add") {
+            if (i + 1 >= rest.size()) return UsageError(arg + " needs a value");
+            const std::string& value = rest[++i];
+            if (arg == "--add") {
+                options.addTo = value;
+            } else if (arg == "--master") {
+                auto n = Number(value, 1, 999);
+                if (!n) return UsageError("--master needs the position of a master from 1, not '" + value + "'");
+                options.master = *n;
+            } else if (arg == "--from") {
+                auto n = Number(value, 0, 63);
+                if (!n) return UsageError("--from needs an address 0..63, not '" + value + "'");
+                options.from = *n;
+            } else {
+                auto n = Number(value, 100, 30000);
+                if (!n) return UsageError("--timeout needs 100..30000 ms, not '" + value + "'");
+                options.timeoutMs = *n;
+            }
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option '" + arg + "'");
+        } else if (options.networkFile.empty()) {
+            options.networkFile = arg;
+        } else {
+            return UsageError("more than one network file given");
+        }
+    }
+    if (options.networkFile.empty()) return UsageError("search needs a network file");
+    return SearchNetwork(options);
+}
 
 }  // namespace
 
@@ -87,6 +148,7 @@ int NorvaneCtlMain(const std::vector<std::string>& args) {
         if (path.empty()) return UsageError("eds needs an EDS file");
         return ShowEds(path);
     }
+    if (command == "search") return ParseSearch(rest);
     return UsageError("unknown command '" + command + "'");
 }
 

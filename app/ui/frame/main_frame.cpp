@@ -38,6 +38,7 @@
 #include "ui/frame/wait_indicator.h"
 #include "ui/monitor/param_dlg.h"
 #include "ui/monitor/varda_pane.h"
+#include "ui/network/search_dlg.h"
 #include "network/network.h"
 #include "network/network_file.h"
 #include "network/server_dev.h"
@@ -242,8 +243,8 @@ void CMainFrame::CreateCommands() {
         return Idle() && node != nullptr && node->IsMaster() != 0 && node->IsRunning() == 0 &&
                node->GetChildCount() > 0;
     });
-    // The search dialog (20028) comes with its own change; offered for a stopped master.
-    t.Add(cmd::kSearch, [] {}, selectedIsStoppedMaster);
+    // The search dialog (20028), offered for a stopped master.
+    t.Add(cmd::kSearch, [this] { CmdSearch(); }, selectedIsStoppedMaster);
     // The explicit message console (20032) for a slave of a running master.
     t.Add(cmd::kExplicit, [this] {
         CDeviceBase* node = Selected();
@@ -768,6 +769,26 @@ void CMainFrame::CmdDeleteAllSlaves() {
     CDeviceBase* now = tree_->SelectedNode();
     if (Selected() != now) OnNodeSelected(now);
     node->RemoveAllChildren();
+    propertyPane_->ShowNode(Selected(), true);
+    dataView_->RefreshView(1);
+}
+
+void CMainFrame::CmdSearch() {
+    CServerDev* master = SelectedMaster();
+    if (master == nullptr || master->IsRunning() != 0) return;
+    bool added = false;
+    {
+        CSearchDlg dialog(master, this);
+        dialog.exec();
+        added = dialog.SlavesAdded();
+    }
+    if (!added) return;
+    // The master's node is rebuilt with the slaves added.
+    tree_->DeleteChildItems(master);
+    for (int i = 0; i < master->GetChildCount(); ++i) tree_->InsertNode(master->GetChild(i), false);
+    if (master->GetChildCount() > 0) tree_->ExpandToNode(master->GetChild(master->GetChildCount() - 1));
+    tree_->SelectNode(master);
+    OnNodeSelected(tree_->SelectedNode());
     propertyPane_->ShowNode(Selected(), true);
     dataView_->RefreshView(1);
 }

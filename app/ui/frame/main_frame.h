@@ -148,6 +148,7 @@ private:
     void OnStartDone(CServerDev* master, bool started);
     void CmdDeleteNode();
     void CmdDeleteAllSlaves();
+    void CmdSearch();
     void CmdProperties();
     void CmdTogglePane(int paneId);
     void CmdAbout();
