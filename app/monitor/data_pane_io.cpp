@@ -7,6 +7,7 @@
 
 #include "monitor/slave_panel_groups.h"
 #include "network/core_services.h"
+#include "network/network.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 
@@ -54,6 +55,16 @@ PaneTarget TargetOf(const CSlaveDev& slave) {
     target.online = slave.IsRunning() != 0;
     if (const CServerDev* master = slave.GetParent(); master != nullptr) target.handle = master->Handle();
     return target;
+}
+
+bool IsInNetwork(const CSlaveDev* slave) {
+    if (slave == nullptr) return false;
+    for (const CServerDev* master : GetNetwork().Masters()) {
+        for (int i = 0; i < master->GetChildCount(); ++i) {
+            if (master->GetChild(i) == slave) return true;
+        }
+    }
+    return false;
 }
 
 uint32_t ReadPane(const PaneTarget& target, int type, uint8_t size, std::vector<uint8_t>& bytes,

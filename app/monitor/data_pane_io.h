@@ -45,6 +45,10 @@ struct PaneTarget {
 };
 PaneTarget TargetOf(const CSlaveDev& slave);
 
+// True while `slave` is a slave of a master of the program's network (a pane whose slave was
+// removed must not reach it any more).
+bool IsInNetwork(const CSlaveDev* slave);
+
 // Reads `size` bytes of connection `type` into a zero-filled buffer (length `size` in, timeout
 // 0). On failure reports once and returns the code, leaving `bytes` as it was; on success
 // `bytes` holds `size` bytes, those past the returned length 0.
