@@ -127,11 +127,21 @@ void CDlgDataPane::InitDataPane() {
     SetText(kIdCustom, LoadText(kTextCustom).toStdString());
     SetText(kIdIncrement, LoadText(kTextIncrement).toStdString());
 
-    const QWidget* periodBox = Control(kIdPeriod);
-    const int w = periodBox != nullptr ? periodBox->width() : 60;
-    const int h = periodBox != nullptr ? periodBox->height() : 20;
-    const monitor::DataPaneLayout layout(w, h, size_);
     const bool input = direction_ == monitor::kDirInput;
+    SetText(kIdAction, LoadText(input ? kTextRead : kTextWrite).toStdString());
+    SetText(kIdTimed, LoadText(input ? kTextTimedRead : kTextTimedWrite).toStdString());
+    // The template's period box gives the box size; the columns widen when a language's texts
+    // of the action button, the radios or the check box would not fit in them.
+    const QWidget* periodBox = Control(kIdPeriod);
+    int w = periodBox != nullptr ? periodBox->width() : 60;
+    const int h = periodBox != nullptr ? periodBox->height() : 20;
+    std::vector<int> fitted{kIdAction, kIdBinary, kIdDecimal, kIdHexadecimal};
+    if (!input) fitted.insert(fitted.end(), {kIdCustom, kIdIncrement});
+    for (int id : fitted) {
+        if (const QWidget* c = Control(id)) w = std::max(w, c->sizeHint().width());
+    }
+    if (const QWidget* timed = Control(kIdTimed)) w = std::max(w, timed->sizeHint().width() - 20);
+    const monitor::DataPaneLayout layout(w, h, size_);
     for (int i = 0; i < size_; ++i) {
         auto* box = new CEditEx(format_, this);
         box->setObjectName(QString::number(kFirstBoxId + i));
@@ -147,8 +157,6 @@ void CDlgDataPane::InitDataPane() {
     place(kIdTimed, layout.TimedCheck());
     place(kIdPeriod, layout.PeriodBox());
     SetText(kIdPeriod, "500");
-    SetText(kIdAction, LoadText(input ? kTextRead : kTextWrite).toStdString());
-    SetText(kIdTimed, LoadText(input ? kTextTimedRead : kTextTimedWrite).toStdString());
     SetChecked(kIdHexadecimal, true);
     if (input) {
         SetShown(kIdCustom, false);
@@ -160,12 +168,6 @@ void CDlgDataPane::InitDataPane() {
         SetEnabled(kIdCustom, false);
         SetEnabled(kIdIncrement, false);
     }
-    // Texts cut by the narrow columns stay readable as tool tips.
-    for (int id : {int(kIdAction), int(kIdBinary), int(kIdDecimal), int(kIdHexadecimal), int(kIdTimed),
-                   int(kIdCustom), int(kIdIncrement)}) {
-        if (QWidget* c = Control(id)) c->setToolTip(QString::fromStdString(GetText(id)));
-    }
-
     if (auto* action = ControlAs<QAbstractButton>(kIdAction)) {
         connect(action, &QAbstractButton::clicked, this, [this] { RunAction(false); });
     }
