@@ -67,7 +67,11 @@ QList<QGroupBox*> CDataView::Groups() const {
 void CDataView::ClearPanel() {
     for (QGroupBox* group : Groups()) {
         layout_->removeWidget(group);
-        delete group;
+        // A pane of the group may be in the middle of an action (a message box of a failed read
+        // runs its own loop): the group leaves the panel now and goes once that has returned.
+        group->hide();
+        group->setParent(nullptr);
+        group->deleteLater();
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 #include <vector>
 
@@ -239,16 +240,19 @@ void CDlgDataPane::ShowOffline() {
 }
 
 void CDlgDataPane::RunAction(bool fromTimer) {
-    if (noteOnly_ || !SlaveAlive()) return;
+    // Ticks that arrive while the message box of a failed call is open wait for it to close
+    // instead of stacking further boxes.
+    if (acting_ || noteOnly_ || !SlaveAlive()) return;
+    const QPointer<CDlgDataPane> self(this);  // the box's loop may see the panel rebuilt
+    acting_ = true;
     if (slave_->IsRunning() == 0) {
         if (!fromTimer) ShowOffline();
-        return;
-    }
-    if (direction_ == monitor::kDirInput) {
+    } else if (direction_ == monitor::kDirInput) {
         Read();
     } else {
         Write();
     }
+    if (self) acting_ = false;
 }
 
 void CDlgDataPane::Read() {

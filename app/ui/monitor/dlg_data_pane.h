@@ -77,6 +77,7 @@ private:
     int format_ = 2;     // hexadecimal
     int writeMode_ = 0;  // custom data
     int strobe_ = 0;     // not strobed
+    bool acting_ = false;  // a read or write is under way (its report may run a message loop)
     QList<CEditEx*> boxes_;  // children of the pane, deleted with it
     QTimer* timer_ = nullptr;
 };

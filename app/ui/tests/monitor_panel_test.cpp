@@ -371,4 +371,38 @@ TEST_F(MonitorPanel, EnglishTexts) {
     EXPECT_EQ(title, panes_test::EnglishText(10040));
 }
 
+// A host whose message boxes run a loop of their own for a while, as a real one does.
+class LoopingHost : public name_share::IHost {
+public:
+    int ShowMessageBox(const name_share::MessageBoxRequest&) override {
+        ++boxes;
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        QTest::qWait(60);
+        --depth;
+        return 1;
+    }
+    void AppendLogRow(const name_share::LogRow&) override {}
+    int boxes = 0, depth = 0, maxDepth = 0;
+};
+
+TEST_F(MonitorPanel, TicksDuringAnOpenReportDoNotStackBoxes) {
+    CSlaveDev* slave = Slave(3, {ConnectionUse::kPoll}, 1, 0);
+    slave->Start();
+    Show(slave);
+    CDlgDataPane* pane = Pane(10040);
+    ASSERT_NE(pane, nullptr);
+    LoopingHost looping;
+    GetGlobal().SetHost(&looping);
+    g_result = 31;
+    pane->SetText(CDlgDataPane::kIdPeriod, "10");
+    Button(*pane, CDlgDataPane::kIdTimed)->click();
+    QTest::qWait(300);
+    Button(*pane, CDlgDataPane::kIdTimed)->click();
+    GetGlobal().SetHost(&host_);
+    EXPECT_EQ(looping.maxDepth, 1);
+    EXPECT_GE(looping.boxes, 2);
+    EXPECT_EQ(static_cast<std::size_t>(looping.boxes), g_calls.size()) << "one box per failed call";
+}
+
 }  // namespace
