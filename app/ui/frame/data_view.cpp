@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "network/master_card.h"
@@ -12,61 +11,11 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "ui/monitor/slave_data_panel.h"
 
 namespace {
 
 QString Text(uint32_t id) { return QString::fromStdString(GetGlobal().LoadText(id)); }
-
-constexpr int kStatusPeriodMs = 500;
-
-// The status group at the top of a slave's panel: the slave's status text, refreshed twice a
-// second, and "获取从站状态". With the master stopped the slave is asked itself (it then reads
-// "主站未启动"); while the master runs its poller keeps the text current.
-class SlaveStatusGroup : public QGroupBox {
-public:
-    explicit SlaveStatusGroup(CSlaveDev& slave, QWidget* parent) : QGroupBox(parent), slave_(slave) {
-        setTitle(Text(61508) + QString::asprintf("%2d", slave.GetAddress()));
-        auto* layout = new QHBoxLayout(this);
-        status_ = new QLabel(this);
-        status_->setObjectName(QStringLiteral("status"));
-        status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        auto* button = new QPushButton(Text(61505), this);
-        button->setObjectName(QStringLiteral("61505"));
-        layout->addWidget(status_, 1);
-        layout->addWidget(button);
-        connect(button, &QPushButton::clicked, this, [this] { Refresh(); });
-        timer_ = new QTimer(this);
-        connect(timer_, &QTimer::timeout, this, [this] { Refresh(); });
-        timer_->start(kStatusPeriodMs);
-        Refresh();
-    }
-
-private:
-    void Refresh() {
-        if (!StillInNetwork()) {
-            // The slave left the network while its panel was up: nothing more to ask it.
-            timer_->stop();
-            status_->clear();
-            return;
-        }
-        CServerDev* master = slave_.GetParent();
-        if (master == nullptr || master->IsRunning() == 0) slave_.UpdateStatus();
-        status_->setText(QString::fromStdString(slave_.StatusText()));
-    }
-
-    bool StillInNetwork() const {
-        for (CServerDev* master : GetNetwork().Masters()) {
-            for (int i = 0; i < master->GetChildCount(); ++i) {
-                if (master->GetChild(i) == &slave_) return true;
-            }
-        }
-        return false;
-    }
-
-    CSlaveDev& slave_;
-    QLabel* status_ = nullptr;
-    QTimer* timer_ = nullptr;
-};
 
 }  // namespace
 
@@ -91,13 +40,19 @@ void CDataView::ShowNode(CDeviceBase* node, bool force) {
         shown_ = nullptr;
         return;
     }
-    if (node == shown_ && !force) return;
+    auto* slave = node->IsMaster() != 0 ? nullptr : dynamic_cast<CSlaveDev*>(node);
+    // A slave's panel is rebuilt when asked to or when the slave wants it (its configuration
+    // changed); the flag is cleared once the panel stands.
+    if (slave != nullptr && force) slave->SetPanelRebuild(1);
+    const bool rebuild = slave != nullptr && slave->PanelRebuild() != 0;
+    if (node == shown_ && !force && !rebuild) return;
     ClearPanel();
     shown_ = node;
-    if (node->IsMaster() != 0) {
-        BuildMasterPanel(node);
+    if (slave == nullptr) {
+        if (node->IsMaster() != 0) BuildMasterPanel(node);
     } else {
-        BuildSlavePanel(node);
+        BuildSlavePanel(slave);
+        slave->SetPanelRebuild(0);
     }
 }
 
@@ -112,7 +67,11 @@ QList<QGroupBox*> CDataView::Groups() const {
 void CDataView::ClearPanel() {
     for (QGroupBox* group : Groups()) {
         layout_->removeWidget(group);
-        delete group;
+        // A pane of the group may be in the middle of an action (a message box of a failed read
+        // runs its own loop): the group leaves the panel now and goes once that has returned.
+        group->hide();
+        group->setParent(nullptr);
+        group->deleteLater();
     }
 }
 
@@ -144,7 +103,5 @@ void CDataView::BuildMasterPanel(CDeviceBase* node) {
 void CDataView::BuildSlavePanel(CDeviceBase* node) {
     auto* slave = dynamic_cast<CSlaveDev*>(node);
     if (slave == nullptr) return;
-    auto* group = new SlaveStatusGroup(*slave, panel_);
-    group->setObjectName(QStringLiteral("61508"));
-    layout_->insertWidget(layout_->count() - 1, group);
+    for (QGroupBox* group : BuildSlaveDataGroups(*slave, panel_)) layout_->insertWidget(layout_->count() - 1, group);
 }

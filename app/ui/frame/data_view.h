@@ -1,6 +1,7 @@
 // CDataView: the main window's central widget. It shows the panel of the node selected in the
 // network tree: for a master the "主站卡信息" group with the card's name, model, channel count,
-// channel index, slave count and baud rate; for a slave its status group; nothing for no node.
+// channel index, slave count and baud rate; for a slave its data panel (status pane and one
+// data pane per I/O buffer, scrolled when taller than the view); nothing for no node.
 #pragma once
 
 #include <QScrollArea>

@@ -2,15 +2,29 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QProgressBar>
+#include <array>
+
+#include "resources/resource_manager.h"
 
 const char* const CWaitIndicator::kStartText = "正在启动主站并扫描从站，请等待……";
 
-CWaitIndicator::CWaitIndicator(const QString& text, QWidget* parent) : QProgressDialog(parent) {
+namespace {
+constexpr uint16_t kIdText = 1000;
+}
+
+CWaitIndicator::CWaitIndicator(const QString& text, QWidget* parent) : QProgressDialog(parent), fallbackText_(text) {
     setObjectName(QStringLiteral("20046"));
     setWindowTitle(QStringLiteral("Norvane"));
     setLabelText(text);
     setCancelButton(nullptr);
-    setRange(0, 0);  // busy bar
+    // A bar of our own, stepped by our timer: the dialog's setValue() would arm its show timer.
+    bar_ = new QProgressBar(this);
+    bar_->setRange(0, 100);
+    bar_->setTextVisible(false);
+    setBar(bar_);
+    stepTimer_.setInterval(kStepMs);
+    connect(&stepTimer_, &QTimer::timeout, this, &CWaitIndicator::Step);
     setMinimumDuration(0);
     setAutoClose(false);
     setAutoReset(false);
@@ -25,6 +39,14 @@ CWaitIndicator::~CWaitIndicator() = default;
 
 void CWaitIndicator::Begin() {
     ending_ = false;
+    const std::array<uint16_t, 1> required{kIdText};
+    const DialogTemplate* t = LoadCheckedDialogTemplate(kTemplateId, required);
+    const DLGITEMTEMPLATEINFO* control = t != nullptr ? t->FindControl(kIdText) : nullptr;
+    setLabelText(control != nullptr && !control->caption.empty() ? QString::fromStdString(control->caption)
+                                                                 : fallbackText_);
+    if (t != nullptr && !t->caption.empty()) setWindowTitle(QString::fromStdString(t->caption));
+    bar_->setValue(10);
+    stepTimer_.start();
     // Shown at once; setValue() is not used, since it would arm the dialog's own show timer,
     // which could bring the box back after End().
     show();
@@ -33,6 +55,7 @@ void CWaitIndicator::Begin() {
 
 void CWaitIndicator::End() {
     ending_ = true;
+    stepTimer_.stop();
     QProgressDialog::reset();  // also stops the show timer
     hide();
 }
@@ -51,4 +74,9 @@ void CWaitIndicator::closeEvent(QCloseEvent* event) {
         return;
     }
     QProgressDialog::closeEvent(event);
+}
+
+void CWaitIndicator::Step() {
+    bar_->setValue(bar_->value() + 1);
+    if (bar_->value() >= 100) bar_->setValue(0);
 }

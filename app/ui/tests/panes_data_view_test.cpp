@@ -1,4 +1,4 @@
-// The data view: the master card panel, the slave status group and the empty panel.
+// The data view: the master card panel, the slave status pane and the empty panel.
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -63,18 +63,18 @@ TEST_F(DataView, TheShownNodeIsRebuiltOnlyWhenForcedAndNoSelectionEmptiesThePane
     EXPECT_EQ(view.ShownNode(), nullptr);
 }
 
-TEST_F(DataView, SlaveShowsItsStatusGroupWithTheMasterStopped) {
+TEST_F(DataView, SlaveShowsItsStatusPaneWithTheMasterStopped) {
     CServerDev* master = AddMaster(0, 0);
-    CSlaveDev* slave = AddSlave(master, 7);
+    CSlaveDev* slave = AddSlave(master, 7, 0, 0);  // no I/O buffers: the address group only
     GetGlobal().SetSelectedNode(slave);
     view.RefreshView(0);
     const QList<QGroupBox*> groups = view.Groups();
     ASSERT_EQ(groups.size(), 1);
     EXPECT_EQ(groups[0]->title(), QStringLiteral("从站地址: 7"));
-    auto* status = groups[0]->findChild<QLabel*>(QStringLiteral("status"));
+    auto* status = groups[0]->findChild<QLabel*>(QStringLiteral("1000"));
     ASSERT_NE(status, nullptr);
     QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("主站未启动"), 600);
-    EXPECT_EQ(groups[0]->findChild<QPushButton*>(QStringLiteral("61505"))->text(),
+    EXPECT_EQ(groups[0]->findChild<QPushButton*>(QStringLiteral("1001"))->text(),
               QString::fromStdString(GetGlobal().LoadText(61505)));
 
     // A slave removed while its panel is up is not asked again.

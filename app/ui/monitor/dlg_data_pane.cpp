@@ -1,0 +1,284 @@
+#include "ui/monitor/dlg_data_pane.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+#include <vector>
+
+#include "monitor/data_pane_io.h"
+#include "monitor/data_pane_layout.h"
+#include "monitor/slave_panel_groups.h"
+#include "network/master_api_table.h"
+#include "network/slave_dev.h"
+#include "services/global.h"
+#include "ui/monitor/edit_ex.h"
+#include "ui/widgets/ui_text.h"
+
+namespace {
+
+constexpr uint32_t kTextRead = 10035;
+constexpr uint32_t kTextWrite = 10037;
+constexpr uint32_t kTextTimedRead = 61503;
+constexpr uint32_t kTextTimedWrite = 61504;
+constexpr uint32_t kTextBinary = 61477;  // 61478 decimal, 61479 hexadecimal follow
+constexpr uint32_t kTextOffline = 61480;
+constexpr uint32_t kTextCustom = 61509;
+constexpr uint32_t kTextIncrement = 61510;
+constexpr uint32_t kTextNoStrobe = 61511;
+constexpr uint32_t kTextStrobe = 61512;
+constexpr uint32_t kTextStrobeSet = 61513;
+constexpr uint32_t kTextNote = 61514;
+
+std::vector<uint16_t> RequiredIds() {
+    return {CDlgDataPane::kIdAction,  CDlgDataPane::kIdBinary,    CDlgDataPane::kIdDecimal,
+            CDlgDataPane::kIdHexadecimal, CDlgDataPane::kIdTimed, CDlgDataPane::kIdPeriod,
+            CDlgDataPane::kIdCustom,  CDlgDataPane::kIdIncrement, CDlgDataPane::kIdNoStrobe,
+            CDlgDataPane::kIdStrobe,  CDlgDataPane::kIdStrobeSet, CDlgDataPane::kIdNote};
+}
+
+}  // namespace
+
+CDlgDataPane::CDlgDataPane(int type, int direction, int size, CSlaveDev& slave, QWidget* parent)
+    : TemplateDialog(kTemplateId, parent, RequiredIds()),
+      type_(type),
+      direction_(direction),
+      size_(size < 0 ? 0 : size),
+      slave_(&slave) {
+    setWindowFlags(Qt::Widget);  // a part of the panel, never a window of its own
+    setObjectName(QStringLiteral("pane%1_%2").arg(type).arg(direction));
+    timer_ = new QTimer(this);
+    connect(timer_, &QTimer::timeout, this, [this] { RunAction(true); });
+    if (QWidget* period = Control(kIdPeriod)) period->setFont(QApplication::font());
+    if (type_ == monitor::kConnStrobe && direction_ == monitor::kDirOutput) {
+        InitStrobePane();
+    } else if (monitor::IsNoteOnlyPane(slave.Config(), type_, direction_)) {
+        InitNotePane();
+    } else {
+        InitDataPane();
+    }
+}
+
+CDlgDataPane::~CDlgDataPane() {
+    timer_->stop();
+    qDeleteAll(boxes_);
+    boxes_.clear();
+}
+
+bool CDlgDataPane::IsTimed() const { return timer_->isActive(); }
+
+int CDlgDataPane::TimerPeriod() const { return timer_->interval(); }
+
+void CDlgDataPane::Place(int id, int x, int y, int width, int height) {
+    if (QWidget* w = Control(id)) w->setGeometry(x, y, width, height);
+}
+
+void CDlgDataPane::InitStrobePane() {
+    for (int id : {1, 2, int(kIdAction), int(kIdBinary), int(kIdDecimal), int(kIdHexadecimal), int(kIdTimed),
+                   int(kIdPeriod), int(kIdMs), int(kIdCustom), int(kIdIncrement), int(kIdNote)}) {
+        SetShown(id, false);
+    }
+    SetText(kIdNoStrobe, LoadText(kTextNoStrobe).toStdString());
+    SetText(kIdStrobe, LoadText(kTextStrobe).toStdString());
+    SetText(kIdStrobeSet, LoadText(kTextStrobeSet).toStdString());
+    int x = 0;
+    for (int id : {int(kIdNoStrobe), int(kIdStrobe), int(kIdStrobeSet)}) {
+        QWidget* w = Control(id);
+        if (w == nullptr) continue;
+        const int width = std::max(60, w->sizeHint().width());
+        w->setGeometry(x, 4, width, std::max(20, w->sizeHint().height()));
+        w->show();
+        x += width + monitor::DataPaneLayout::kGap;
+    }
+    SetChecked(kIdNoStrobe, true);
+    if (auto* set = ControlAs<QAbstractButton>(kIdStrobeSet)) {
+        connect(set, &QAbstractButton::clicked, this, [this] { OnStrobeSet(); });
+    }
+    setFixedSize(std::max(monitor::DataPaneLayout::kSmallWidth, x), monitor::DataPaneLayout::kSmallHeight);
+}
+
+void CDlgDataPane::InitNotePane() {
+    noteOnly_ = true;
+    for (int id : {1, 2, int(kIdAction), int(kIdBinary), int(kIdDecimal), int(kIdHexadecimal), int(kIdTimed),
+                   int(kIdPeriod), int(kIdMs), int(kIdCustom), int(kIdIncrement), int(kIdNoStrobe), int(kIdStrobe),
+                   int(kIdStrobeSet)}) {
+        SetShown(id, false);
+    }
+    auto* note = ControlAs<QLabel>(kIdNote);
+    if (note == nullptr) return;
+    note->setText(LoadText(kTextNote));
+    note->setWordWrap(true);
+    // The note is long: it keeps the width of a four-box pane and takes the height it needs.
+    const QWidget* period = Control(kIdPeriod);
+    const int width = std::max(monitor::DataPaneLayout::kSmallWidth,
+                               monitor::DataPaneLayout(period ? period->width() : 60, 20, 0).PaneWidth());
+    const int height = std::max(monitor::DataPaneLayout::kSmallHeight, note->heightForWidth(width));
+    note->setGeometry(0, 0, width, height);
+    note->show();
+    setFixedSize(width, height);
+}
+
+void CDlgDataPane::InitDataPane() {
+    for (int id : {1, 2, int(kIdMs), int(kIdNoStrobe), int(kIdStrobe), int(kIdStrobeSet), int(kIdNote)}) {
+        SetShown(id, false);
+    }
+    for (int i = 0; i < 3; ++i) SetText(kIdBinary + i, LoadText(kTextBinary + static_cast<uint32_t>(i)).toStdString());
+    SetText(kIdCustom, LoadText(kTextCustom).toStdString());
+    SetText(kIdIncrement, LoadText(kTextIncrement).toStdString());
+
+    const bool input = direction_ == monitor::kDirInput;
+    SetText(kIdAction, LoadText(input ? kTextRead : kTextWrite).toStdString());
+    SetText(kIdTimed, LoadText(input ? kTextTimedRead : kTextTimedWrite).toStdString());
+    // The template's period box gives the box size; the columns widen when a language's texts
+    // of the action button, the radios or the check box would not fit in them.
+    const QWidget* periodBox = Control(kIdPeriod);
+    int w = periodBox != nullptr ? periodBox->width() : 60;
+    const int h = periodBox != nullptr ? periodBox->height() : 20;
+    std::vector<int> fitted{kIdAction, kIdBinary, kIdDecimal, kIdHexadecimal};
+    if (!input) fitted.insert(fitted.end(), {kIdCustom, kIdIncrement});
+    for (int id : fitted) {
+        if (const QWidget* c = Control(id)) w = std::max(w, c->sizeHint().width());
+    }
+    if (const QWidget* timed = Control(kIdTimed)) w = std::max(w, timed->sizeHint().width() - 20);
+    const monitor::DataPaneLayout layout(w, h, size_);
+    for (int i = 0; i < size_; ++i) {
+        auto* box = new CEditEx(format_, this);
+        box->setObjectName(QString::number(kFirstBoxId + i));
+        const monitor::PaneRect r = layout.Box(i);
+        box->setGeometry(r.x, r.y, r.width, r.height);
+        box->setEnabled(!input);
+        box->show();
+        boxes_.append(box);
+    }
+    auto place = [this](int id, const monitor::PaneRect& r) { Place(id, r.x, r.y, r.width, r.height); };
+    place(kIdAction, layout.ActionButton());
+    for (int i = 0; i < 3; ++i) place(kIdBinary + i, layout.FormatRadio(i));
+    place(kIdTimed, layout.TimedCheck());
+    place(kIdPeriod, layout.PeriodBox());
+    SetText(kIdPeriod, "500");
+    SetChecked(kIdHexadecimal, true);
+    if (input) {
+        SetShown(kIdCustom, false);
+        SetShown(kIdIncrement, false);
+    } else {
+        place(kIdCustom, layout.ModeRadio(0));
+        place(kIdIncrement, layout.ModeRadio(1));
+        SetChecked(kIdCustom, true);
+        SetEnabled(kIdCustom, false);
+        SetEnabled(kIdIncrement, false);
+    }
+    if (auto* action = ControlAs<QAbstractButton>(kIdAction)) {
+        connect(action, &QAbstractButton::clicked, this, [this] { RunAction(false); });
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (auto* radio = ControlAs<QAbstractButton>(kIdBinary + i)) {
+            connect(radio, &QAbstractButton::toggled, this, [this, i](bool on) {
+                if (on) OnFormat(i);
+            });
+        }
+    }
+    for (int mode = 0; mode < 2; ++mode) {
+        if (auto* radio = ControlAs<QAbstractButton>(kIdCustom + mode)) {
+            connect(radio, &QAbstractButton::toggled, this, [this, mode](bool on) {
+                if (on) OnMode(mode);
+            });
+        }
+    }
+    if (auto* timed = ControlAs<QAbstractButton>(kIdTimed)) {
+        connect(timed, &QAbstractButton::toggled, this, [this](bool on) { OnTimed(on); });
+    }
+    setFixedSize(layout.PaneWidth(), layout.PaneHeight());
+}
+
+void CDlgDataPane::OnFormat(int format) {
+    format_ = format;
+    for (CEditEx* box : boxes_) box->SetFormat(format);
+}
+
+void CDlgDataPane::OnMode(int mode) {
+    writeMode_ = mode;
+    for (CEditEx* box : boxes_) box->setEnabled(mode == 0);
+}
+
+void CDlgDataPane::OnTimed(bool checked) {
+    const bool output = direction_ == monitor::kDirOutput;
+    if (checked) {
+        if (output) {
+            SetEnabled(kIdCustom, true);
+            SetEnabled(kIdIncrement, true);
+            for (CEditEx* box : boxes_) box->setEnabled(writeMode_ == 0);
+        }
+        SetEnabled(kIdAction, false);
+        SetEnabled(kIdPeriod, false);
+        const monitor::TimerPeriod period = monitor::PeriodFromText(GetText(kIdPeriod));
+        if (period.replaced) SetText(kIdPeriod, "500");
+        timer_->start(period.milliseconds);
+    } else {
+        if (output) {
+            SetEnabled(kIdCustom, false);
+            SetEnabled(kIdIncrement, false);
+            for (CEditEx* box : boxes_) box->setEnabled(true);
+        }
+        SetEnabled(kIdAction, true);
+        SetEnabled(kIdPeriod, true);
+        timer_->stop();
+    }
+}
+
+bool CDlgDataPane::SlaveAlive() {
+    if (monitor::IsInNetwork(slave_)) return true;
+    // The slave left the network while its panel was up: the pane stops reaching it.
+    timer_->stop();
+    slave_ = nullptr;
+    return false;
+}
+
+void CDlgDataPane::ShowOffline() {
+    GetGlobal().ShowMessageBox(name_share::kLevelWarning, "%s", GetGlobal().LoadText(kTextOffline).c_str());
+}
+
+void CDlgDataPane::RunAction(bool fromTimer) {
+    // Ticks that arrive while the message box of a failed call is open wait for it to close
+    // instead of stacking further boxes.
+    if (acting_ || noteOnly_ || !SlaveAlive()) return;
+    const QPointer<CDlgDataPane> self(this);  // the box's loop may see the panel rebuilt
+    acting_ = true;
+    if (slave_->IsRunning() == 0) {
+        if (!fromTimer) ShowOffline();
+    } else if (direction_ == monitor::kDirInput) {
+        Read();
+    } else {
+        Write();
+    }
+    if (self) acting_ = false;
+}
+
+void CDlgDataPane::Read() {
+    std::vector<uint8_t> bytes;
+    const uint32_t code = monitor::ReadPane(monitor::TargetOf(*slave_), type_, static_cast<uint8_t>(size_), bytes,
+                                            netsvc::MasterApi());
+    if (code != 0) return;
+    for (int i = 0; i < boxes_.size() && i < static_cast<int>(bytes.size()); ++i) boxes_[i]->SetValue(bytes[i]);
+}
+
+void CDlgDataPane::Write() {
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(size_), 0);
+    for (int i = 0; i < boxes_.size() && i < size_; ++i) bytes[static_cast<std::size_t>(i)] = boxes_[i]->Value();
+    if (writeMode_ == 1) {
+        monitor::IncrementBytes(bytes);
+        for (int i = 0; i < boxes_.size() && i < size_; ++i) boxes_[i]->SetValue(bytes[static_cast<std::size_t>(i)]);
+    }
+    monitor::WritePane(monitor::TargetOf(*slave_), type_, bytes, netsvc::MasterApi());
+}
+
+void CDlgDataPane::OnStrobeSet() {
+    if (!SlaveAlive()) return;
+    if (slave_->IsRunning() == 0) {
+        ShowOffline();
+        return;
+    }
+    strobe_ = IsChecked(kIdStrobe) ? 1 : 0;
+    monitor::WriteStrobe(monitor::TargetOf(*slave_), strobe_ != 0, netsvc::MasterApi());
+}

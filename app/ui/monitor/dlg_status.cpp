@@ -1,0 +1,44 @@
+#include "ui/monitor/dlg_status.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QTimer>
+
+#include "monitor/data_pane_io.h"
+#include "network/server_dev.h"
+#include "network/slave_dev.h"
+#include "ui/widgets/ui_text.h"
+
+namespace {
+constexpr uint32_t kTextGetStatus = 61505;
+}
+
+CDlgStatus::CDlgStatus(CSlaveDev& slave, QWidget* parent)
+    : TemplateDialog(kTemplateId, parent, {kIdStatusText, kIdGetStatus}), slave_(&slave) {
+    setWindowFlags(Qt::Widget);
+    SetText(kIdGetStatus, LoadText(kTextGetStatus).toStdString());
+    if (auto* text = ControlAs<QLabel>(kIdStatusText)) text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (auto* button = ControlAs<QAbstractButton>(kIdGetStatus)) {
+        connect(button, &QAbstractButton::clicked, this, [this] { Refresh(); });
+    }
+    timer_ = new QTimer(this);
+    connect(timer_, &QTimer::timeout, this, [this] { Refresh(); });
+    timer_->start(kPeriodMs);
+}
+
+CDlgStatus::~CDlgStatus() = default;
+
+QString CDlgStatus::StatusText() const { return QString::fromStdString(GetText(kIdStatusText)); }
+
+void CDlgStatus::Refresh() {
+    if (!monitor::IsInNetwork(slave_)) {
+        // The slave left the network while its panel was up: nothing more to ask it.
+        timer_->stop();
+        slave_ = nullptr;
+        SetText(kIdStatusText, "");
+        return;
+    }
+    CServerDev* master = slave_->GetParent();
+    if (master == nullptr || master->IsRunning() == 0) slave_->UpdateStatus();
+    SetText(kIdStatusText, slave_->StatusText());
+}

@@ -1,0 +1,157 @@
+// The slave data panel against adapter-emu on the demo network: the counter of slave 1 advances
+// between reads, a write to the loopback slave 4 comes back as its input, a slave made silent
+// shows its status text, and an adapter unplugged under timed reads gives reports, not a hang.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "network/network.h"
+#include "network/server_dev.h"
+#include "network/slave_dev.h"
+#include "services/global.h"
+#include "support/frame_support.h"
+#include "ui/frame/data_view.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/tree_dev.h"
+#include "ui/monitor/dlg_data_pane.h"
+#include "ui/monitor/dlg_status.h"
+#include "ui/monitor/edit_ex.h"
+
+namespace {
+
+using frame_test::Emulator;
+using frame_test::RecordingHost;
+using frame_test::TempFolder;
+
+class MonitorEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        emulator = std::make_unique<Emulator>(1);
+        if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
+        frame_test::UseFreshProfile(folder);
+        frame = std::make_unique<CMainFrame>();
+        host = std::make_unique<RecordingHost>(frame.get());
+        ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
+        master = GetNetwork().Masters().at(0);
+        frame->Tree()->SelectNode(master);
+        QSignalSpy finished(frame.get(), &CMainFrame::startFinished);
+        ASSERT_TRUE(frame->RunCommand(32786));
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
+        ASSERT_TRUE(finished.front().front().toBool()) << (host->boxes.empty() ? "" : host->boxes.front().text);
+    }
+    void TearDown() override {
+        if (frame && master != nullptr && master->IsRunning() != 0) {
+            frame->Tree()->SelectNode(master);
+            frame->RunCommand(32787);
+        }
+        GetGlobal().SetSelectedNode(nullptr);
+        host.reset();
+        frame.reset();
+        GetNetwork().ClearNetwork();
+        emulator.reset();
+    }
+
+    // Selects the slave once it is on line and returns the pane of group `captionId`.
+    CDlgDataPane* PaneOf(int mac, uint32_t captionId) {
+        CSlaveDev* slave = master->FindSlave(mac);
+        if (slave == nullptr) return nullptr;
+        if (!QTest::qWaitFor([slave] { return slave->IsRunning() != 0; }, 10000)) return nullptr;
+        frame->Tree()->SelectNode(slave);
+        frame->DataView()->RefreshView(0);
+        for (QGroupBox* g : frame->DataView()->Groups()) {
+            if (g->objectName() == QString::number(captionId)) return g->findChild<CDlgDataPane*>();
+        }
+        return nullptr;
+    }
+    static QString Texts(const CDlgDataPane& pane) {
+        QStringList texts;
+        for (const CEditEx* box : pane.Boxes()) texts << box->text();
+        return texts.join(QLatin1Char(' '));
+    }
+    static void Click(const CDlgDataPane& pane, int id) { pane.ControlAs<QAbstractButton>(id)->click(); }
+
+    TempFolder folder;
+    std::unique_ptr<Emulator> emulator;
+    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<RecordingHost> host;
+    CServerDev* master = nullptr;
+};
+
+TEST_F(MonitorEndToEnd, ReadsTheCounterAndWritesTheLoopback) {
+    CDlgDataPane* counter = PaneOf(1, 10040);
+    ASSERT_NE(counter, nullptr);
+    Click(*counter, CDlgDataPane::kIdAction);
+    const QString first = Texts(*counter);
+    QTest::qWait(200);
+    Click(*counter, CDlgDataPane::kIdAction);
+    EXPECT_NE(Texts(*counter), first) << "the counter of slave 1 advances";
+    EXPECT_TRUE(host->boxes.empty()) << host->boxes.front().text;
+
+    CDlgDataPane* output = PaneOf(4, 10041);
+    ASSERT_NE(output, nullptr);
+    const QStringList values{QStringLiteral("12"), QStringLiteral("34"), QStringLiteral("AB"), QStringLiteral("CD")};
+    for (int i = 0; i < 4; ++i) output->Boxes()[i]->setText(values[i]);
+    Click(*output, CDlgDataPane::kIdAction);
+    CDlgDataPane* input = PaneOf(4, 10040);
+    ASSERT_NE(input, nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    while (Texts(*input) != values.join(QLatin1Char(' ')) && clock.elapsed() < 5000) {
+        Click(*input, CDlgDataPane::kIdAction);
+        QTest::qWait(50);
+    }
+    EXPECT_EQ(Texts(*input), values.join(QLatin1Char(' ')));
+    EXPECT_TRUE(host->boxes.empty()) << host->boxes.front().text;
+}
+
+TEST_F(MonitorEndToEnd, ASilentSlaveShowsItsStatus) {
+    ASSERT_NE(PaneOf(3, 10044), nullptr);
+    auto* status = frame->DataView()->Groups().value(0)->findChild<CDlgStatus*>();
+    ASSERT_NE(status, nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(status->StatusText(), QStringLiteral("从站在线"), 3000);
+    ASSERT_EQ(emulator->Control("0 slave 3 stop"), "ok\n");
+    QTRY_COMPARE_WITH_TIMEOUT(status->StatusText(), QStringLiteral(" 设备停止通信 "), 10000);
+}
+
+TEST_F(MonitorEndToEnd, AnUnpluggedAdapterUnderTimedReadsGivesReports) {
+    CDlgDataPane* pane = PaneOf(1, 10040);
+    ASSERT_NE(pane, nullptr);
+    auto* status = frame->DataView()->Groups().value(0)->findChild<CDlgStatus*>();
+    ASSERT_NE(status, nullptr);
+    pane->SetText(CDlgDataPane::kIdPeriod, "50");
+    Click(*pane, CDlgDataPane::kIdTimed);
+    ASSERT_TRUE(pane->IsTimed());
+    QTest::qWait(200);
+    ASSERT_EQ(emulator->Control("0 unplug"), "ok\n");
+    // The window's loop keeps turning: a zero timer posted now fires within a few ticks.
+    for (int i = 0; i < 10; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        bool fired = false;
+        QTimer::singleShot(0, [&fired] { fired = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(fired, 2000);
+        EXPECT_LT(clock.elapsed(), 1000);
+        QTest::qWait(100);
+    }
+    EXPECT_TRUE(pane->IsTimed()) << "timed reading goes on";
+    // Every message is a report of a failed read; the slave's status tells what happened.
+    for (const auto& box : host->boxes) {
+        EXPECT_NE(box.text.find("Slave ID=1,Poll IO,VARDA_ReadSlaveIO"), std::string::npos) << box.text;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(status->StatusText() != QStringLiteral("从站在线") && !status->StatusText().isEmpty(), 5000);
+    // A read asked for by hand now is answered with a message, not silence.
+    Click(*pane, CDlgDataPane::kIdTimed);
+    const std::size_t before = host->boxes.size();
+    Click(*pane, CDlgDataPane::kIdAction);
+    ASSERT_EQ(host->boxes.size(), before + 1);
+    const std::string last = host->boxes.back().text;
+    EXPECT_TRUE(last == "从站未连接" || last.find("Slave ID=1,Poll IO,VARDA_ReadSlaveIO") != std::string::npos) << last;
+    emulator->Control("0 replug");
+}
+
+}  // namespace
