@@ -205,12 +205,4 @@ RetryInput CheckRetryCount(std::string_view text, int lastAccepted) {
     return input;
 }
 
-int PeriodFromText(std::string_view text) {
-    text = Trim(text);
-    if (!text.empty() && text.front() == '-') return 500;
-    const auto value = ParseNumber(text, 10);
-    if (!value || *value == 0 || *value > 0x7FFFFFFFU) return 500;
-    return static_cast<int>(*value);
-}
-
 }  // namespace monitor

@@ -128,7 +128,6 @@ struct RetryInput {
 };
 RetryInput CheckRetryCount(std::string_view text, int lastAccepted);
 
-// The period box: a positive decimal number of milliseconds, else 500 (and the box shows "500").
-int PeriodFromText(std::string_view text);
+// The period box follows the rule of the data panes: PeriodFromText in monitor/data_pane_io.h.
 
 }  // namespace monitor

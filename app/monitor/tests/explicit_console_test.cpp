@@ -1,3 +1,4 @@
+#include "monitor/data_pane_io.h"
 #include "monitor/explicit_console.h"
 
 #include <gtest/gtest.h>
@@ -256,10 +257,10 @@ TEST(ConsoleBoxesTest, RetryCountAndPeriod) {
         EXPECT_EQ(input.value, c.value) << c.text;
         EXPECT_EQ(!input.message.empty(), c.refused) << c.text;
     }
-    EXPECT_EQ(monitor::PeriodFromText("250"), 250);
-    EXPECT_EQ(monitor::PeriodFromText("0"), 500);
-    EXPECT_EQ(monitor::PeriodFromText("-3"), 500);
-    EXPECT_EQ(monitor::PeriodFromText("abc"), 500);
+    EXPECT_EQ(monitor::PeriodFromText("250").milliseconds, 250);
+    EXPECT_EQ(monitor::PeriodFromText("0").milliseconds, 500);
+    EXPECT_EQ(monitor::PeriodFromText("-3").milliseconds, 500);
+    EXPECT_EQ(monitor::PeriodFromText("abc").milliseconds, 500);
     EXPECT_EQ(monitor::StatusLine(0, [](int32_t) { return std::string("x"); }), "从站在线");
     EXPECT_EQ(monitor::StatusLine(3, [](int32_t c) { return "code " + std::to_string(c); }), "code 3");
 }

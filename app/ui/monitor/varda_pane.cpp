@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "monitor/data_pane_io.h"
 #include "network/master_api_table.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
@@ -196,7 +197,7 @@ void CVARDAPane::SetTimedSending(bool on) {
             return;
         }
         for (int id : kRequestControls) SetEnabled(id, false);
-        const int period = monitor::PeriodFromText(GetText(kPeriod));
+        const int period = monitor::PeriodFromText(GetText(kPeriod)).milliseconds;
         SetText(kPeriod, std::to_string(period));
         SetEnabled(kRetryCount, false);
         SetChecked(kTimedSend, true);
