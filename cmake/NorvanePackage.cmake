@@ -1,0 +1,55 @@
+# Debian packages (cpack -G DEB): one per install component.
+#   libvarda1     libvarda.so.1
+#   libtamsen1    libtamsen.so.1, its registry entry (/etc/varda/registry.reg) and udev rule
+#   libvarda-dev  headers, .so links, pkg-config file
+#   norvane       Norvane, norvanectl, the program folder, help, desktop integration
+#   norvane-tools adapter-emu, dnetmon, varda-register
+# Depends come from dpkg-shlibdeps plus the links between our own packages. Packages are built
+# for prefix /usr with DESTDIR staging, so that the registry names the installed library.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME norvane)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Norvane developers <norvane@localhost>")
+set(CPACK_PACKAGE_VENDOR "Norvane")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://norvane.invalid/")
+set(CPACK_COMPONENTS_ALL libvarda libtamsen dev program tools)
+set(norvane_deb_version "${PROJECT_VERSION}")
+
+set(CPACK_DEBIAN_LIBVARDA_PACKAGE_NAME libvarda1)
+set(CPACK_DEBIAN_LIBVARDA_PACKAGE_SECTION libs)
+set(CPACK_COMPONENT_LIBVARDA_DESCRIPTION "DeviceNet master API dispatcher library\n libvarda.so forwards the master API to the device library registered for each\n adapter type in /etc/varda/registry.reg.")
+
+set(CPACK_DEBIAN_LIBTAMSEN_PACKAGE_NAME libtamsen1)
+set(CPACK_DEBIAN_LIBTAMSEN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_LIBTAMSEN_PACKAGE_DEPENDS "libvarda1 (= ${norvane_deb_version})")
+set(CPACK_COMPONENT_LIBTAMSEN_DESCRIPTION "DeviceNet USB master adapter library (device type 101)\n libtamsen.so drives the USB master adapter. The package registers it for\n device type 101 and gives the logged-in user access to the adapter through\n a udev rule.")
+set(norvane_conffiles ${CMAKE_BINARY_DIR}/package/libtamsen/conffiles)
+file(WRITE ${norvane_conffiles} "/etc/varda/registry.reg\n")
+set(CPACK_DEBIAN_LIBTAMSEN_PACKAGE_CONTROL_EXTRA ${norvane_conffiles})
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libvarda-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libvarda1 (= ${norvane_deb_version}), libtamsen1 (= ${norvane_deb_version})")
+set(CPACK_COMPONENT_DEV_DESCRIPTION "DeviceNet master API - development files\n Headers of the master API and a pkg-config file (varda) for programs that\n drive DeviceNet master adapters through libvarda.so.")
+
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME norvane)
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "libvarda1 (= ${norvane_deb_version}), libtamsen1 (= ${norvane_deb_version})")
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_SUGGESTS "norvane-tools")
+set(CPACK_COMPONENT_PROGRAM_DESCRIPTION "DeviceNet master configuration and test program\n Norvane configures a DeviceNet master adapter and its slaves from EDS files,\n starts the master and shows the live network: slave states, I/O data,\n parameters, explicit messages and an information log. norvanectl runs a\n network file without a window.")
+
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME norvane-tools)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libtamsen1 (= ${norvane_deb_version})")
+set(CPACK_COMPONENT_TOOLS_DESCRIPTION "DeviceNet adapter emulator and tools\n adapter-emu emulates master adapters with a simulated network, dnetmon\n shows the decoded bus traffic of an adapter in test mode, varda-register\n registers device libraries and adapter USB ids.")
+
+include(CPack)
