@@ -63,7 +63,7 @@ expect_text "$prefix/etc/varda/registry.reg" "\"DLL\"=\"$prefix/$libdir/libtamse
 expect_text "$prefix/etc/varda/registry.reg" '"UsbIds"="1a2b:0001"'
 expect_text "$prefix/lib/udev/rules.d/60-norvane-adapter.rules" \
   'SUBSYSTEM=="usb", ATTR{idVendor}=="1a2b", ATTR{idProduct}=="0001", TAG+="uaccess"'
-expect_text "$prefix/share/man/man1/norvanectl.1" 'norvanectl run'
+expect_text "$prefix/share/man/man1/norvanectl.1" 'FILE.kld'
 
 # A program built against the installed headers and library through pkg-config.
 cat >"$work/api.cpp" <<'CPP'
@@ -89,7 +89,7 @@ appstreamcli validate --no-net --explain "$prefix/share/metainfo/org.norvane.Nor
 mime=$work/mime
 mkdir -p "$mime/packages"
 cp "$prefix/share/mime/packages/org.norvane.Norvane.xml" "$mime/packages/"
-if update-mime-database "$mime" >"$work/mime.log" 2>&1 && [ ! -s "$work/mime.log" ]; then
+if XDG_DATA_HOME=$work XDG_DATA_DIRS=$work update-mime-database "$mime" >"$work/mime.log" 2>&1 && [ ! -s "$work/mime.log" ]; then
   ok "update-mime-database"
 else
   cat "$work/mime.log"; fail "update-mime-database"
