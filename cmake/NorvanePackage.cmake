@@ -9,7 +9,7 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME norvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Norvane developers <norvane@localhost>")
+set(CPACK_PACKAGE_CONTACT "Norvane developers <norvane@norvane.invalid>")
 set(CPACK_PACKAGE_VENDOR "Norvane")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_SET_DESTDIR ON)
@@ -51,5 +51,21 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME norvane-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libtamsen1 (= ${norvane_deb_version})")
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "DeviceNet adapter emulator and tools\n adapter-emu emulates master adapters with a simulated network, dnetmon\n shows the decoded bus traffic of an adapter in test mode, varda-register\n registers device libraries and adapter USB ids.")
+
+# Every package carries the copyright file and a changelog in /usr/share/doc/<package>.
+configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
+find_program(GZIP gzip REQUIRED)
+execute_process(COMMAND ${GZIP} -9 -n -f -k ${CMAKE_BINARY_DIR}/package/changelog)
+foreach(component libvarda libtamsen dev program tools)
+  string(TOUPPER ${component} upper)
+  set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
+  install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+  # Lintian tags that are intended for this package, each with its reason.
+  if(EXISTS ${CMAKE_SOURCE_DIR}/cmake/debian/${package}.lintian-overrides)
+    install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/${package}.lintian-overrides
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${package} COMPONENT ${component})
+  endif()
+endforeach()
 
 include(CPack)
