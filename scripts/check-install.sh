@@ -48,12 +48,12 @@ for f in bin/Norvane bin/norvanectl bin/adapter-emu bin/varda-register \
          share/icons/hicolor/scalable/apps/org.norvane.Norvane.svg \
          share/icons/hicolor/48x48/apps/org.norvane.Norvane.png \
          share/icons/hicolor/256x256/apps/org.norvane.Norvane.png \
-         share/man/man1/norvanectl.1 share/man/man1/adapter-emu.1 \
+         share/man/man1/norvanectl.1.gz share/man/man1/adapter-emu.1.gz share/man/man1/Norvane.1.gz \
          lib/udev/rules.d/60-norvane-adapter.rules etc/varda/registry.reg; do
   expect_file "$f"
 done
 if command -v chmcmd >/dev/null; then expect_file share/norvane/help.chm; fi
-if [ -x "$build/bin/dnetmon" ]; then expect_file bin/dnetmon; expect_file share/man/man1/dnetmon.1; fi
+if [ -x "$build/bin/dnetmon" ]; then expect_file bin/dnetmon; expect_file share/man/man1/dnetmon.1.gz; fi
 [ -e "$prefix/bin/Norvane.xml" ] && fail "settings beside bin/ (they belong in share/norvane)"
 readelf -d "$prefix/$libdir/libvarda.so.1" | grep -q 'SONAME.*\[libvarda.so.1\]' && ok "libvarda SONAME" || fail "libvarda SONAME"
 readelf -d "$prefix/$libdir/libtamsen.so.1" | grep -q 'SONAME.*\[libtamsen.so.1\]' && ok "libtamsen SONAME" || fail "libtamsen SONAME"
@@ -63,7 +63,7 @@ expect_text "$prefix/etc/varda/registry.reg" "\"DLL\"=\"$prefix/$libdir/libtamse
 expect_text "$prefix/etc/varda/registry.reg" '"UsbIds"="1a2b:0001"'
 expect_text "$prefix/lib/udev/rules.d/60-norvane-adapter.rules" \
   'SUBSYSTEM=="usb", ATTR{idVendor}=="1a2b", ATTR{idProduct}=="0001", TAG+="uaccess"'
-expect_text "$prefix/share/man/man1/norvanectl.1" 'FILE.kld'
+zcat "$prefix/share/man/man1/norvanectl.1.gz" | grep -qF 'FILE.kld' && ok "norvanectl.1 from --help" || fail "norvanectl.1"
 
 # A program built against the installed headers and library through pkg-config.
 cat >"$work/api.cpp" <<'CPP'
@@ -146,14 +146,14 @@ expect_dep() {  # PACKAGE FIELD TEXT
   field "$1" "$2" | grep -qF -- "$3" && ok "$1 $2 has $3" || fail "$1 $2 lacks $3: $(field "$1" "$2")"
 }
 if [ -n "$(deb norvane)" ]; then
-  expect_in libvarda1 '^\./usr/lib/.*/libvarda\.so\.1$'
+  expect_in libvarda1 '^\./usr/lib/(.+/)?libvarda\.so\.1$'
   contents libvarda1 | grep -qE 'libvarda\.so$' && fail "libvarda1 has the development link"
-  expect_in libtamsen1 '^\./usr/lib/.*/libtamsen\.so\.1$'
+  expect_in libtamsen1 '^\./usr/lib/(.+/)?libtamsen\.so\.1$'
   expect_in libtamsen1 '^\./etc/varda/registry\.reg$'
   expect_in libtamsen1 '^\./usr/lib/udev/rules\.d/60-norvane-adapter\.rules$'
   expect_in libvarda-dev '^\./usr/include/norvane/varda_api\.h$'
-  expect_in libvarda-dev '^\./usr/lib/.*/pkgconfig/varda\.pc$'
-  expect_in libvarda-dev '^\./usr/lib/.*/libvarda\.so$'
+  expect_in libvarda-dev '^\./usr/lib/(.+/)?pkgconfig/varda\.pc$'
+  expect_in libvarda-dev '^\./usr/lib/(.+/)?libvarda\.so$'
   expect_in norvane '^\./usr/bin/Norvane$'
   expect_in norvane '^\./usr/bin/norvanectl$'
   expect_in norvane '^\./usr/share/norvane/Norvane\.xml$'
@@ -171,11 +171,11 @@ if [ -n "$(deb norvane)" ]; then
   dpkg-deb -I "$(deb libtamsen1)" conffiles | grep -qx '/etc/varda/registry.reg' && ok "registry is a conffile" ||
     fail "registry is not a conffile"
   dpkg-deb --fsys-tarfile "$(deb libtamsen1)" | tar -xO ./etc/varda/registry.reg |
-    grep -q '"DLL"="/usr/lib/.*/libtamsen.so.1"' && ok "packaged registry names /usr" || fail "packaged registry path"
+    grep -qE '"DLL"="/usr/lib/(.+/)?libtamsen.so.1"' && ok "packaged registry names /usr" || fail "packaged registry path"
   if [ "${NORVANE_CHECK_LINTIAN:-1}" = "1" ] && command -v lintian >/dev/null; then
-    lintian --no-tag-display-limit "$pkgs"/*.deb >"$work/lintian.log" 2>&1 || true
+    lintian --tag-display-limit 0 "$pkgs"/*.deb >"$work/lintian.log" 2>&1 || true
     cat "$work/lintian.log"
-    grep -q '^E: ' "$work/lintian.log" && fail "lintian errors" || ok "lintian: no errors"
+    grep -qE "^[EW]: " "$work/lintian.log" && fail "lintian errors or warnings" || ok "lintian: clean"
   fi
 fi
 
