@@ -52,7 +52,14 @@ for f in bin/Norvane bin/norvanectl bin/adapter-emu bin/varda-register \
          lib/udev/rules.d/60-norvane-adapter.rules etc/varda/registry.reg; do
   expect_file "$f"
 done
-if command -v chmcmd >/dev/null; then expect_file share/norvane/help.chm; fi
+if command -v chmcmd >/dev/null; then
+  expect_file share/norvane/help.chm
+  # Every page is inside the compiled help.
+  for page in "$root"/docs/help/*.html; do
+    chmls "$prefix/share/norvane/help.chm" 2>/dev/null | grep -qF "/$(basename "$page")" &&
+      ok "help.chm has $(basename "$page")" || fail "help.chm lacks $(basename "$page")"
+  done
+fi
 if [ -x "$build/bin/dnetmon" ]; then expect_file bin/dnetmon; expect_file share/man/man1/dnetmon.1.gz; fi
 [ -e "$prefix/bin/Norvane.xml" ] && fail "settings beside bin/ (they belong in share/norvane)"
 readelf -d "$prefix/$libdir/libvarda.so.1" | grep -q 'SONAME.*\[libvarda.so.1\]' && ok "libvarda SONAME" || fail "libvarda SONAME"
