@@ -13,19 +13,19 @@ bool Exists(const std::string& path) {
     return std::filesystem::is_regular_file(path, ec);
 }
 
+}  // namespace
+
 // A file can be replaced when its folder is writable (files are saved through a temporary file
 // and a rename) and, when it exists, it is writable itself.
-bool CanWrite(const std::string& path) {
+bool UserSettings::CanWrite(const std::string& path) {
     const std::filesystem::path p(path);
     const std::string dir = p.parent_path().empty() ? std::string(".") : p.parent_path().string();
     if (::access(dir.c_str(), W_OK) != 0) return false;
     return !Exists(path) || ::access(path.c_str(), W_OK) == 0;
 }
 
-}  // namespace
-
-UserSettings::UserSettings(std::string programDir, std::string userDir)
-    : programDir_(std::move(programDir)), userDir_(std::move(userDir)) {}
+UserSettings::UserSettings(std::string programDir, std::string userDir, WritableCheck canWrite)
+    : programDir_(std::move(programDir)), userDir_(std::move(userDir)), canWrite_(std::move(canWrite)) {}
 
 std::string UserSettings::UserDirFromEnvironment() {
     std::string base;
@@ -41,19 +41,17 @@ std::string UserSettings::UserDirFromEnvironment() {
 }
 
 std::string UserSettings::ReadPath(std::string_view relative) const {
-    if (!userDir_.empty()) {
-        std::string user = userDir_ + std::string(relative);
-        if (Exists(user)) return user;
-    }
-    return programDir_ + std::string(relative);
+    std::string program = programDir_ + std::string(relative);
+    if (userDir_.empty() || canWrite_(program)) return program;
+    std::string user = userDir_ + std::string(relative);
+    return Exists(user) ? user : program;
 }
 
 std::string UserSettings::WritePath(std::string_view relative) const {
     std::string program = programDir_ + std::string(relative);
     if (userDir_.empty()) return program;
+    if (canWrite_(program)) return program;
     std::string user = userDir_ + std::string(relative);
-    if (Exists(user)) return user;
-    if (CanWrite(program)) return program;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(user).parent_path(), ec);
     return user;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,23 +96,53 @@ TEST_F(UserSettingsTest, WritableProgramFolderKeepsEverythingBesideTheProgram) {
     EXPECT_FALSE(user.Exists("norvane/language/config.ini"));
 }
 
-TEST_F(UserSettingsTest, UserCopiesAreReadFirstAndWrittenBack) {
+TEST_F(UserSettingsTest, UserCopiesAreIgnoredWhileTheProgramFolderIsWritable) {
+    // A build tree or a copied program folder keeps its own settings, whatever an installed
+    // program left in the user's folder.
     user.Write("norvane/config.xml", "<InfobarParas ShowMsg=\"1\" LogLog=\"1\"/>\n");
     user.Write("norvane/language/config.ini", "[LAST]\nSel=1\n");
     {
         CGlobal global(program.Path(), UserDir());
-        EXPECT_EQ(global.Infobar().showMsg, 1);
-        EXPECT_EQ(global.Infobar().logLog, 1);
-        ASSERT_EQ(global.Languages().size(), 2u);  // the list comes from the program folder
-        EXPECT_EQ(global.CurrentLanguage(), 1);
-        EXPECT_EQ(global.SelectLanguage(0), 1);
-        global.Infobar().selDevType = 1;
+        EXPECT_EQ(global.Infobar().showMsg, 0);
+        EXPECT_EQ(global.Infobar().logLog, 0);
+        EXPECT_EQ(global.CurrentLanguage(), 0);
     }
-    EXPECT_NE(user.Read("norvane/config.xml").find("SelDevType=\"1\""), std::string::npos);
-    EXPECT_NE(user.Read("norvane/language/config.ini").find("Sel=0"), std::string::npos);
-    // The program folder is left as shipped.
-    EXPECT_EQ(program.Read("config.xml"), "<InfobarParas ShowMsg=\"0\"/>\n");
-    EXPECT_EQ(program.Read("language/config.ini"), kLanguageIni);
+    EXPECT_EQ(user.Read("norvane/config.xml"), "<InfobarParas ShowMsg=\"1\" LogLog=\"1\"/>\n");
+}
+
+TEST(UserSettingsPaths, ProgramFolderWhenWritableElseTheUserFolder) {
+    TempDir program, user;
+    const std::string userDir = user.Path() + "norvane/";
+    struct Case {
+        const char* name;
+        bool programWritable;
+        bool userCopy;
+        std::string read;
+        std::string write;
+    };
+    const Case cases[] = {
+        {"writable, no user copy", true, false, program.Path("config.xml"), program.Path("config.xml")},
+        {"writable, user copy", true, true, program.Path("config.xml"), program.Path("config.xml")},
+        {"read-only, no user copy", false, false, program.Path("config.xml"), userDir + "config.xml"},
+        {"read-only, user copy", false, true, userDir + "config.xml", userDir + "config.xml"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(userDir);
+        if (c.userCopy) user.Write("norvane/config.xml", "<InfobarParas/>");
+        const UserSettings settings(program.Path(), userDir,
+                                    [&](const std::string&) { return c.programWritable; });
+        EXPECT_EQ(settings.ReadPath("config.xml"), c.read) << c.name;
+        EXPECT_EQ(settings.WritePath("config.xml"), c.write) << c.name;
+    }
+    // Writing to the user's folder creates its folders on the way.
+    std::filesystem::remove_all(userDir);
+    const UserSettings readOnly(program.Path(), userDir, [](const std::string&) { return false; });
+    EXPECT_EQ(readOnly.WritePath("language/config.ini"), userDir + "language/config.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(userDir + "language"));
+    // Without a user folder everything stays beside the program.
+    const UserSettings none(program.Path(), "", [](const std::string&) { return false; });
+    EXPECT_EQ(none.WritePath("config.xml"), program.Path("config.xml"));
+    EXPECT_EQ(none.ReadPath("config.xml"), program.Path("config.xml"));
 }
 
 TEST_F(UserSettingsTest, ReadOnlyProgramFolderSendsWritesToTheUserFolder) {
