@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream shared-mime-info help2man fp-utils
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, then the sanitizer and fuzz stages:
-#   1. normal build, all tests (ctest)
+#   1. normal build, all tests (ctest), then install and .deb package checks (check-install.sh)
 #   2. AddressSanitizer + UBSan build of the tests labelled "sanitize"
 #   3. ThreadSanitizer build of the tests labelled "concurrency"
 #   4. libFuzzer targets (clang), each for $NORVANE_FUZZ_SECONDS (default 60)
@@ -40,6 +40,9 @@ if [ "${NORVANE_QUICK:-0}" = "1" ]; then
   echo "tests: ${total_passed} passed, 0 failed"
   exit 0
 fi
+
+stage "install and packages"
+bash scripts/check-install.sh build
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S "$root" -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZER=address \

@@ -62,8 +62,10 @@ std::string name_share::LogTimeText() {
 
 // ---- construction ----
 
-CGlobal::CGlobal(std::string programDir)
-    : CGenGlobal(std::move(programDir)), settings_(std::make_unique<tinyxml2::XMLDocument>()), edsStore_(programDir_) {
+CGlobal::CGlobal(std::string programDir, std::string userDir)
+    : CGenGlobal(std::move(programDir)),
+      userSettings_(programDir_, std::move(userDir)),
+      settings_(std::make_unique<tinyxml2::XMLDocument>()), edsStore_(programDir_) {
     if (LoadSettingsFile(programDir_ + "Norvane.xml")) {
         settingsLoaded_ = true;
         if (const tinyxml2::XMLElement* server = TopLevel(*settings_, "ServerInfo")) {
@@ -84,7 +86,7 @@ CGlobal::CGlobal(std::string programDir)
                 baudNames_[value] = item->Attribute("name") ? item->Attribute("name") : "";
             }
         }
-        if (LoadSettingsFile(programDir_ + "config.xml")) {
+        if (LoadSettingsFile(userSettings_.ReadPath("config.xml"))) {
             configLoaded_ = true;
             if (const tinyxml2::XMLElement* bar = TopLevel(*settings_, "InfobarParas")) {
                 infobar_.logError = IntAttribute(*bar, "LogError", 1);
@@ -133,6 +135,14 @@ void CGlobal::ReadLanguages() {
         languages_.push_back(name_share::ParseLanguageEntry(text));
     }
     currentLanguage_ = readInt("LAST", "Sel");
+    // The user's own language choice, when the program folder could not take it.
+    const std::string userIni = userSettings_.ReadPath("language/config.ini");
+    if (userIni != LanguageIniPath()) {
+        platform::IniFile user;
+        user.Load(userIni);
+        if (std::optional<std::string> v = user.Find("LAST", "Sel"); v && !v->empty())
+            currentLanguage_ = platform::ParseProfileInt(*v);
+    }
 }
 
 std::string CGlobal::LanguageIniPath() const { return programDir_ + "language/config.ini"; }
@@ -161,7 +171,7 @@ void CGlobal::SaveConfig() {
     bar->SetAttribute("ShowMsg", infobar_.showMsg);
     bar->SetAttribute("SelDevType", infobar_.selDevType);
     bar->SetAttribute("SelBaud", infobar_.selBaud);
-    const std::string path = programDir_ + "config.xml";
+    const std::string path = userSettings_.WritePath("config.xml");
     const std::string temp = path + ".tmp";
     if (doc->SaveFile(temp.c_str()) == tinyxml2::XML_SUCCESS) {
         if (std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
@@ -208,7 +218,7 @@ int CGlobal::SelectLanguage(int32_t index) {
         std::setlocale(LC_NUMERIC, "C");
     }
     currentLanguage_ = index;
-    CControlIni(LanguageIniPath()).WriteInt("LAST", "Sel", index);
+    CControlIni(userSettings_.WritePath("language/config.ini")).WriteInt("LAST", "Sel", index);
     return 1;
 }
 
@@ -337,6 +347,6 @@ void CGlobal::LogModelLine(netsvc::LogLevel level, std::string_view text) {
 }
 
 CGlobal& GetGlobal() {
-    static CGlobal global(name_share::FindProgramDir());
+    static CGlobal global(name_share::FindProgramDir(), name_share::UserSettings::UserDirFromEnvironment());
     return global;
 }

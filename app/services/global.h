@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "network/core_services.h"
+#include "services/user_settings.h"
 #include "services/eds_store.h"
 #include "services/gen_global.h"
 #include "services/status_texts.h"
@@ -55,7 +56,9 @@ public:
     static constexpr size_t kTextBufferSize = 1024;  // composed texts hold at most 1023 bytes
 
     // Reads the settings beside the program: `programDir` with a trailing '/'.
-    explicit CGlobal(std::string programDir);
+    // `userDir` (with a trailing '/') is the user's configuration folder for the settings the
+    // program writes when its own folder is not writable; empty means none.
+    explicit CGlobal(std::string programDir, std::string userDir = {});
     // Writes config.xml.
     ~CGlobal() override;
 
@@ -136,6 +139,7 @@ private:
     // Formats into a 1024-byte buffer, cut at a character boundary.
     static std::string Format(const char* format, va_list args);
 
+    name_share::UserSettings userSettings_;
     std::unique_ptr<tinyxml2::XMLDocument> settings_;
     std::string settingsPath_;       // the file the settings document was loaded from
     bool settingsLoaded_ = false;    // Norvane.xml read

@@ -10,6 +10,7 @@
 #include "driver/pipe_name.h"
 #include "log.h"
 #include "platform/byte_order.h"
+#include "platform/registry_file.h"
 
 namespace tamsen::driver {
 
@@ -168,6 +169,17 @@ UsbDriver::~UsbDriver() {
     if (context_ != nullptr) libusb_exit(context_);
 }
 
+std::string AdapterUsbIds() {
+    if (const char* env = std::getenv("TAMSEN_USB_IDS"); env != nullptr && *env != '\0') return env;
+    platform::RegKey key;
+    if (platform::RegOpenKey("SOFTWARE\\BRAMWELL\\VARDA\\101", key) != platform::kRegOk) return {};
+    const platform::RegValue* value = key.FindValue("UsbIds");
+    if (value == nullptr || value->type != platform::RegType::Sz) return {};
+    std::string text(value->data.begin(), value->data.end());
+    if (const size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+    return text;
+}
+
 std::shared_ptr<UsbDriver> UsbDriver::Instance() {
     static std::mutex lock;
     static std::weak_ptr<UsbDriver> instance;
@@ -182,7 +194,7 @@ std::shared_ptr<UsbDriver> UsbDriver::Instance() {
 
 std::vector<std::string> UsbDriver::PresentDevices() {
     if (context_ == nullptr) return {};
-    const auto ids = ParseUsbIds(std::getenv("TAMSEN_USB_IDS"));
+    const auto ids = ParseUsbIds(AdapterUsbIds().c_str());
     if (ids.empty()) return {};
     libusb_device** list = nullptr;
     const ssize_t count = libusb_get_device_list(context_, &list);
@@ -229,7 +241,7 @@ std::unique_ptr<Pipe> UsbDriver::OpenPipe(const std::string& fileName) {
             }
         }
         // Only adapters named in $TAMSEN_USB_IDS are ever opened.
-        const auto ids = ParseUsbIds(std::getenv("TAMSEN_USB_IDS"));
+        const auto ids = ParseUsbIds(AdapterUsbIds().c_str());
         if (std::find(ids.begin(), ids.end(), std::make_pair(descriptor.idVendor, descriptor.idProduct)) ==
             ids.end()) {
             device = nullptr;
@@ -238,9 +250,8 @@ std::unique_ptr<Pipe> UsbDriver::OpenPipe(const std::string& fileName) {
         if (count >= 0) libusb_free_device_list(list, 1);
         if (r == LIBUSB_ERROR_ACCESS) {
             TAMSEN_LOG_ERROR("UsbDriver::OpenPipe",
-                             "no permission to open %s; allow access with a udev rule such as "
-                             "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"%04x\", ATTR{idProduct}==\"%04x\", "
-                             "MODE=\"0660\", GROUP=\"plugdev\" in /etc/udev/rules.d/\n",
+                             "no permission to open %s; give the logged-in user access with the udev rule "
+                             "60-norvane-adapter.rules: varda-register --usb-ids %04x:%04x REGFILE 101 LIBPATH\n",
                              devicePath.c_str(), descriptor.idVendor, descriptor.idProduct);
         }
         if (r == 0) {

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 
 #include "driver/driver.h"
 
@@ -15,7 +16,11 @@ struct libusb_device_handle;
 
 namespace tamsen::driver {
 
-// Parses $TAMSEN_USB_IDS; entries that are not "hex:hex" are skipped.
+// The adapters' USB ids: $TAMSEN_USB_IDS, else "UsbIds" of device type 101 in the registry file
+// (written by varda-register --usb-ids).
+std::string AdapterUsbIds();
+
+// Parses a list of USB ids such as $TAMSEN_USB_IDS; entries that are not "hex:hex" are skipped.
 std::vector<std::pair<uint16_t, uint16_t>> ParseUsbIds(const char* text);
 
 class UsbDriver final : public Driver, public std::enable_shared_from_this<UsbDriver> {

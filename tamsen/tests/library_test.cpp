@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/module.h"
@@ -152,6 +153,56 @@ TEST_F(LibraryTest, RegisterToolWritesTheDeviceLibraryKey) {
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->type, platform::RegType::Sz);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(value->data.data())), lib);
+}
+
+TEST_F(LibraryTest, RegisterToolRecordsUsbIdsAndWritesTheUdevRule) {
+    const std::string reg = (dir_ / "registry.reg").string();
+    const std::string rules = (dir_ / "60-norvane-adapter.rules").string();
+    const std::string tool = "'" + BinDir() + "/varda-register' ";
+    struct Case {
+        const char* args;  // before REGFILE TYPE LIBPATH
+        int exitCode;
+    };
+    const Case refused[] = {
+        {"--usb-ids 1a2b", 2},           // no product id
+        {"--usb-ids 1a2b:00001", 2},     // more than 16 bits
+        {"--usb-ids 1a2b:0001,", 2},     // empty entry
+        {"--usb-ids xyz:0001", 2},       // not hexadecimal
+        {"--udev-rules /tmp/x.rules", 2},  // a rule without ids
+        {"--bogus", 2},
+    };
+    for (const Case& c : refused) {
+        const std::string command = tool + c.args + " '" + reg + "' 101 /lib/x.so >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << c.args;
+        EXPECT_FALSE(std::filesystem::exists(reg)) << c.args << ": nothing written on bad input";
+    }
+    const std::string command =
+        tool + "--usb-ids 1A2B:1,0403:6001 --udev-rules '" + rules + "' '" + reg + "' 101 /usr/lib/libtamsen.so.1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ::setenv("VARDA_REGISTRY", reg.c_str(), 1);
+    platform::RegKey key;
+    ASSERT_EQ(platform::RegOpenKey("SOFTWARE\\BRAMWELL\\VARDA\\101", key), platform::kRegOk);
+    const platform::RegValue* ids = key.FindValue("UsbIds");
+    ASSERT_NE(ids, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ids->data.data())), "1a2b:0001,0403:6001");
+    const platform::RegValue* dll = key.FindValue("DLL");
+    ASSERT_NE(dll, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(dll->data.data())), "/usr/lib/libtamsen.so.1");
+    EXPECT_EQ(ReadFile(rules),
+              "# DeviceNet master adapters of Norvane: the logged-in user may open them.\n"
+              "# Written by varda-register --usb-ids; run it again to change the list.\n"
+              "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"1a2b\", ATTR{idProduct}==\"0001\", TAG+=\"uaccess\"\n"
+              "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"0403\", ATTR{idProduct}==\"6001\", TAG+=\"uaccess\"\n");
+    // Registering again replaces the list and the rule.
+    ASSERT_EQ(std::system((tool + "--usb-ids 0403:6001 --udev-rules '" + rules + "' '" + reg +
+                           "' 101 /usr/lib/libtamsen.so.1").c_str()),
+              0);
+    EXPECT_EQ(ReadFile(rules).find("1a2b"), std::string::npos);
+    // A rule file that cannot be written is an error.
+    EXPECT_NE(std::system((tool + "--usb-ids 0403:6001 --udev-rules '" + (dir_ / "no/such/dir/x.rules").string() +
+                           "' '" + reg + "' 101 /usr/lib/libtamsen.so.1 2>/dev/null").c_str()),
+              0);
 }
 
 TEST_F(LibraryTest, SessionThroughTheDispatcherAndTheRegistry) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <dlfcn.h>
 #include <functional>
 #include <new>
@@ -31,7 +32,9 @@ bool FromVarda(void* caller) {
     Dl_info info{};
     if (::dladdr(caller, &info) == 0 || info.dli_fname == nullptr) return false;
     const char* base = std::strrchr(info.dli_fname, '/');
-    return std::strcmp(base != nullptr ? base + 1 : info.dli_fname, "libvarda.so") == 0;
+    // libvarda.so, or its versioned file libvarda.so.1...
+    const std::string_view name(base != nullptr ? base + 1 : info.dli_fname);
+    return name == "libvarda.so" || name.rfind("libvarda.so.", 0) == 0;
 }
 
 void* Allocate(std::size_t size, void* caller) {

@@ -45,6 +45,7 @@
 #include "network/slave_dev.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_manager.h"
+#include "services/help_file.h"
 #include "services/global.h"
 #include "ui/widgets/language_events.h"
 #include "ui/widgets/menu_builder.h"
@@ -824,12 +825,17 @@ void CMainFrame::CmdAbout() {
 }
 
 void CMainFrame::CmdHelp() {
-    const QString path = QFile::decodeName(QByteArray::fromStdString(GetGlobal().GetProgramDir() + "help.chm"));
+    // help.chm when the desktop can show it, else the same pages as HTML.
+    bool chmViewer = false;
+    for (std::string_view type : name_share::kChmMimeTypes)
+        chmViewer = chmViewer || name_share::DesktopHasHandlerFor(type, name_share::XdgDataDirs());
+    const std::string file = name_share::HelpFileToOpen(GetGlobal().GetProgramDir(), chmViewer);
+    const QString path = QFile::decodeName(QByteArray::fromStdString(file));
     if (!QFileInfo(path).isFile()) {
         ShowMessage(1, QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)));
         return;
     }
-    if (GetGlobal().OpenProgramFile("help.chm") == 0) {
+    if (GetGlobal().OpenProgramFile(file.substr(GetGlobal().GetProgramDir().size())) == 0) {
         ShowMessage(1, QStringLiteral("无法打开帮助文件：%1").arg(QDir::toNativeSeparators(path)));
     }
 }

@@ -410,6 +410,32 @@ TEST_F(FrameWindow, HelpOpensTheProgramsHelpFileOrSaysItIsMissing) {
     std::filesystem::remove(help);
 }
 
+TEST_F(FrameWindow, HelpOpensTheHtmlPagesWhenTheDesktopHasNoChmViewer) {
+    const std::string dir = GetGlobal().GetProgramDir();
+    const std::string chm = dir + "help.chm";
+    const std::string html = dir + "help/index.html";
+    const std::string desktop = dir + "xdg/applications/chmview.desktop";
+    std::filesystem::create_directories(dir + "help");
+    std::filesystem::create_directories(dir + "xdg/applications");
+    std::ofstream(chm) << "help";
+    std::ofstream(html) << "<html/>";
+    const QByteArray oldHome = qgetenv("XDG_DATA_HOME"), oldDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir + "xdg"));
+    qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(dir + "none"));
+    ASSERT_TRUE(frame->RunCommand(32836));
+    // With a CHM viewer installed the compiled help opens.
+    std::ofstream(desktop) << "[Desktop Entry]\nName=CHM\nExec=chmview %f\nMimeType=application/vnd.ms-htmlhelp;\n";
+    ASSERT_TRUE(frame->RunCommand(32836));
+    for (const auto& [name, old] : {std::pair{"XDG_DATA_HOME", oldHome}, std::pair{"XDG_DATA_DIRS", oldDirs}}) {
+        if (old.isNull()) qunsetenv(name); else qputenv(name, old);
+    }
+    EXPECT_TRUE(host->boxes.empty());
+    EXPECT_EQ(host->opened, (std::vector<std::string>{html, chm}));
+    std::filesystem::remove_all(dir + "help");
+    std::filesystem::remove_all(dir + "xdg");
+    std::filesystem::remove(chm);
+}
+
 TEST_F(FrameWindow, StatusBarShowsTheHintOfTheCommandUnderTheMouse) {
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));

@@ -371,9 +371,9 @@ TEST_F(UsbSessionTest, DeviceTheUserMayNotOpenGivesTheAccessErrorAndItsHint) {
         EXPECT_EQ(api_.open(101, 0, 0), VARDA_ERR_INTERNAL);
     }
     const std::string log = ReadFile(Log());
-    EXPECT_NE(log.find("no permission to open /dev/bus/usb/001/002; allow access with a udev rule such as "
-                       "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"1a2b\", ATTR{idProduct}==\"0001\", MODE=\"0660\", "
-                       "GROUP=\"plugdev\" in /etc/udev/rules.d/\n"),
+    EXPECT_NE(log.find("no permission to open /dev/bus/usb/001/002; give the logged-in user access with the "
+                       "udev rule 60-norvane-adapter.rules: varda-register --usb-ids 1a2b:0001 REGFILE 101 "
+                       "LIBPATH\n"),
               std::string::npos)
         << log;
     // Allowed again, it opens.
