@@ -361,6 +361,8 @@ void SlavePropertyRules::ApplyBlockToConnections() {
     auto apply = [&](int c, bool on, int in, int out, int inSize, int outSize) {
         const ConnectionControls& k = kConnections[static_cast<size_t>(c)];
         controls_.SetChecked(k.check, on);
+        // A connection that is not used keeps the EDS defaults, ready to be ticked.
+        if (!on && hasEds_) return;
         if (hasEds_) {
             SelectEntry(k.inputList, in);
             SelectEntry(k.outputList, out);
