@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "fake_master_control.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "network/eds_import.h"
 #include "network/slave_property_rules.h"
 #include "report_capture.h"
 #include "resources/tests/fake_dialog_controls.h"
@@ -432,6 +434,43 @@ TEST_F(SlaveRules, OutOfRangeNumbersKeepTheDialogOpen) {
         EXPECT_EQ(messages, (std::vector<std::string>{c.message}));
         EXPECT_EQ(master->GetChildCount(), 0);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EdsImport, ANewNameIsCopiedAndListedAKnownNameNeverReplacesTheFolderFile) {
+    testkit::TempDir temp{"norvane_eds_import"};
+    temp.Write("prog/edsfile/Valve.eds", "original");
+    temp.Write("outside/Valve.eds", "other");
+    temp.Write("outside/Pump.eds", "[Device]\r\nVendCode = 1;\r\n");
+    EdsStore store{temp.Dir().string() + "/prog/"};
+    store.Scan();
+
+    EdsImportOutcome known = ImportEdsFile(store, temp.Path("outside/Valve.eds"));
+    EXPECT_EQ(known.status, EdsImportOutcome::Status::kNameExists);
+    EXPECT_EQ(known.message, "该名称的EDS文件已经存在，如需要添加，请修改文件名称再添加");
+    EXPECT_EQ(known.position, 1);
+    EXPECT_EQ(store.Names().size(), 2u);
+    std::ifstream kept(temp.Path("prog/edsfile/Valve.eds"));
+    std::string content;
+    std::getline(kept, content);
+    EXPECT_EQ(content, "original");
+
+    EdsImportOutcome added = ImportEdsFile(store, temp.Path("outside/Pump.eds"));
+    EXPECT_EQ(added.status, EdsImportOutcome::Status::kImported);
+    EXPECT_TRUE(added.message.empty());
+    EXPECT_EQ(added.position, 2);
+    EXPECT_EQ(store.Names().back(), "Pump");
+    EXPECT_TRUE(std::filesystem::exists(temp.Path("prog/edsfile/Pump.eds")));
+
+    for (const std::string& bad : {temp.Path("outside/none.eds"), temp.Path("outside"), std::string()}) {
+        EdsImportOutcome refused = ImportEdsFile(store, bad);
+        EXPECT_EQ(refused.status, EdsImportOutcome::Status::kUnreadable) << bad;
+        EXPECT_NE(refused.message.find("无法读取EDS文件"), std::string::npos);
+    }
+    EXPECT_EQ(store.Names().size(), 3u);
 }
 
 }  // namespace
