@@ -149,6 +149,9 @@ private:
     void CmdDeleteNode();
     void CmdDeleteAllSlaves();
     void CmdProperties();
+    void CmdAddNetwork();
+    void CmdAddSlaveFromEds(int position);
+    void CmdImportEds();
     void CmdTogglePane(int paneId);
     void CmdAbout();
     void CmdHelp();
