@@ -166,7 +166,7 @@ void SlavePropertyRules::FillEndList() {
 
 void SlavePropertyRules::OnBatchToggled() {
     const bool batch = mode_ == kAdd && controls_.IsChecked(kBatch);
-    controls_.SetText(kStartLabel, batch ? "从站起始地址:" : "从站地址:");
+    controls_.SetText(kStartLabel, batch ? context_.startAddressLabel : context_.slaveAddressLabel);
     controls_.SetShown(kEndList, batch);
     controls_.SetShown(kEndLabel, batch);
     if (batch) FillEndList();
@@ -337,9 +337,9 @@ void SlavePropertyRules::FillConnectionsFromEds() {
     if (controls_.IsChecked(kConnections[kCos].check) && controls_.IsChecked(kConnections[kCyclic].check))
         controls_.SetChecked(kConnections[kCyclic].check, false);
     if (controls_.IsChecked(kConnections[kCyclic].check)) {
-        controls_.SetText(kHeartbeatLabel, "循环时间(ms)");
+        controls_.SetText(kHeartbeatLabel, context_.cycleTimeLabel);
     } else {
-        controls_.SetText(kHeartbeatLabel, "心跳报文时间(ms)");
+        controls_.SetText(kHeartbeatLabel, context_.heartbeatLabel);
     }
 }
 
@@ -386,18 +386,18 @@ void SlavePropertyRules::ApplyBlockToConnections() {
     }
     controls_.SetChecked(kAckCheck, use[ConnectionUse::kAckTimeout] != 0);
     controls_.SetEnabled(kAckTimeout, use[ConnectionUse::kAckTimeout] != 0);
-    controls_.SetText(kHeartbeatLabel, use[ConnectionUse::kCyclic] ? "循环时间(ms)" : "心跳报文时间(ms)");
+    controls_.SetText(kHeartbeatLabel, use[ConnectionUse::kCyclic] ? context_.cycleTimeLabel : context_.heartbeatLabel);
 }
 
 void SlavePropertyRules::OnConnectionToggled(int checkId) {
     const int cos = kConnections[kCos].check, cyclic = kConnections[kCyclic].check;
     if (checkId == cos && controls_.IsChecked(cos)) {
         controls_.SetChecked(cyclic, false);
-        controls_.SetText(kHeartbeatLabel, "心跳报文时间(ms)");
+        controls_.SetText(kHeartbeatLabel, context_.heartbeatLabel);
         controls_.SetText(kHeartbeat, "250");
     } else if (checkId == cyclic && controls_.IsChecked(cyclic)) {
         controls_.SetChecked(cos, false);
-        controls_.SetText(kHeartbeatLabel, "循环时间(ms)");
+        controls_.SetText(kHeartbeatLabel, context_.cycleTimeLabel);
         controls_.SetText(kHeartbeat, "1000");
     }
     UpdateVisibility();

@@ -54,6 +54,11 @@ public:
         EdsStore* eds = nullptr;
         std::function<void(std::string_view)> message;                  // a message box
         std::function<std::optional<std::string>()> pickEdsFile;         // open-file dialog; nothing on cancel
+        // Captions the dialog switches between (those of the current language).
+        std::string slaveAddressLabel = "从站地址:";
+        std::string startAddressLabel = "从站起始地址:";
+        std::string heartbeatLabel = "心跳报文时间(ms)";
+        std::string cycleTimeLabel = "循环时间(ms)";
     };
 
     static constexpr const char* kImportItem = "导入新的EDS文件……";

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "services/global.h"
+#include "ui/widgets/ui_text.h"
 
 namespace {
 
@@ -19,6 +20,15 @@ SlavePropertyRules::Context CSlaveProperty::MakeContext() {
     context.eds = &GetGlobal().Eds();
     context.message = [this](std::string_view text) { ShowText(text); };
     context.pickEdsFile = [this] { return PickEdsFile(); };
+    // Captions of the current language (strings 17011 to 17014); the built-in ones otherwise.
+    auto caption = [](uint32_t id, std::string& target) {
+        const QString text = LoadText(id);
+        if (!text.isEmpty()) target = text.toStdString();
+    };
+    caption(17011, context.slaveAddressLabel);
+    caption(17012, context.startAddressLabel);
+    caption(17013, context.heartbeatLabel);
+    caption(17014, context.cycleTimeLabel);
     return context;
 }
 
