@@ -39,6 +39,9 @@
 #include "ui/monitor/param_dlg.h"
 #include "ui/monitor/varda_pane.h"
 #include "ui/network/search_dlg.h"
+#include "ui/network/server_property.h"
+#include "ui/network/slave_property.h"
+#include "network/eds_import.h"
 #include "network/network.h"
 #include "network/network_file.h"
 #include "network/server_dev.h"
@@ -213,8 +216,7 @@ void CMainFrame::CreateCommands() {
         CServerDev* master = SelectedMaster();
         return Idle() && master != nullptr && master->IsRunning() != 0;
     });
-    // The master dialog (20019) comes with its own change; the command keeps its place.
-    t.Add(cmd::kAddNetwork, [] {}, [this] { return Idle(); });
+    t.Add(cmd::kAddNetwork, [this] { CmdAddNetwork(); }, [this] { return Idle(); });
     t.Add(cmd::kDeleteNetwork, [this] { CmdDeleteNode(); }, selectedIsStoppedMaster);
     // A node that is not running; a slave also needs a stopped master, since its dialog changes
     // what the running scan list holds.
@@ -270,8 +272,7 @@ void CMainFrame::CreateCommands() {
     t.Add(cmd::kIoConfig, [] {}, never);
     t.Add(cmd::kNoMenuNever, [] {}, never);
     t.Add(cmd::kLanguagePlaceholder, [] {}, never);
-    // The EDS import comes with its own change.
-    t.Add(cmd::kImportEds, [] {}, always);
+    t.Add(cmd::kImportEds, [this] { CmdImportEds(); }, always);
 
     auto paneShown = [this](int paneId) {
         QDockWidget* pane = Pane(paneId);
@@ -293,9 +294,9 @@ void CMainFrame::CreateCommands() {
     t.Add(cmd::kAbout, [this] { CmdAbout(); }, always);
     t.Add(cmd::kHelp, [this] { CmdHelp(); }, always);
 
-    // The add-slave drop-down entries: one per possible EDS name, same rule as 32791. The slave
-    // dialog (17003) that they open comes with its own change.
-    for (uint16_t id = kFirstEdsEntryId; id <= kLastEdsEntryId; ++id) t.Add(id, [] {}, selectedMasterStopped);
+    // The add-slave drop-down entries: one per possible EDS name, same rule as 32791.
+    for (uint16_t id = kFirstEdsEntryId; id <= kLastEdsEntryId; ++id)
+        t.Add(id, [this, id] { CmdAddSlaveFromEds(id - kFirstEdsEntryId); }, selectedMasterStopped);
     // Languages: ticked for the current one.
     for (uint16_t id = kFirstLanguageId; id <= kLastLanguageId; ++id) {
         const int index = id - kFirstLanguageId;
@@ -795,9 +796,59 @@ void CMainFrame::CmdSearch() {
 }
 
 void CMainFrame::CmdProperties() {
-    // The master dialog (20019) and the slave dialog (17003) come with their own changes; the
-    // view is refreshed as after every properties command.
+    CDeviceBase* node = Selected();
+    if (node != nullptr) {
+        bool accepted = false;
+        if (node->IsMaster()) {
+            CServerProperty dialog(ServerPropertyRules::kEdit, this);
+            accepted = dialog.exec() == QDialog::Accepted && dialog.ResultMaster() != nullptr;
+        } else {
+            CSlaveProperty dialog(static_cast<CSlaveDev*>(node), this);
+            accepted = dialog.Run() == QDialog::Accepted;
+        }
+        if (accepted) {
+            tree_->UpdateNodeText(node);
+            propertyPane_->ShowNode(node, true);
+        }
+    }
     dataView_->RefreshView(1);
+}
+
+void CMainFrame::CmdAddNetwork() {
+    CServerProperty dialog(ServerPropertyRules::kNew, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    CServerDev* master = dialog.ResultMaster();
+    if (master == nullptr) return;
+    tree_->InsertNode(master);
+    tree_->UpdateNodeText(master);
+    tree_->SelectNode(master);
+}
+
+void CMainFrame::CmdAddSlaveFromEds(int position) {
+    const std::vector<std::string>& names = GetGlobal().EdsNames();
+    CServerDev* master = SelectedMaster();
+    if (master == nullptr || position < 0 || static_cast<size_t>(position) >= names.size()) return;
+    CSlaveProperty dialog(master, names[static_cast<size_t>(position)], this);
+    if (dialog.Run() != QDialog::Accepted) return;
+    CSlaveDev* first = dialog.ResultSlave();
+    tree_->Rebuild();
+    if (first != nullptr) {
+        tree_->ExpandToNode(first);
+        tree_->SelectNode(first);
+    }
+}
+
+void CMainFrame::CmdImportEds() {
+    QFileDialog dialog(this, QStringLiteral("选择EDS文件"), QString(), QStringLiteral("DeviceNet EDS(*.eds)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const EdsImportOutcome outcome = ImportEdsFile(GetGlobal().Eds(), dialog.selectedFiles().first().toStdString());
+    if (!outcome.message.empty()) GetGlobal().ShowMessageBox(1, "%s", outcome.message.c_str());
+    if (outcome.status != EdsImportOutcome::Status::kImported) return;
+    // The drop-down takes the new name once it exists; a drop-down built later lists it anyway.
+    if (addSlaveMenu_ != nullptr && !addSlaveMenu_->isEmpty()) AppendEdsEntry(outcome.position);
+    commands_->UpdateAll();
 }
 
 // ---- view, help, about, language ----

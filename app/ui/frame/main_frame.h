@@ -150,6 +150,9 @@ private:
     void CmdDeleteAllSlaves();
     void CmdSearch();
     void CmdProperties();
+    void CmdAddNetwork();
+    void CmdAddSlaveFromEds(int position);
+    void CmdImportEds();
     void CmdTogglePane(int paneId);
     void CmdAbout();
     void CmdHelp();

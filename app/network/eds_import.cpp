@@ -1,0 +1,36 @@
+#include "network/eds_import.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "services/eds_store.h"
+
+EdsImportOutcome ImportEdsFile(EdsStore& store, const std::string& sourcePath) {
+    EdsImportOutcome outcome;
+    const std::filesystem::path source(sourcePath);
+    outcome.name = source.stem().string();
+    std::error_code ec;
+    std::ifstream probe(source, std::ios::binary);
+    if (outcome.name.empty() || !std::filesystem::is_regular_file(source, ec) || !probe) {
+        outcome.message = "无法读取EDS文件 \"" + sourcePath + "\"";
+        return outcome;
+    }
+    const std::vector<std::string>& names = store.Names();
+    auto it = std::find(names.begin(), names.end(), outcome.name);
+    if (it != names.end()) {
+        outcome.status = EdsImportOutcome::Status::kNameExists;
+        outcome.position = static_cast<int>(it - names.begin());
+        outcome.message = "该名称的EDS文件已经存在，如需要添加，请修改文件名称再添加";
+        return outcome;
+    }
+    const EdsStore::ImportResult result = store.Import(sourcePath);
+    outcome.position = result.position;
+    if (result.position < 0) {
+        outcome.message = "无法读取EDS文件 \"" + sourcePath + "\"";
+        return outcome;
+    }
+    outcome.status = EdsImportOutcome::Status::kImported;
+    if (!result.copied) outcome.message = "无法把EDS文件复制到 \"" + store.Folder() + "\"";
+    return outcome;
+}

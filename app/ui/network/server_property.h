@@ -1,0 +1,31 @@
+// CServerProperty: the master dialog (template 20019, "网络配置"). Creates a master (new mode) or
+// edits the selected one (edit mode); the rules live in ServerPropertyRules.
+#pragma once
+
+#include <memory>
+
+#include "network/server_property_rules.h"
+#include "ui/widgets/template_dialog.h"
+
+class CServerDev;
+
+class CServerProperty : public TemplateDialog {
+    Q_OBJECT
+public:
+    static constexpr uint32_t kTemplateId = 20019;
+    static constexpr int kOkButton = 3300;
+
+    // `mode`: ServerPropertyRules::kNew or kEdit (the selected node of CGlobal).
+    explicit CServerProperty(int mode, QWidget* parent = nullptr);
+    ~CServerProperty() override;
+
+    // The master created or edited, after OK.
+    CServerDev* ResultMaster() const { return rules_->ResultMaster(); }
+    ServerPropertyRules& Rules() { return *rules_; }
+
+private:
+    void OnOk();
+    void ShowText(std::string_view text);
+
+    std::unique_ptr<ServerPropertyRules> rules_;
+};

@@ -1,0 +1,107 @@
+#include "ui/network/slave_property.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "services/global.h"
+#include "ui/monitor/param_dlg.h"
+#include "ui/widgets/ui_text.h"
+
+namespace {
+
+constexpr uint16_t kRequired[] = {3339, 17005, 17007, 17008, 17009, 3344, 3345, 3346, 3347, 3348, 3349, 3350,
+                                  3351, 3353, 3356, 3357, 3359, 3360, 3408, 3409, 3410, 3411, 3412, 3455, 3456};
+
+}  // namespace
+
+SlavePropertyRules::Context CSlaveProperty::MakeContext() {
+    SlavePropertyRules::Context context;
+    context.eds = &GetGlobal().Eds();
+    context.message = [this](std::string_view text) { ShowText(text); };
+    context.pickEdsFile = [this] { return PickEdsFile(); };
+    // Captions of the current language (strings 17011 to 17014); the built-in ones otherwise.
+    auto caption = [](uint32_t id, std::string& target) {
+        const QString text = LoadText(id);
+        if (!text.isEmpty()) target = text.toStdString();
+    };
+    caption(17011, context.slaveAddressLabel);
+    caption(17012, context.startAddressLabel);
+    caption(17013, context.heartbeatLabel);
+    caption(17014, context.cycleTimeLabel);
+    return context;
+}
+
+CSlaveProperty::CSlaveProperty(CServerDev* master, const std::string& edsName, QWidget* parent)
+    : TemplateDialog(kTemplateId, parent, std::vector<uint16_t>(std::begin(kRequired), std::end(kRequired))) {
+    setObjectName(QString::number(kTemplateId));
+    rules_ = std::make_unique<SlavePropertyRules>(*this, MakeContext(), master, edsName);
+    opened_ = rules_->Open();
+    Bind();
+}
+
+CSlaveProperty::CSlaveProperty(CSlaveDev* slave, QWidget* parent)
+    : TemplateDialog(kTemplateId, parent, std::vector<uint16_t>(std::begin(kRequired), std::end(kRequired))) {
+    setObjectName(QString::number(kTemplateId));
+    setWindowTitle(QStringLiteral("从站属性对话框"));
+    rules_ = std::make_unique<SlavePropertyRules>(*this, MakeContext(), slave);
+    opened_ = rules_->Open();
+    // "参数配置…" opens the parameter editor for the slave being edited.
+    if (auto* parameters = ControlAs<QAbstractButton>(SlavePropertyRules::kParameters)) {
+        parameters->setEnabled(true);
+        connect(parameters, &QAbstractButton::clicked, this, [this, slave] {
+            CParamDlg editor(*slave, this);
+            editor.exec();
+        });
+    }
+    Bind();
+}
+
+CSlaveProperty::~CSlaveProperty() = default;
+
+void CSlaveProperty::Bind() {
+    using R = SlavePropertyRules;
+    auto onCombo = [this](int id, auto handler) {
+        if (auto* combo = ControlAs<QComboBox>(id)) connect(combo, &QComboBox::activated, this, handler);
+    };
+    auto onClick = [this](int id, auto handler) {
+        if (auto* button = ControlAs<QAbstractButton>(id)) connect(button, &QAbstractButton::clicked, this, handler);
+    };
+    onCombo(R::kEdsList, [this] { rules_->OnEdsSelected(); });
+    onCombo(R::kStartList, [this] { rules_->OnStartChanged(); });
+    onClick(R::kBatch, [this] { rules_->OnBatchToggled(); });
+    onClick(R::kAckCheck, [this] { rules_->OnAckCheckToggled(); });
+    onClick(R::kDefaultIo, [this] { rules_->OnDefaultIo(); });
+    for (const R::ConnectionControls& k : R::kConnections) {
+        const int check = k.check;
+        onClick(check, [this, check] { rules_->OnConnectionToggled(check); });
+        for (int list : {k.inputList, k.outputList}) onCombo(list, [this, list] { rules_->OnEntryChanged(list); });
+    }
+    // The information texts below the background-poll group are not shown: the dialog ends 3
+    // pixels below that group.
+    if (QWidget* group = Control(R::kBackgroundGroup)) {
+        const int height = group->geometry().bottom() + 1 + 3;
+        setFixedHeight(height);
+    }
+}
+
+int CSlaveProperty::Run() { return opened_ ? exec() : QDialog::Rejected; }
+
+void CSlaveProperty::accept() {
+    if (rules_->Ok() == SlavePropertyRules::OkResult::kAccepted) TemplateDialog::accept();
+}
+
+void CSlaveProperty::ShowText(std::string_view text) {
+    QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Ok, isVisible() ? this : parentWidget());
+    box.exec();
+}
+
+std::optional<std::string> CSlaveProperty::PickEdsFile() {
+    QFileDialog dialog(this, QStringLiteral("选择DeviceNet EDS文件"), QString(), QStringLiteral("DeviceNet EDS(*.eds)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
