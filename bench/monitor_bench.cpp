@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QWidget>
@@ -21,9 +20,9 @@
 #include "support/bench_bus.h"
 #include "support/bin_dir.h"
 #include "support/emulated_adapter.h"
-#include "support/program_home.h"
 #include "support/quiet_host.h"
 #include "support/thread_cpu_time.h"
+#include "support/widget_bench_main.h"
 #include "ui/monitor/dlg_data_pane.h"
 #include "ui/monitor/slave_data_panel.h"
 
@@ -114,17 +113,4 @@ BENCHMARK(BM_TimedReadsOf63Slaves)->Arg(100)->Arg(10)->Iterations(1)->Unit(bench
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    bench::ProgramHome home("norvane-monitor-bench-");
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    GetNetwork().ClearNetwork();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunWidgetBenchmarks(argc, argv, "norvane-monitor-bench-"); }

@@ -4,7 +4,6 @@
 // emulator (the aim is below 2 % of one core); and the time to rebuild the tree for them.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,9 +20,9 @@
 #include "support/bench_network.h"
 #include "support/bin_dir.h"
 #include "support/emulated_adapter.h"
-#include "support/program_home.h"
 #include "support/quiet_host.h"
 #include "support/thread_cpu_time.h"
+#include "support/widget_bench_main.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
 
@@ -137,18 +136,7 @@ BENCHMARK(BM_RebuildTreeOf4x63Slaves)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // A program folder of its own, made before anything asks CGlobal.
-    bench::ProgramHome home("norvane-ui-bench-");
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    CMainFrame::SetProfileFile(QString::fromStdString((home.root / "profile.ini").string()));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    GetNetwork().ClearNetwork();
-    return 0;
+    return bench::RunWidgetBenchmarks(argc, argv, "norvane-ui-bench-", [](const bench::ProgramHome& home) {
+        CMainFrame::SetProfileFile(QString::fromStdString((home.root / "profile.ini").string()));
+    });
 }
