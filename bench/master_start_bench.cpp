@@ -4,77 +4,22 @@
 // while the master's status poller keeps running beside them.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <thread>
 
-#include "adapter_emu/bus_description.h"
-#include "adapter_emu/emulator.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "support/bench_bus.h"
+#include "support/bench_network.h"
+#include "support/bin_dir.h"
+#include "support/emulated_adapter.h"
 #include "varda_api.h"
 
 namespace {
 
 constexpr uint32_t kDeviceType = 101;
 constexpr uint32_t kSlaves = 63;
-
-std::string BinDir() {
-    if (const char* dir = std::getenv("NORVANE_BIN_DIR")) return dir;
-    return std::filesystem::canonical("/proc/self/exe").parent_path().string();
-}
-
-// A bus of slaves at MAC IDs 1..63, each polled with 4 input and 2 output bytes.
-std::string BusText() {
-    std::ostringstream out;
-    out << "<bus name=\"bench\">\n";
-    for (uint32_t mac = 1; mac <= kSlaves; ++mac) {
-        out << "<slave mac=\"" << mac << "\" name=\"s" << mac << "\">"
-            << "<identity vendor-id=\"1250\" device-type=\"7\" product-code=\"101\" product-name=\"Bench "
-            << mac << "\"/>"
-            << "<poll input=\"4\" output=\"2\" inputs=\"counter\"/></slave>\n";
-    }
-    out << "</bus>\n";
-    return out.str();
-}
-
-// The emulator in this process and a registry file naming the built libtamsen.so.
-class EmulatedAdapter {
-public:
-    EmulatedAdapter() : dir_(std::filesystem::temp_directory_path() / ("norvane-start-bench-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(dir_);
-        adapter_emu::EmulatorOptions options;
-        options.dir = dir_ / "dev";
-        options.bus = adapter_emu::ParseBusText(BusText(), "bench bus");
-        options.fast = true;
-        emulator_ = std::make_unique<adapter_emu::Emulator>(std::move(options));
-        emulator_->Start();
-        std::ofstream(dir_ / "registry.reg") << "Windows Registry Editor Version 5.00\n\n"
-                                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]\n\"DLL\"=\""
-                                             << BinDir() << "/libtamsen.so\"\n";
-        ::setenv("VARDA_REGISTRY", (dir_ / "registry.reg").c_str(), 1);
-        ::setenv("TAMSEN_DEVICE_DIR", (dir_ / "dev").c_str(), 1);
-        if (std::getenv("VARDA_DEBUG_OUTPUT") == nullptr) ::setenv("VARDA_DEBUG_OUTPUT", "/dev/null", 1);
-    }
-    ~EmulatedAdapter() {
-        emulator_->Stop();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    EmulatedAdapter(const EmulatedAdapter&) = delete;
-    EmulatedAdapter& operator=(const EmulatedAdapter&) = delete;
-
-private:
-    std::filesystem::path dir_;
-    std::unique_ptr<adapter_emu::Emulator> emulator_;
-};
 
 bool AllOnline(const CServerDev& master) {
     for (int i = 0; i < master.GetChildCount(); ++i) {
@@ -84,22 +29,16 @@ bool AllOnline(const CServerDev& master) {
 }
 
 void BM_MasterStartAgainstEmulator(benchmark::State& state) {
-    if (!std::filesystem::exists(BinDir() + "/libtamsen.so")) {
-        state.SkipWithError("libtamsen.so not found; set NORVANE_BIN_DIR to the build's bin folder");
+    if (!bench::TamsenLibraryBuilt()) {
+        state.SkipWithError(bench::kNoTamsenLibrary);
         return;
     }
-    EmulatedAdapter adapter;
+    bench::EmulatedAdapter adapter("norvane-start-bench-", bench::CountingBusText(kSlaves), "bench bus");
     double onlineMs = 0;
     double exchangesPerSecond = 0;
     for (auto _ : state) {
         NetworkRegistry network;
-        CServerDev* master = network.GetOrCreateMaster(kDeviceType, 0, 0);
-        master->SetConfig(MasterConfigBlock::Defaults(0, 0));
-        for (uint32_t mac = 1; mac <= kSlaves; ++mac) {
-            auto slave = std::make_unique<CSlaveDev>();
-            slave->MutableConfig() = SlaveConfigBlock::Fresh(mac);
-            master->AddChild(std::move(slave));
-        }
+        CServerDev* master = bench::AddMasterWithFreshSlaves(network, kDeviceType, 0, kSlaves);
         auto start = std::chrono::steady_clock::now();
         if (master->Start() == 0) {
             state.SkipWithError("the master did not start");

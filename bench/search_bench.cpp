@@ -5,27 +5,16 @@
 // at once (--fast), so the figure is the program's and the adapter path's own cost.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
-#include "adapter_emu/bus_description.h"
-#include "adapter_emu/emulator.h"
 #include "network/network_registry.h"
 #include "network/network_search.h"
 #include "network/server_dev.h"
+#include "support/bin_dir.h"
+#include "support/emulated_adapter.h"
 
 namespace {
-
-std::string BinDir() {
-    if (const char* dir = std::getenv("NORVANE_BIN_DIR")) return dir;
-    return std::filesystem::canonical("/proc/self/exe").parent_path().string();
-}
 
 std::string DemoBus() {
     std::ifstream in(std::string(NORVANE_SOURCE_DIR) + "/resources/demo/bus.xml");
@@ -34,44 +23,12 @@ std::string DemoBus() {
     return text.str();
 }
 
-// The emulator in this process and a registry file naming the built libtamsen.so.
-class EmulatedAdapter {
-public:
-    EmulatedAdapter()
-        : dir_(std::filesystem::temp_directory_path() / ("norvane-search-bench-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(dir_);
-        adapter_emu::EmulatorOptions options;
-        options.dir = dir_ / "dev";
-        options.bus = adapter_emu::ParseBusText(DemoBus(), "demo bus");
-        options.fast = true;
-        emulator_ = std::make_unique<adapter_emu::Emulator>(std::move(options));
-        emulator_->Start();
-        std::ofstream(dir_ / "registry.reg") << "Windows Registry Editor Version 5.00\n\n"
-                                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]\n\"DLL\"=\""
-                                             << BinDir() << "/libtamsen.so\"\n";
-        ::setenv("VARDA_REGISTRY", (dir_ / "registry.reg").c_str(), 1);
-        ::setenv("TAMSEN_DEVICE_DIR", (dir_ / "dev").c_str(), 1);
-        if (std::getenv("VARDA_DEBUG_OUTPUT") == nullptr) ::setenv("VARDA_DEBUG_OUTPUT", "/dev/null", 1);
-    }
-    ~EmulatedAdapter() {
-        emulator_->Stop();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    EmulatedAdapter(const EmulatedAdapter&) = delete;
-    EmulatedAdapter& operator=(const EmulatedAdapter&) = delete;
-
-private:
-    std::filesystem::path dir_;
-    std::unique_ptr<adapter_emu::Emulator> emulator_;
-};
-
 void BM_SearchDemoBus(benchmark::State& state) {
-    if (!std::filesystem::exists(BinDir() + "/libtamsen.so")) {
-        state.SkipWithError("libtamsen.so not found; set NORVANE_BIN_DIR to the build's bin folder");
+    if (!bench::TamsenLibraryBuilt()) {
+        state.SkipWithError(bench::kNoTamsenLibrary);
         return;
     }
-    EmulatedAdapter adapter;
+    bench::EmulatedAdapter adapter("norvane-search-bench-", DemoBus(), "demo bus");
     NetworkRegistry network;
     CServerDev* master = network.GetOrCreateMaster(101, 0, 0);
     master->SetConfig(MasterConfigBlock::Defaults(0, 0));

@@ -60,6 +60,37 @@ std::optional<uint32_t> Number(const std::string& text, uint32_t min, uint32_t m
     return static_cast<uint32_t>(value);
 }
 
+// An argument that is no option of the command: the network file, which may be given once.
+// Returns the exit code of a usage error, nothing when the argument was taken.
+std::optional<int> TakeNetworkFile(const std::string& arg, std::string& networkFile) {
+    if (!arg.empty() && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
+    if (!networkFile.empty()) return UsageError("more than one network file given");
+    networkFile = arg;
+    return std::nullopt;
+}
+
+int ParseRun(const std::vector<std::string>& rest) {
+    RunOptions options;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const std::string& arg = rest[i];
+        if (IsHelp(arg)) {
+            std::cout << kRunUsage;
+            return kExitOk;
+        }
+        if (arg == "--seconds") {
+            if (i + 1 >= rest.size()) return UsageError("--seconds needs a number");
+            const std::string& value = rest[++i];
+            auto n = Number(value, 0, 999999999);
+            if (!n) return UsageError("--seconds needs a whole number of seconds, not '" + value + "'");
+            options.seconds = *n;
+        } else if (auto error = TakeNetworkFile(arg, options.networkFile)) {
+            return *error;
+        }
+    }
+    if (options.networkFile.empty()) return UsageError("run needs a network file");
+    return RunNetwork(options);
+}
+
 int ParseSearch(const std::vector<std::string>& rest) {
     SearchCommandOptions options;
     for (std::size_t i = 0; i < rest.size(); ++i) {
@@ -86,12 +117,8 @@ int ParseSearch(const std::vector<std::string>& rest) {
                 if (!n) return UsageError("--timeout needs 100..30000 ms, not '" + value + "'");
                 options.timeoutMs = *n;
             }
-        } else if (!arg.empty() && arg[0] == '-') {
-            return UsageError("unknown option '" + arg + "'");
-        } else if (options.networkFile.empty()) {
-            options.networkFile = arg;
-        } else {
-            return UsageError("more than one network file given");
+        } else if (auto error = TakeNetworkFile(arg, options.networkFile)) {
+            return *error;
         }
     }
     if (options.networkFile.empty()) return UsageError("search needs a network file");
@@ -108,32 +135,7 @@ int NorvaneCtlMain(const std::vector<std::string>& args) {
         return kExitOk;
     }
     std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "run") {
-        RunOptions options;
-        for (std::size_t i = 0; i < rest.size(); ++i) {
-            const std::string& arg = rest[i];
-            if (IsHelp(arg)) {
-                std::cout << kRunUsage;
-                return kExitOk;
-            }
-            if (arg == "--seconds") {
-                if (i + 1 >= rest.size()) return UsageError("--seconds needs a number");
-                const std::string& value = rest[++i];
-                if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos) {
-                    return UsageError("--seconds needs a whole number of seconds, not '" + value + "'");
-                }
-                options.seconds = static_cast<unsigned>(std::stoul(value));
-            } else if (!arg.empty() && arg[0] == '-') {
-                return UsageError("unknown option '" + arg + "'");
-            } else if (options.networkFile.empty()) {
-                options.networkFile = arg;
-            } else {
-                return UsageError("more than one network file given");
-            }
-        }
-        if (options.networkFile.empty()) return UsageError("run needs a network file");
-        return RunNetwork(options);
-    }
+    if (command == "run") return ParseRun(rest);
     if (command == "eds") {
         std::string path;
         for (const std::string& arg : rest) {

@@ -1,97 +1,30 @@
 // norvanectl run: loads a network file, starts every master, prints slave status changes and
 // every log line until SIGINT/SIGTERM or the given time, then stops cleanly.
-#include <atomic>
 #include <chrono>
-#include <csignal>
-#include <filesystem>
 #include <iostream>
 #include <map>
 #include <thread>
 
 #include "commands.h"
 #include "network/network.h"
-#include "network/network_file.h"
+#include "network_file_access.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "stop_signals.h"
 #include "terminal_host.h"
-
-namespace {
-
-std::atomic<int> g_stopSignal{0};
-
-extern "C" void OnStopSignal(int signal) { g_stopSignal = signal; }
-
-// Installs the stop handlers for the lifetime of the object, then puts the old ones back.
-class StopSignals {
-public:
-    StopSignals() {
-        g_stopSignal = 0;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-
-private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
-
-// The log switches of the run: every line is printed, failed API calls once (no message boxes).
-// The user's settings are put back before the program writes them at exit.
-class RunSettings {
-public:
-    explicit RunSettings(CGlobal& global) : global_(global), saved_(global.Infobar()) {
-        InfobarSettings& s = global.Infobar();
-        s.logError = 1;
-        s.logWarning = 1;
-        s.logLog = 1;
-        s.showMsg = 0;
-    }
-    ~RunSettings() { global_.Infobar() = saved_; }
-
-private:
-    CGlobal& global_;
-    InfobarSettings saved_;
-};
-
-class HostInstall {
-public:
-    HostInstall(CGlobal& global, name_share::IHost* host) : global_(global), previous_(global.Host()) {
-        global.SetHost(host);
-    }
-    ~HostInstall() { global_.SetHost(previous_); }
-
-private:
-    CGlobal& global_;
-    name_share::IHost* previous_;
-};
-
-}  // namespace
+#include "terminal_session.h"
 
 int RunNetwork(const RunOptions& options) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(options.networkFile, ec)) {
-        std::cerr << "norvanectl: cannot read network file '" << options.networkFile << "'" << std::endl;
-        return kExitUsage;
-    }
-    CGlobal& global = GetGlobal();
+    if (!NetworkFilePresent(options.networkFile)) return kExitUsage;
     TerminalHost host(std::cout);
-    HostInstall install(global, &host);
-    RunSettings settings(global);
+    // Every log line is printed.
+    TerminalSession session(GetGlobal(), &host);
+    session.Infobar().logWarning = 1;
+    session.Infobar().logLog = 1;
     NetworkRegistry& network = GetNetwork();
 
-    NetworkFileResult loaded = LoadNetworkFile(network, options.networkFile);
-    if (!loaded.opened) {
-        std::cerr << "norvanectl: cannot read network file '" << options.networkFile << "'" << std::endl;
-        return kExitUsage;
-    }
+    if (!LoadCommandNetwork(network, options.networkFile)) return kExitUsage;
     std::vector<CServerDev*> masters = network.Masters();
     std::size_t slaveCount = 0;
     for (CServerDev* master : masters) slaveCount += static_cast<std::size_t>(master->GetChildCount());
@@ -114,7 +47,7 @@ int RunNetwork(const RunOptions& options) {
     std::map<const CSlaveDev*, std::string> shown;
     auto deadline = options.seconds ? std::chrono::steady_clock::now() + std::chrono::seconds(*options.seconds)
                                     : std::chrono::steady_clock::time_point::max();
-    while (g_stopSignal == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (signals.Received() == 0 && std::chrono::steady_clock::now() < deadline) {
         for (CServerDev* master : masters) {
             if (master->IsRunning() == 0) continue;
             std::string masterName;
@@ -132,7 +65,9 @@ int RunNetwork(const RunOptions& options) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (g_stopSignal != 0) host.Line(name_share::LogTimeText() + " stop requested (signal " + std::to_string(g_stopSignal.load()) + ")");
+    if (signals.Received() != 0) {
+        host.Line(name_share::LogTimeText() + " stop requested (signal " + std::to_string(signals.Received()) + ")");
+    }
 
     for (CServerDev* master : masters) {
         if (master->IsRunning() == 0) continue;

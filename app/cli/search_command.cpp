@@ -1,8 +1,5 @@
 // norvanectl search: searches one master of a network file for the slaves it does not have yet,
 // prints each one found, and with --add writes the network with the found slaves added.
-#include <atomic>
-#include <csignal>
-#include <filesystem>
 #include <iostream>
 
 #include "commands.h"
@@ -12,55 +9,13 @@
 #include "network/network_search.h"
 #include "network/server_dev.h"
 #include "network/slave_setup.h"
+#include "network_file_access.h"
 #include "services/global.h"
+#include "stop_signals.h"
 #include "terminal_host.h"
+#include "terminal_session.h"
 
 namespace {
-
-std::atomic<int> g_searchSignal{0};
-
-extern "C" void OnSearchSignal(int signal) { g_searchSignal = signal; }
-
-// SIGINT and SIGTERM stop the search (its scan-list entries are still removed).
-class SearchSignals {
-public:
-    SearchSignals() {
-        g_searchSignal = 0;
-        struct sigaction action {};
-        action.sa_handler = OnSearchSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~SearchSignals() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-
-private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
-
-class SearchHost {
-public:
-    SearchHost(CGlobal& global, name_share::IHost* host)
-        : global_(global), previous_(global.Host()), saved_(global.Infobar()) {
-        global.SetHost(host);
-        // Failed API calls are printed once; no message boxes on a terminal.
-        global.Infobar().logError = 1;
-        global.Infobar().showMsg = 0;
-    }
-    ~SearchHost() {
-        global_.Infobar() = saved_;
-        global_.SetHost(previous_);
-    }
-
-private:
-    CGlobal& global_;
-    name_share::IHost* previous_;
-    InfobarSettings saved_;
-};
 
 std::string RevisionText(uint32_t revision) {
     return std::to_string(revision & 0xFFu) + "." + std::to_string((revision >> 8) & 0xFFu);
@@ -75,20 +30,12 @@ std::string FoundLine(const SearchResult& r) {
 }  // namespace
 
 int SearchNetwork(const SearchCommandOptions& options) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(options.networkFile, ec)) {
-        std::cerr << "norvanectl: cannot read network file '" << options.networkFile << "'" << std::endl;
-        return kExitUsage;
-    }
+    if (!NetworkFilePresent(options.networkFile)) return kExitUsage;
     CGlobal& global = GetGlobal();
     TerminalHost host(std::cout);
-    SearchHost install(global, &host);
+    TerminalSession session(global, &host);
     NetworkRegistry& network = GetNetwork();
-    NetworkFileResult loaded = LoadNetworkFile(network, options.networkFile);
-    if (!loaded.opened) {
-        std::cerr << "norvanectl: cannot read network file '" << options.networkFile << "'" << std::endl;
-        return kExitUsage;
-    }
+    if (!LoadCommandNetwork(network, options.networkFile)) return kExitUsage;
     std::vector<CServerDev*> masters = network.Masters();
     if (options.master < 1 || options.master > masters.size()) {
         std::cerr << "norvanectl: the network file has " << masters.size() << " master(s), no master "
@@ -116,10 +63,11 @@ int SearchNetwork(const SearchCommandOptions& options) {
 
     NetworkSearch worker;
     {
-        SearchSignals signals;
+        // SIGINT and SIGTERM stop the search (its scan-list entries are still removed).
+        StopSignals signals;
         worker.Start(master, search, std::move(identities), callbacks);
         while (!worker.Wait(100)) {
-            if (g_searchSignal != 0) worker.RequestStop();
+            if (signals.Received() != 0) worker.RequestStop();
         }
     }
     std::vector<SearchResult> results = worker.Results();

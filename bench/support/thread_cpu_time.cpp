@@ -1,0 +1,13 @@
+#include "support/thread_cpu_time.h"
+
+#include <ctime>
+
+namespace bench {
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+}  // namespace bench
