@@ -49,7 +49,9 @@ TamsenDevice* AcquireByHandle(uint32_t handle, uint32_t& channelIndex) {
     DeviceTables& tables = DeviceTables::Instance();
     std::lock_guard<std::mutex> guard(tables.Lock());
     TamsenChannel* channel = tables.FindHandle(handle);
-    if (channel == nullptr) return nullptr;
+    // A handle of a closed card is no longer usable, even while calls that began before the close
+    // still hold the card: a new call would only send commands to an adapter that was closed.
+    if (channel == nullptr || channel->device->closing != 0) return nullptr;
     channelIndex = channel->channelIndex;
     ++channel->device->useCount;
     return channel->device;

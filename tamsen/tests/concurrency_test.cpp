@@ -77,6 +77,11 @@ TEST_F(ConcurrencyTest, CloseDuringExplicitRequestReturnsAtOnceAndDestroysLater)
     EXPECT_EQ(fake_->OpenPipes("fake/dev0").size(), 8u);
     EXPECT_EQ(VARDA_Close(101, 0), 0u);
     EXPECT_EQ(Writes(1).size(), 2u);  // Close sent once per call, device closed once
+    // The card is closed: a new call on its handle is refused and sends nothing, although the
+    // running request still holds the card.
+    EXPECT_EQ(VARDA_GetSlaveStatus(handle, 1), VARDA_ERR_INVALID_HANDLE);
+    EXPECT_EQ(VARDA_Uninit(handle), VARDA_ERR_INVALID_HANDLE);
+    EXPECT_EQ(Writes(1).size(), 2u);
     gate.Open();
     request.join();
     EXPECT_EQ(requestResult.load(), 0u);
