@@ -160,8 +160,10 @@ TEST_F(ConcurrencyTest, CallsRacingCloseAndUninitNeverTouchAFreedDevice) {
             threads.emplace_back([&] {
                 while (!go) std::this_thread::yield();
                 for (int i = 0; i < 20; ++i) {
+                    // A call that took the card before the close but reaches the adapter after
+                    // it fails (57); later calls find the handle refused (48).
                     const uint32_t r = VARDA_GetSlaveStatus(handle, 1);
-                    if (r != 0 && r != VARDA_ERR_INVALID_HANDLE) ++unexpected;
+                    if (r != 0 && r != VARDA_ERR_INVALID_HANDLE && r != VARDA_ERR_INTERNAL) ++unexpected;
                 }
             });
         }
