@@ -31,7 +31,16 @@ struct ReportOptions {
     bool live = false;                  // ask the devices for their status and identity
 };
 
+struct ParamsCommandOptions {
+    std::string networkFile;
+    std::size_t master = 1;  // position of the master in the file, from 1
+    uint32_t slave = 0;      // MAC ID
+};
+
 int RunNetwork(const RunOptions& options);
+// Exit code 0 when every parameter equals the stored one, 1 when any differs, 2 when the slave or
+// its parameters cannot be had or a parameter could not be read (and none differs).
+int CompareSlaveParameters(const ParamsCommandOptions& options);
 // Exit code 1 when the output could not be written or a device did not answer (--live: the
 // report is still written, marked as partial).
 int ReportNetwork(const ReportOptions& options);

@@ -21,6 +21,8 @@ const char* kUsage =
     "                              the network report: masters, slaves, sizes, parameters\n"
     "  export FILE.kld [--json]    every field of the network file as stable, sorted text\n"
     "  diff A.kld B.kld            what changed from network file A to B, in words\n"
+    "  params FILE.kld --slave N [--master M] --compare\n"
+    "                              the slave's parameters in the device against the file\n"
     "\n"
     "Use 'norvanectl COMMAND --help' for the command's details.\n";
 
@@ -77,6 +79,16 @@ const char* kDiffUsage =
     "Prints, one line each, the masters and slaves added or removed from A to B and every changed\n"
     "field with its old and new value.\n"
     "Exit status: 0 equal, 1 different, 2 bad arguments or file.\n";
+
+const char* kParamsUsage =
+    "Usage: norvanectl params FILE.kld --slave N [--master M] --compare\n"
+    "\n"
+    "Reads every parameter of slave N (MAC ID 0..63) of master M (position in the file, default 1)\n"
+    "from the device and prints each one whose value differs from the value stored for it, both\n"
+    "shown scaled with their units:\n"
+    "  parameter 1 \"Accel Time\": file 1.00 s, device 2.50 s\n"
+    "Exit status: 0 all equal, 1 any differs, 2 bad arguments or file, no parameters, the master\n"
+    "could not be opened, or a parameter could not be read (a partial compare, named on stderr).\n";
 
 int UsageError(const std::string& message) {
     std::cerr << "norvanectl: " << message << " (see 'norvanectl --help')" << std::endl;
@@ -215,6 +227,41 @@ int ParseDiff(const std::vector<std::string>& rest) {
     return DiffNetworkFiles(files[0], files[1]);
 }
 
+int ParseParams(const std::vector<std::string>& rest) {
+    ParamsCommandOptions options;
+    bool compare = false;
+    bool slaveGiven = false;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const std::string& arg = rest[i];
+        if (IsHelp(arg)) {
+            std::cout << kParamsUsage;
+            return kExitOk;
+        }
+        if (arg == "--slave" || arg == "--master") {
+            if (i + 1 >= rest.size()) return UsageError(arg + " needs a value");
+            const std::string& value = rest[++i];
+            if (arg == "--slave") {
+                auto n = Number(value, 0, 63);
+                if (!n) return UsageError("--slave needs an address 0..63, not '" + value + "'");
+                options.slave = *n;
+                slaveGiven = true;
+            } else {
+                auto n = Number(value, 1, 999);
+                if (!n) return UsageError("--master needs the position of a master from 1, not '" + value + "'");
+                options.master = *n;
+            }
+        } else if (arg == "--compare") {
+            compare = true;
+        } else if (auto error = TakeNetworkFile(arg, options.networkFile)) {
+            return *error;
+        }
+    }
+    if (options.networkFile.empty()) return UsageError("params needs a network file");
+    if (!slaveGiven) return UsageError("params needs --slave N");
+    if (!compare) return UsageError("params needs --compare");
+    return CompareSlaveParameters(options);
+}
+
 }  // namespace
 
 int NorvaneCtlMain(const std::vector<std::string>& args) {
@@ -244,6 +291,7 @@ int NorvaneCtlMain(const std::vector<std::string>& args) {
     if (command == "report") return ParseReport(rest);
     if (command == "export") return ParseExport(rest);
     if (command == "diff") return ParseDiff(rest);
+    if (command == "params") return ParseParams(rest);
     return UsageError("unknown command '" + command + "'");
 }
 

@@ -3,13 +3,13 @@
 #include <boost/format.hpp>
 #include <filesystem>
 
-#include "monitor/param_value_rules.h"
 #include "network/core_services.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
 #include "report/network_listing.h"
+#include "report/parameter_caption.h"
 #include "report/report_texts.h"
 #include "resources/resource_manager.h"
 
@@ -133,22 +133,6 @@ std::string ConnectionsText(const Html& h, const VARDA_SLAVE_CONFIG& r) {
     return text;
 }
 
-// The value of a parameter as the parameter editor shows it (scaled, with units).
-std::string ParamCaption(const DeviceNetEDS::ParamEntry& entry, const CEDSFile& eds, int32_t number, double raw) {
-    switch (monitor::ItemKindOf(entry)) {
-        case monitor::ParamItemKind::EnumBit:
-            return monitor::BitFieldCaption(static_cast<uint32_t>(entry.maximum), static_cast<uint32_t>(raw));
-        case monitor::ParamItemKind::Enum: {
-            std::string caption = monitor::EnumCaption(monitor::ChoicesOf(entry, eds.EnumPar().GetList(number)), raw);
-            const std::string value = (boost::format("%g") % raw).str();
-            return caption.empty() ? value : caption + " (" + value + ")";
-        }
-        case monitor::ParamItemKind::Number:
-        default:
-            return monitor::NumberCaption(entry, monitor::RawToShown(entry, raw));
-    }
-}
-
 void Parameters(Html& h, const CSlaveDev& slave, const std::string& baseDir) {
     const SlaveEds& eds = slave.Eds();
     h.out += "<h3>" + h.E(rt::kParameters) + ": " + std::to_string(slave.GetAddress()) + " " +
@@ -174,8 +158,8 @@ void Parameters(Html& h, const CSlaveDev& slave, const std::string& baseDir) {
         h.out += differs ? "<tr class=\"changed\">" : "<tr>";
         h.Cell(std::to_string(number), "num");
         h.Cell(Escape(entry.name));
-        h.Cell(Escape(ParamCaption(entry, eds.description, number, entry.defaultValue)));
-        h.Cell(Escape(ParamCaption(edsEntry, eds.description, number, edsEntry.defaultValue)));
+        h.Cell(Escape(ParameterCaption(entry, eds.description, number, entry.defaultValue)));
+        h.Cell(Escape(ParameterCaption(edsEntry, eds.description, number, edsEntry.defaultValue)));
         h.Cell(differs ? "*" : "");
         h.out += "</tr>\n";
     }
