@@ -49,10 +49,12 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
+// The document being written, with the texts of the report's language.
 class Html {
 public:
     explicit Html(const ReportInput& input) : input_(input) {}
 
+    // String `id` of the report's language, else the built-in text.
     std::string T(uint32_t id) const {
         std::string text = input_.text ? input_.text(id) : std::string();
         if (!text.empty()) return text;
@@ -60,6 +62,7 @@ public:
         auto it = builtin.find(id);
         return it == builtin.end() ? std::string() : it->second;
     }
+    // The same, escaped for HTML.
     std::string E(uint32_t id) const { return Escape(T(id)); }
 
     std::string out;
