@@ -17,6 +17,12 @@ const char* kUsage =
     "  eds FILE.eds                show the identity, I/O entries and parameters of an EDS file\n"
     "  search FILE.kld [--master N] [--from ADDR] [--timeout MS] [--add OUT.kld]\n"
     "                              find the slaves on a master's bus that the file does not have\n"
+    "  report FILE.kld [-o OUT.html|OUT.pdf] [--live]\n"
+    "                              the network report: masters, slaves, sizes, parameters\n"
+    "  export FILE.kld [--json]    every field of the network file as stable, sorted text\n"
+    "  diff A.kld B.kld            what changed from network file A to B, in words\n"
+    "  params FILE.kld --slave N [--master M] --compare\n"
+    "                              the slave's parameters in the device against the file\n"
     "\n"
     "Use 'norvanectl COMMAND --help' for the command's details.\n";
 
@@ -44,6 +50,45 @@ const char* kSearchUsage =
     "--add: writes the network with the found slaves added, configured from their EDS files.\n"
     "Ctrl-C/SIGTERM stops the search. Exit status: 0 done, 1 the master could not be opened or the\n"
     "output not written, 2 bad arguments or file.\n";
+
+const char* kReportUsage =
+    "Usage: norvanectl report FILE.kld [-o OUT.html|OUT.pdf] [--live]\n"
+    "\n"
+    "Writes the network report in the program's language: each master's card, channel, baud rate,\n"
+    "address, retry and timing settings; a table of its slaves (address, name, vendor and product,\n"
+    "EDS file and revision, connections with sizes and rates), the input and output byte totals;\n"
+    "and each slave's stored parameters beside the EDS defaults, changed ones marked.\n"
+    "Without -o the HTML goes to standard output. -o writes OUT.html (self-contained) or OUT.pdf\n"
+    "(A4); the file is replaced whole or not at all.\n"
+    "--live: starts each master for a moment and adds each slave's status; an identity that differs\n"
+    "from the configured one is flagged, a device that does not answer makes a partial report.\n"
+    "Exit status: 0 written, 1 output not written or partial report, 2 bad arguments or file.\n";
+
+const char* kExportUsage =
+    "Usage: norvanectl export FILE.kld [--json]\n"
+    "\n"
+    "Prints every field the network file holds as '[master TYPE/INDEX/CHANNEL]' and\n"
+    "'[slave TYPE/INDEX/CHANNEL MAC]' sections of 'Key = value' lines, masters and slaves sorted,\n"
+    "EDS paths relative to the file's folder. The same file always gives the same bytes, so the\n"
+    "output suits 'git diff' (textconv). --json prints the same as JSON.\n"
+    "Exit status: 0 done, 2 bad arguments or file.\n";
+
+const char* kDiffUsage =
+    "Usage: norvanectl diff A.kld B.kld\n"
+    "\n"
+    "Prints, one line each, the masters and slaves added or removed from A to B and every changed\n"
+    "field with its old and new value.\n"
+    "Exit status: 0 equal, 1 different, 2 bad arguments or file.\n";
+
+const char* kParamsUsage =
+    "Usage: norvanectl params FILE.kld --slave N [--master M] --compare\n"
+    "\n"
+    "Reads every parameter of slave N (MAC ID 0..63) of master M (position in the file, default 1)\n"
+    "from the device and prints each one whose value differs from the value stored for it, both\n"
+    "shown scaled with their units:\n"
+    "  parameter 1 \"Accel Time\": file 1.00 s, device 2.50 s\n"
+    "Exit status: 0 all equal, 1 any differs, 2 bad arguments or file, no parameters, the master\n"
+    "could not be opened, or a parameter could not be read (a partial compare, named on stderr).\n";
 
 int UsageError(const std::string& message) {
     std::cerr << "norvanectl: " << message << " (see 'norvanectl --help')" << std::endl;
@@ -125,6 +170,98 @@ int ParseSearch(const std::vector<std::string>& rest) {
     return SearchNetwork(options);
 }
 
+int ParseReport(const std::vector<std::string>& rest) {
+    ReportOptions options;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const std::string& arg = rest[i];
+        if (IsHelp(arg)) {
+            std::cout << kReportUsage;
+            return kExitOk;
+        }
+        if (arg == "-o" || arg == "--output") {
+            if (i + 1 >= rest.size()) return UsageError(arg + " needs an output file");
+            const std::string& value = rest[++i];
+            if (!IsHtmlReportPath(value) && !IsPdfReportPath(value)) {
+                return UsageError(arg + " needs a file ending in .html or .pdf, not '" + value + "'");
+            }
+            options.output = value;
+        } else if (arg == "--live") {
+            options.live = true;
+        } else if (auto error = TakeNetworkFile(arg, options.networkFile)) {
+            return *error;
+        }
+    }
+    if (options.networkFile.empty()) return UsageError("report needs a network file");
+    return ReportNetwork(options);
+}
+
+int ParseExport(const std::vector<std::string>& rest) {
+    std::string networkFile;
+    bool json = false;
+    for (const std::string& arg : rest) {
+        if (IsHelp(arg)) {
+            std::cout << kExportUsage;
+            return kExitOk;
+        }
+        if (arg == "--json") {
+            json = true;
+        } else if (auto error = TakeNetworkFile(arg, networkFile)) {
+            return *error;
+        }
+    }
+    if (networkFile.empty()) return UsageError("export needs a network file");
+    return ExportNetwork(networkFile, json);
+}
+
+int ParseDiff(const std::vector<std::string>& rest) {
+    std::vector<std::string> files;
+    for (const std::string& arg : rest) {
+        if (IsHelp(arg)) {
+            std::cout << kDiffUsage;
+            return kExitOk;
+        }
+        if (!arg.empty() && arg[0] == '-') return UsageError("unknown option '" + arg + "'");
+        files.push_back(arg);
+    }
+    if (files.size() != 2) return UsageError("diff needs two network files");
+    return DiffNetworkFiles(files[0], files[1]);
+}
+
+int ParseParams(const std::vector<std::string>& rest) {
+    ParamsCommandOptions options;
+    bool compare = false;
+    bool slaveGiven = false;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const std::string& arg = rest[i];
+        if (IsHelp(arg)) {
+            std::cout << kParamsUsage;
+            return kExitOk;
+        }
+        if (arg == "--slave" || arg == "--master") {
+            if (i + 1 >= rest.size()) return UsageError(arg + " needs a value");
+            const std::string& value = rest[++i];
+            if (arg == "--slave") {
+                auto n = Number(value, 0, 63);
+                if (!n) return UsageError("--slave needs an address 0..63, not '" + value + "'");
+                options.slave = *n;
+                slaveGiven = true;
+            } else {
+                auto n = Number(value, 1, 999);
+                if (!n) return UsageError("--master needs the position of a master from 1, not '" + value + "'");
+                options.master = *n;
+            }
+        } else if (arg == "--compare") {
+            compare = true;
+        } else if (auto error = TakeNetworkFile(arg, options.networkFile)) {
+            return *error;
+        }
+    }
+    if (options.networkFile.empty()) return UsageError("params needs a network file");
+    if (!slaveGiven) return UsageError("params needs --slave N");
+    if (!compare) return UsageError("params needs --compare");
+    return CompareSlaveParameters(options);
+}
+
 }  // namespace
 
 int NorvaneCtlMain(const std::vector<std::string>& args) {
@@ -151,6 +288,10 @@ int NorvaneCtlMain(const std::vector<std::string>& args) {
         return ShowEds(path);
     }
     if (command == "search") return ParseSearch(rest);
+    if (command == "report") return ParseReport(rest);
+    if (command == "export") return ParseExport(rest);
+    if (command == "diff") return ParseDiff(rest);
+    if (command == "params") return ParseParams(rest);
     return UsageError("unknown command '" + command + "'");
 }
 

@@ -9,6 +9,9 @@ namespace resource_ids {
 inline constexpr uint32_t kMainMenu = 128;     // the menu bar
 inline constexpr uint32_t kContextMenu = 20003;  // pop-ups 0 "InfoWnd", 1 "Net", 2 "Slave", 3 "viewpop", 4 "REPORTRCLICK"
 
+// Commands of the main menu that other parts of the program name.
+inline constexpr uint16_t kCommandExportReport = 32860;  // File, "导出报告…": the network report as HTML or PDF
+
 // Buttons every dialog uses.
 inline constexpr uint16_t kIdOk = 1;
 inline constexpr uint16_t kIdCancel = 2;

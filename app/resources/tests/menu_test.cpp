@@ -90,7 +90,7 @@ TEST(ResourceMenus, BuiltinMenuBarAndContextMenus) {
     };
     ASSERT_EQ(bar.size(), 6u);
     const std::vector<std::pair<std::string, std::vector<int>>> expectedBar = {
-        {"文件(&F)", {32771, 32773, 0, 57665}},
+        {"文件(&F)", {32771, 32773, 32860, 0, 57665}},
         {"主站(&N)", {32786, 32787, 0, 32789, 32816, 32788, 0, 32791, 32790, 32792}},
         {"查看(&V)", {59392, 59393, 32778, 32779}},
         {"工具(&T)", {32821, 0, 32835}},

@@ -34,6 +34,7 @@
 #include "ui/frame/language_menu.h"
 #include "ui/frame/property_pane.h"
 #include "ui/frame/qt_host.h"
+#include "ui/frame/report_export.h"
 #include "ui/frame/tree_dev.h"
 #include "ui/frame/wait_indicator.h"
 #include "ui/monitor/param_dlg.h"
@@ -61,6 +62,7 @@ namespace {
 namespace cmd {
 constexpr uint16_t kImport = 32771;
 constexpr uint16_t kExport = 32773;
+constexpr uint16_t kExportReport = resource_ids::kCommandExportReport;
 constexpr uint16_t kExit = 57665;
 constexpr uint16_t kStart = 32786;
 constexpr uint16_t kStop = 32787;
@@ -207,6 +209,7 @@ void CMainFrame::CreateCommands() {
 
     t.Add(cmd::kImport, [this] { CmdImport(); }, [this] { return Idle(); });
     t.Add(cmd::kExport, [this] { CmdExport(); }, always);
+    t.Add(cmd::kExportReport, [this] { ExportReportWithDialog(this); }, always);
     t.Add(cmd::kExit, [this] { close(); }, always);
     t.Add(cmd::kOpen, [this] { CmdOpen(); }, [this] { return Idle(); });
     t.Add(cmd::kNew, [this] { dataView_->RefreshView(1); }, always);
@@ -420,8 +423,8 @@ void CMainFrame::BuildMenuBar() {
 void CMainFrame::ApplyTexts() {
     std::map<uint16_t, QString> captions = CommandCaptions(LoadMenuTree(resource_ids::kContextMenu));
     for (auto& [id, caption] : CommandCaptions(LoadMenuTree(resource_ids::kMainMenu))) captions[id] = caption;
-    for (uint16_t id : {cmd::kImport, cmd::kExport, cmd::kExit, cmd::kStart, cmd::kStop, cmd::kProperties,
-                        cmd::kAddNetwork, cmd::kDeleteSlave, cmd::kAddSlave, cmd::kDeleteAllSlaves, cmd::kSearch,
+    for (uint16_t id : {cmd::kImport, cmd::kExport, cmd::kExportReport, cmd::kExit, cmd::kStart, cmd::kStop,
+                        cmd::kProperties, cmd::kAddNetwork, cmd::kDeleteSlave, cmd::kAddSlave, cmd::kDeleteAllSlaves, cmd::kSearch,
                         cmd::kDeleteNetwork, cmd::kIoConfig, cmd::kParameters, cmd::kExplicit, cmd::kImportEds,
                         cmd::kHelp, cmd::kPropertyBar, cmd::kInfoBar, cmd::kToolBarToggle, cmd::kStatusBarToggle,
                         cmd::kLogClear, cmd::kLogSave, cmd::kLogSettings, cmd::kAbout, cmd::kOpen, cmd::kNew,

@@ -84,7 +84,7 @@ TEST_F(WidgetsMenu, MenuBarFromMenu128) {
     for (QAction* a : bar.actions()) titles.push_back(a->text().toStdString());
     EXPECT_EQ(titles, (std::vector<std::string>{"文件(&F)", "主站(&N)", "查看(&V)", "工具(&T)", "&Language", "帮助(&H)"}));
     EXPECT_EQ(Entries(*bar.actions()[0]->menu()),
-              (std::vector<std::string>{"32771 cmd32771", "32773 cmd32773", "-", "57665 cmd57665"}));
+              (std::vector<std::string>{"32771 cmd32771", "32773 cmd32773", "32860 cmd32860", "-", "57665 cmd57665"}));
     // Top-level commands and separators of a language file's menu bar.
     auto manager = CXTPResourceManagerXMLEx::FromText(
         "<resource><menu id=\"128\"><menuitem id=\"57664\" caption=\"About\"/><menuitem id=\"0\"/>"
