@@ -421,14 +421,19 @@ TEST_F(FirmwareTest, TestModeNodeSeesTheBus) {
         return Result(cmd::kDcDntProduce, p);
     };
     EXPECT_EQ(produce(0x40F, {0}), 66u) << "node off line";
+    const uint64_t before = clock->NowMs();
     ASSERT_EQ(Result(cmd::kDcDntOnline), 0u);
-    // Slave 1 answers the node's duplicate MAC ID check.
+    // Slave 1 answers the node's first duplicate MAC ID request at once; the node stays off line.
     auto r = Payload(cmd::kDcDntRecv);
     ASSERT_EQ(r.size(), 19u);
     EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 12), Bytes("01 0F 04 07 80 E2 04 01 00 56 4E 00"));
-    EXPECT_EQ(platform::GetU32LE(r, 12), static_cast<uint32_t>(clock->NowMs()));
+    EXPECT_EQ(platform::GetU32LE(r, 12), static_cast<uint32_t>(before));
     EXPECT_EQ(std::vector<uint8_t>(r.begin() + 16, r.end()), Bytes("02 01 07"));
-    ASSERT_EQ(Result(cmd::kDcDntReConfig, {10}), 0u);  // move to MAC ID 10
+    EXPECT_EQ(clock->NowMs(), before);
+    EXPECT_EQ(produce(0x40F, {0}), 66u) << "MAC ID taken: still off line";
+    ASSERT_EQ(Result(cmd::kDcDntReConfig, {10}), 0u);  // move to MAC ID 10, nobody there
+    ASSERT_EQ(Result(cmd::kDcDntOnline), 0u);
+    EXPECT_EQ(clock->NowMs(), before + 2 * kDeviceNetDuplicateMacTimeoutMs) << "two requests, a time-out after each";
     EXPECT_TRUE(Payload(cmd::kDcDntRecv).empty());
     // An unconnected explicit request to slave 4 (Get_Attribute_Single vendor ID), answered on
     // group 2 message 3.
@@ -451,6 +456,57 @@ TEST_F(FirmwareTest, TestModeNodeSeesTheBus) {
     EXPECT_EQ(produce(0x40F, {0}), 66u);
     ASSERT_EQ(Result(cmd::kDcDntStopDrv), 0u);
     EXPECT_EQ(Result(cmd::kDcDntRecv), 55u);
+}
+
+TEST_F(FirmwareTest, TwoSlavesWithOneMacId) {
+    // The later device at MAC ID 7 fails its duplicate MAC ID check: the master finds only the
+    // first one there.
+    const char* bus = R"(<bus>
+  <slave mac="7"><identity vendor-id="1250" device-type="7" product-code="101" product-name="First"/>
+    <poll input="2" output="2"/></slave>
+  <slave mac="7" duplicate-mac="true"><identity vendor-id="1250" device-type="6" product-code="102" product-name="Second"/>
+    <poll input="1" output="0"/></slave>
+</bus>)";
+    fw = std::make_unique<Firmware>(ParseBusText(bus, "dup.xml"), clock, FirmwareOptions{});
+    struct Case {
+        const char* expected;
+        uint16_t type, code;
+        uint8_t in, out;
+        uint32_t status;
+    };
+    const Case cases[] = {
+        {"the first device", 7, 101, 2, 2, 0},
+        {"the second device", 6, 102, 1, 0, 73},  // another device answers there: wrong device type
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        OpenAndInit();
+        emu_test::SlaveEntry e = Poll(7, c.in, c.out);
+        e.vendor = 1250;
+        e.type = c.type;
+        e.code = c.code;
+        Add(e);
+        Run();
+        clock->Advance(50);
+        EXPECT_EQ(Status(7), c.status);
+        EXPECT_EQ(Em(7, 0x0E, 1, 1, {7}), Bytes("05 46 69 72 73 74"));  // product name "First"
+    }
+    // A master at MAC ID 7 finds the MAC ID taken and stays off line.
+    ASSERT_EQ(Result(cmd::kDcReset), 0u);
+    ASSERT_EQ(Result(cmd::kOpen), 0u);
+    ASSERT_EQ(Result(cmd::kInit, emu_test::InitPayload(7, 10)), 0u);
+    Add(Poll(7, 2, 2));
+    const uint64_t before = clock->NowMs();
+    Run();
+    EXPECT_EQ(clock->NowMs(), before) << "answered at the first request";
+    clock->Advance(50);
+    EXPECT_EQ(Status(7), 70u);
+    EXPECT_EQ(Result(cmd::kEMRequest, emu_test::EmPayload(7, 0x0E, 1, 1, {7})), 66u);
+    ASSERT_EQ(Result(cmd::kUninit, {1}), 0u);
+    ASSERT_EQ(Result(cmd::kClose), 0u);
+    ASSERT_EQ(Result(cmd::kOpen), 0u);
+    ASSERT_EQ(Result(cmd::kInit, emu_test::InitPayload(0, 10)), 0u);
+    EXPECT_EQ(Status(7), 84u) << "a new Init forgets the failed check";
 }
 
 TEST(ReceivedRecordTest, IdentifierFieldsByGroup) {
