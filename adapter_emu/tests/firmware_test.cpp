@@ -28,6 +28,7 @@ protected:
         o.fast = fast;
         o.serialNumber = 71000100;
         o.stateFile = state;
+        o.duplicateMacTimeoutMs = kDeviceNetDuplicateMacTimeoutMs;  // simulated time: costs nothing
         fw = std::make_unique<Firmware>(ParseBusText(emu_test::kTestBus, "test.xml"), clock, o);
     }
 

@@ -14,8 +14,6 @@
 
 namespace adapter_emu {
 
-inline constexpr uint32_t kEmulatorDuplicateMacTimeoutMs = 100;
-
 struct EmulatorOptions {
     std::filesystem::path dir;
     unsigned adapters = 1;
@@ -23,9 +21,7 @@ struct EmulatorOptions {
     std::optional<std::filesystem::path> stateDir;
     bool fast = false;
     bool verbose = false;
-    // The wait after each duplicate MAC ID request, in the clock's milliseconds. Shorter than
-    // DeviceNet's 1000 ms so that a master comes on line quickly; the frames on the bus are the
-    // same.
+    // The wait after each duplicate MAC ID request, in the clock's milliseconds.
     uint32_t duplicateMacTimeoutMs = kEmulatorDuplicateMacTimeoutMs;
     // All adapters on one bus: each sees the traffic of the others (test-mode adapters receive it).
     bool sharedBus = false;
