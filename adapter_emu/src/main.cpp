@@ -45,7 +45,7 @@ void PrintHelp() {
                  "                  frames of the others' masters (poll, strobe, COS/cyclic, explicit)\n"
                  "  --dup-mac-timeout MS\n"
                  "                  wait after each of the two duplicate MAC ID requests of a master or\n"
-                 "                  test-mode node going on line, 1 to 10000 ms (default 100; DeviceNet\n"
+                 "                  test-mode node going on line, 1 to 1000 ms (default 100; DeviceNet\n"
                  "                  devices wait 1000)\n"
                  "  --verbose       log every command, acknowledge and connection to stderr\n"
                  "  --usb VID:PID   the adapters are also USB devices VID:PID (hexadecimal) on an\n"
@@ -136,8 +136,8 @@ int main(int argc, char** argv) {
             const std::string v = value();
             char* end = nullptr;
             const long n = std::strtol(v.c_str(), &end, 10);
-            if (v.empty() || *end != '\0' || n < 1 || n > 10000) {
-                Usage("--dup-mac-timeout must be 1 to 10000 (ms), not \"" + v + "\"");
+            if (v.empty() || *end != '\0' || n < 1 || n > 1000) {
+                Usage("--dup-mac-timeout must be 1 to 1000 (ms), not \"" + v + "\"");
             }
             options.duplicateMacTimeoutMs = static_cast<uint32_t>(n);
         } else if (a == "--verbose") {

@@ -172,6 +172,18 @@ TEST_F(SharedBusTest, NodesHearEachOther) {
                                               {0x5EF, Bytes("00 01 00 00 00 00 00")},
                                               {0x426, Bytes("3D 0E 01 01 01")},
                                               {0x423, Bytes("3D 8E E2 04")}}));
+    // A duplicate MAC ID request for adapter 1's MAC ID: adapter 1 answers, and adapter 0 keeps
+    // the answer.
+    ASSERT_EQ(fw[0]->Execute(cmd::kDcDntRecv, {}).size(), 8u + 19u) << "the drive's answer to adapter 0";
+    std::vector<uint8_t> check(8, 0);
+    platform::PutU32LE(check, 0, 7);
+    platform::PutU32LE(check, 4, 0x5F7);
+    for (uint8_t b : Bytes("00 01 00 78 56 34 12")) check.push_back(b);
+    ASSERT_EQ(Result(0, cmd::kDcDntProduce, check), 0u);
+    EXPECT_EQ(Received(), (std::vector<Frame>{{0x5F7, Bytes("00 01 00 78 56 34 12")}}));
+    const auto answer = emu_test::AdapterClient::Payload(fw[0]->Execute(cmd::kDcDntRecv, {}));
+    ASSERT_EQ(answer.size(), 19u);
+    EXPECT_EQ(std::vector<uint8_t>(answer.begin(), answer.begin() + 12), Bytes("01 F7 05 07 80 01 00 00 00 00 00 00"));
 }
 
 TEST_F(SharedBusTest, OneMacIdTwiceOnTheBus) {
