@@ -59,8 +59,11 @@ public:
         header_.slots = table_.data();
     }
     void Write(const RecordBytes& r) {
-        while (DNetTestRing_Unread(&header_) >= DNETTEST_RING_MASK) std::this_thread::sleep_for(100us);
         const uint32_t head = __atomic_load_n(&header_.head, __ATOMIC_RELAXED);
+        // The consumer's tail with acquire: the slots it read are free to be written again.
+        while (((head - __atomic_load_n(&header_.tail, __ATOMIC_ACQUIRE)) & DNETTEST_RING_MASK) >= DNETTEST_RING_MASK) {
+            std::this_thread::sleep_for(100us);
+        }
         std::copy(r.begin(), r.end(), table_[head & DNETTEST_RING_MASK]);
         __atomic_store_n(&header_.head, (head + 1) & DNETTEST_RING_MASK, __ATOMIC_RELEASE);
     }
