@@ -190,6 +190,13 @@ private:
 
 unsigned BaudKbit(uint8_t baud) { return baud == 0 ? 125 : baud == 1 ? 250 : 500; }
 
+// A duplicate MAC ID response for the monitor's own MAC ID: another device has it, and the
+// adapter stayed off line. A node on line answers such requests itself and never receives them.
+bool ClaimsOurMac(const dnetmon::RecordBytes& r, uint8_t mac) {
+    const auto id = static_cast<uint16_t>(r[1] | r[2] << 8);
+    return id == (0x400 | mac << 3 | 7) && r[3] >= 7 && (r[4] & 0x80) != 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -245,6 +252,8 @@ int main(int argc, char** argv) {
             reader.Stop();
         }
         if (o.stats && now - reportedAt >= std::chrono::seconds(1)) {
+            // On a terminal the figures replace the previous ones; into a file they follow them.
+            if (::isatty(STDOUT_FILENO)) std::fputs("\033[H\033[J", stdout);
             std::fputs(stats.Report(std::chrono::duration<double>(now - reportedAt).count()).c_str(), stdout);
             reportedAt = now;
             std::fflush(stdout);
@@ -252,6 +261,17 @@ int main(int argc, char** argv) {
         dnetmon::FrameBuffer::Batch batch = buffer.Pop(4096, std::chrono::milliseconds(100));
         bool done = batch.closed;
         for (const dnetmon::FrameBuffer::Entry& e : batch.entries) {
+            if (ClaimsOurMac(e.record, o.mac)) {
+                (void)printer.Print(e);
+                std::fflush(stdout);
+                std::fprintf(stderr,
+                             "dnetmon: MAC ID %u is taken by another device (vendor ID %u, serial number 0x%08X); the "
+                             "adapter is not on line, --mac chooses another\n",
+                             o.mac, e.record[5] | e.record[6] << 8,
+                             static_cast<unsigned>(e.record[7] | e.record[8] << 8 | e.record[9] << 16 |
+                                                   static_cast<unsigned>(e.record[10]) << 24));
+                return 1;
+            }
             const std::optional<dnetmon::Record> r = printer.Print(e);
             if (!r) continue;
             if (o.stats) stats.Add(r->canId, r->data);

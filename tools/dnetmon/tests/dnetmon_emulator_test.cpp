@@ -308,6 +308,38 @@ TEST(DnetmonOnEmulator, PausedOutputLosesNoFrame) {
     std::filesystem::remove_all(dir);
 }
 
+// The monitor asks for the MAC ID of a demo slave: the slave answers its duplicate MAC ID check,
+// the adapter stays off line, and dnetmon says so instead of showing an empty bus.
+TEST(DnetmonOnEmulator, SaysWhenItsMacIdIsTaken) {
+    const std::string bin = Env("NORVANE_BIN_DIR");
+    const std::string source = Env("NORVANE_SOURCE_DIR");
+    if (!std::filesystem::exists(bin + "/adapter-emu") || !std::filesystem::exists(bin + "/dnetmon")) {
+        GTEST_SKIP() << "adapter-emu or dnetmon is not built";
+    }
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("dnetmon-taken-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path devices = dir / "dev";
+    ::setenv("TAMSEN_DEVICE_DIR", devices.c_str(), 1);
+    ::setenv("VARDA_DEBUG_OUTPUT", (dir / "debug.log").c_str(), 1);
+    Child emulator;
+    ASSERT_TRUE(emulator.Start({bin + "/adapter-emu", "--dir", devices.string(), "--bus", source + "/resources/demo/bus.xml"},
+                               dir / "emu.out"));
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(devices / "adapter0" / "PIPE08"); }, 5s));
+    Child monitor;
+    ASSERT_TRUE(monitor.Start({bin + "/dnetmon", "--card", "0", "--mac", "4", "--seconds", "10"}, dir / "dnetmon.out"));
+    ASSERT_TRUE(monitor.WaitExit(10s));
+    EXPECT_EQ(monitor.ExitCode(), 1);
+    const std::string text = ReadFile(dir / "dnetmon.out");
+    EXPECT_NE(text.find("427  G2 mac  4 msg  7  [7] 80 E2 04 04 00 56 4E"), std::string::npos) << text;
+    EXPECT_NE(text.find("dnetmon: MAC ID 4 is taken by another device (vendor ID 1250, serial number 0x4E560004); "
+                        "the adapter is not on line, --mac chooses another\n"),
+              std::string::npos)
+        << text;
+    std::filesystem::remove_all(dir);
+}
+
 TEST(DnetmonOnEmulator, RefusesBadArgumentsAndAbsentAdapters) {
     const std::string bin = Env("NORVANE_BIN_DIR");
     if (!std::filesystem::exists(bin + "/dnetmon")) GTEST_SKIP() << "dnetmon is not built";
