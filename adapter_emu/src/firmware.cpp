@@ -583,7 +583,48 @@ bool Firmware::ResumeSlave(uint8_t mac) {
 }
 
 bool Firmware::SetSlaveAbsent(uint8_t mac, bool absent) {
-    return ChangeSlave(mac, [absent](SimulatedSlave& slave, uint64_t) { slave.SetAbsent(absent); });
+    std::unique_lock lock(mutex_);
+    scanner_.Advance(clock_->NowMs());
+    auto it = bus_.find(mac);
+    if (it == bus_.end()) return false;
+    if (absent || !it->second.Absent()) {
+        it->second.SetAbsent(absent);
+        return true;
+    }
+    // Plugged in: the device goes on line as every node does. While it checks it is not there;
+    // when the master or a test node of this adapter, or another adapter on the bus, holds its
+    // MAC ID, it stays away.
+    const std::array<uint8_t, 7> request = [&] {
+        std::array<uint8_t, 7> r{0x00};
+        platform::PutU16LE(r, 1, it->second.Description().vendorId);
+        platform::PutU32LE(r, 3, it->second.Description().serialNumber);
+        return r;
+    }();
+    const uint16_t id = can_id::Group2(mac, can_id::kDuplicateMacCheck);
+    bool taken = false;
+    for (int attempt = 0; attempt < 2 && !taken; ++attempt) {
+        const uint64_t now = clock_->NowMs();
+        Emit({BusFrame{id, {request.begin(), request.end()}, now}});
+        if (testMode_ && (nodeOnline_ || nodeChecking_)) Record(id, request, now);
+        const bool master = scanner_.Settings() && scanner_.Online() && scanner_.Settings()->macId == mac;
+        const bool node = testMode_ && nodeOnline_ && nodeMac_ == mac;
+        if (master || node) {
+            const auto answer = OwnDuplicateMacMessage(true);
+            Emit({BusFrame{id, {answer.begin(), answer.end()}, now}});
+            taken = true;
+        }
+        std::vector<BusFrame> frames = TakeEmitted();
+        lock.unlock();
+        if (options_.sharedBus) {
+            options_.sharedBus->Publish(this, frames);
+            taken = taken || options_.sharedBus->AskDuplicateMac(this, mac, now).has_value();
+        }
+        if (!taken) clock_->SleepFor(options_.duplicateMacTimeoutMs, {});
+        lock.lock();
+    }
+    it = bus_.find(mac);
+    if (!taken && it != bus_.end()) it->second.SetAbsent(false);
+    return true;
 }
 
 bool Firmware::SetSlaveIdle(uint8_t mac, bool idle) {

@@ -510,6 +510,47 @@ TEST_F(FirmwareTest, TwoSlavesWithOneMacId) {
     EXPECT_EQ(Status(7), 84u) << "a new Init forgets the failed check";
 }
 
+TEST_F(FirmwareTest, APluggedInSlaveChecksItsMacId) {
+    std::vector<uint8_t> start(128, 0);
+    start[116] = 62;
+    ASSERT_EQ(Result(cmd::kDcDntStartDrv, start), 0u);
+    ASSERT_EQ(Result(cmd::kDcDntOnline), 0u);
+    ASSERT_TRUE(fw->SetSlaveAbsent(4, true));
+    // Plugged in again: two requests (vendor 1250, serial 7) a time-out apart, then present.
+    const uint64_t at = clock->NowMs();
+    ASSERT_TRUE(fw->SetSlaveAbsent(4, false));
+    EXPECT_EQ(clock->NowMs(), at + 2 * kDeviceNetDuplicateMacTimeoutMs);
+    auto r = Payload(cmd::kDcDntRecv);
+    ASSERT_EQ(r.size(), 2 * 19u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(std::vector<uint8_t>(r.begin() + 19 * i, r.begin() + 19 * i + 12), Bytes("01 27 04 07 00 E2 04 07 00 00 00 00"));
+        EXPECT_EQ(platform::GetU32LE(r, 19 * i + 12), at + i * kDeviceNetDuplicateMacTimeoutMs);
+    }
+    std::vector<uint8_t> produce(8, 0);
+    platform::PutU32LE(produce, 0, 5);
+    platform::PutU32LE(produce, 4, 0x400 | (4 << 3) | 6);
+    for (uint8_t b : Bytes("3E 0E 01 01 01")) produce.push_back(b);
+    ASSERT_EQ(Result(cmd::kDcDntProduce, produce), 0u);
+    EXPECT_EQ(Payload(cmd::kDcDntRecv).size(), 19u) << "the drive answers again";
+
+    // A device plugged in at the node's MAC ID hears the node's answer and stays away.
+    ASSERT_EQ(Result(cmd::kDcDntReConfig, {4}), 0u);  // slave 4 answers: the node stays off line
+    ASSERT_EQ(Result(cmd::kDcDntOffline), 0u);
+    ASSERT_TRUE(fw->SetSlaveAbsent(4, true));
+    ASSERT_EQ(Result(cmd::kDcDntOnline), 0u);  // now the MAC ID is free
+    (void)Payload(cmd::kDcDntRecv);
+    ASSERT_TRUE(fw->SetSlaveAbsent(4, false));
+    r = Payload(cmd::kDcDntRecv);
+    ASSERT_EQ(r.size(), 19u) << "one request, answered by the node";
+    EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 12), Bytes("01 27 04 07 00 E2 04 07 00 00 00 00"));
+    platform::PutU32LE(produce, 4, 0x400 | (1 << 3) | 6);
+    ASSERT_EQ(Result(cmd::kDcDntProduce, produce), 0u);
+    EXPECT_EQ(Payload(cmd::kDcDntRecv).size(), 19u) << "the node is on line at 4";
+    platform::PutU32LE(produce, 4, 0x400 | (4 << 3) | 7);
+    ASSERT_EQ(Result(cmd::kDcDntProduce, produce), 0u);
+    EXPECT_TRUE(Payload(cmd::kDcDntRecv).empty()) << "slave 4 stayed away";
+}
+
 TEST(ReceivedRecordTest, IdentifierFieldsByGroup) {
     struct Case {
         uint16_t id;
