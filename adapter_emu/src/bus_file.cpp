@@ -137,8 +137,16 @@ public:
                 Fail(e->GetLineNum(), "unknown element <" + std::string(e->Name()) + "> in <bus> (only <slave>)");
             }
             SlaveDescription s = ReadSlave(e);
-            if (!macs.insert(s.mac).second) {
-                Fail(e->GetLineNum(), "slave MAC ID " + std::to_string(s.mac) + " is used twice");
+            // A second device at a MAC ID is almost always a typing mistake; a bus that is meant
+            // to show a duplicate MAC ID says so on the later device.
+            const bool taken = !macs.insert(s.mac).second;
+            if (!taken && s.duplicateMac) {
+                Fail(e->GetLineNum(), "slave " + std::to_string(s.mac) +
+                                          ": duplicate-mac=\"true\" but no slave before it has that MAC ID");
+            }
+            if (taken && !s.duplicateMac) {
+                Fail(e->GetLineNum(), "slave MAC ID " + std::to_string(s.mac) +
+                                          " is used twice (duplicate-mac=\"true\" on the later one simulates a duplicate)");
             }
             bus.slaves.push_back(std::move(s));
         }
@@ -147,10 +155,11 @@ public:
 
 private:
     SlaveDescription ReadSlave(const tinyxml2::XMLElement* e) {
-        Element se(*this, e, "<slave>: ", {"mac", "name", "eds"});
+        Element se(*this, e, "<slave>: ", {"mac", "name", "eds", "duplicate-mac"});
         SlaveDescription s;
         s.line = e->GetLineNum();
         s.mac = static_cast<uint8_t>(se.Unsigned("mac", 63));
+        s.duplicateMac = se.Flag("duplicate-mac", false);
         const std::string ctx = "slave " + std::to_string(s.mac) + ": ";
         s.name = se.Text("name").value_or("");
         bool haveIdentity = false;

@@ -64,4 +64,19 @@ void BusHub::Publish(const BusListener* sender, std::span<const BusFrame> frames
     }
 }
 
+std::optional<std::array<uint8_t, 7>> BusHub::AskDuplicateMac(const BusListener* sender, uint8_t mac, uint64_t atMs) {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (BusListener* l : listeners_) {
+        if (l == sender) continue;
+        std::optional<std::array<uint8_t, 7>> answer = l->AnswerDuplicateMac(mac);
+        if (!answer) continue;
+        const BusFrame frame{can_id::Group2(mac, can_id::kDuplicateMacCheck), {answer->begin(), answer->end()}, atMs};
+        for (BusListener* other : listeners_) {
+            if (other != l) other->OnBusFrames(std::span<const BusFrame>(&frame, 1));
+        }
+        return answer;
+    }
+    return std::nullopt;
+}
+
 }  // namespace adapter_emu

@@ -149,6 +149,7 @@ void Emulator::Start() {
             FirmwareOptions fw;
             fw.sharedBus = hub;
             fw.fast = options_.fast;
+            fw.duplicateMacTimeoutMs = options_.duplicateMacTimeoutMs;
             fw.serialNumber = 71000100u + i;
             fw.adapterIndex = static_cast<uint8_t>(i);
             if (options_.stateDir) fw.stateFile = *options_.stateDir / ("adapter" + std::to_string(i) + ".xml");

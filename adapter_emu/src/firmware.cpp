@@ -15,9 +15,9 @@ namespace adapter_emu {
 
 namespace {
 
-constexpr std::size_t kMaxRecordsKept = 1024;
 constexpr std::size_t kRecordsPerAck = (kMaxAckSize - 8) / kRecordSize;  // 26
 constexpr auto kReceiveWait = std::chrono::milliseconds(100);
+constexpr uint16_t kAdapterVendorId = 1;  // the adapter's own identity on the bus
 
 void AppendErrorReply(std::vector<uint8_t>& out, cip::GeneralStatus status) {
     const auto reply = cip::ErrorReply(status);
@@ -42,7 +42,7 @@ std::array<uint8_t, 7> DuplicateMacResponse(const SlaveDescription& s) {
 
 ReceivedRecord MakeRecord(uint16_t canId, std::span<const uint8_t> data, uint32_t timeMs, bool lostBefore) {
     ReceivedRecord r{};
-    r[0] = static_cast<uint8_t>(0x01 | (lostBefore ? 0x80 : 0));
+    r[0] = static_cast<uint8_t>(kRecordReceived | (lostBefore ? kRecordLostBefore : 0));
     platform::PutU16LE(r, 1, canId);
     const std::size_t n = std::min<std::size_t>(data.size(), 8);
     r[3] = static_cast<uint8_t>(n);
@@ -70,6 +70,8 @@ ReceivedRecord MakeRecord(uint16_t canId, std::span<const uint8_t> data, uint32_
 
 Firmware::Firmware(const BusDescription& bus, std::shared_ptr<Clock> clock, FirmwareOptions options)
     : clock_(std::move(clock)), options_(std::move(options)) {
+    // A device listed after another at the same MAC ID fails its duplicate MAC ID check when the
+    // bus powers up and stays off line: to everybody else it is absent.
     for (const auto& s : bus.slaves) bus_.emplace(s.mac, SimulatedSlave(s));
     if (options_.stateFile) {
         if (auto c = ReadSavedConfig(*options_.stateFile)) saved_ = *c;
@@ -87,7 +89,7 @@ Firmware::~Firmware() {
 
 void Firmware::OnBusFrames(std::span<const BusFrame> frames) {
     std::lock_guard lock(mutex_);
-    if (!testMode_ || !nodeOnline_) return;
+    if (!testMode_ || !(nodeOnline_ || nodeChecking_)) return;
     for (const BusFrame& f : frames) Record(f.canId, f.data, f.atMs);
 }
 
@@ -115,8 +117,10 @@ void Firmware::Reset() {
     opened_ = false;
     testMode_ = false;
     nodeOnline_ = false;
+    nodeChecking_ = false;
+    masterMacTaken_ = false;
+    ++onlineGeneration_;
     records_.clear();
-    recordsLost_ = false;
 }
 
 void Firmware::Save() {
@@ -134,7 +138,7 @@ std::vector<uint8_t> Firmware::BoardInfo() const {
     std::copy(model.begin(), model.end(), info.begin());
     std::copy(firmware.begin(), firmware.end(), info.begin() + 32);
     platform::PutU32LE(info, 48, options_.serialNumber);
-    platform::PutU16LE(info, 52, 1);      // vendor ID of the adapter itself
+    platform::PutU16LE(info, 52, kAdapterVendorId);
     platform::PutU16LE(info, 54, 12);     // device type: communication adapter
     platform::PutU16LE(info, 56, 101);    // product code = device type of the master API
     info[58] = 1;                         // revision major
@@ -192,6 +196,7 @@ Firmware::Result Firmware::Dispatch(uint8_t code, std::span<const uint8_t> p, st
             if (s.Invalid()) return {VARDA_ERR_INVALID_PARAM};
             if (scanner_.Settings()) return {VARDA_ERR_CHANNEL_OPEN};
             scanner_.Initialise(s);
+            masterMacTaken_ = false;
             return {};
         }
         case cmd::kUninit:
@@ -201,8 +206,15 @@ Firmware::Result Firmware::Dispatch(uint8_t code, std::span<const uint8_t> p, st
         case cmd::kStopScan:
             if (!length(1) || !channelOk()) return {VARDA_ERR_INVALID_PARAM};
             if (!scanner_.Settings()) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+            if (code == cmd::kOnline) {
+                MasterGoOnline(lock, stop);
+                return {};
+            }
+            if (code == cmd::kUninit || code == cmd::kOffline) {
+                ++onlineGeneration_;
+                masterMacTaken_ = false;
+            }
             if (code == cmd::kUninit) scanner_.Uninitialise();
-            if (code == cmd::kOnline) scanner_.SetOnline(true, now);
             if (code == cmd::kOffline) scanner_.SetOnline(false, now);
             if (code == cmd::kStartScan) scanner_.SetScanning(true, now);
             if (code == cmd::kStopScan) scanner_.SetScanning(false, now);
@@ -242,6 +254,7 @@ Firmware::Result Firmware::Dispatch(uint8_t code, std::span<const uint8_t> p, st
             if (!scanner_.Settings()) return {VARDA_ERR_CHANNEL_NOT_OPEN};
             const Scanner::Entry* e = scanner_.Find(p[1]);
             if (!e) return {VARDA_ERR_NO_SLAVE};
+            if (masterMacTaken_) return {0, {cip::Code(cip::ScannerStatus::DuplicateMacFailed)}};
             return {0, {cip::Code(e->status)}};
         }
         case cmd::kDcDntStartDrv:
@@ -250,34 +263,43 @@ Firmware::Result Firmware::Dispatch(uint8_t code, std::span<const uint8_t> p, st
             if ((p[116] & 0xC0) == 0xC0) return {VARDA_ERR_INVALID_PARAM};
             testMode_ = true;
             nodeOnline_ = false;
+            nodeChecking_ = false;
+            ++onlineGeneration_;
             nodeMac_ = p[116] & 0x3F;
             nodeBaud_ = static_cast<uint8_t>(p[116] >> 6);
             records_.clear();
-            recordsLost_ = false;
             for (auto& [mac, slave] : bus_) slave.BeginSession();
             return {};
         case cmd::kDcDntStopDrv:
             if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
             testMode_ = false;
             nodeOnline_ = false;
+            nodeChecking_ = false;
+            ++onlineGeneration_;
             records_.clear();
             received_.notify_all();
             return {};
         case cmd::kDcDntSetScreen: return {};
-        case cmd::kDcDntProduce: return Produce(p);
+        case cmd::kDcDntProduce: return Produce(p, lock);
         case cmd::kDcDntReConfig:
             if (!length(1) || (p[0] & 0xC0) == 0xC0) return {VARDA_ERR_INVALID_PARAM};
             if (!testMode_) return {VARDA_ERR_CHANNEL_NOT_OPEN};
             nodeMac_ = p[0] & 0x3F;
             nodeBaud_ = static_cast<uint8_t>(p[0] >> 6);
-            if (nodeOnline_) NodeDuplicateCheck();
+            // A node on line leaves the bus and joins it again at its new MAC ID.
+            if (nodeOnline_ || nodeChecking_) NodeGoOnline(lock, stop);
             return {};
         case cmd::kDcDntOffline:
+            if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
+            if (!testMode_) return {VARDA_ERR_CHANNEL_NOT_OPEN};
+            nodeOnline_ = false;
+            nodeChecking_ = false;
+            ++onlineGeneration_;
+            return {};
         case cmd::kDcDntOnline:
             if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
             if (!testMode_) return {VARDA_ERR_CHANNEL_NOT_OPEN};
-            nodeOnline_ = code == cmd::kDcDntOnline;
-            if (nodeOnline_) NodeDuplicateCheck();
+            if (!nodeOnline_) NodeGoOnline(lock, stop);
             return {};
         case cmd::kDcDntRecv:
             if (!length(0)) return {VARDA_ERR_INVALID_PARAM};
@@ -379,25 +401,96 @@ Firmware::Result Firmware::WriteSlaveIO(std::span<const uint8_t> p) {
 }
 
 void Firmware::Record(uint16_t canId, std::span<const uint8_t> data, uint64_t atMs) {
-    if (records_.size() >= kMaxRecordsKept) {
+    records_.push_back(MakeRecord(canId, data, static_cast<uint32_t>(atMs), false));
+    if (records_.size() > kMaxRecordsKept) {
+        // The oldest record goes; the one after it is now the first after the gap and says so.
+        // Further losses move the mark along, so one gap carries exactly one mark.
         records_.pop_front();
-        recordsLost_ = true;
+        records_.front()[0] |= kRecordLostBefore;
     }
-    records_.push_back(MakeRecord(canId, data, static_cast<uint32_t>(atMs), recordsLost_));
-    recordsLost_ = false;
     received_.notify_all();
 }
 
-void Firmware::NodeDuplicateCheck() {
-    // The node's own duplicate-MAC-ID request; a present device with the same MAC ID answers.
-    const uint64_t now = clock_->NowMs();
-    auto it = bus_.find(nodeMac_);
-    if (it == bus_.end() || !it->second.Answers(now)) return;
-    it->second.NoteContact(now);
-    Record(static_cast<uint16_t>(0x400 | (nodeMac_ << 3) | 7), DuplicateMacResponse(it->second.Description()), now);
+std::array<uint8_t, 7> Firmware::OwnDuplicateMacMessage(bool response) const {
+    // Request or response bit and physical port 0, the adapter's vendor ID and serial number.
+    std::array<uint8_t, 7> m{static_cast<uint8_t>(response ? 0x80 : 0x00)};
+    platform::PutU16LE(m, 1, kAdapterVendorId);
+    platform::PutU32LE(m, 3, options_.serialNumber);
+    return m;
 }
 
-Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
+template <class StillWanted>
+bool Firmware::PassDuplicateMacCheck(uint8_t mac, std::unique_lock<std::mutex>& lock, std::stop_token stop,
+                                     StillWanted stillWanted) {
+    const uint16_t id = can_id::Group2(mac, can_id::kDuplicateMacCheck);
+    const std::array<uint8_t, 7> request = OwnDuplicateMacMessage(false);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const uint64_t now = clock_->NowMs();
+        Emit({BusFrame{id, {request.begin(), request.end()}, now}});
+        // A simulated device at that MAC ID answers at once.
+        auto it = bus_.find(mac);
+        if (it != bus_.end() && it->second.Answers(now)) {
+            it->second.NoteContact(now);
+            const auto answer = DuplicateMacResponse(it->second.Description());
+            Emit({BusFrame{id, {answer.begin(), answer.end()}, now}});
+            if (nodeChecking_) Record(id, answer, now);
+            return false;
+        }
+        // Another adapter on the same bus that is on line at that MAC ID answers through the hub
+        // (its answer reaches this node's records by way of OnBusFrames).
+        bool taken = false;
+        if (options_.sharedBus) {
+            std::vector<BusFrame> frames = TakeEmitted();
+            lock.unlock();
+            options_.sharedBus->Publish(this, frames);
+            taken = options_.sharedBus->AskDuplicateMac(this, mac, now).has_value();
+            lock.lock();
+        }
+        if (taken) return false;
+        lock.unlock();
+        const bool waited = clock_->SleepFor(options_.duplicateMacTimeoutMs, stop);
+        lock.lock();
+        if (!waited || !stillWanted()) return false;
+    }
+    return true;
+}
+
+void Firmware::MasterGoOnline(std::unique_lock<std::mutex>& lock, std::stop_token stop) {
+    if (scanner_.Online()) return;
+    const uint64_t generation = ++onlineGeneration_;
+    masterMacTaken_ = false;
+    const uint8_t mac = scanner_.Settings()->macId;
+    auto stillWanted = [&] { return onlineGeneration_ == generation && scanner_.Settings().has_value(); };
+    const bool passed = PassDuplicateMacCheck(mac, lock, stop, stillWanted);
+    if (!stillWanted()) return;
+    // A master whose MAC ID is taken stays off line; its scan list shows why.
+    if (!passed) {
+        masterMacTaken_ = !stop.stop_requested();
+        return;
+    }
+    scanner_.SetOnline(true, clock_->NowMs());
+}
+
+void Firmware::NodeGoOnline(std::unique_lock<std::mutex>& lock, std::stop_token stop) {
+    nodeOnline_ = false;
+    nodeChecking_ = true;
+    const uint64_t generation = ++onlineGeneration_;
+    auto stillWanted = [&] { return onlineGeneration_ == generation && testMode_; };
+    const bool passed = PassDuplicateMacCheck(nodeMac_, lock, stop, stillWanted);
+    if (!stillWanted()) return;
+    nodeChecking_ = false;
+    nodeOnline_ = passed;
+}
+
+std::optional<std::array<uint8_t, 7>> Firmware::AnswerDuplicateMac(uint8_t mac) {
+    std::lock_guard lock(mutex_);
+    const bool node = testMode_ && nodeOnline_ && nodeMac_ == mac;
+    const bool master = scanner_.Settings() && scanner_.Online() && scanner_.Settings()->macId == mac;
+    if (!node && !master) return std::nullopt;
+    return OwnDuplicateMacMessage(true);
+}
+
+Firmware::Result Firmware::Produce(std::span<const uint8_t> p, std::unique_lock<std::mutex>& lock) {
     if (p.size() < 8) return {VARDA_ERR_INVALID_PARAM};
     const uint32_t n = platform::GetU32LE(p, 0);
     const uint32_t value = platform::GetU32LE(p, 4);
@@ -412,6 +505,17 @@ Firmware::Result Firmware::Produce(std::span<const uint8_t> p) {
     const uint8_t messageId = id & 7;
     const uint64_t now = clock_->NowMs();
     auto it = bus_.find(mac);
+    if (messageId == 7 && (it == bus_.end() || !it->second.Answers(now))) {
+        // No simulated device there: an adapter on line at that MAC ID may answer.
+        if (options_.sharedBus && (data.empty() || (data[0] & 0x80) == 0)) {
+            std::vector<BusFrame> frames = TakeEmitted();
+            lock.unlock();
+            options_.sharedBus->Publish(this, frames);
+            (void)options_.sharedBus->AskDuplicateMac(this, mac, now);
+            lock.lock();
+        }
+        return {};
+    }
     if (it == bus_.end() || !it->second.Answers(now)) return {};
     SimulatedSlave& slave = it->second;
     if (messageId == 7) {  // duplicate MAC ID check
@@ -479,7 +583,48 @@ bool Firmware::ResumeSlave(uint8_t mac) {
 }
 
 bool Firmware::SetSlaveAbsent(uint8_t mac, bool absent) {
-    return ChangeSlave(mac, [absent](SimulatedSlave& slave, uint64_t) { slave.SetAbsent(absent); });
+    std::unique_lock lock(mutex_);
+    scanner_.Advance(clock_->NowMs());
+    auto it = bus_.find(mac);
+    if (it == bus_.end()) return false;
+    if (absent || !it->second.Absent()) {
+        it->second.SetAbsent(absent);
+        return true;
+    }
+    // Plugged in: the device goes on line as every node does. While it checks it is not there;
+    // when the master or a test node of this adapter, or another adapter on the bus, holds its
+    // MAC ID, it stays away.
+    const std::array<uint8_t, 7> request = [&] {
+        std::array<uint8_t, 7> r{0x00};
+        platform::PutU16LE(r, 1, it->second.Description().vendorId);
+        platform::PutU32LE(r, 3, it->second.Description().serialNumber);
+        return r;
+    }();
+    const uint16_t id = can_id::Group2(mac, can_id::kDuplicateMacCheck);
+    bool taken = false;
+    for (int attempt = 0; attempt < 2 && !taken; ++attempt) {
+        const uint64_t now = clock_->NowMs();
+        Emit({BusFrame{id, {request.begin(), request.end()}, now}});
+        if (testMode_ && (nodeOnline_ || nodeChecking_)) Record(id, request, now);
+        const bool master = scanner_.Settings() && scanner_.Online() && scanner_.Settings()->macId == mac;
+        const bool node = testMode_ && nodeOnline_ && nodeMac_ == mac;
+        if (master || node) {
+            const auto answer = OwnDuplicateMacMessage(true);
+            Emit({BusFrame{id, {answer.begin(), answer.end()}, now}});
+            taken = true;
+        }
+        std::vector<BusFrame> frames = TakeEmitted();
+        lock.unlock();
+        if (options_.sharedBus) {
+            options_.sharedBus->Publish(this, frames);
+            taken = taken || options_.sharedBus->AskDuplicateMac(this, mac, now).has_value();
+        }
+        if (!taken) clock_->SleepFor(options_.duplicateMacTimeoutMs, {});
+        lock.lock();
+    }
+    it = bus_.find(mac);
+    if (!taken && it != bus_.end()) it->second.SetAbsent(false);
+    return true;
 }
 
 bool Firmware::SetSlaveIdle(uint8_t mac, bool idle) {
@@ -495,6 +640,7 @@ std::optional<uint8_t> Firmware::SlaveStatus(uint8_t mac) {
     scanner_.Advance(clock_->NowMs());
     const Scanner::Entry* e = scanner_.Find(mac);
     if (!e) return std::nullopt;
+    if (masterMacTaken_) return cip::Code(cip::ScannerStatus::DuplicateMacFailed);
     return cip::Code(e->status);
 }
 

@@ -17,7 +17,8 @@
 namespace {
 
 const char* kUsage =
-    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--shared-bus] [--verbose]\n"
+    "Usage: adapter-emu --dir DIR [--adapters N] [--bus FILE] [--state DIR] [--fast] [--shared-bus]\n"
+    "                   [--dup-mac-timeout MS] [--verbose]\n"
     "       adapter-emu --usb VID:PID [--dir DIR] [OPTIONS] -- PROGRAM [ARGUMENTS...]\n";
 
 void PrintHelp() {
@@ -42,6 +43,10 @@ void PrintHelp() {
                  "                  instead of after their time-out\n"
                  "  --shared-bus    all adapters on one bus: an adapter in test mode receives the\n"
                  "                  frames of the others' masters (poll, strobe, COS/cyclic, explicit)\n"
+                 "  --dup-mac-timeout MS\n"
+                 "                  wait after each of the two duplicate MAC ID requests of a master or\n"
+                 "                  test-mode node going on line, 1 to 1000 ms (default 100; DeviceNet\n"
+                 "                  devices wait 1000)\n"
                  "  --verbose       log every command, acknowledge and connection to stderr\n"
                  "  --usb VID:PID   the adapters are also USB devices VID:PID (hexadecimal) on an\n"
                  "                  emulated bus 1, and PROGRAM runs with them (umockdev preload,\n"
@@ -53,7 +58,7 @@ void PrintHelp() {
                  "\n"
                  "Bus file:\n"
                  "  <bus>\n"
-                 "    <slave mac=\"0..63\" name=\"text\" eds=\"FILE.eds\">\n"
+                 "    <slave mac=\"0..63\" name=\"text\" eds=\"FILE.eds\" duplicate-mac=\"false\">\n"
                  "      <identity vendor-id=\"N\" device-type=\"N\" product-code=\"N\" product-name=\"text\"\n"
                  "                revision=\"MAJOR.MINOR\" serial=\"N\" status=\"N\"/>   (the first four required)\n"
                  "      <poll input=\"BYTES\" output=\"BYTES\" inputs=\"constant|counter|loopback\" data=\"HEX\"/>\n"
@@ -74,6 +79,9 @@ void PrintHelp() {
                  "  attributes 1 to 7 and the DeviceNet object (class 3) come from <identity>.\n"
                  "  eds=\"FILE.eds\" (relative to the bus file): identity (when <identity> is left out)\n"
                  "  and numeric parameters from the device's EDS file; the bus file's entries win.\n"
+                 "  duplicate-mac=\"true\" on a <slave> at the MAC ID of an earlier one simulates two\n"
+                 "  devices with one MAC ID: the later one fails its duplicate MAC ID check and stays\n"
+                 "  off line.\n"
                  "  See adapter_emu/README.md for the full description.\n"
                  "\n"
                  "Control socket (DIR/control, one command per line, answer \"ok\" or \"error: ...\"):\n"
@@ -124,6 +132,14 @@ int main(int argc, char** argv) {
             options.fast = true;
         } else if (a == "--shared-bus") {
             options.sharedBus = true;
+        } else if (a == "--dup-mac-timeout") {
+            const std::string v = value();
+            char* end = nullptr;
+            const long n = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || n < 1 || n > 1000) {
+                Usage("--dup-mac-timeout must be 1 to 1000 (ms), not \"" + v + "\"");
+            }
+            options.duplicateMacTimeoutMs = static_cast<uint32_t>(n);
         } else if (a == "--verbose") {
             options.verbose = true;
         } else if (a == "--usb") {

@@ -28,6 +28,7 @@ protected:
         o.fast = fast;
         o.serialNumber = 71000100;
         o.stateFile = state;
+        o.duplicateMacTimeoutMs = kDeviceNetDuplicateMacTimeoutMs;  // simulated time: costs nothing
         fw = std::make_unique<Firmware>(ParseBusText(emu_test::kTestBus, "test.xml"), clock, o);
     }
 
@@ -421,14 +422,19 @@ TEST_F(FirmwareTest, TestModeNodeSeesTheBus) {
         return Result(cmd::kDcDntProduce, p);
     };
     EXPECT_EQ(produce(0x40F, {0}), 66u) << "node off line";
+    const uint64_t before = clock->NowMs();
     ASSERT_EQ(Result(cmd::kDcDntOnline), 0u);
-    // Slave 1 answers the node's duplicate MAC ID check.
+    // Slave 1 answers the node's first duplicate MAC ID request at once; the node stays off line.
     auto r = Payload(cmd::kDcDntRecv);
     ASSERT_EQ(r.size(), 19u);
     EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 12), Bytes("01 0F 04 07 80 E2 04 01 00 56 4E 00"));
-    EXPECT_EQ(platform::GetU32LE(r, 12), static_cast<uint32_t>(clock->NowMs()));
+    EXPECT_EQ(platform::GetU32LE(r, 12), static_cast<uint32_t>(before));
     EXPECT_EQ(std::vector<uint8_t>(r.begin() + 16, r.end()), Bytes("02 01 07"));
-    ASSERT_EQ(Result(cmd::kDcDntReConfig, {10}), 0u);  // move to MAC ID 10
+    EXPECT_EQ(clock->NowMs(), before);
+    EXPECT_EQ(produce(0x40F, {0}), 66u) << "MAC ID taken: still off line";
+    ASSERT_EQ(Result(cmd::kDcDntReConfig, {10}), 0u);  // move to MAC ID 10, nobody there
+    ASSERT_EQ(Result(cmd::kDcDntOnline), 0u);
+    EXPECT_EQ(clock->NowMs(), before + 2 * kDeviceNetDuplicateMacTimeoutMs) << "two requests, a time-out after each";
     EXPECT_TRUE(Payload(cmd::kDcDntRecv).empty());
     // An unconnected explicit request to slave 4 (Get_Attribute_Single vendor ID), answered on
     // group 2 message 3.
@@ -451,6 +457,98 @@ TEST_F(FirmwareTest, TestModeNodeSeesTheBus) {
     EXPECT_EQ(produce(0x40F, {0}), 66u);
     ASSERT_EQ(Result(cmd::kDcDntStopDrv), 0u);
     EXPECT_EQ(Result(cmd::kDcDntRecv), 55u);
+}
+
+TEST_F(FirmwareTest, TwoSlavesWithOneMacId) {
+    // The later device at MAC ID 7 fails its duplicate MAC ID check: the master finds only the
+    // first one there.
+    const char* bus = R"(<bus>
+  <slave mac="7"><identity vendor-id="1250" device-type="7" product-code="101" product-name="First"/>
+    <poll input="2" output="2"/></slave>
+  <slave mac="7" duplicate-mac="true"><identity vendor-id="1250" device-type="6" product-code="102" product-name="Second"/>
+    <poll input="1" output="0"/></slave>
+</bus>)";
+    fw = std::make_unique<Firmware>(ParseBusText(bus, "dup.xml"), clock, FirmwareOptions{});
+    struct Case {
+        const char* expected;
+        uint16_t type, code;
+        uint8_t in, out;
+        uint32_t status;
+    };
+    const Case cases[] = {
+        {"the first device", 7, 101, 2, 2, 0},
+        {"the second device", 6, 102, 1, 0, 73},  // another device answers there: wrong device type
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        OpenAndInit();
+        emu_test::SlaveEntry e = Poll(7, c.in, c.out);
+        e.vendor = 1250;
+        e.type = c.type;
+        e.code = c.code;
+        Add(e);
+        Run();
+        clock->Advance(50);
+        EXPECT_EQ(Status(7), c.status);
+        EXPECT_EQ(Em(7, 0x0E, 1, 1, {7}), Bytes("05 46 69 72 73 74"));  // product name "First"
+    }
+    // A master at MAC ID 7 finds the MAC ID taken and stays off line.
+    ASSERT_EQ(Result(cmd::kDcReset), 0u);
+    ASSERT_EQ(Result(cmd::kOpen), 0u);
+    ASSERT_EQ(Result(cmd::kInit, emu_test::InitPayload(7, 10)), 0u);
+    Add(Poll(7, 2, 2));
+    const uint64_t before = clock->NowMs();
+    Run();
+    EXPECT_EQ(clock->NowMs(), before) << "answered at the first request";
+    clock->Advance(50);
+    EXPECT_EQ(Status(7), 70u);
+    EXPECT_EQ(Result(cmd::kEMRequest, emu_test::EmPayload(7, 0x0E, 1, 1, {7})), 66u);
+    ASSERT_EQ(Result(cmd::kUninit, {1}), 0u);
+    ASSERT_EQ(Result(cmd::kClose), 0u);
+    ASSERT_EQ(Result(cmd::kOpen), 0u);
+    ASSERT_EQ(Result(cmd::kInit, emu_test::InitPayload(0, 10)), 0u);
+    EXPECT_EQ(Status(7), 84u) << "a new Init forgets the failed check";
+}
+
+TEST_F(FirmwareTest, APluggedInSlaveChecksItsMacId) {
+    std::vector<uint8_t> start(128, 0);
+    start[116] = 62;
+    ASSERT_EQ(Result(cmd::kDcDntStartDrv, start), 0u);
+    ASSERT_EQ(Result(cmd::kDcDntOnline), 0u);
+    ASSERT_TRUE(fw->SetSlaveAbsent(4, true));
+    // Plugged in again: two requests (vendor 1250, serial 7) a time-out apart, then present.
+    const uint64_t at = clock->NowMs();
+    ASSERT_TRUE(fw->SetSlaveAbsent(4, false));
+    EXPECT_EQ(clock->NowMs(), at + 2 * kDeviceNetDuplicateMacTimeoutMs);
+    auto r = Payload(cmd::kDcDntRecv);
+    ASSERT_EQ(r.size(), 2 * 19u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(std::vector<uint8_t>(r.begin() + 19 * i, r.begin() + 19 * i + 12), Bytes("01 27 04 07 00 E2 04 07 00 00 00 00"));
+        EXPECT_EQ(platform::GetU32LE(r, 19 * i + 12), at + i * kDeviceNetDuplicateMacTimeoutMs);
+    }
+    std::vector<uint8_t> produce(8, 0);
+    platform::PutU32LE(produce, 0, 5);
+    platform::PutU32LE(produce, 4, 0x400 | (4 << 3) | 6);
+    for (uint8_t b : Bytes("3E 0E 01 01 01")) produce.push_back(b);
+    ASSERT_EQ(Result(cmd::kDcDntProduce, produce), 0u);
+    EXPECT_EQ(Payload(cmd::kDcDntRecv).size(), 19u) << "the drive answers again";
+
+    // A device plugged in at the node's MAC ID hears the node's answer and stays away.
+    ASSERT_EQ(Result(cmd::kDcDntReConfig, {4}), 0u);  // slave 4 answers: the node stays off line
+    ASSERT_EQ(Result(cmd::kDcDntOffline), 0u);
+    ASSERT_TRUE(fw->SetSlaveAbsent(4, true));
+    ASSERT_EQ(Result(cmd::kDcDntOnline), 0u);  // now the MAC ID is free
+    (void)Payload(cmd::kDcDntRecv);
+    ASSERT_TRUE(fw->SetSlaveAbsent(4, false));
+    r = Payload(cmd::kDcDntRecv);
+    ASSERT_EQ(r.size(), 19u) << "one request, answered by the node";
+    EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 12), Bytes("01 27 04 07 00 E2 04 07 00 00 00 00"));
+    platform::PutU32LE(produce, 4, 0x400 | (1 << 3) | 6);
+    ASSERT_EQ(Result(cmd::kDcDntProduce, produce), 0u);
+    EXPECT_EQ(Payload(cmd::kDcDntRecv).size(), 19u) << "the node is on line at 4";
+    platform::PutU32LE(produce, 4, 0x400 | (4 << 3) | 7);
+    ASSERT_EQ(Result(cmd::kDcDntProduce, produce), 0u);
+    EXPECT_TRUE(Payload(cmd::kDcDntRecv).empty()) << "slave 4 stayed away";
 }
 
 TEST(ReceivedRecordTest, IdentifierFieldsByGroup) {

@@ -1,5 +1,6 @@
 // Adapters on one shared bus, each driven by its own thread: a master scanning on one, a node
-// fetching records on the other, a third attached and detached meanwhile.
+// fetching records on the other, a third attached and detached meanwhile (its duplicate MAC ID
+// check answered by the node), and a slave of the master unplugged and plugged in.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -58,6 +59,13 @@ TEST(SharedBusConcurrency, MasterAndNodeRunSideBySide) {
             (void)other.Execute(cmd::kDcDntOnline, {});
         }
     });
+    std::thread plugging([&] {
+        // A slave unplugged and plugged in again: its duplicate MAC ID check goes out meanwhile.
+        while (running.load()) {
+            (void)master.SetSlaveAbsent(3, true);
+            (void)master.SetSlaveAbsent(3, false);
+        }
+    });
     std::size_t records = 0;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     while (std::chrono::steady_clock::now() < until) {
@@ -68,6 +76,7 @@ TEST(SharedBusConcurrency, MasterAndNodeRunSideBySide) {
     running.store(false);
     scanning.join();
     visitor.join();
+    plugging.join();
     EXPECT_GT(records, 10u);
 }
 

@@ -115,6 +115,9 @@ TEST_F(SharedBusTest, NodeSeesTheMastersScanCycles) {
     ASSERT_EQ(Result(0, cmd::kGetNodeStatus, {1, 1}), 0u);  // the first cycle runs and goes out
     const std::vector<Frame> first = Received();
     const std::vector<Frame> expected = {
+        // The master's duplicate MAC ID check going on line: port 0, vendor 1, serial number 0.
+        {0x407, Bytes("00 01 00 00 00 00 00")},
+        {0x407, Bytes("00 01 00 00 00 00 00")},
         {0x40E, Bytes("00 4B 03 01 03 00")},  // allocate poll to slave 1 (group 2 only)
         {0x40B, Bytes("00 CB 00")},
         {0x40D, Bytes("00 00")},        // poll command, 2 output bytes
@@ -165,7 +168,66 @@ TEST_F(SharedBusTest, NodesHearEachOther) {
     platform::PutU32LE(p, 4, 0x400 | (4 << 3) | 6);
     for (uint8_t b : Bytes("3D 0E 01 01 01")) p.push_back(b);
     ASSERT_EQ(Result(0, cmd::kDcDntProduce, p), 0u);
-    EXPECT_EQ(Received(), (std::vector<Frame>{{0x426, Bytes("3D 0E 01 01 01")}, {0x423, Bytes("3D 8E E2 04")}}));
+    EXPECT_EQ(Received(), (std::vector<Frame>{{0x5EF, Bytes("00 01 00 00 00 00 00")},
+                                              {0x5EF, Bytes("00 01 00 00 00 00 00")},
+                                              {0x426, Bytes("3D 0E 01 01 01")},
+                                              {0x423, Bytes("3D 8E E2 04")}}));
+    // A duplicate MAC ID request for adapter 1's MAC ID: adapter 1 answers, and adapter 0 keeps
+    // the answer.
+    ASSERT_EQ(fw[0]->Execute(cmd::kDcDntRecv, {}).size(), 8u + 19u) << "the drive's answer to adapter 0";
+    std::vector<uint8_t> check(8, 0);
+    platform::PutU32LE(check, 0, 7);
+    platform::PutU32LE(check, 4, 0x5F7);
+    for (uint8_t b : Bytes("00 01 00 78 56 34 12")) check.push_back(b);
+    ASSERT_EQ(Result(0, cmd::kDcDntProduce, check), 0u);
+    EXPECT_EQ(Received(), (std::vector<Frame>{{0x5F7, Bytes("00 01 00 78 56 34 12")}}));
+    const auto answer = emu_test::AdapterClient::Payload(fw[0]->Execute(cmd::kDcDntRecv, {}));
+    ASSERT_EQ(answer.size(), 19u);
+    EXPECT_EQ(std::vector<uint8_t>(answer.begin(), answer.begin() + 12), Bytes("01 F7 05 07 80 01 00 00 00 00 00 00"));
+}
+
+TEST_F(SharedBusTest, OneMacIdTwiceOnTheBus) {
+    StartNode();  // adapter 1 on line at MAC ID 62
+    const uint64_t start = clock->NowMs();
+    std::vector<uint8_t> block(128, 0);
+    block[116] = 62;
+    ASSERT_EQ(Result(0, cmd::kDcDntStartDrv, block), 0u);
+    ASSERT_EQ(Result(0, cmd::kDcDntOnline), 0u);
+    // Adapter 1 answered the first request at once (response bit, vendor 1, serial 0); adapter 0
+    // stays off line and kept the answer.
+    EXPECT_EQ(clock->NowMs(), start);
+    EXPECT_EQ(Received(), (std::vector<Frame>{{0x5F7, Bytes("00 01 00 00 00 00 00")}}));
+    std::vector<uint8_t> p(8, 0);
+    platform::PutU32LE(p, 0, 0);
+    platform::PutU32LE(p, 4, 0x3FF);
+    EXPECT_EQ(Result(0, cmd::kDcDntProduce, p), 66u) << "off line";
+    const auto ack = fw[0]->Execute(cmd::kDcDntRecv, {});
+    const auto records = emu_test::AdapterClient::Payload(ack);
+    ASSERT_EQ(records.size(), 19u);
+    EXPECT_EQ(std::vector<uint8_t>(records.begin(), records.begin() + 12), Bytes("01 F7 05 07 80 01 00 00 00 00 00 00"));
+
+    // A master at the MAC ID of the node on line stays off line: every listed slave shows 70.
+    ASSERT_EQ(Result(0, cmd::kDcReset), 0u);
+    ASSERT_EQ(Result(0, cmd::kOpen), 0u);
+    ASSERT_EQ(Result(0, cmd::kInit, emu_test::InitPayload(62, 10)), 0u);
+    emu_test::SlaveEntry poll;
+    poll.mac = 1;
+    poll.flags = 1;
+    poll.pollIn = 4;
+    poll.pollOut = 2;
+    ASSERT_EQ(Result(0, cmd::kAddSlave, emu_test::AddSlavePayload(poll)), 0u);
+    ASSERT_EQ(Result(0, cmd::kOnline, {1}), 0u);
+    ASSERT_EQ(Result(0, cmd::kStartScan, {1}), 0u);
+    clock->Advance(100);
+    EXPECT_EQ(fw[0]->SlaveStatus(1), std::optional<uint8_t>(70));
+    EXPECT_EQ(Result(0, cmd::kEMRequest, emu_test::EmPayload(1, 0x0E, 1, 1, {7})), 66u);
+    EXPECT_EQ(Received(), (std::vector<Frame>{{0x5F7, Bytes("00 01 00 00 00 00 00")}}));
+    // Once the node has left, the master's check passes.
+    ASSERT_EQ(Result(1, cmd::kDcDntOffline), 0u);
+    ASSERT_EQ(Result(0, cmd::kOffline, {1}), 0u);
+    ASSERT_EQ(Result(0, cmd::kOnline, {1}), 0u);
+    clock->Advance(100);
+    EXPECT_EQ(fw[0]->SlaveStatus(1), std::optional<uint8_t>(0));
 }
 
 TEST(BusFrames, LongDataTravelsInFragments) {

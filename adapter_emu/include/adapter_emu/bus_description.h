@@ -70,6 +70,9 @@ struct SlaveDescription {
     bool idle = false;
     std::optional<uint32_t> silentAfterMs;
     uint32_t explicitDelayMs = 0;
+    // Deliberately at the MAC ID of a device listed before it: it fails its duplicate MAC ID
+    // check and stays off line.
+    bool duplicateMac = false;
     int line = 0;
 };
 

@@ -3,8 +3,10 @@
 // every other adapter attached to the hub, as DeviceNet frames with their real identifiers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -50,6 +52,9 @@ public:
     virtual ~BusListener() = default;
     // Frames another adapter put on the bus. Called without any lock of the sender held.
     virtual void OnBusFrames(std::span<const BusFrame> frames) = 0;
+    // The duplicate MAC ID response (0x80, vendor ID, serial number) when this listener is a node
+    // on line at `mac`. Called without any lock of the asker held.
+    virtual std::optional<std::array<uint8_t, 7>> AnswerDuplicateMac(uint8_t mac) = 0;
 };
 
 class BusHub {
@@ -59,6 +64,9 @@ public:
     void Detach(BusListener* listener);
     // Hands the frames to every attached listener but the sender.
     void Publish(const BusListener* sender, std::span<const BusFrame> frames);
+    // A duplicate MAC ID request of `sender` for `mac`: the first other node on line there
+    // answers; its response reaches every listener but that node (the sender included).
+    std::optional<std::array<uint8_t, 7>> AskDuplicateMac(const BusListener* sender, uint8_t mac, uint64_t atMs);
 
 private:
     std::mutex lock_;

@@ -21,6 +21,8 @@ struct EmulatorOptions {
     std::optional<std::filesystem::path> stateDir;
     bool fast = false;
     bool verbose = false;
+    // The wait after each duplicate MAC ID request, in the clock's milliseconds.
+    uint32_t duplicateMacTimeoutMs = kEmulatorDuplicateMacTimeoutMs;
     // All adapters on one bus: each sees the traffic of the others (test-mode adapters receive it).
     bool sharedBus = false;
     std::shared_ptr<Clock> clock;  // none: the steady clock

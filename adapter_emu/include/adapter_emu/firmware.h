@@ -25,7 +25,8 @@
 namespace adapter_emu {
 
 // One message the test-mode node saw on the bus, as DcDntRecv delivers it (19 bytes):
-//   0      u8   flags: bit 0 set (a received CAN frame); bit 7 set when records were lost before it
+//   0      u8   flags: bit 0 set (a received CAN frame); bit 7 set on the first record after a gap,
+//               i.e. when records older than this one were lost because nobody fetched them
 //   1..2   u16  CAN identifier (11 bits), little-endian
 //   3      u8   data length, 0 to 8
 //   4..11  8 x u8  data, unused bytes zero
@@ -34,11 +35,24 @@ namespace adapter_emu {
 //   17     u8   MAC ID field of the identifier (0xFF for group 4)
 //   18     u8   message ID field of the identifier
 inline constexpr std::size_t kRecordSize = 19;
+inline constexpr uint8_t kRecordReceived = 0x01;
+inline constexpr uint8_t kRecordLostBefore = 0x80;
+// Records kept for DcDntRecv; when more arrive the oldest are lost.
+inline constexpr std::size_t kMaxRecordsKept = 1024;
 using ReceivedRecord = std::array<uint8_t, kRecordSize>;
 ReceivedRecord MakeRecord(uint16_t canId, std::span<const uint8_t> data, uint32_t timeMs, bool lostBefore);
 
+// A node going on line sends the duplicate MAC ID check request, waits this long for an answer,
+// sends it again and waits again (DeviceNet: 1 s each).
+inline constexpr uint32_t kDeviceNetDuplicateMacTimeoutMs = 1000;
+// The emulator waits less by default, so that masters and test nodes on the steady clock come on
+// line quickly; the frames on the bus are the same, only closer together.
+inline constexpr uint32_t kEmulatorDuplicateMacTimeoutMs = 100;
+
 struct FirmwareOptions {
     bool fast = false;                           // explicit time-outs and slow replies do not wait
+    // The wait after each duplicate MAC ID request, in the clock's milliseconds.
+    uint32_t duplicateMacTimeoutMs = kEmulatorDuplicateMacTimeoutMs;
     std::optional<std::filesystem::path> stateFile;  // non-volatile memory; none: kept in memory
     uint32_t serialNumber = 0;
     uint8_t adapterIndex = 0;
@@ -46,7 +60,7 @@ struct FirmwareOptions {
     std::shared_ptr<BusHub> sharedBus;
 };
 
-class Firmware : private BusListener {
+class Firmware final : private BusListener {
 public:
     // Reads the state file when there is one (StateFileError when it is malformed).
     Firmware(const BusDescription& bus, std::shared_ptr<Clock> clock, FirmwareOptions options);
@@ -89,11 +103,23 @@ private:
     Result ReadSlaveIO(std::span<const uint8_t> p);
     Result WriteSlaveIO(std::span<const uint8_t> p);
     Result Receive(std::unique_lock<std::mutex>& lock, std::stop_token stop);
-    Result Produce(std::span<const uint8_t> p);
+    Result Produce(std::span<const uint8_t> p, std::unique_lock<std::mutex>& lock);
+    // Going on line after a passed duplicate MAC ID check.
+    void MasterGoOnline(std::unique_lock<std::mutex>& lock, std::stop_token stop);
+    void NodeGoOnline(std::unique_lock<std::mutex>& lock, std::stop_token stop);
     void Reset();
     void Save();
     void Record(uint16_t canId, std::span<const uint8_t> data, uint64_t atMs);
-    void NodeDuplicateCheck();
+    // The duplicate MAC ID check of this adapter going on line at `mac` (as master or as test
+    // node): request, time-out, request, time-out. True when nobody answered; false when a
+    // device holds the MAC ID (its answer is on the wire) or the wait was stopped. Waits without
+    // the lock; `stillWanted` tells after each wait whether going on line is still asked for.
+    template <class StillWanted>
+    bool PassDuplicateMacCheck(uint8_t mac, std::unique_lock<std::mutex>& lock, std::stop_token stop,
+                               StillWanted stillWanted);
+    // The answer of this adapter to another's duplicate MAC ID request, when it is on line there.
+    std::optional<std::array<uint8_t, 7>> AnswerDuplicateMac(uint8_t mac) override;
+    std::array<uint8_t, 7> OwnDuplicateMacMessage(bool response) const;
     // Applies `change` (slave, now) to the slave at `mac` once the scan has caught up with now.
     template <class Change>
     bool ChangeSlave(uint8_t mac, Change change);
@@ -111,13 +137,15 @@ private:
     SavedConfig saved_;
     std::optional<uint32_t> hostWaitMs_;  // of the command being executed
     bool opened_ = false;
+    bool masterMacTaken_ = false;  // the master's duplicate MAC ID check failed: it stays off line
     // Test mode: the adapter is a node on the bus.
     bool testMode_ = false;
     bool nodeOnline_ = false;
+    bool nodeChecking_ = false;  // in its duplicate MAC ID check: keeps what it receives
+    uint64_t onlineGeneration_ = 0;  // changes with every on-line or off-line request
     uint8_t nodeMac_ = 63;
     uint8_t nodeBaud_ = 0;
     std::deque<ReceivedRecord> records_;
-    bool recordsLost_ = false;
     std::vector<BusFrame> emitted_;  // shared bus only; guarded by mutex_
 };
 

@@ -38,6 +38,7 @@ public:
     void StopCommunicating(uint64_t nowMs) { stoppedAtMs_ = nowMs; }
     void Resume();
     void SetAbsent(bool absent) { absent_ = absent; }
+    bool Absent() const { return absent_; }
     void SetIdle(bool idle) { idle_ = idle; }
     bool Idle() const { return idle_; }
     uint32_t ExplicitDelayMs() const { return explicitDelayMs_; }

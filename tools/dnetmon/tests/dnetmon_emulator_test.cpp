@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "dnettest.h"
 #include "varda_api.h"
 
 namespace {
@@ -52,6 +54,29 @@ public:
             ::_exit(127);
         }
         return pid_ > 0;
+    }
+    // Standard output into a pipe whose reading end is returned (-1 on failure); standard error
+    // into `errors`.
+    int StartPiped(const std::vector<std::string>& args, const std::filesystem::path& errors) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            if (fd >= 0) ::dup2(fd, 2);
+            ::dup2(fds[1], 1);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        if (pid_ < 0) {
+            ::close(fds[0]);
+            return -1;
+        }
+        return fds[0];
     }
     bool Running() {
         if (pid_ <= 0) return false;
@@ -198,6 +223,123 @@ TEST(DnetmonOnEmulator, ShowsTheDecodedPollTrafficOfTheDemoSlaves) {
     std::filesystem::remove_all(dir);
 }
 
+// Reads from `fd` until `text` has arrived (or the end); returns what was read.
+std::string ReadUntil(int fd, const std::string& text) {
+    std::string all;
+    char chunk[4096];
+    while (all.find(text) == std::string::npos) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0) break;
+        all.append(chunk, static_cast<std::size_t>(n));
+    }
+    return all;
+}
+
+// dnetmon's output is not read for 3 s while another node puts 5,000 frames on the bus: its
+// buffer holds them, and afterwards every one is there, in order, with no gap.
+TEST(DnetmonOnEmulator, PausedOutputLosesNoFrame) {
+    const std::string bin = Env("NORVANE_BIN_DIR");
+    if (!std::filesystem::exists(bin + "/adapter-emu") || !std::filesystem::exists(bin + "/dnetmon")) {
+        GTEST_SKIP() << "adapter-emu or dnetmon is not built";
+    }
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("dnetmon-pause-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path devices = dir / "dev";
+    ::setenv("TAMSEN_DEVICE_DIR", devices.c_str(), 1);
+    ::setenv("VARDA_DEBUG_OUTPUT", (dir / "debug.log").c_str(), 1);
+    Child emulator;
+    ASSERT_TRUE(emulator.Start({bin + "/adapter-emu", "--dir", devices.string(), "--adapters", "2", "--shared-bus"},
+                               dir / "emu.out"));
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(devices / "adapter1" / "PIPE08"); }, 5s));
+
+    constexpr uint32_t kFrames = 5000;
+    constexpr uint16_t kId = (13 << 6) | 60;  // COS/cyclic data of MAC ID 60
+    Child monitor;
+    const int out = monitor.StartPiped({bin + "/dnetmon", "--card", "1", "--filter-mac", "60", "--filter-group", "1",
+                                        "--count", std::to_string(kFrames), "--seconds", "60"},
+                                       dir / "dnetmon.err");
+    ASSERT_GE(out, 0);
+    std::string text = ReadUntil(out, "on line");
+    ASSERT_NE(text.find("on line"), std::string::npos) << text << ReadFile(dir / "dnetmon.err");
+
+    // This process is the producing node, on adapter 0.
+    ::setenv("TAMSEN_TEST_CARD", "0", 1);
+    constexpr uint32_t kKey = 5;
+    uint8_t block[DNETTEST_BLOCK_SIZE] = {};
+    const auto tid = static_cast<uint32_t>(::syscall(SYS_gettid));
+    for (int i = 0; i < 4; ++i) {
+        block[DNETTEST_BLOCK_THREAD + i] = static_cast<uint8_t>(tid >> (8 * i));
+        block[DNETTEST_BLOCK_KEY + i] = static_cast<uint8_t>(kKey >> (8 * i));
+    }
+    block[DNETTEST_BLOCK_CONFIG] = 60;
+    DNetTest_StartDrv(block);
+    ASSERT_EQ(block[DNETTEST_BLOCK_STARTED], 1);
+    ASSERT_EQ(DNetTest_Online(kKey), 1u);
+    const auto pausedAt = std::chrono::steady_clock::now();
+    for (uint32_t i = 0; i < kFrames; ++i) {
+        const uint8_t data[4] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 0, 0};
+        DNetTest_Produce(4, kId, data, kKey);
+        if (i % 25 == 24) std::this_thread::sleep_for(2ms);  // a busy bus rather than one burst
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - pausedAt, 3s) << "the frames did not all pass during the pause";
+    std::this_thread::sleep_for(3s - (std::chrono::steady_clock::now() - pausedAt));
+    text += ReadUntil(out, "\x01");  // everything up to dnetmon's end
+    ::close(out);
+    ASSERT_TRUE(monitor.WaitExit(10s));
+    EXPECT_EQ(monitor.ExitCode(), 0) << ReadFile(dir / "dnetmon.err");
+    DNetTest_StopDrv(kKey);
+
+    EXPECT_EQ(text.find("lost"), std::string::npos);
+    EXPECT_EQ(text.find("dropped"), std::string::npos);
+    std::istringstream lines(text);
+    std::string line;
+    uint32_t expected = 0;
+    const std::regex frame(R"( 37C  G1 mac 60 msg 13  \[4\] ([0-9A-F]{2}) ([0-9A-F]{2}) 00 00 )");
+    while (std::getline(lines, line)) {
+        std::smatch m;
+        if (!std::regex_search(line, m, frame)) continue;
+        const uint32_t n = static_cast<uint32_t>(std::stoul(m[2].str() + m[1].str(), nullptr, 16));
+        ASSERT_EQ(n, expected) << line;
+        ++expected;
+    }
+    EXPECT_EQ(expected, kFrames);
+    std::filesystem::remove_all(dir);
+}
+
+// The monitor asks for the MAC ID of a demo slave: the slave answers its duplicate MAC ID check,
+// the adapter stays off line, and dnetmon says so instead of showing an empty bus.
+TEST(DnetmonOnEmulator, SaysWhenItsMacIdIsTaken) {
+    const std::string bin = Env("NORVANE_BIN_DIR");
+    const std::string source = Env("NORVANE_SOURCE_DIR");
+    if (!std::filesystem::exists(bin + "/adapter-emu") || !std::filesystem::exists(bin + "/dnetmon")) {
+        GTEST_SKIP() << "adapter-emu or dnetmon is not built";
+    }
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("dnetmon-taken-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path devices = dir / "dev";
+    ::setenv("TAMSEN_DEVICE_DIR", devices.c_str(), 1);
+    ::setenv("VARDA_DEBUG_OUTPUT", (dir / "debug.log").c_str(), 1);
+    Child emulator;
+    ASSERT_TRUE(emulator.Start({bin + "/adapter-emu", "--dir", devices.string(), "--bus", source + "/resources/demo/bus.xml"},
+                               dir / "emu.out"));
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(devices / "adapter0" / "PIPE08"); }, 5s));
+    Child monitor;
+    ASSERT_TRUE(monitor.Start({bin + "/dnetmon", "--card", "0", "--mac", "4", "--seconds", "10"}, dir / "dnetmon.out"));
+    ASSERT_TRUE(monitor.WaitExit(10s));
+    EXPECT_EQ(monitor.ExitCode(), 1);
+    const std::string text = ReadFile(dir / "dnetmon.out");
+    EXPECT_NE(text.find("427  G2 mac  4 msg  7  [7] 80 E2 04 04 00 56 4E"), std::string::npos) << text;
+    EXPECT_NE(text.find("dnetmon: MAC ID 4 is taken by another device (vendor ID 1250, serial number 0x4E560004); "
+                        "the adapter is not on line, --mac chooses another\n"),
+              std::string::npos)
+        << text;
+    std::filesystem::remove_all(dir);
+}
+
 TEST(DnetmonOnEmulator, RefusesBadArgumentsAndAbsentAdapters) {
     const std::string bin = Env("NORVANE_BIN_DIR");
     if (!std::filesystem::exists(bin + "/dnetmon")) GTEST_SKIP() << "dnetmon is not built";
@@ -216,6 +358,9 @@ TEST(DnetmonOnEmulator, RefusesBadArgumentsAndAbsentAdapters) {
         {{"--baud", "1000"}, 2, "--baud must be 125, 250 or 500"},
         {{"--produce", "800#00"}, 2, "--produce needs ID#DATA"},
         {{"--bogus"}, 2, "unknown argument \"--bogus\""},
+        {{"--filter-mac", "1,64"}, 2, "--filter-mac needs numbers or ranges from 0 to 63 such as 1,4,10-12, not \"1,64\""},
+        {{"--filter-group", "5"}, 2, "--filter-group needs numbers or ranges from 1 to 4 such as 1,2, not \"5\""},
+        {{"--buffer", "0"}, 2, "--buffer must be a number from 1 to 67108864, not \"0\""},
         {{"--card", "0", "--seconds", "1"}, 1, "dnetmon: no adapter was started"},
     };
     for (const Case& c : cases) {
