@@ -25,7 +25,18 @@ struct SearchCommandOptions {
     std::optional<std::string> addTo;  // the network with the found slaves added
 };
 
+struct CommissionCommandOptions {
+    std::string networkFile;
+    std::size_t master = 1;
+    uint32_t mac = 63;
+    std::optional<uint32_t> newMac;
+    std::optional<std::string> baud;  // a baud-rate name or code
+    uint32_t timeoutMs = 2000;
+};
+
 int RunNetwork(const RunOptions& options);
+// Exit code 0 only when the device answered at its new address.
+int CommissionNode(const CommissionCommandOptions& options);
 // Exit code 1 when the master could not be opened or the output file not written.
 int SearchNetwork(const SearchCommandOptions& options);
 int ShowEds(const std::string& path);
