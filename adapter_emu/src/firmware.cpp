@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <iostream>
 
 #include "adapter_emu/packet.h"
 #include "cip/service.h"
@@ -138,7 +139,10 @@ void Firmware::ApplySavedNodes() {
         auto it = std::find_if(bus_.begin(), bus_.end(), [&](const auto& e) { return e.second.FileMac() == n.fileMac; });
         if (it == bus_.end()) continue;  // the bus file no longer has it
         if (n.baud) it->second.SetBaud(*n.baud);
-        if (n.mac != it->first) MoveNode(it->first, n.mac, 0);
+        if (n.mac == it->first) continue;
+        MoveNode(it->first, n.mac, 0);
+        // Powered up at that MAC ID: on line from the start.
+        if (auto moved = bus_.find(n.mac); moved != bus_.end()) moved->second.KeepOffLineUntil(0);
     }
 }
 
@@ -150,7 +154,13 @@ void Firmware::SaveNodes() {
     for (const auto& [mac, slave] : bus_) note(slave);
     for (const SimulatedSlave& slave : offLine_) note(slave);
     saved_.nodes = std::move(nodes);
-    if (options_.stateFile) WriteSavedConfig(*options_.stateFile, saved_);
+    if (!options_.stateFile) return;
+    try {
+        WriteSavedConfig(*options_.stateFile, saved_);
+    } catch (const StateFileError& error) {
+        // The device has taken the change; only its memory across a restart is lost.
+        std::cerr << "adapter-emu: " << error.what() << std::endl;
+    }
 }
 
 void Firmware::MoveNode(uint8_t mac, uint8_t newMac, uint64_t now) {
