@@ -62,7 +62,7 @@ if(norvane_programs)
   file(GLOB norvane_demo_eds ${res}/demo/eds/*.eds ${res}/demo/eds/*.EDS)
   install(FILES ${norvane_demo_eds} DESTINATION ${NORVANE_PROGRAM_DIR}/edsfile COMPONENT program)
   # The demo network and its simulated bus, to try the program with adapter-emu.
-  install(FILES ${res}/demo/demo.kld ${res}/demo/bus.xml ${res}/demo/README.md
+  install(FILES ${res}/demo/demo.kld ${res}/demo/bus.xml ${res}/demo/commission_bus.xml ${res}/demo/README.md
     DESTINATION ${NORVANE_PROGRAM_DIR}/demo COMPONENT program)
   install(FILES ${norvane_demo_eds} DESTINATION ${NORVANE_PROGRAM_DIR}/demo/eds COMPONENT program)
 endif()

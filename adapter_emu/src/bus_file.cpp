@@ -155,11 +155,28 @@ public:
 
 private:
     SlaveDescription ReadSlave(const tinyxml2::XMLElement* e) {
-        Element se(*this, e, "<slave>: ", {"mac", "name", "eds", "duplicate-mac"});
+        Element se(*this, e, "<slave>: ", {"mac", "name", "eds", "duplicate-mac", "switches", "baud"});
         SlaveDescription s;
         s.line = e->GetLineNum();
         s.mac = static_cast<uint8_t>(se.Unsigned("mac", 63));
         s.duplicateMac = se.Flag("duplicate-mac", false);
+        if (auto switches = se.Text("switches")) {
+            if (*switches != "fixed" && *switches != "network") {
+                se.Fail("switches must be fixed or network, not \"" + *switches + "\"");
+            }
+            s.fixedSwitches = *switches == "fixed";
+        }
+        if (auto baud = se.Text("baud")) {
+            if (*baud == "125K") {
+                s.baudRate = 0;
+            } else if (*baud == "250K") {
+                s.baudRate = 1;
+            } else if (*baud == "500K") {
+                s.baudRate = 2;
+            } else {
+                se.Fail("baud must be 125K, 250K or 500K, not \"" + *baud + "\"");
+            }
+        }
         const std::string ctx = "slave " + std::to_string(s.mac) + ": ";
         s.name = se.Text("name").value_or("");
         bool haveIdentity = false;

@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <iostream>
 
 #include "adapter_emu/packet.h"
 #include "cip/service.h"
@@ -76,6 +77,7 @@ Firmware::Firmware(const BusDescription& bus, std::shared_ptr<Clock> clock, Firm
     if (options_.stateFile) {
         if (auto c = ReadSavedConfig(*options_.stateFile)) saved_ = *c;
     }
+    ApplySavedNodes();
     Reset();
     if (options_.sharedBus) {
         scanner_.SetTrace(&emitted_);
@@ -127,8 +129,57 @@ void Firmware::Save() {
     SavedConfig c;
     if (scanner_.Settings()) c.init = scanner_.Settings()->Encode();
     for (const auto& [mac, e] : scanner_.Entries()) c.slaves.push_back(e.config.raw);
+    c.nodes = saved_.nodes;
     if (options_.stateFile) WriteSavedConfig(*options_.stateFile, c);
     saved_ = std::move(c);
+}
+
+void Firmware::ApplySavedNodes() {
+    for (const CommissionedNode& n : saved_.nodes) {
+        auto it = std::find_if(bus_.begin(), bus_.end(), [&](const auto& e) { return e.second.FileMac() == n.fileMac; });
+        if (it == bus_.end()) continue;  // the bus file no longer has it
+        if (n.baud) it->second.SetBaud(*n.baud);
+        if (n.mac == it->first) continue;
+        MoveNode(it->first, n.mac, 0);
+        // Powered up at that MAC ID: on line from the start.
+        if (auto moved = bus_.find(n.mac); moved != bus_.end()) moved->second.KeepOffLineUntil(0);
+    }
+}
+
+void Firmware::SaveNodes() {
+    std::vector<CommissionedNode> nodes;
+    auto note = [&](const SimulatedSlave& s) {
+        if (s.Mac() != s.FileMac() || s.Baud() != s.Description().baudRate) nodes.push_back({s.FileMac(), s.Mac(), s.Baud()});
+    };
+    for (const auto& [mac, slave] : bus_) note(slave);
+    for (const SimulatedSlave& slave : offLine_) note(slave);
+    saved_.nodes = std::move(nodes);
+    if (!options_.stateFile) return;
+    try {
+        WriteSavedConfig(*options_.stateFile, saved_);
+    } catch (const StateFileError& error) {
+        // The device has taken the change; only its memory across a restart is lost.
+        std::cerr << "adapter-emu: " << error.what() << std::endl;
+    }
+}
+
+void Firmware::MoveNode(uint8_t mac, uint8_t newMac, uint64_t now) {
+    auto node = bus_.extract(mac);
+    if (node.empty()) return;
+    node.mapped().MoveTo(newMac);
+    if (bus_.count(newMac) != 0) {
+        // Another node holds the MAC ID and answers the check: this one stays off line.
+        offLine_.push_back(std::move(node.mapped()));
+        return;
+    }
+    node.key() = newMac;
+    SimulatedSlave& slave = bus_.insert(std::move(node)).position->second;
+    // The master holds it: the node stays off line; else it is there after its two checks.
+    if (scanner_.Settings() && scanner_.Settings()->macId == newMac) {
+        slave.SetAbsent(true);
+    } else {
+        slave.KeepOffLineUntil(now + 2ull * options_.duplicateMacTimeoutMs);
+    }
 }
 
 std::vector<uint8_t> Firmware::BoardInfo() const {
@@ -323,7 +374,8 @@ Firmware::Result Firmware::ExplicitRequest(std::span<const uint8_t> p, std::uniq
     const uint16_t instance = platform::GetU16LE(p, 9);
     const uint64_t now = clock_->NowMs();
     auto it = bus_.find(mac);
-    const bool answers = mac != scanner_.Settings()->macId && it != bus_.end() && it->second.Answers(now);
+    const bool answers = mac != scanner_.Settings()->macId && it != bus_.end() && it->second.Answers(now) &&
+                         it->second.Hears(scanner_.Settings()->baudRate);
     const uint32_t delay = answers ? it->second.ExplicitDelayMs() : 0;
     if (!answers || delay >= timeoutMs) {
         // Nobody answers in time: the request times out, at the latest while the host still waits.
@@ -343,7 +395,17 @@ Firmware::Result Firmware::ExplicitRequest(std::span<const uint8_t> p, std::uniq
     }
     SimulatedSlave& slave = bus_.at(mac);
     slave.NoteContact(now);
+    const std::optional<uint8_t> baudBefore = slave.Baud();
     CipReply reply = slave.Execute(service, classId, instance, p.subspan(13, n));
+    // A new MAC ID is taken at once (after the answer, which still comes from the old one); a
+    // new baud rate after a reset, when the node goes on line again.
+    if (std::optional<uint8_t> newMac = slave.TakeMacChange()) {
+        MoveNode(mac, *newMac, now);
+        SaveNodes();
+    } else if (slave.Baud() != baudBefore) {
+        slave.KeepOffLineUntil(now + 2ull * options_.duplicateMacTimeoutMs);
+        SaveNodes();
+    }
     std::vector<uint8_t> data = reply.status != cip::GeneralStatus::Success ? ErrorReplyBytes(reply.status)
                                 : reply.data.size() + 8 > kMaxAckSize
                                     ? ErrorReplyBytes(cip::GeneralStatus::ReplyDataTooLarge)

@@ -68,6 +68,22 @@ std::optional<SavedConfig> ReadSavedConfig(const std::filesystem::path& file) {
             if (!FromHex(e->GetText(), p)) throw fail(e->GetLineNum(), "<slave> must hold 21 hexadecimal bytes");
             if (p[0] > 63) throw fail(e->GetLineNum(), "slave MAC ID above 63");
             c.slaves.push_back(p);
+        } else if (n == "node") {
+            CommissionedNode node;
+            unsigned fileMac = 64, mac = 64, baud = 0;
+            if (e->QueryUnsignedAttribute("file-mac", &fileMac) != tinyxml2::XML_SUCCESS || fileMac > 63 ||
+                e->QueryUnsignedAttribute("mac", &mac) != tinyxml2::XML_SUCCESS || mac > 63) {
+                throw fail(e->GetLineNum(), "<node> needs file-mac and mac, 0 to 63");
+            }
+            node.fileMac = static_cast<uint8_t>(fileMac);
+            node.mac = static_cast<uint8_t>(mac);
+            if (e->Attribute("baud")) {
+                if (e->QueryUnsignedAttribute("baud", &baud) != tinyxml2::XML_SUCCESS || baud > 2) {
+                    throw fail(e->GetLineNum(), "<node> baud must be 0, 1 or 2");
+                }
+                node.baud = static_cast<uint8_t>(baud);
+            }
+            c.nodes.push_back(node);
         } else {
             throw fail(e->GetLineNum(), "unknown element <" + std::string(n) + ">");
         }
@@ -80,6 +96,11 @@ void WriteSavedConfig(const std::filesystem::path& file, const SavedConfig& conf
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<adapter-state>\n";
     if (config.init) out << "  <init>" << Hex(*config.init) << "</init>\n";
     for (const auto& s : config.slaves) out << "  <slave>" << Hex(s) << "</slave>\n";
+    for (const auto& n : config.nodes) {
+        out << "  <node file-mac=\"" << unsigned(n.fileMac) << "\" mac=\"" << unsigned(n.mac) << "\"";
+        if (n.baud) out << " baud=\"" << unsigned(*n.baud) << "\"";
+        out << "/>\n";
+    }
     out << "</adapter-state>\n";
     const std::filesystem::path tmp = file.string() + ".new";
     {

@@ -227,7 +227,8 @@ void Scanner::RunCycle(uint64_t atMs) {
         if (c.BackgroundPoll() && e.scanned && cycleIndex_ % interval != 0) continue;
         e.scanned = true;
         auto it = bus_.find(mac);
-        if (mac == settings_->macId || it == bus_.end() || !it->second.Answers(atMs)) {
+        if (mac == settings_->macId || it == bus_.end() || !it->second.Answers(atMs) ||
+            !it->second.Hears(settings_->baudRate)) {
             e.status = e.exchanged ? cip::ScannerStatus::StoppedCommunicating : cip::ScannerStatus::NoAnswer;
             continue;
         }

@@ -32,7 +32,7 @@ std::vector<uint8_t> ShortString(const std::string& s) {
 }  // namespace
 
 SimulatedSlave::SimulatedSlave(const SlaveDescription& description)
-    : description_(description), absent_(description.absent), idle_(description.idle), explicitDelayMs_(description.explicitDelayMs) {
+    : description_(description), fileMac_(description.mac), baud_(description.baudRate), absent_(description.absent), idle_(description.idle), explicitDelayMs_(description.explicitDelayMs) {
     // Identity object, instance 1, attributes 1 to 7.
     Put(kIdentityClass, 1, 1, cip::TypeOf(cip::DataType::Uint), U16(description.vendorId));
     Put(kIdentityClass, 1, 2, cip::TypeOf(cip::DataType::Uint), U16(description.deviceType));
@@ -42,8 +42,9 @@ SimulatedSlave::SimulatedSlave(const SlaveDescription& description)
     Put(kIdentityClass, 1, 6, cip::TypeOf(cip::DataType::Udint), U32(description.serialNumber));
     Put(kIdentityClass, 1, 7, cip::TypeOf(cip::DataType::ShortString), ShortString(description.productName));
     // DeviceNet object, instance 1.
-    Put(kDeviceNetClass, 1, 1, cip::TypeOf(cip::DataType::Usint), {description.mac});
-    Put(kDeviceNetClass, 1, 2, cip::TypeOf(cip::DataType::Usint), {0});
+    // MAC ID and baud rate: settable unless the node's switches fix them.
+    PutRanged(kDeviceNetClass, 1, 1, description.mac, !description.fixedSwitches, 63);
+    PutRanged(kDeviceNetClass, 1, 2, description.baudRate.value_or(0), !description.fixedSwitches, 2);
     Put(kDeviceNetClass, 1, 3, cip::TypeOf(cip::DataType::Bool), {0}, true);
     Put(kDeviceNetClass, 1, 4, cip::TypeOf(cip::DataType::Usint), {0}, true);
     Put(kDeviceNetClass, 1, 5, std::nullopt, {0x00, 0xFF});
@@ -109,8 +110,37 @@ void SimulatedSlave::Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<
     attributes_[{cls, inst, id}] = std::move(a);
 }
 
+void SimulatedSlave::PutRanged(uint16_t cls, uint16_t inst, uint8_t id, uint8_t value, bool settable, uint8_t maximum) {
+    Put(cls, inst, id, cip::TypeOf(cip::DataType::Usint), {value}, settable);
+    Attribute& a = *attributes_[{cls, inst, id}];
+    a.ranged = true;
+    a.maximum = maximum;
+}
+
+bool SimulatedSlave::IsAttribute(uint16_t cls, uint16_t inst, std::span<const uint8_t> data, uint8_t id) const {
+    return cls == kDeviceNetClass && inst == 1 && !data.empty() && data[0] == id;
+}
+
+void SimulatedSlave::MoveTo(uint8_t mac) {
+    description_.mac = mac;
+    attributes_[{kDeviceNetClass, 1, 1}]->value = {mac};
+}
+
+std::optional<uint8_t> SimulatedSlave::TakeMacChange() {
+    std::optional<uint8_t> change;
+    change.swap(macChange_);
+    return change;
+}
+
+void SimulatedSlave::SetBaud(uint8_t baud) {
+    baud_ = baud;
+    pendingBaud_.reset();
+    attributes_[{kDeviceNetClass, 1, 2}]->value = {baud};
+}
+
 bool SimulatedSlave::Answers(uint64_t nowMs) const {
     if (absent_) return false;
+    if (offLineUntilMs_ && nowMs < *offLineUntilMs_) return false;
     if (stoppedAtMs_ && nowMs >= *stoppedAtMs_) return false;
     if (description_.silentAfterMs && firstContactMs_ && nowMs >= *firstContactMs_ + *description_.silentAfterMs) return false;
     return true;
@@ -128,7 +158,8 @@ void SimulatedSlave::Resume() {
 }
 
 void SimulatedSlave::SetNetworkContext(uint8_t baudRate, uint8_t allocationChoice, uint8_t masterMac) {
-    attributes_[{kDeviceNetClass, 1, 2}]->value = {baudRate};
+    // A node with a baud rate of its own (or one set and waiting for a reset) shows that one.
+    if (!baud_ && !pendingBaud_) attributes_[{kDeviceNetClass, 1, 2}]->value = {baudRate};
     attributes_[{kDeviceNetClass, 1, 5}]->value = {allocationChoice, masterMac};
 }
 
@@ -179,7 +210,12 @@ CipReply SimulatedSlave::Execute(uint8_t service, uint16_t classId, uint16_t ins
             if (data.empty()) return {Status::NotEnoughData, {}};
             auto it = attributes_.find({classId, instance, data[0]});
             if (it == attributes_.end()) return {Status::AttributeNotSupported, {}};
-            return SetAttribute(*it->second, data.subspan(1));
+            CipReply reply = SetAttribute(*it->second, data.subspan(1));
+            if (reply.status == Status::Success && IsAttribute(classId, instance, data, 1) && data[1] != Mac()) {
+                macChange_ = data[1];
+            }
+            if (reply.status == Status::Success && IsAttribute(classId, instance, data, 2)) pendingBaud_ = data[1];
+            return reply;
         }
         case cip::Service::GetAttributesAll: {
             CipReply r;
@@ -197,6 +233,7 @@ CipReply SimulatedSlave::Execute(uint8_t service, uint16_t classId, uint16_t ins
             const uint8_t type = data.empty() ? 0 : data[0];
             if (type > 1) return {Status::InvalidParameter, {}};
             if (type == 1) RestoreDefaults();
+            if (pendingBaud_) SetBaud(*pendingBaud_);
             return {};
         }
         default: return {Status::ServiceNotSupported, {}};

@@ -61,6 +61,12 @@ TEST(BusFileTest, TheDemoNetworkLoads) {
     BusDescription b = LoadBusFile(std::filesystem::path(src) / "resources/demo/bus.xml");
     ASSERT_EQ(b.slaves.size(), 6u);
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(b.slaves[i].mac, i + 1);
+    // The commissioning line: the same six and a new device at 63 whose address can be set.
+    BusDescription c = LoadBusFile(std::filesystem::path(src) / "resources/demo/commission_bus.xml");
+    ASSERT_EQ(c.slaves.size(), 7u);
+    EXPECT_EQ(c.slaves[6].mac, 63);
+    EXPECT_FALSE(c.slaves[6].fixedSwitches);
+    EXPECT_FALSE(c.slaves[6].baudRate.has_value());
 }
 
 TEST(BusFileTest, MalformedFilesGiveOneLineWithFileLineAndProblem) {
@@ -81,6 +87,8 @@ TEST(BusFileTest, MalformedFilesGiveOneLineWithFileLineAndProblem) {
         {Slave("", "mac=\"1\" duplicate-mac=\"true\""),
          "net.xml:2: slave 1: duplicate-mac=\"true\" but no slave before it has that MAC ID"},
         {Slave("", "mac=\"1\" duplicate-mac=\"maybe\""), "net.xml:2: <slave>: duplicate-mac must be true or false, not \"maybe\""},
+        {Slave("", "mac=\"1\" switches=\"dip\""), "net.xml:2: <slave>: switches must be fixed or network, not \"dip\""},
+        {Slave("", "mac=\"1\" baud=\"1M\""), "net.xml:2: <slave>: baud must be 125K, 250K or 500K, not \"1M\""},
         {Slave("<poll input=\"256\"/>"), "net.xml:4: slave 1: <poll>: input must be a number from 0 to 255, not \"256\""},
         {Slave("<poll input=\"2\" inputs=\"random\"/>"),
          "net.xml:4: slave 1: <poll>: inputs must be constant, counter or loopback, not \"random\""},

@@ -551,6 +551,82 @@ TEST_F(FirmwareTest, APluggedInSlaveChecksItsMacId) {
     EXPECT_TRUE(Payload(cmd::kDcDntRecv).empty()) << "slave 4 stayed away";
 }
 
+// Node commissioning through the DeviceNet object: a new MAC ID at once (after the duplicate
+// MAC ID check), a new baud rate at reset, switches that fix both, and the state file.
+TEST_F(FirmwareTest, CommissioningSetsMacIdAndBaudRate) {
+    const char* bus = R"(<bus>
+  <slave mac="1"><identity vendor-id="1250" device-type="7" product-code="101" serial="0x11" product-name="One"/></slave>
+  <slave mac="62" switches="fixed"><identity vendor-id="1250" device-type="0" product-code="106" serial="0x62" product-name="Fixed"/></slave>
+  <slave mac="63"><identity vendor-id="1250" device-type="0" product-code="106" serial="0x63" product-name="New"/></slave>
+</bus>)";
+    const auto dir = std::filesystem::temp_directory_path() / ("emu-commission-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path state = dir / "adapter0.xml";
+    auto start = [&](uint8_t baud) {
+        FirmwareOptions o;
+        o.fast = true;
+        o.stateFile = state;
+        o.duplicateMacTimeoutMs = kDeviceNetDuplicateMacTimeoutMs;
+        fw = std::make_unique<Firmware>(ParseBusText(bus, "commission.xml"), clock, o);
+        ASSERT_EQ(Result(cmd::kOpen), 0u);
+        ASSERT_EQ(Result(cmd::kInit, emu_test::InitPayload(0, 10, 1, 0, baud)), 0u);
+        ASSERT_EQ(Result(cmd::kOnline, {1}), 0u);
+    };
+    auto get = [&](uint8_t mac, uint8_t cls, uint8_t attribute) {
+        return Result(cmd::kEMRequest, emu_test::EmPayload(mac, 0x0E, cls, 1, {attribute})) == 0
+                   ? Em(mac, 0x0E, cls, 1, {attribute})
+                   : std::vector<uint8_t>{};
+    };
+    struct Case {
+        const char* what;
+        uint8_t newMac;
+        const char* serialThere;  // the serial number answering at the new MAC ID afterwards
+    };
+    const Case cases[] = {
+        {"a free MAC ID", 12, "63 00 00 00"},
+        {"another device's MAC ID: that one answers, the moved one is off line", 1, "11 00 00 00"},
+        {"the master's MAC ID: off line", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(state);
+        start(0);
+        EXPECT_EQ(Em(63, 0x10, 3, 1, {1, c.newMac}), Bytes("")) << "the answer comes from the old MAC ID";
+        EXPECT_EQ(get(63, 1, 6), Bytes("")) << "gone from 63";
+        EXPECT_EQ(get(c.newMac, 1, 6), c.newMac == 1 ? Bytes("11 00 00 00") : Bytes("")) << "checking its MAC ID";
+        clock->Advance(2 * kDeviceNetDuplicateMacTimeoutMs);
+        EXPECT_EQ(get(c.newMac, 1, 6), Bytes(c.serialThere));
+        EXPECT_EQ(get(63, 1, 6), Bytes(""));
+    }
+
+    // Kept in the state file: after a restart the device is at 12 at once.
+    std::filesystem::remove(state);
+    start(0);
+    ASSERT_EQ(Em(63, 0x10, 3, 1, {1, 12}), Bytes(""));
+    start(0);
+    EXPECT_EQ(get(12, 3, 1), Bytes("0C"));
+    EXPECT_EQ(get(63, 1, 6), Bytes(""));
+
+    // The baud rate: shown at once, taken at the reset; then only a 250K master hears the device.
+    EXPECT_EQ(Em(12, 0x10, 3, 1, {2, 3}), Bytes("94 09 FF")) << "no baud-rate code 3";
+    EXPECT_EQ(Em(12, 0x10, 3, 1, {2, 1}), Bytes(""));
+    EXPECT_EQ(get(12, 3, 2), Bytes("01"));
+    EXPECT_EQ(get(12, 1, 6), Bytes("63 00 00 00")) << "still at 125K until the reset";
+    EXPECT_EQ(Em(12, 0x05, 1, 1, {0}), Bytes(""));
+    clock->Advance(2 * kDeviceNetDuplicateMacTimeoutMs);
+    EXPECT_EQ(get(12, 1, 6), Bytes("")) << "250K on a 125K bus";
+    start(1);
+    EXPECT_EQ(get(12, 1, 6), Bytes("63 00 00 00")) << "a 250K master after a restart";
+    EXPECT_EQ(get(1, 1, 6), Bytes("11 00 00 00")) << "a device that follows the bus";
+
+    // Fixed switches: both attributes refused with 0x0E, and readable.
+    EXPECT_EQ(Em(62, 0x10, 3, 1, {1, 20}), Bytes("94 0E FF"));
+    EXPECT_EQ(Em(62, 0x10, 3, 1, {2, 1}), Bytes("94 0E FF"));
+    EXPECT_EQ(get(62, 3, 1), Bytes("3E"));
+    fw.reset();
+    std::filesystem::remove_all(dir);
+}
+
 TEST(ReceivedRecordTest, IdentifierFieldsByGroup) {
     struct Case {
         uint16_t id;

@@ -51,6 +51,18 @@ bool IsHtmlReportPath(const std::string& path);
 int ExportNetwork(const std::string& networkFile, bool json);
 // Exit code 0 when the networks are equal, 1 when they differ, 2 when a file cannot be read.
 int DiffNetworkFiles(const std::string& before, const std::string& after);
+
+struct CommissionCommandOptions {
+    std::string networkFile;
+    std::size_t master = 1;
+    uint32_t mac = 63;
+    std::optional<uint32_t> newMac;
+    std::optional<std::string> baud;  // a baud-rate name or code
+    uint32_t timeoutMs = 2000;
+};
+
+// Exit code 0 only when the device answered at its new address.
+int CommissionNode(const CommissionCommandOptions& options);
 // Exit code 1 when the master could not be opened or the output file not written.
 int SearchNetwork(const SearchCommandOptions& options);
 int ShowEds(const std::string& path);

@@ -269,13 +269,20 @@ void CServerDev::PollLoop() {
 // Automatic address scan
 
 uint32_t CServerDev::AutoAddRange(uint32_t first, uint32_t last) {
+    std::vector<uint32_t> range;
+    for (uint32_t mac = first; mac <= last && mac <= 63; ++mac) range.push_back(mac);
+    return AutoAddAddresses(range);
+}
+
+uint32_t CServerDev::AutoAddAddresses(std::span<const uint32_t> addresses) {
     uint32_t rc = AcquireInit();
     if (rc != VARDA_OK) return rc;
     uint32_t own = Config().MacId();
     std::vector<uint32_t> added;
     {
         std::shared_lock guard(slavesLock_);
-        for (uint32_t mac = first; mac <= last && mac <= 63; ++mac) {
+        for (uint32_t mac : addresses) {
+            if (mac > 63) continue;
             if (mac == own || FindSlaveLocked(static_cast<int>(mac)) != nullptr) continue;
             SlaveRecordBlock block;
             block.SetMacId(mac);

@@ -62,6 +62,8 @@ public:
     // Puts every free address of first..last (not a slave's, not the master's) into the adapter's
     // scan list as a bare entry, saves and goes on line. RemoveAutoAdded undoes it.
     uint32_t AutoAddRange(uint32_t first, uint32_t last);
+    // The same for the given addresses only.
+    uint32_t AutoAddAddresses(std::span<const uint32_t> addresses);
     void RemoveAutoAdded();
     std::vector<uint32_t> AutoAddedAddresses() const;
 

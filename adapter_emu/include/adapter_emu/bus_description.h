@@ -73,6 +73,10 @@ struct SlaveDescription {
     // Deliberately at the MAC ID of a device listed before it: it fails its duplicate MAC ID
     // check and stays off line.
     bool duplicateMac = false;
+    // The node's switches fix its MAC ID and baud rate: the network cannot set them.
+    bool fixedSwitches = false;
+    // The baud rate code the node runs at (0 125K, 1 250K, 2 500K); none: it follows the bus.
+    std::optional<uint8_t> baudRate;
     int line = 0;
 };
 

@@ -109,6 +109,11 @@ private:
     void NodeGoOnline(std::unique_lock<std::mutex>& lock, std::stop_token stop);
     void Reset();
     void Save();
+    // Commissioning: the node at `mac` took a new MAC ID (it goes on line there after its
+    // duplicate MAC ID check) or a new baud rate; the change is kept in the state file.
+    void MoveNode(uint8_t mac, uint8_t newMac, uint64_t now);
+    void ApplySavedNodes();
+    void SaveNodes();
     void Record(uint16_t canId, std::span<const uint8_t> data, uint64_t atMs);
     // The duplicate MAC ID check of this adapter going on line at `mac` (as master or as test
     // node): request, time-out, request, time-out. True when nobody answered; false when a
@@ -133,6 +138,8 @@ private:
     std::mutex mutex_;
     std::condition_variable_any received_;
     Scanner::Bus bus_;
+    // Nodes given a MAC ID that another node holds: they failed their duplicate MAC ID check.
+    std::vector<SimulatedSlave> offLine_;
     Scanner scanner_{bus_};
     SavedConfig saved_;
     std::optional<uint32_t> hostWaitMs_;  // of the command being executed

@@ -11,9 +11,17 @@
 
 namespace adapter_emu {
 
+// A simulated node given another MAC ID or baud rate over the network than its bus file says.
+struct CommissionedNode {
+    uint8_t fileMac = 0;  // its MAC ID in the bus file
+    uint8_t mac = 0;
+    std::optional<uint8_t> baud;  // none: it follows the bus
+};
+
 struct SavedConfig {
     std::optional<std::array<uint8_t, 13>> init;  // the Init payload in use when saved
     std::vector<std::array<uint8_t, 21>> slaves;  // AddSlave payloads, in MAC ID order
+    std::vector<CommissionedNode> nodes;          // the nodes' own memory, kept with the adapter's
 };
 
 class StateFileError : public std::runtime_error {

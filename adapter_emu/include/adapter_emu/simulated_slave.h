@@ -27,6 +27,20 @@ public:
 
     const SlaveDescription& Description() const { return description_; }
     uint8_t Mac() const { return description_.mac; }
+    // The MAC ID the bus file gives the node, whatever it was set to since.
+    uint8_t FileMac() const { return fileMac_; }
+
+    // Commissioning: the MAC ID and baud rate set over the network. A set MAC ID is taken at
+    // once (TakeMacChange tells the owner, who moves the node); a set baud rate at the next
+    // Identity reset.
+    void MoveTo(uint8_t mac);
+    std::optional<uint8_t> TakeMacChange();
+    std::optional<uint8_t> Baud() const { return baud_; }
+    void SetBaud(uint8_t baud);
+    // Whether the node hears a bus running at `busBaud` (a node following the bus always does).
+    bool Hears(uint8_t busBaud) const { return !baud_ || *baud_ == busBaud; }
+    // Going on line again (duplicate MAC ID check after a new MAC ID or a reset): silent until then.
+    void KeepOffLineUntil(uint64_t ms) { offLineUntilMs_ = ms; }
 
     // Whether the device answers on the bus at `nowMs`. A device with a "silent" fault starts its
     // count-down at its first contact after a session began.
@@ -67,10 +81,17 @@ private:
 
     void Put(uint16_t cls, uint16_t inst, uint8_t id, std::optional<cip::TypeInfo> type, std::vector<uint8_t> value,
              bool settable = false);
+    void PutRanged(uint16_t cls, uint16_t inst, uint8_t id, uint8_t value, bool settable, uint8_t maximum);
+    bool IsAttribute(uint16_t cls, uint16_t inst, std::span<const uint8_t> data, uint8_t id) const;
     CipReply SetAttribute(Attribute& a, std::span<const uint8_t> value);
     void RestoreDefaults();
 
     SlaveDescription description_;
+    uint8_t fileMac_ = 0;
+    std::optional<uint8_t> baud_;
+    std::optional<uint8_t> pendingBaud_;
+    std::optional<uint8_t> macChange_;
+    std::optional<uint64_t> offLineUntilMs_;
     std::map<Key, std::shared_ptr<Attribute>> attributes_;
     std::vector<std::pair<std::shared_ptr<Attribute>, std::vector<uint8_t>>> defaults_;
     bool absent_ = false;
