@@ -122,17 +122,18 @@ std::vector<uint8_t> ReadPathBytes(std::string_view text, size_t limit) {
     if (text.empty() || limit == 0) return bytes;
     bytes.reserve(std::min(limit, static_cast<size_t>(std::count(text.begin(), text.end(), ' ')) + 1));
     size_t pos = 0;
-    while (bytes.size() < limit) {
-        std::string_view digits = text.substr(pos, 2);
+    for (;;) {
         uint32_t v = 0;
-        for (char c : digits) {
-            int d = HexDigit(c);
+        for (size_t k = pos; k < pos + 2 && k < text.size(); ++k) {
+            int d = HexDigit(text[k]);
             if (d < 0) break;
             v = v * 16 + static_cast<uint32_t>(d);
         }
         bytes.push_back(static_cast<uint8_t>(v));
-        size_t blank = text.find(' ', pos);
-        if (blank == std::string_view::npos) break;
+        if (bytes.size() >= limit) break;
+        size_t blank = pos;
+        while (blank < text.size() && text[blank] != ' ') ++blank;
+        if (blank >= text.size()) break;
         pos = blank + 1;
     }
     return bytes;

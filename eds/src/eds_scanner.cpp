@@ -6,6 +6,7 @@
 // run stops at goes through the full rules, so the result is the same as byte by byte.
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -172,10 +173,14 @@ private:
         // Text outside any section (before the first header, or after an unclosed '[')
         // collects nothing; an empty entry there is not stored.
         if (sectionOpen_ || !key_.empty() || !value_.empty()) {
-            if (currentEntries_ == nullptr)
+            if (currentEntries_ == nullptr) {
                 currentEntries_ = current_ < kFirstOther ? &result_.fixed[static_cast<size_t>(current_)]
                                                          : &result_.others[current_];
-            currentEntries_->insert_or_assign(key_, value_);
+                nextPosition_ = currentEntries_->end();
+            }
+            // Keys mostly come in order (Param11 after Param10): the place after the previous
+            // entry is tried first, which spares the search of the whole map.
+            nextPosition_ = std::next(currentEntries_->insert_or_assign(nextPosition_, key_, value_));
         }
         key_.clear();
         value_.clear();
@@ -189,6 +194,7 @@ private:
     int32_t current_ = kFileSection;
     // The entries of the current section, found at its first entry; a header resets it.
     EntryMap* currentEntries_ = nullptr;
+    EntryMap::iterator nextPosition_;  // in *currentEntries_: after the entry stored last
 };
 
 }  // namespace
