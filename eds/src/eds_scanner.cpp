@@ -25,20 +25,24 @@ int32_t FixedSectionNumber(std::string_view name) {
 
 bool IsBlankOrLineEnd(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Classes of bytes outside quotes and outside a header: bytes a rule acts on there, blanks and
-// line ends (left out of keys and values), and all other bytes (collected as they are).
-enum ByteClass : uint8_t { kPlain = 0, kBlank = 1, kRule = 2 };
+// What the fast runs look for, one flag per meaning: outside quotes and outside a header, a
+// blank or line end (left out of keys and values) and a byte a rule acts on; inside quotes, a
+// byte that ends a run of plain text; in a comment, the line end that ends it. One table lookup
+// per byte instead of several comparisons.
+enum ByteFlag : uint8_t { kBlank = 1, kRule = 2, kQuotedStop = 4, kCommentEnd = 8 };
 
-constexpr std::array<uint8_t, 256> MakeByteClasses() {
-    std::array<uint8_t, 256> classes{};
-    for (unsigned char c : {' ', '\t', '\r', '\n'}) classes[c] = kBlank;
-    for (unsigned char c : {'$', '[', '=', ';', '"'}) classes[c] = kRule;
-    return classes;
+constexpr std::array<uint8_t, 256> MakeByteFlags() {
+    std::array<uint8_t, 256> flags{};
+    for (unsigned char c : {' ', '\t', '\r', '\n'}) flags[c] |= kBlank;
+    for (unsigned char c : {'$', '[', '=', ';', '"'}) flags[c] |= kRule;
+    for (unsigned char c : {'"', '\\', '\n'}) flags[c] |= kQuotedStop;
+    for (unsigned char c : {'\r', '\n'}) flags[c] |= kCommentEnd;
+    return flags;
 }
 
-constexpr std::array<uint8_t, 256> kByteClass = MakeByteClasses();
+constexpr std::array<uint8_t, 256> kByteFlags = MakeByteFlags();
 
-uint8_t ClassOf(char c) { return kByteClass[static_cast<unsigned char>(c)]; }
+uint8_t FlagsOf(char c) { return kByteFlags[static_cast<unsigned char>(c)]; }
 
 class Scanner {
 public:
@@ -47,7 +51,7 @@ public:
         const char* const end = p + bytes.size();
         while (p != end) {
             if (inComment_) {
-                while (p != end && *p != '\r' && *p != '\n') ++p;
+                while (p != end && (FlagsOf(*p) & kCommentEnd) == 0) ++p;
                 if (p == end) break;
                 inComment_ = false;
                 ++p;
@@ -57,7 +61,7 @@ public:
                 if (inQuotes_) {
                     if (sectionOpen_ && inValue_) {
                         const char* run = p;
-                        while (p != end && *p != '"' && *p != '\\' && *p != '\n') ++p;
+                        while (p != end && (FlagsOf(*p) & kQuotedStop) == 0) ++p;
                         value_.append(run, static_cast<size_t>(p - run));
                         if (p == end) break;
                     }
@@ -66,10 +70,10 @@ public:
                     std::string* into = !sectionOpen_ ? nullptr : inValue_ ? &value_ : &key_;
                     for (;;) {
                         const char* run = p;
-                        while (p != end && ClassOf(*p) == kPlain) ++p;
+                        while (p != end && (FlagsOf(*p) & (kBlank | kRule)) == 0) ++p;
                         if (into && p != run) into->append(run, static_cast<size_t>(p - run));
-                        while (p != end && ClassOf(*p) == kBlank) ++p;
-                        if (p == end || ClassOf(*p) == kRule) break;
+                        while (p != end && (FlagsOf(*p) & kBlank) != 0) ++p;
+                        if (p == end || (FlagsOf(*p) & kRule) != 0) break;
                     }
                     if (p == end) break;
                 }
