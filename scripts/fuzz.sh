@@ -6,6 +6,7 @@
 # --no-merge leaves the source tree alone (what CI runs, through scripts/test.sh).
 # The first CORPUS folder of each target (norvane_add_fuzzer) is its kept corpus; the others are
 # seeds that are read but never written (real files of the program, shared samples).
+# Flags for one target (for example -max_len) go into <fuzzer>.options beside its kept corpus folder.
 # NORVANE_FUZZ_ONLY=name runs that target alone. Any crash, leak or sanitizer report fails the
 # run and leaves the reproducer in build-fuzz/crashes/.
 set -euo pipefail
@@ -52,7 +53,7 @@ while read -r fuzzer kept seeds; do
   for dir in ${seeds:-}; do
     [ -d "$dir" ] && seed_dirs+=("$dir")
   done
-  # Target flags (for example -max_len) from <harness folder>/<fuzzer>.options, one set per file.
+  # Target flags (for example -max_len) from <fuzzer>.options beside the kept corpus folder.
   options=()
   options_file="$(dirname "$kept")/$name.options"
   if [ -f "$options_file" ]; then
@@ -94,7 +95,8 @@ while read -r fuzzer kept seeds; do
         cp -- "$f" "$merged/seed-$n"
       done < <(find "$dir" -type f -print0)
     done
-    "$fuzzer" -merge=1 -rss_limit_mb=4096 "$merged" "$kept" "$work" >>"$log" 2>&1 || {
+    # Minimised by edges (not hit counts), which keeps the committed folders small.
+    "$fuzzer" -merge=1 -use_counters=0 -rss_limit_mb=4096 "$merged" "$kept" "$work" >>"$log" 2>&1 || {
       cat "$log"
       echo "merging the corpus of $name failed"
       exit 1
