@@ -7,8 +7,10 @@
 #   DEPENDS names targets (test device libraries, daemons) that must be built first.
 #
 # norvane_add_fuzzer(NAME n SOURCES ... [LIBS ...] CORPUS dir...)
-#   Builds a libFuzzer target when NORVANE_FUZZ is on; scripts/test.sh runs every one listed in
-#   ${CMAKE_BINARY_DIR}/fuzzers.txt for a bounded time.
+#   Builds a libFuzzer target when NORVANE_FUZZ is on; scripts/fuzz.sh (and scripts/test.sh
+#   through it) runs every one listed in ${CMAKE_BINARY_DIR}/fuzzers.txt for a bounded time. The
+#   first CORPUS folder is the target's kept corpus, into which scripts/fuzz.sh merges new
+#   coverage; the others are seed folders, only read.
 
 set_property(GLOBAL PROPERTY NORVANE_SANITIZE_TARGETS "")
 set_property(GLOBAL PROPERTY NORVANE_CONCURRENCY_TARGETS "")

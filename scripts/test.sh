@@ -3,7 +3,7 @@
 #   1. normal build, all tests (ctest), then install and .deb package checks (check-install.sh)
 #   2. AddressSanitizer + UBSan build of the tests labelled "sanitize"
 #   3. ThreadSanitizer build of the tests labelled "concurrency"
-#   4. libFuzzer targets (clang), each for $NORVANE_FUZZ_SECONDS (default 60)
+#   4. libFuzzer targets (clang), each for $NORVANE_FUZZ_SECONDS (default 60), via scripts/fuzz.sh
 # Any failing test or sanitizer report fails the run.
 # NORVANE_QUICK=1 runs stage 1 only.
 set -euo pipefail
@@ -57,28 +57,7 @@ cmake --build build-tsan -j"$jobs" --target concurrency_tests
 run_ctest --test-dir build-tsan --output-on-failure -j1 -L concurrency
 
 stage "fuzzers (${fuzz_seconds}s each)"
-CC=clang CXX=clang++ cmake -S "$root" -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DNORVANE_FUZZ=ON \
-  -DNORVANE_SANITIZER=address -DNORVANE_WITH_QT=OFF -DNORVANE_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$jobs" --target fuzzers
-ran=0
-while read -r fuzzer corpus; do
-  [ -n "${fuzzer:-}" ] || continue
-  work=$(mktemp -d)
-  # Seeds are copied so that the run never writes into the source tree.
-  for dir in $corpus; do
-    [ -d "$dir" ] && cp -r "$dir"/. "$work"/ 2>/dev/null || true
-  done
-  echo "fuzzing $(basename "$fuzzer")"
-  log=$(mktemp)
-  if ! "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=4096 "$work" >"$log" 2>&1; then
-    cat "$log"
-    echo "fuzzer $(basename "$fuzzer") failed"
-    exit 1
-  fi
-  tail -n 2 "$log"
-  rm -rf "$work" "$log"
-  ran=$((ran + 1))
-done < build-fuzz/fuzzers.txt
-echo "fuzzers run: $ran"
+# The kept corpora are read, never written: merging new coverage is scripts/fuzz.sh by hand.
+bash scripts/fuzz.sh --no-merge "$fuzz_seconds"
 echo
 echo "tests: ${total_passed} passed, 0 failed"

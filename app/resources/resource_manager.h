@@ -132,6 +132,8 @@ public:
 
     // Parses a document held in memory (the language file's content).
     static std::unique_ptr<CXTPResourceManagerXMLEx> FromText(std::string_view xml);
+    // The parsed language document; nullptr when the file was not one or after Close.
+    const resources::ResourceDocument* Document() const { return document_.get(); }
 
 private:
     CXTPResourceManagerXMLEx();

@@ -1,5 +1,6 @@
 #include "eds/eds_fields.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 
@@ -12,15 +13,11 @@ std::string_view NextField(std::string_view value, size_t& pos) {
         pos = kEnd;
         return {};
     }
-    size_t comma = value.find(',', pos);
-    std::string_view field;
-    if (comma == std::string_view::npos) {
-        field = value.substr(pos);
-        pos = kEnd;
-    } else {
-        field = value.substr(pos, comma - pos);
-        pos = comma + 1;
-    }
+    // Fields are short: a plain loop beats a library search call here.
+    size_t comma = pos;
+    while (comma < value.size() && value[comma] != ',') ++comma;
+    std::string_view field = value.substr(pos, comma - pos);
+    pos = comma < value.size() ? comma + 1 : kEnd;
     return field;
 }
 
@@ -123,18 +120,20 @@ double ReadReal(std::string_view field) {
 std::vector<uint8_t> ReadPathBytes(std::string_view text, size_t limit) {
     std::vector<uint8_t> bytes;
     if (text.empty() || limit == 0) return bytes;
+    bytes.reserve(std::min(limit, static_cast<size_t>(std::count(text.begin(), text.end(), ' ')) + 1));
     size_t pos = 0;
-    while (bytes.size() < limit) {
-        std::string_view digits = text.substr(pos, 2);
+    for (;;) {
         uint32_t v = 0;
-        for (char c : digits) {
-            int d = HexDigit(c);
+        for (size_t k = pos; k < pos + 2 && k < text.size(); ++k) {
+            int d = HexDigit(text[k]);
             if (d < 0) break;
             v = v * 16 + static_cast<uint32_t>(d);
         }
         bytes.push_back(static_cast<uint8_t>(v));
-        size_t blank = text.find(' ', pos);
-        if (blank == std::string_view::npos) break;
+        if (bytes.size() >= limit) break;
+        size_t blank = pos;
+        while (blank < text.size() && text[blank] != ' ') ++blank;
+        if (blank >= text.size()) break;
         pos = blank + 1;
     }
     return bytes;

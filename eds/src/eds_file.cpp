@@ -1,6 +1,7 @@
 #include "eds/eds_file.h"
 
 #include <string>
+#include <utility>
 
 #include "platform/file_bytes.h"
 #include "platform/text_encoding.h"
@@ -58,20 +59,21 @@ int CEDSFile::LoadFromMemory(std::string_view bytes, const std::string& path) {
 void CEDSFile::ParseSections(ScanResult& scan) {
     otherIndex_ = std::move(scan.otherIndex);
     otherCounter_ = scan.otherCounter;
-    file_.Parse(scan.fixed[kFileSection]);
-    device_.Parse(scan.fixed[kDeviceSection]);
-    ioInfo_.Parse(scan.fixed[kIoInfoSection]);
-    paramClass_.Parse(scan.fixed[kParamClassSection]);
-    params_.Parse(scan.fixed[kParamsSection]);
-    enumPar_.Parse(scan.fixed[kEnumParSection]);
-    groups_.Parse(scan.fixed[kGroupsSection]);
-    assembly_.Parse(scan.fixed[kAssemblySection]);
+    file_.Parse(std::move(scan.fixed[kFileSection]));
+    device_.Parse(std::move(scan.fixed[kDeviceSection]));
+    ioInfo_.Parse(std::move(scan.fixed[kIoInfoSection]));
+    paramClass_.Parse(std::move(scan.fixed[kParamClassSection]));
+    params_.Parse(std::move(scan.fixed[kParamsSection]));
+    enumPar_.Parse(std::move(scan.fixed[kEnumParSection]));
+    groups_.Parse(std::move(scan.fixed[kGroupsSection]));
+    assembly_.Parse(std::move(scan.fixed[kAssemblySection]));
 
     others_.clear();
     static const EntryMap kNoEntries;
     for (const auto& [name, number] : otherIndex_) {
         auto it = scan.others.find(number);
-        others_[name].Parse(it == scan.others.end() ? kNoEntries : it->second);
+        if (it == scan.others.end()) others_[name].Parse(kNoEntries);
+        else others_[name].Parse(std::move(it->second));
     }
     loaded_ = 1;
 }

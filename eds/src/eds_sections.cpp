@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "eds/eds_fields.h"
 
@@ -11,7 +12,7 @@ using namespace fields;
 
 namespace {
 
-const std::string* FindKey(const EntryMap& entries, const char* key) {
+const std::string* FindKey(const EntryMap& entries, const std::string& key) {
     auto it = entries.find(key);
     return it == entries.end() ? nullptr : &it->second;
 }
@@ -62,10 +63,18 @@ std::string_view QuotedField(std::string_view value, size_t& pos) {
 CInfoBase::~CInfoBase() = default;
 
 int CInfoBase::Parse(const EntryMap& entries) {
-    Clear();
-    entries_ = entries;
-    return 1;
+    // A copy first: `entries` may be this object's own entries, which Clear empties.
+    EntryMap copy(entries);
+    return Parse(std::move(copy));
 }
+
+int CInfoBase::Parse(EntryMap&& entries) {
+    Clear();
+    entries_ = std::move(entries);
+    return Interpret();
+}
+
+int CInfoBase::Interpret() { return 1; }
 
 void CInfoBase::Clear() {
     entries_.clear();
@@ -74,8 +83,8 @@ void CInfoBase::Clear() {
 
 // ---- CFileInfo ----
 
-int CFileInfo::Parse(const EntryMap& entries) {
-    CInfoBase::Parse(entries);
+int CFileInfo::Interpret() {
+    const EntryMap& entries = entries_;
     if (entries.empty()) return 0;
     sectionName_ = "File";
     if (auto v = FindKey(entries, "DescText")) descText_ = Cut(Unquote(*v), kDescTextMax);
@@ -99,8 +108,8 @@ void CFileInfo::Clear() {
 
 // ---- CDeviceInfo ----
 
-int CDeviceInfo::Parse(const EntryMap& entries) {
-    CInfoBase::Parse(entries);
+int CDeviceInfo::Interpret() {
+    const EntryMap& entries = entries_;
     if (entries.empty()) return 0;
     sectionName_ = "Device";
     if (auto v = FindKey(entries, "VendCode")) vendCode_ = ReadInt(*v);
@@ -146,8 +155,8 @@ IoEntry ReadIoEntry(std::string_view value, const char* kind, int32_t number) {
 
 }  // namespace
 
-int CIO_InfoInfo::Parse(const EntryMap& entries) {
-    CInfoBase::Parse(entries);
+int CIO_InfoInfo::Interpret() {
+    const EntryMap& entries = entries_;
     if (entries.empty()) return 0;
     sectionName_ = "IO_Info";
     if (auto v = FindKey(entries, "Default")) supported_ = ReadHex(*v);
@@ -193,8 +202,8 @@ const IoEntry& CIO_InfoInfo::GetOutput(int32_t number) const {
 
 // ---- CParamClassInfo ----
 
-int CParamClassInfo::Parse(const EntryMap& entries) {
-    CInfoBase::Parse(entries);
+int CParamClassInfo::Interpret() {
+    const EntryMap& entries = entries_;
     if (entries.empty()) return 0;
     sectionName_ = "ParamClass";
     if (auto v = FindKey(entries, "MaxInst")) maxInst_ = ReadInt(*v);
@@ -216,6 +225,10 @@ namespace {
 
 EnumList ReadEnumPairs(std::string_view value) {
     EnumList list;
+    size_t pairs = 1;
+    for (size_t at = value.find("\","); at != std::string_view::npos; at = value.find("\",", at + 2)) ++pairs;
+    list.values.reserve(pairs);
+    list.texts.reserve(pairs);
     size_t pos = 0;
     while (pos < value.size()) {
         size_t close = FindQuoteComma(value, pos);
@@ -270,19 +283,38 @@ ParamEntry ReadParam(std::string_view value) {
 
 }  // namespace
 
-int CParamsInfo::Parse(const EntryMap& entries) {
-    CInfoBase::Parse(entries);
+int CParamsInfo::Interpret() {
+    const EntryMap& entries = entries_;
     if (entries.empty()) return 0;
     sectionName_ = "Params";
+    // Keys that start with "Param" come in the order of the text after "Param", and the keys
+    // that start with "Enum" in the order of the text after "Enum": one forward walk over the
+    // Enum keys pairs them. Other keys that hold "Param" look their Enum key up.
+    constexpr std::string_view kEnum = "Enum";
+    auto enumIt = entries.lower_bound(std::string(kEnum));
+    auto enumSuffix = [&](EntryMap::const_iterator it) -> std::optional<std::string_view> {
+        if (it == entries.end() || it->first.compare(0, kEnum.size(), kEnum) != 0) return std::nullopt;
+        return std::string_view(it->first).substr(kEnum.size());
+    };
     std::string enumKey;
     for (const auto& [key, value] : entries) {
         auto n = KeyNumber(key, "Param", 5);
         if (!n) continue;
         ParamEntry p = ReadParam(value);
-        enumKey = "Enum";
-        enumKey += std::string_view(key).substr(key.find("Param") + 5);
-        if (auto e = FindKey(entries, enumKey.c_str())) p.enumeration = ReadEnumPairs(*e);
-        params_[*n] = std::move(p);
+        const size_t marker = key.find("Param");
+        const std::string_view suffix = std::string_view(key).substr(marker + 5);
+        const std::string* enumValue = nullptr;
+        if (marker == 0) {
+            std::optional<std::string_view> at;
+            while ((at = enumSuffix(enumIt)) && *at < suffix) ++enumIt;
+            if (at && *at == suffix) enumValue = &enumIt->second;
+        } else {
+            enumKey = kEnum;
+            enumKey += suffix;
+            enumValue = FindKey(entries, enumKey);
+        }
+        if (enumValue) p.enumeration = ReadEnumPairs(*enumValue);
+        params_.insert_or_assign(*n, std::move(p));
     }
     return 1;
 }
@@ -312,8 +344,8 @@ bool CParamsInfo::SetParamValue(int32_t number, double value) {
 
 // ---- CEnumParInfo ----
 
-int CEnumParInfo::Parse(const EntryMap& entries) {
-    CInfoBase::Parse(entries);
+int CEnumParInfo::Interpret() {
+    const EntryMap& entries = entries_;
     if (entries.empty()) return 0;
     sectionName_ = "EnumPar";
     for (const auto& [key, value] : entries) {
@@ -353,8 +385,8 @@ const std::vector<std::string>& CEnumParInfo::GetList(int32_t number) const {
 
 // ---- CGroupsInfo ----
 
-int CGroupsInfo::Parse(const EntryMap& entries) {
-    CInfoBase::Parse(entries);
+int CGroupsInfo::Interpret() {
+    const EntryMap& entries = entries_;
     if (entries.empty()) return 0;
     sectionName_ = "Groups";
     for (const auto& [key, value] : entries) {
@@ -429,8 +461,8 @@ AssemblyEntry ReadAssembly(std::string_view value) {
 
 }  // namespace
 
-int CAssemblyInfo::Parse(const EntryMap& entries) {
-    CInfoBase::Parse(entries);
+int CAssemblyInfo::Interpret() {
+    const EntryMap& entries = entries_;
     if (entries.empty()) return 0;
     sectionName_ = "Assembly";
     if (auto v = FindKey(entries, "Revision")) revision_ = ReadInt(*v);

@@ -209,6 +209,22 @@ TEST(EdsSections, EnumPairsOfPaddedKey) {
     EXPECT_EQ(p.enumeration.texts, (std::vector<std::string>{"Seven", "", "Nine, really"}));
 }
 
+TEST(EdsSections, EnumPairsAcrossManyParams) {
+    // Enum entries pair with the Param entry of the same text after the marker wherever they
+    // stand; an Enum without its Param and a Param without its Enum pair with nothing.
+    const std::string fields = " = 0,0,,0,1,1,\"P\",\"\",\"\",0,0,0,0,0,0,0,0,0,0,0,0;\n";
+    CEDSFile doc = Parse("[Params]\nParam2" + fields + "Param10" + fields + "Enum10 = 1,\"Ten\";\n" +
+                         "Enum3 = 3,\"Orphan\";\nParam4" + fields + "Enum4 = 4,\"Four\";\n" +
+                         "QQQQQ7Param" + fields + "Enum = 7,\"Seven\";\n");
+    const struct {
+        int32_t number;
+        std::vector<std::string> texts;
+    } cases[] = {{2, {}}, {3, {}}, {4, {"Four"}}, {7, {"Seven"}}, {10, {"Ten"}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(doc.Params().GetParam(c.number).enumeration.texts, c.texts) << "Param " << c.number;
+    EXPECT_EQ(doc.Params().Params().size(), 4u);
+}
+
 TEST(EdsSections, ParamValueWriters) {
     CEDSFile doc = Parse("[Params]\nParam4 = 0,0,,0,1,1,\"P\",\"\",\"\",0,10,5,0,0,0,0,0,0,0,0,0;\n");
     EXPECT_TRUE(doc.Params().SetParamValue(4, 7.5));

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "resources/language_text.h"
 #include "resources/resource_document.h"
 #include "resources/resource_manager.h"
 
@@ -15,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text;
     for (uint32_t id : {1u, 100u, 10001u, 32786u}) manager->LoadString(text, id);
 
-    auto document = resources::ResourceDocument::Parse(resources::LanguageFileText(bytes));
-    if (document) {
+    // The ids of the menus and dialogs come from the document the manager parsed.
+    if (const resources::ResourceDocument* document = manager->Document()) {
         for (uint32_t id : document->MenuIds()) {
             std::vector<MENUITEMTEMPLATEINFO> items;
             if (manager->LoadMenu(items, id)) (void)MenuTree(items);

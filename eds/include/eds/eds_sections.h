@@ -19,9 +19,12 @@ public:
     CInfoBase& operator=(const CInfoBase&) = default;
     virtual ~CInfoBase();
 
-    // Clears the object (through the virtual Clear), keeps a copy of the entries, returns 1.
-    // Derived parses return 0 and stay empty when the entries are empty.
-    virtual int Parse(const EntryMap& entries);
+    // Clears the object (through the virtual Clear), keeps a copy of the entries and reads the
+    // keys the section knows (through the virtual Interpret). Returns 1; the interpreted
+    // sections return 0 and stay empty when the entries are empty.
+    int Parse(const EntryMap& entries);
+    // The same, taking the entries over instead of copying them.
+    int Parse(EntryMap&& entries);
     // Empties the raw entries and the section name.
     virtual void Clear();
 
@@ -29,6 +32,9 @@ public:
     const std::string& SectionName() const { return sectionName_; }
 
 protected:
+    // Reads the known keys of entries_ after a parse cleared the object; the result of Parse.
+    virtual int Interpret();
+
     EntryMap entries_;
     std::string sectionName_;
 };
@@ -40,7 +46,6 @@ public:
     static constexpr size_t kDateTimeMax = 14;
     static constexpr size_t kRevisionMax = 9;
 
-    int Parse(const EntryMap& entries) override;
     void Clear() override;
 
     const std::string& DescText() const { return descText_; }
@@ -50,6 +55,9 @@ public:
     const std::string& ModTime() const { return modTime_; }
     const std::string& Revision() const { return revision_; }
 
+protected:
+    int Interpret() override;
+
 private:
     std::string descText_, createDate_, createTime_, modDate_, modTime_, revision_;
 };
@@ -57,7 +65,6 @@ private:
 // Section "Device".
 class CDeviceInfo : public CInfoBase {
 public:
-    int Parse(const EntryMap& entries) override;
     void Clear() override;
 
     int32_t VendCode() const { return vendCode_; }
@@ -69,6 +76,9 @@ public:
     int32_t MinRev() const { return minRev_; }
     const std::string& ProdName() const { return prodName_; }
     const std::string& Catalog() const { return catalog_; }
+
+protected:
+    int Interpret() override;
 
 private:
     int32_t vendCode_ = 0, prodType_ = 0, prodCode_ = 0, majRev_ = 0, minRev_ = 0;
@@ -83,7 +93,6 @@ public:
     static constexpr std::array<const char*, kConnectionCount> kConnectionKeys = {
         "PollInfo", "StrobeInfo", "COSInfo", "CyclicInfo", "MulticastPollInfo"};
 
-    int Parse(const EntryMap& entries) override;
     void Clear() override;
 
     uint32_t SupportedConnections() const { return supported_; }  // key "Default"
@@ -96,6 +105,9 @@ public:
     const IoEntry& GetInput(int32_t number) const;
     const IoEntry& GetOutput(int32_t number) const;
 
+protected:
+    int Interpret() override;
+
 private:
     uint32_t supported_ = 0;
     std::array<ConnectionInfo, kConnectionCount> connections_{};
@@ -105,12 +117,14 @@ private:
 // Section "ParamClass".
 class CParamClassInfo : public CInfoBase {
 public:
-    int Parse(const EntryMap& entries) override;
     void Clear() override;
 
     int32_t MaxInst() const { return maxInst_; }
     uint32_t Descriptor() const { return descriptor_; }
     int32_t CfgAssembly() const { return cfgAssembly_; }
+
+protected:
+    int Interpret() override;
 
 private:
     int32_t maxInst_ = 0;
@@ -121,7 +135,6 @@ private:
 // Section "Params".
 class CParamsInfo : public CInfoBase {
 public:
-    int Parse(const EntryMap& entries) override;
     void Clear() override;
 
     const std::map<int32_t, ParamEntry>& Params() const { return params_; }
@@ -133,6 +146,9 @@ public:
     // parameter.
     bool SetParamValue(int32_t number, double value);
 
+protected:
+    int Interpret() override;
+
 private:
     std::map<int32_t, ParamEntry> params_;
 };
@@ -140,11 +156,13 @@ private:
 // Section "EnumPar": parameter number -> texts (text i belongs to value i).
 class CEnumParInfo : public CInfoBase {
 public:
-    int Parse(const EntryMap& entries) override;
     void Clear() override;
 
     const std::map<int32_t, std::vector<std::string>>& Lists() const { return lists_; }
     const std::vector<std::string>& GetList(int32_t number) const;
+
+protected:
+    int Interpret() override;
 
 private:
     std::map<int32_t, std::vector<std::string>> lists_;
@@ -153,11 +171,13 @@ private:
 // Section "Groups".
 class CGroupsInfo : public CInfoBase {
 public:
-    int Parse(const EntryMap& entries) override;
     void Clear() override;
 
     const std::map<int32_t, GroupEntry>& Groups() const { return groups_; }
     const GroupEntry& GetGroup(int32_t number) const;
+
+protected:
+    int Interpret() override;
 
 private:
     std::map<int32_t, GroupEntry> groups_;
@@ -166,12 +186,14 @@ private:
 // Section "Assembly".
 class CAssemblyInfo : public CInfoBase {
 public:
-    int Parse(const EntryMap& entries) override;
     void Clear() override;
 
     int32_t Revision() const { return revision_; }
     const std::map<int32_t, AssemblyEntry>& Assemblies() const { return assemblies_; }
     const AssemblyEntry& GetAssembly(int32_t number) const;
+
+protected:
+    int Interpret() override;
 
 private:
     int32_t revision_ = 0;
