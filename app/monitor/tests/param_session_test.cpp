@@ -90,10 +90,11 @@ TEST_F(ParamSessionTest, CloseStopsTheRunningUploadWaitsForItAndRefusesNewTransf
                                            [&downloads] { ++downloads; }});
     ASSERT_EQ(session.AttachResult(), 0u);
     EXPECT_EQ(master->InitCount(), 1u);
-    ASSERT_TRUE(session.StartUpload(slave->Eds().parameters));
-    EXPECT_FALSE(session.StartUpload(slave->Eds().parameters)) << "one upload at a time";
-    ASSERT_TRUE(testkit::WaitFor([&] { return adapter.CountOf("VARDA_EMRequest") >= 1; }));
+    // The editor's own copy: the slave's set belongs to the transfers while they run.
     DeviceNetEDS::CParamsInfo set = slave->Eds().parameters;
+    ASSERT_TRUE(session.StartUpload(set));
+    EXPECT_FALSE(session.StartUpload(set)) << "one upload at a time";
+    ASSERT_TRUE(testkit::WaitFor([&] { return adapter.CountOf("VARDA_EMRequest") >= 1; }));
     EXPECT_EQ(session.DownloadOne(set, 1), monitor::ParamSession::Single::kBusy) << "the upload holds the set";
 
     session.Close();
@@ -101,7 +102,7 @@ TEST_F(ParamSessionTest, CloseStopsTheRunningUploadWaitsForItAndRefusesNewTransf
     EXPECT_EQ(uploads.load(), 1);
     EXPECT_LT(adapter.CountOf("VARDA_EMRequest"), 5u) << "the stop flag ended the upload early";
     EXPECT_FALSE(session.CanTransfer());
-    EXPECT_FALSE(session.StartDownload(slave->Eds().parameters));
+    EXPECT_FALSE(session.StartDownload(set));
     EXPECT_EQ(session.UploadOne(set, 1), monitor::ParamSession::Single::kRefused);
     EXPECT_EQ(downloads.load(), 0);
     EXPECT_EQ(master->InitCount(), 0u) << "detached after the worker ended";
