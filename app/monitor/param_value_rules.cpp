@@ -131,16 +131,16 @@ std::string BitFieldCaption(uint32_t maximum, uint32_t value) {
 }
 
 int BitCheckEnabledBoxes(uint32_t maximum) {
-    // The walk stops at the first k with 2^k + 1 >= maximum; that box and all after it are off.
+    // The caption's limit: bit k is shown (and offered) while 2^k + 1 <= maximum.
     for (int k = 0; k < 32; ++k)
-        if (!((uint64_t{1} << k) + 1 < maximum)) return k;
+        if (static_cast<uint64_t>(maximum) < (uint64_t{1} << k) + 1) return k;
     return 32;
 }
 
-uint32_t BitCheckResult(uint32_t maximum, uint32_t value) {
-    const int boxes = BitCheckEnabledBoxes(maximum);
-    if (boxes >= 32) return value;
-    return value & ((uint32_t{1} << boxes) - 1U);
+uint32_t BitCheckResult(uint32_t maximum, uint32_t value, uint32_t boxes) {
+    const int offered = BitCheckEnabledBoxes(maximum);
+    const uint32_t mask = offered >= 32 ? 0xFFFFFFFFU : (uint32_t{1} << offered) - 1U;
+    return (value & ~mask) | (boxes & mask);
 }
 
 std::string RangeMessage(double minimum, double maximum) {

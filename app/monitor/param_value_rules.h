@@ -60,10 +60,11 @@ std::string EnumCaption(const EnumChoices& choices, double value);
 // every group of four: maximum 255, value 5 gives " 0000 0101".
 std::string BitFieldCaption(uint32_t maximum, uint32_t value);
 
-// Number of enabled boxes of the bit-check pop-up for a maximum (boxes 0..n−1).
+// Number of enabled boxes of the bit-check pop-up for a maximum (boxes 0..n−1): exactly the bits
+// the caption shows as 0 or 1 (bit i where 2^i + 1 <= maximum).
 int BitCheckEnabledBoxes(uint32_t maximum);
-// The pop-up's result: bits of `value` below the first disabled box; all others 0.
-uint32_t BitCheckResult(uint32_t maximum, uint32_t value);
+// The pop-up's result: the offered bits from `boxes`, every other bit kept from `value`.
+uint32_t BitCheckResult(uint32_t maximum, uint32_t value, uint32_t boxes);
 
 // "请输入 >=%.4f 且 <=%.4f 的数" filled with the scaled limits.
 std::string RangeMessage(double minimum, double maximum);

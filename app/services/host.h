@@ -19,10 +19,26 @@ inline constexpr int kLevelLog = 2;  // any other value is a log line too
 
 // Message-box type bits of the classic message box (buttons in the low nibble, icon above).
 inline constexpr uint32_t kMbOk = 0x00;
+inline constexpr uint32_t kMbOkCancel = 0x01;
+inline constexpr uint32_t kMbAbortRetryIgnore = 0x02;
+inline constexpr uint32_t kMbYesNoCancel = 0x03;
+inline constexpr uint32_t kMbYesNo = 0x04;
+inline constexpr uint32_t kMbRetryCancel = 0x05;
+inline constexpr uint32_t kMbButtonMask = 0x0F;
 inline constexpr uint32_t kMbIconStop = 16;         // error
 inline constexpr uint32_t kMbIconQuestion = 32;
 inline constexpr uint32_t kMbIconExclamation = 48;  // warning
 inline constexpr uint32_t kMbIconInformation = 64;
+inline constexpr uint32_t kMbIconMask = 0xF0;
+
+// Codes of the button that closed a message box.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdAbort = 3;
+inline constexpr int kIdRetry = 4;
+inline constexpr int kIdIgnore = 5;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
 
 struct Rgb {
     uint8_t r = 0, g = 0, b = 0;
@@ -48,7 +64,9 @@ struct LogRow {
 class IHost {
 public:
     virtual ~IHost() = default;
-    // Shows a modal message box; returns the button pressed (1 for OK).
+    // Shows a modal message box with the buttons and icon of the request's type bits; returns the
+    // code of the button pressed (kIdOk ... kIdNo). A box that only informs may be shown later
+    // when asked from a worker thread; it then returns kIdOk at once.
     virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
     // Appends a row at the end of the information log and makes it visible.
     virtual void AppendLogRow(const LogRow& row) = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using DeviceNetEDS::ParamEntry;
@@ -166,15 +168,28 @@ TEST(ParamBitFieldTest, Captions) {
     for (const auto& c : cases) EXPECT_EQ(monitor::BitFieldCaption(c.maximum, c.value), c.caption) << c.maximum;
 }
 
-TEST(ParamBitFieldTest, PopUpEnabledBoxesAndResult) {
-    EXPECT_EQ(monitor::BitCheckEnabledBoxes(255), 8);
-    EXPECT_EQ(monitor::BitCheckEnabledBoxes(15), 4);
-    EXPECT_EQ(monitor::BitCheckEnabledBoxes(2), 0);
-    EXPECT_EQ(monitor::BitCheckEnabledBoxes(0), 0);
-    EXPECT_EQ(monitor::BitCheckEnabledBoxes(0xFFFFFFFF), 32);
-    EXPECT_EQ(monitor::BitCheckResult(15, 0xF5), 0x5u);
-    EXPECT_EQ(monitor::BitCheckResult(255, 0x1FF), 0xFFu);
-    EXPECT_EQ(monitor::BitCheckResult(0xFFFFFFFF, 0xDEADBEEF), 0xDEADBEEFu);
+TEST(ParamBitFieldTest, PopUpOffersExactlyTheCaptionsBitsAndKeepsTheOthers) {
+    struct Case {
+        uint32_t maximum;
+        int offered;
+        uint32_t value, boxes, result;
+    } cases[] = {
+        {0, 0, 0x5, 0xFF, 0x5},
+        {1, 0, 0x1, 0x0, 0x1},          // the caption shows no bit: nothing offered, nothing cleared
+        {2, 1, 0x3, 0x0, 0x2},          // bit 1 is not offered and stays set
+        {3, 2, 0x2, 0x1, 0x1},
+        {15, 4, 0xF5, 0x3, 0xF3},
+        {255, 8, 0x1FF, 0x80, 0x180},
+        {0xFFFFFFFF, 32, 0xDEADBEEF, 0x1, 0x1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maximum);
+        EXPECT_EQ(monitor::BitCheckEnabledBoxes(c.maximum), c.offered);
+        // The caption's editable bits are exactly the offered ones.
+        const std::string caption = monitor::BitFieldCaption(c.maximum, 0);
+        EXPECT_EQ(static_cast<int>(std::count(caption.begin(), caption.end(), '0')), c.offered) << caption;
+        EXPECT_EQ(monitor::BitCheckResult(c.maximum, c.value, c.boxes), c.result);
+    }
 }
 
 TEST(ParamDefaultTextTest, ByKind) {

@@ -10,6 +10,7 @@
 #include "network/network.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "monitor/data_pane_io.h"
 #include "services/global.h"
 #include "ui/monitor/slave_data_panel.h"
 
@@ -35,8 +36,12 @@ CDataView::CDataView(QWidget* parent) : QScrollArea(parent) {
 CDataView::~CDataView() = default;
 
 void CDataView::ShowNode(CDeviceBase* node, bool force) {
+    DropGonePanels();
     if (node == nullptr) {
-        ClearPanel();
+        HidePanel();
+        if (force) {
+            while (!kept_.empty()) DropPanel(kept_.begin()->first);
+        }
         shown_ = nullptr;
         return;
     }
@@ -46,32 +51,80 @@ void CDataView::ShowNode(CDeviceBase* node, bool force) {
     if (slave != nullptr && force) slave->SetPanelRebuild(1);
     const bool rebuild = slave != nullptr && slave->PanelRebuild() != 0;
     if (node == shown_ && !force && !rebuild) return;
-    ClearPanel();
+    HidePanel();
     shown_ = node;
     if (slave == nullptr) {
         if (node->IsMaster() != 0) BuildMasterPanel(node);
-    } else {
-        BuildSlavePanel(slave);
-        slave->SetPanelRebuild(0);
+        return;
     }
+    if (rebuild) DropPanel(slave);
+    auto kept = kept_.find(slave);
+    QWidget* panel = kept != kept_.end() ? kept->second.data() : nullptr;
+    if (panel == nullptr) {
+        panel = BuildSlavePanel(slave);
+        kept_[slave] = panel;
+    }
+    slave->SetPanelRebuild(0);
+    shownSlavePanel_ = panel;
+    panel->show();
 }
 
 void CDataView::RefreshView(int force) { ShowNode(GetGlobal().GetSelectedNode(), force != 0); }
 
-void CDataView::RetranslateUi() { RefreshView(2); }
-
-QList<QGroupBox*> CDataView::Groups() const {
-    return panel_->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+void CDataView::RetranslateUi() {
+    // Hidden panels would keep the old language: all are built again when next shown.
+    for (auto it = kept_.begin(); it != kept_.end();) {
+        const CDeviceBase* slave = (it++)->first;
+        if (slave != shown_) DropPanel(slave);
+    }
+    RefreshView(2);
 }
 
-void CDataView::ClearPanel() {
-    for (QGroupBox* group : Groups()) {
-        layout_->removeWidget(group);
-        // A pane of the group may be in the middle of an action (a message box of a failed read
-        // runs its own loop): the group leaves the panel now and goes once that has returned.
-        group->hide();
-        group->setParent(nullptr);
-        group->deleteLater();
+QList<QGroupBox*> CDataView::Groups() const {
+    if (shownSlavePanel_) return shownSlavePanel_->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+    if (masterGroup_) return {masterGroup_.data()};
+    return {};
+}
+
+void CDataView::DropPanels(const CDeviceBase* node) {
+    if (node == nullptr) return;
+    if (node->IsMaster() == 0) {
+        DropPanel(node);
+        return;
+    }
+    for (int i = 0; i < node->GetChildCount(); ++i) DropPanel(node->GetChild(i));
+}
+
+void CDataView::HidePanel() {
+    if (masterGroup_) {
+        layout_->removeWidget(masterGroup_);
+        masterGroup_->hide();
+        masterGroup_->deleteLater();
+        masterGroup_ = nullptr;
+    }
+    if (shownSlavePanel_) shownSlavePanel_->hide();
+    shownSlavePanel_ = nullptr;
+}
+
+void CDataView::DropPanel(const CDeviceBase* slave) {
+    auto it = kept_.find(slave);
+    if (it == kept_.end()) return;
+    if (QWidget* panel = it->second.data()) {
+        if (panel == shownSlavePanel_) shownSlavePanel_ = nullptr;
+        layout_->removeWidget(panel);
+        // A pane of the panel may be in the middle of an action (a message box of a failed read
+        // runs its own loop): the panel leaves now and goes once that has returned.
+        panel->hide();
+        panel->setParent(nullptr);
+        panel->deleteLater();
+    }
+    kept_.erase(it);
+}
+
+void CDataView::DropGonePanels() {
+    for (auto it = kept_.begin(); it != kept_.end();) {
+        const CDeviceBase* slave = (it++)->first;
+        if (!monitor::IsInNetwork(static_cast<const CSlaveDev*>(slave))) DropPanel(slave);
     }
 }
 
@@ -98,10 +151,18 @@ void CDataView::BuildMasterPanel(CDeviceBase* node) {
         layout->addWidget(label);
     }
     layout_->insertWidget(layout_->count() - 1, group);
+    masterGroup_ = group;
 }
 
-void CDataView::BuildSlavePanel(CDeviceBase* node) {
-    auto* slave = dynamic_cast<CSlaveDev*>(node);
-    if (slave == nullptr) return;
-    for (QGroupBox* group : BuildSlaveDataGroups(*slave, panel_)) layout_->insertWidget(layout_->count() - 1, group);
+QWidget* CDataView::BuildSlavePanel(CDeviceBase* node) {
+    auto* slave = static_cast<CSlaveDev*>(node);
+    auto* panel = new QWidget(panel_);
+    panel->setObjectName(QStringLiteral("slavePanel"));
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(12);
+    for (QGroupBox* group : BuildSlaveDataGroups(*slave, panel)) column->addWidget(group);
+    panel->hide();
+    layout_->insertWidget(layout_->count() - 1, panel);
+    return panel;
 }

@@ -9,7 +9,7 @@
 #include "services/global.h"
 #include "ui/frame/dlg_info_setting.h"
 #include "ui/models/info_log_model.h"
-#include "ui/models/log_file.h"
+#include "monitor/log_file.h"
 
 CInfoLogPane::CInfoLogPane(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);

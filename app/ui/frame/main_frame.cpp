@@ -183,7 +183,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), commands_(std::ma
 
 CMainFrame::~CMainFrame() {
     closing_ = true;
-    if (startThread_.joinable()) startThread_.join();
+    startJob_.Wait();
     refreshTimer_.stop();
     // The children go after the members: their last signals (panes hiding, the tree emptying)
     // must not reach this window any more.
@@ -705,19 +705,19 @@ void CMainFrame::StartSelectedMaster() {
     logPane_->Clear();
     if (master->IsRunning() != 0 || StartInProgress()) return;
     waitIndicator_->Begin();
-    // The start talks to the adapter for a while: it runs off the user-interface thread, and
-    // the result comes back as a queued call. The destructor joins the thread before the window
-    // goes, so the call always finds the window.
-    startThread_ = std::thread([this, master] {
-        const bool started = master->Start() != 0;
-        QMetaObject::invokeMethod(this, [this, master, started] { OnStartDone(master, started); },
-                                  Qt::QueuedConnection);
+    // The start talks to the adapter for a while: it runs on a worker, and the result comes back
+    // on the user-interface thread. The destructor waits for the worker before the window goes,
+    // so the result always finds the window.
+    startPending_ = true;
+    startJob_.Start([master, done = poster_.Relay<bool>([this, master](bool started) { OnStartDone(master, started); })] {
+        done(master->Start() != 0);
     });
     UpdateCommands();
 }
 
 void CMainFrame::OnStartDone(CServerDev* master, bool started) {
-    if (startThread_.joinable()) startThread_.join();
+    startJob_.Wait();
+    startPending_ = false;
     waitIndicator_->End();
     started = started && master->IsRunning() != 0;
     if (started) {
@@ -764,6 +764,7 @@ void CMainFrame::CmdDeleteNode() {
     if (Selected() == node || Selected() != now) OnNodeSelected(now);
     if (propertyPane_->ShownNode() == node) propertyPane_->ShowNode(now, true);
     if (dataView_->ShownNode() == node) dataView_->ShowNode(now, true);
+    dataView_->DropPanels(node);
     GetNetwork().DeleteNode(node);
 }
 
@@ -773,6 +774,7 @@ void CMainFrame::CmdDeleteAllSlaves() {
     tree_->DeleteChildItems(node);
     CDeviceBase* now = tree_->SelectedNode();
     if (Selected() != now) OnNodeSelected(now);
+    dataView_->DropPanels(node);
     node->RemoveAllChildren();
     propertyPane_->ShowNode(Selected(), true);
     dataView_->RefreshView(1);

@@ -16,6 +16,9 @@
 #include <memory>
 #include <thread>
 
+#include "services/background_job.h"
+#include "ui/widgets/ui_poster.h"
+
 class CDataView;
 class CDeviceBase;
 class CInfoLogPane;
@@ -92,7 +95,7 @@ public:
     bool RefreshTimerActive() const { return refreshTimer_.isActive(); }
     // How many times the refresh timer was started (one start for any number of masters).
     int RefreshTimerStarts() const { return refreshTimerStarts_; }
-    bool StartInProgress() const { return startThread_.joinable(); }
+    bool StartInProgress() const { return startPending_; }
     CWaitIndicator* WaitIndicator() const { return waitIndicator_; }
 
     // The handlers of "启动" (32786) and "停止" (32787) for the selected master, also when the
@@ -178,6 +181,8 @@ private:
     bool pendingOpened_ = false;
     QStringList recentFiles_;
 
-    std::thread startThread_;  // the master start in progress; joined when its result arrives
+    name_share::BackgroundJob startJob_;  // the master start; its result comes back through poster_
+    bool startPending_ = false;           // from the start command until its result has arrived
+    UiPoster poster_{this};
     std::atomic<bool> closing_{false};
 };

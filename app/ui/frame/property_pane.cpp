@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "services/global.h"
-#include "ui/models/property_list.h"
+#include "network/property_list.h"
 
 namespace {
 

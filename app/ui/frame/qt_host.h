@@ -1,6 +1,8 @@
-// CQtHost: the window side of CGlobal's host interface. Message boxes get the caption and icon
-// of their level; log rows go to the information log pane. Calls from threads other than the
-// user-interface thread are queued to it (a box from a worker does not wait for the user).
+// CQtHost: the window side of CGlobal's host interface. Message boxes get the caption, buttons
+// and icon of their request and answer with the code of the button pressed; log rows go to the
+// information log pane. Calls from threads other than the user-interface thread go to it: a box
+// that only informs and a log row are queued, a question waits for the user's answer (so the UI
+// thread must never wait for a worker that may ask one).
 #pragma once
 
 #include <QObject>
@@ -30,9 +32,12 @@ public:
     name_share::WindowRef MainWindow() const override;
     bool OpenFile(const std::string& path) override;
 
-    // The box a request is shown with: caption, text, icon from the type bits, one OK button.
+    // The box a request is shown with: caption, text, buttons and icon from the type bits, the
+    // first button the default.
     static std::unique_ptr<QMessageBox> MakeMessageBox(const name_share::MessageBoxRequest& request,
                                                        QWidget* owner);
+    // The code (kIdOk ...) of the button that closed `box`, shown for `type`.
+    static int ButtonCodeOf(const QMessageBox& box, uint32_t type);
 
 private:
     QPointer<CInfoLogPane> logPane_;

@@ -6,10 +6,14 @@
 
 CDlgBitCheck::CDlgBitCheck(QPoint screenPosition, QWidget* parent)
     : TemplateDialog(20038, parent), position_(screenPosition) {
-    setWindowFlag(Qt::Popup, true);
+    // The window type is replaced, not combined: Dialog | Popup would make a tool window, which
+    // never sees the clicks outside it.
+    setWindowFlags(Qt::Popup);
 }
 
 void CDlgBitCheck::Load(uint32_t maximum, uint32_t value) {
+    maximum_ = maximum;
+    value_ = value;
     const int enabled = monitor::BitCheckEnabledBoxes(maximum);
     for (int k = 0; k < 32; ++k) {
         SetChecked(kFirstBox + k, ((value >> k) & 1U) != 0);
@@ -26,12 +30,10 @@ uint32_t CDlgBitCheck::Run(uint32_t maximum, uint32_t value) {
 }
 
 uint32_t CDlgBitCheck::Result() const {
-    uint32_t result = 0;
-    for (int k = 0; k < 32; ++k) {
-        if (!IsEnabled(kFirstBox + k)) break;
-        if (IsChecked(kFirstBox + k)) result |= uint32_t{1} << k;
-    }
-    return result;
+    uint32_t boxes = 0;
+    for (int k = 0; k < 32; ++k)
+        if (IsChecked(kFirstBox + k)) boxes |= uint32_t{1} << k;
+    return monitor::BitCheckResult(maximum_, value_, boxes);
 }
 
 void CDlgBitCheck::mousePressEvent(QMouseEvent* event) {

@@ -1,5 +1,5 @@
 // CDlgBitCheck: the bit-field pop-up of the parameter editor (template 20038), 32 boxes, bit k
-// in box k. Boxes at and above the maximum's limit are disabled and give 0 bits.
+// in box k. Only the bits the value's caption shows are enabled; the others keep their value.
 #pragma once
 
 #include <QPoint>
@@ -24,4 +24,6 @@ protected:
 
 private:
     QPoint position_;
+    uint32_t maximum_ = 0;
+    uint32_t value_ = 0;
 };

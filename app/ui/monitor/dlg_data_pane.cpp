@@ -11,7 +11,7 @@
 #include "monitor/data_pane_io.h"
 #include "monitor/data_pane_layout.h"
 #include "monitor/slave_panel_groups.h"
-#include "network/master_api_table.h"
+#include "monitor/pane_io.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
 #include "ui/monitor/edit_ex.h"
@@ -46,7 +46,8 @@ CDlgDataPane::CDlgDataPane(int type, int direction, int size, CSlaveDev& slave, 
       type_(type),
       direction_(direction),
       size_(size < 0 ? 0 : size),
-      slave_(&slave) {
+      slave_(&slave),
+      io_(std::make_shared<monitor::PaneIo>(type, slave)) {
     setWindowFlags(Qt::Widget);  // a part of the panel, never a window of its own
     setObjectName(QStringLiteral("pane%1_%2").arg(type).arg(direction));
     timer_ = new QTimer(this);
@@ -228,7 +229,7 @@ void CDlgDataPane::OnTimed(bool checked) {
 }
 
 bool CDlgDataPane::SlaveAlive() {
-    if (monitor::IsInNetwork(slave_)) return true;
+    if (io_->SlaveAlive()) return true;
     // The slave left the network while its panel was up: the pane stops reaching it.
     timer_->stop();
     slave_ = nullptr;
@@ -240,45 +241,44 @@ void CDlgDataPane::ShowOffline() {
 }
 
 void CDlgDataPane::RunAction(bool fromTimer) {
-    // Ticks that arrive while the message box of a failed call is open wait for it to close
-    // instead of stacking further boxes.
-    if (acting_ || noteOnly_ || !SlaveAlive()) return;
-    const QPointer<CDlgDataPane> self(this);  // the box's loop may see the panel rebuilt
-    acting_ = true;
-    if (slave_->IsRunning() == 0) {
-        if (!fromTimer) ShowOffline();
-    } else if (direction_ == monitor::kDirInput) {
-        Read();
-    } else {
-        Write();
-    }
-    if (self) acting_ = false;
+    if (noteOnly_ || !SlaveAlive()) return;
+    // Ticks that arrive while the message box of a failed call is open are refused by the
+    // pane's I/O instead of stacking further boxes. The I/O outlives the pane for as long as
+    // this action holds it (the box's loop may see the panel dropped).
+    const std::shared_ptr<monitor::PaneIo> io = io_;
+    const auto hold = io->Begin();
+    if (!hold) return;
+    const QPointer<CDlgDataPane> self(this);
+    const monitor::PaneIo::Outcome outcome = direction_ == monitor::kDirInput ? Read(*io) : Write(*io);
+    if (self && outcome == monitor::PaneIo::Outcome::kOffline && !fromTimer) ShowOffline();
+    if (self && outcome == monitor::PaneIo::Outcome::kGone) SlaveAlive();
 }
 
-void CDlgDataPane::Read() {
+monitor::PaneIo::Outcome CDlgDataPane::Read(monitor::PaneIo& io) {
     std::vector<uint8_t> bytes;
-    const uint32_t code = monitor::ReadPane(monitor::TargetOf(*slave_), type_, static_cast<uint8_t>(size_), bytes,
-                                            netsvc::MasterApi());
-    if (code != 0) return;
+    const QPointer<CDlgDataPane> self(this);
+    const auto outcome = io.Read(static_cast<uint8_t>(size_), bytes);
+    if (!self || outcome != monitor::PaneIo::Outcome::kDone) return outcome;
     for (int i = 0; i < boxes_.size() && i < static_cast<int>(bytes.size()); ++i) boxes_[i]->SetValue(bytes[i]);
+    return outcome;
 }
 
-void CDlgDataPane::Write() {
+monitor::PaneIo::Outcome CDlgDataPane::Write(monitor::PaneIo& io) {
     std::vector<uint8_t> bytes(static_cast<std::size_t>(size_), 0);
     for (int i = 0; i < boxes_.size() && i < size_; ++i) bytes[static_cast<std::size_t>(i)] = boxes_[i]->Value();
-    if (writeMode_ == 1) {
-        monitor::IncrementBytes(bytes);
+    const auto outcome = io.Write(bytes, writeMode_ == 1);
+    // Incremented values are shown whether or not the write went through.
+    if (writeMode_ == 1 && outcome != monitor::PaneIo::Outcome::kOffline && outcome != monitor::PaneIo::Outcome::kGone)
         for (int i = 0; i < boxes_.size() && i < size_; ++i) boxes_[i]->SetValue(bytes[static_cast<std::size_t>(i)]);
-    }
-    monitor::WritePane(monitor::TargetOf(*slave_), type_, bytes, netsvc::MasterApi());
+    return outcome;
 }
 
 void CDlgDataPane::OnStrobeSet() {
     if (!SlaveAlive()) return;
-    if (slave_->IsRunning() == 0) {
+    const bool strobed = IsChecked(kIdStrobe);
+    if (io_->Strobe(strobed) == monitor::PaneIo::Outcome::kOffline) {
         ShowOffline();
         return;
     }
-    strobe_ = IsChecked(kIdStrobe) ? 1 : 0;
-    monitor::WriteStrobe(monitor::TargetOf(*slave_), strobe_ != 0, netsvc::MasterApi());
+    strobe_ = strobed ? 1 : 0;
 }

@@ -6,7 +6,9 @@
 
 #include <QList>
 #include <cstdint>
+#include <memory>
 
+#include "monitor/pane_io.h"
 #include "ui/widgets/template_dialog.h"
 
 class CEditEx;
@@ -66,8 +68,8 @@ private:
     void OnStrobeSet();
     bool SlaveAlive();
     void ShowOffline();
-    void Read();
-    void Write();
+    monitor::PaneIo::Outcome Read(monitor::PaneIo& io);
+    monitor::PaneIo::Outcome Write(monitor::PaneIo& io);
 
     const int type_;
     const int direction_;
@@ -77,7 +79,7 @@ private:
     int format_ = 2;     // hexadecimal
     int writeMode_ = 0;  // custom data
     int strobe_ = 0;     // not strobed
-    bool acting_ = false;  // a read or write is under way (its report may run a message loop)
     QList<CEditEx*> boxes_;  // children of the pane, deleted with it
     QTimer* timer_ = nullptr;
+    std::shared_ptr<monitor::PaneIo> io_;  // shared with a running action, which may outlive the pane
 };

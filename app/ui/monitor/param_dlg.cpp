@@ -9,22 +9,20 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <algorithm>
-#include <chrono>
 
 #include "ui/monitor/bit_check_dlg.h"
+#include "monitor/param_session.h"
 #include "monitor/param_value_rules.h"
-#include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
 #include "services/global.h"
+#include "services/status_texts.h"
 #include "ui/widgets/control_factory.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
 
 constexpr uint32_t kTemplate = 20037;
-constexpr uint32_t kMbYesNo = 4;
-constexpr int kIdYes = 6;
 
 uint32_t RegisterEditorControls() {
     static const bool registered = [] {
@@ -122,7 +120,6 @@ private:
 CParamDlg::CParamDlg(CSlaveDev& slave, QWidget* parent)
     : TemplateDialog(RegisterEditorControls(), parent),
       slave_(&slave),
-      master_(slave.GetParent()),
       description_(slave.Eds().description) {
     Init();
 }
@@ -182,11 +179,16 @@ void CParamDlg::Init() {
     button(kDownload, &CParamDlg::StartDownload);
     button(kDefaults, &CParamDlg::DefaultSettings);
     button(kReset, &CParamDlg::ResetRows);
-    // 3. The master leaves the running network and is held for the editor.
-    if (master_ != nullptr) {
-        master_->ReleaseOnline();
-        master_->Stop();
-        attached_ = master_->Attach() == 0;
+    // 3. The master leaves the running network and is held for the editor; the transfers'
+    //    results come back on this thread.
+    if (slave_ != nullptr) {
+        monitor::ParamSession::Callbacks callbacks;
+        callbacks.uploadFinished = poster_.Relay<DeviceNetEDS::CParamsInfo>(
+            [this](DeviceNetEDS::CParamsInfo result) { OnUploaded(std::move(result)); });
+        callbacks.downloadFinished = poster_.Relay<>([this] { OnDownloaded(); });
+        session_ = std::make_unique<monitor::ParamSession>(*slave_, std::move(callbacks));
+        // Without the master nothing can be transferred: say so once the editor is up.
+        if (session_->AttachResult() != 0) poster_.Post([this] { ReportAttachFailure(); });
     }
     // 4. The transfer buttons wait three ticks.
     for (int id : {kUpload, kDownload, kReset}) SetEnabled(id, false);
@@ -198,9 +200,21 @@ void CParamDlg::OnTick() {
     if (++ticks_ < 3) return;
     openTimer_.stop();
     if (slave_ == nullptr) return;
-    SetEnabled(kUpload, !uploadRunning_);
-    SetEnabled(kDownload, !downloadRunning_);
     SetEnabled(kReset, true);
+    if (!CanTransfer()) return;
+    SetEnabled(kUpload, !uploadPending_);
+    SetEnabled(kDownload, !downloadPending_);
+}
+
+bool CParamDlg::CanTransfer() const { return session_ != nullptr && session_->CanTransfer(); }
+
+uint32_t CParamDlg::AttachResult() const { return session_ != nullptr ? session_->AttachResult() : 0; }
+
+void CParamDlg::ReportAttachFailure() {
+    const uint32_t code = AttachResult();
+    const std::string text = "主站连接失败,无法上传或下载参数\n\n错误号:" + std::to_string(code) + "(" +
+                             GetGlobal().GetStatusText(static_cast<int32_t>(code)) + ")";
+    ShowBox(GetGlobal().LoadText(name_share::IDS_CAPTION_WARNING), text, name_share::kMbIconExclamation);
 }
 
 QTableView* CParamDlg::Table() const { return ControlAs<QTableView>(kTable); }
@@ -330,7 +344,7 @@ bool CParamDlg::IsCommandEnabled(uint16_t command, int32_t number) const {
     if (row < 0) return false;
     switch (command) {
     case kDownloadOne:
-    case kUploadOne: return slave_ != nullptr;
+    case kUploadOne: return CanTransfer();
     case kRestore:
     case kDefault: return (model_.item(row, 3)->flags() & Qt::ItemIsEditable) != 0;
     default: return false;
@@ -344,18 +358,15 @@ void CParamDlg::RunCommand(uint16_t command, int32_t number) {
     case kDefault: SetRowValue(number, EdsEntry(number).defaultValue); break;
     case kDownloadOne:
     case kUploadOne: {
-        std::unique_lock lock(slaveSetLock_, std::try_to_lock);
-        if (!lock.owns_lock()) {
+        if (command == kDownloadOne) working_.SetParamValue(number, RowValue(number));
+        const auto done = command == kDownloadOne ? session_->DownloadOne(working_, number)
+                                                  : session_->UploadOne(working_, number);
+        if (done == monitor::ParamSession::Single::kBusy) {
             ShowBox("提示", "参数传输正在进行,请稍后再试", name_share::kMbIconInformation);
             return;
         }
-        if (command == kDownloadOne) {
-            working_.SetParamValue(number, RowValue(number));
-            slave_->DownloadParameter(working_, number);
-        } else {
-            slave_->UploadParameter(working_, number);
+        if (done == monitor::ParamSession::Single::kDone && command == kUploadOne)
             SetRowValue(number, working_.GetParam(number).defaultValue);
-        }
         break;
     }
     default: break;
@@ -394,7 +405,7 @@ void CParamDlg::EditBits(int32_t number) {
 }
 
 bool CParamDlg::Ask(const char* text) {
-    return ShowBox("提示", text, kMbYesNo | name_share::kMbIconQuestion) == kIdYes;
+    return ShowBox("提示", text, name_share::kMbYesNo | name_share::kMbIconQuestion) == name_share::kIdYes;
 }
 
 void CParamDlg::DefaultSettings() {
@@ -412,79 +423,51 @@ void CParamDlg::ResetRows() {
 }
 
 void CParamDlg::StartUpload() {
-    if (slave_ == nullptr || master_ == nullptr || uploadRunning_) return;
-    SetEnabled(kUpload, false);
-    uploadRunning_ = true;
-    // Only this transfer's stop flag is cleared: a running download keeps going.
-    master_->SetStopFlags(0, master_->DownloadStop());
+    if (!CanTransfer() || uploadPending_) return;
     CopyRowsBack();
-    if (uploadThread_.joinable()) uploadThread_.join();
-    uploadDone_ = false;
-    uploadThread_ = std::thread([this, snapshot = working_] {
-        DeviceNetEDS::CParamsInfo result;
-        {
-            std::lock_guard lock(slaveSetLock_);
-            slave_->MutableEds().parameters = snapshot;
-            slave_->UploadAllParameters();
-            result = slave_->Eds().parameters;
-        }
-        // The table is rebuilt on the user-interface thread.
-        QMetaObject::invokeMethod(this, [this, result] {
-            working_ = result;
-            BuildRows(working_);
-            const int current = groupIndex_;
-            groupIndex_ = 0;
-            SelectGroup(current);
-            if (QTableView* view = Table()) view->viewport()->update();
-            uploadRunning_ = false;
-            SetEnabled(kUpload, ticks_ >= 3);
-            emit uploadFinished();
-        }, Qt::QueuedConnection);
-        uploadDone_ = true;
-    });
+    if (!session_->StartUpload(working_)) return;
+    uploadPending_ = true;
+    SetEnabled(kUpload, false);
+}
+
+void CParamDlg::OnUploaded(DeviceNetEDS::CParamsInfo result) {
+    // The table is rebuilt here, on the user-interface thread.
+    working_ = std::move(result);
+    BuildRows(working_);
+    const int current = groupIndex_;
+    groupIndex_ = 0;
+    SelectGroup(current);
+    if (QTableView* view = Table()) view->viewport()->update();
+    uploadPending_ = false;
+    SetEnabled(kUpload, ticks_ >= 3 && CanTransfer());
+    emit uploadFinished();
 }
 
 void CParamDlg::StartDownload() {
-    if (slave_ == nullptr || master_ == nullptr || downloadRunning_) return;
-    SetEnabled(kDownload, false);
-    downloadRunning_ = true;
-    master_->SetStopFlags(master_->UploadStop(), 0);
+    if (!CanTransfer() || downloadPending_) return;
     CopyRowsBack();
-    if (downloadThread_.joinable()) downloadThread_.join();
-    downloadDone_ = false;
-    downloadThread_ = std::thread([this, snapshot = working_] {
-        {
-            std::lock_guard lock(slaveSetLock_);
-            slave_->MutableEds().parameters = snapshot;
-            slave_->DownloadAllParameters();
-        }
-        QMetaObject::invokeMethod(this, [this] {
-            downloadRunning_ = false;
-            SetEnabled(kDownload, ticks_ >= 3);
-            emit downloadFinished();
-        }, Qt::QueuedConnection);
-        downloadDone_ = true;
-    });
+    if (!session_->StartDownload(working_)) return;
+    downloadPending_ = true;
+    SetEnabled(kDownload, false);
 }
 
-void CParamDlg::WaitTransfers() {
-    // The window keeps painting and takes the workers' posted results while they end.
-    while (!uploadDone_ || !downloadDone_) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (uploadThread_.joinable()) uploadThread_.join();
-    if (downloadThread_.joinable()) downloadThread_.join();
-    QApplication::processEvents();
-    uploadRunning_ = false;
-    downloadRunning_ = false;
+void CParamDlg::OnDownloaded() {
+    downloadPending_ = false;
+    SetEnabled(kDownload, ticks_ >= 3 && CanTransfer());
+    emit downloadFinished();
+}
+
+void CParamDlg::CloseSession() {
+    // From here on no transfer can start; the running ones end after their request in flight.
+    SetEnabled(kUpload, false);
+    SetEnabled(kDownload, false);
+    if (session_ != nullptr) session_->Close();
+    uploadPending_ = false;
+    downloadPending_ = false;
 }
 
 void CParamDlg::done(int result) {
-    if (master_ != nullptr) {
-        master_->SetStopFlags(1, 1);
-        WaitTransfers();
-    }
+    CloseSession();
     TemplateDialog::done(result);
 }
 
@@ -492,10 +475,7 @@ void CParamDlg::Finish() {
     if (finished_) return;
     finished_ = true;
     openTimer_.stop();
-    if (master_ != nullptr) master_->SetStopFlags(1, 1);
-    // The master is released only after the transfers have ended, so none runs on a detached master.
-    WaitTransfers();
-    if (master_ != nullptr && attached_) master_->Detach();
+    CloseSession();
 }
 
 int RunParamEditor(const CEDSFile& description, QWidget* parent) {

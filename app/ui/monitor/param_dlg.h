@@ -1,21 +1,24 @@
 // CParamDlg: the parameter editor of one slave or, without a slave, of an EDS description
 // (template 20037). A four-column table of the description's parameters, edited in place,
 // filtered by group, reset to the EDS defaults or the last transferred values, and transferred
-// to and from the slave singly or all at once on worker threads. The value rules are
-// monitor/param_value_rules.h; the table holds raw values and shows them scaled.
+// to and from the slave singly or all at once on the workers of its session
+// (monitor/param_session.h). The value rules are monitor/param_value_rules.h; the table holds
+// raw values and shows them scaled.
 #pragma once
 
 #include <QStandardItemModel>
 #include <QTimer>
-#include <atomic>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 #include "eds/eds_file.h"
 #include "ui/widgets/template_dialog.h"
+#include "ui/widgets/ui_poster.h"
+
+namespace monitor {
+class ParamSession;
+}
 
 class CSlaveDev;
-class CServerDev;
 class QTableView;
 
 class CParamDlg : public TemplateDialog {
@@ -59,7 +62,11 @@ public:
     void ResetRows();
     void StartUpload();
     void StartDownload();
-    bool TransferRunning() const { return uploadRunning_ || downloadRunning_; }
+    bool TransferRunning() const { return uploadPending_ || downloadPending_; }
+    // The master is held and the editor is not closing: transfers may start.
+    bool CanTransfer() const;
+    // The result of attaching the master when the editor opened (0: attached).
+    uint32_t AttachResult() const;
     // Runs the bit-check pop-up for a bit-field row at the cell.
     void EditBits(int32_t number);
 
@@ -77,13 +84,15 @@ private:
     void OnTick();
     void ShowContextMenu(const QPoint& pos);
     bool Ask(const char* text);
-    void WaitTransfers();
+    void OnUploaded(DeviceNetEDS::CParamsInfo result);
+    void OnDownloaded();
+    void CloseSession();
+    void ReportAttachFailure();
     void Finish();
     const DeviceNetEDS::ParamEntry& EdsEntry(int32_t number) const;
     const std::vector<std::string>& EnumTexts(int32_t number) const;
 
     CSlaveDev* slave_ = nullptr;
-    CServerDev* master_ = nullptr;
     CEDSFile description_;
     DeviceNetEDS::CParamsInfo working_;
     QStandardItemModel model_;
@@ -91,16 +100,11 @@ private:
     int groupIndex_ = 0;
     int ticks_ = 0;
     QTimer openTimer_;
-    bool attached_ = false;
     bool finished_ = false;
-
-    std::mutex slaveSetLock_;  // the slave's parameter set, shared by the transfers
-    std::thread uploadThread_;
-    std::thread downloadThread_;
-    std::atomic<bool> uploadRunning_{false};
-    std::atomic<bool> downloadRunning_{false};
-    std::atomic<bool> uploadDone_{true};
-    std::atomic<bool> downloadDone_{true};
+    bool uploadPending_ = false;    // an upload runs or its result has not arrived yet
+    bool downloadPending_ = false;
+    UiPoster poster_{this};
+    std::unique_ptr<monitor::ParamSession> session_;  // with a slave: the master held for the editor
     friend class ParamValueDelegate;
 };
 

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 
 #include "monitor/data_pane_io.h"
-#include "network/master_api_table.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
@@ -39,24 +38,6 @@ uint32_t RegisterConsoleControls() {
     return 20032;
 }
 
-monitor::ConsoleApi MasterConsoleApi(uint32_t handle) {
-    monitor::ConsoleApi api;
-    api.emRequest = [handle](uint32_t mac, uint32_t service, uint32_t cls, uint32_t inst, std::span<const uint8_t> req,
-                             std::span<uint8_t> reply, uint32_t& length, uint32_t timeout) {
-        return netsvc::MasterApi().EMRequest(handle, mac, service, cls, inst, req.data(),
-                                             static_cast<uint32_t>(req.size()), reply.data(), &length, timeout);
-    };
-    api.readIo = [handle](uint32_t mac, uint32_t type, std::span<uint8_t> buffer, uint32_t& length, uint32_t timeout) {
-        return netsvc::MasterApi().ReadSlaveIO(handle, mac, type, buffer.data(), &length, timeout);
-    };
-    api.writeIo = [handle](uint32_t mac, uint32_t type, std::span<const uint8_t> data, uint32_t timeout) {
-        return netsvc::MasterApi().WriteSlaveIO(handle, mac, type, data.data(), static_cast<uint32_t>(data.size()),
-                                                timeout);
-    };
-    api.slaveStatus = [handle](uint32_t mac) { return netsvc::MasterApi().GetSlaveStatus(handle, mac); };
-    return api;
-}
-
 std::vector<std::string> ServiceNames() {
     std::vector<std::string> names;
     for (const auto& s : monitor::ServiceTable()) names.emplace_back(s.name);
@@ -70,9 +51,9 @@ CVARDAPane::CVARDAPane(CSlaveDev& slave, QWidget* parent, monitor::IConsoleRepor
       slave_(&slave),
       master_(slave.GetParent()),
       address_(slave.GetAddress()),
-      api_(MasterConsoleApi(master_ != nullptr ? master_->Handle() : 0)),
       ownReports_(reports == nullptr ? std::make_unique<GlobalReports>() : nullptr),
-      reports_(reports != nullptr ? reports : ownReports_.get()) {
+      reports_(reports != nullptr ? reports : ownReports_.get()),
+      session_(monitor::MasterConsoleApi(master_ != nullptr ? master_->Handle() : 0), *reports_) {
     // 1. Services, 2. class and instance lists.
     SetItems(kServiceList, ServiceNames());
     SetCurrentIndex(kServiceList, 0);
@@ -131,7 +112,7 @@ uint32_t CVARDAPane::Timeout(int id) const {
 }
 
 void CVARDAPane::RefreshStatus() {
-    const uint32_t status = api_.slaveStatus(static_cast<uint32_t>(address_));
+    const uint32_t status = session_.SlaveStatus(static_cast<uint32_t>(address_));
     SetText(kStatusText, monitor::StatusLine(status, [](int32_t code) { return GetGlobal().GetStatusText(code); }));
 }
 
@@ -176,17 +157,21 @@ bool CVARDAPane::Prepare() {
     return true;
 }
 
-bool CVARDAPane::SendPrepared() {
-    const auto outcome = monitor::SendRequest(api_, *reports_, static_cast<uint32_t>(address_), request_,
-                                              Timeout(kExplicitTimeout), timer_.isActive(), retryCount_);
-    if (!outcome.ok) return false;
-    if (HexEdit* edit = Editor(kReplyData)) edit->SetBytes(outcome.reply);
+std::optional<bool> CVARDAPane::SendPrepared() {
+    const auto outcome = session_.Send(static_cast<uint32_t>(address_), request_, Timeout(kExplicitTimeout),
+                                       timer_.isActive(), retryCount_);
+    if (!outcome) return std::nullopt;  // the previous send or its report is still under way
+    if (!outcome->ok) return false;
+    if (HexEdit* edit = Editor(kReplyData)) edit->SetBytes(outcome->reply);
     SetText(kRequestLength, std::to_string(request_.data.size()));
-    SetText(kReplyLength, std::to_string(outcome.reply.size()));
+    SetText(kReplyLength, std::to_string(outcome->reply.size()));
     return true;
 }
 
-bool CVARDAPane::Send() { return Prepare() && SendPrepared(); }
+bool CVARDAPane::Send() {
+    if (session_.Sending() || !Prepare()) return false;
+    return SendPrepared().value_or(false);
+}
 
 void CVARDAPane::SetTimedSending(bool on) {
     static constexpr int kRequestControls[] = {kServiceList, kClassList, kInstanceList, kServiceData,
@@ -211,16 +196,16 @@ void CVARDAPane::SetTimedSending(bool on) {
 }
 
 void CVARDAPane::OnTick() {
-    if (!SendPrepared()) SetTimedSending(false);
+    // A report box of the previous send runs its own event loop, which delivers ticks here;
+    // the session skips them.
+    if (SendPrepared() == false) SetTimedSending(false);
 }
 
 void CVARDAPane::ReadIo() {
     ReadRetryCount();
-    const VARDA_SLAVE_CONFIG record = slave_->Config().record.Record();
-    const monitor::IoInputSizes sizes{record.StrobeInputSize, record.PollInputSize, record.CosInputSize};
     if (HexEdit* edit = Editor(kReadData)) edit->clear();
-    const auto outcome = monitor::ReadIo(api_, *reports_, static_cast<uint32_t>(address_), CurrentIndex(kConnectionType),
-                                         sizes, Timeout(kReadTimeout));
+    const auto outcome = session_.ReadIo(static_cast<uint32_t>(address_), CurrentIndex(kConnectionType),
+                                         monitor::InputSizesOf(*slave_), Timeout(kReadTimeout));
     if (!outcome.message.empty()) {
         Message(outcome.message);
         return;
@@ -237,8 +222,8 @@ void CVARDAPane::WriteIo() {
         Message(error.toStdString());
         return;
     }
-    const auto outcome = monitor::WriteIo(api_, *reports_, static_cast<uint32_t>(address_), CurrentIndex(kConnectionType),
-                                          data, Timeout(kWriteTimeout));
+    const auto outcome = session_.WriteIo(static_cast<uint32_t>(address_), CurrentIndex(kConnectionType), data,
+                                          Timeout(kWriteTimeout));
     if (outcome.ok) GetGlobal().ShowMessageBox(2, "%s", outcome.message.c_str());
     SetText(kWriteLength, std::to_string(outcome.length));
 }

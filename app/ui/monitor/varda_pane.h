@@ -5,7 +5,9 @@
 
 #include <QTimer>
 #include <memory>
+#include <optional>
 
+#include "monitor/console_session.h"
 #include "monitor/explicit_console.h"
 #include "ui/widgets/template_dialog.h"
 
@@ -46,16 +48,17 @@ private:
     void OnTick();
     bool ReadRetryCount();
     bool Prepare();
-    bool SendPrepared();
+    // None when skipped because a send is under way.
+    std::optional<bool> SendPrepared();
     uint32_t Timeout(int id) const;
     void Message(const std::string& text);
 
     CSlaveDev* slave_;
     CServerDev* master_;
     int address_ = 0;
-    monitor::ConsoleApi api_;
     std::unique_ptr<monitor::IConsoleReports> ownReports_;
     monitor::IConsoleReports* reports_;
+    monitor::ConsoleSession session_;
     monitor::ExplicitRequest request_;
     int retryCount_ = 3;
     QTimer timer_;

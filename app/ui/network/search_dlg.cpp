@@ -134,20 +134,13 @@ void CSearchDlg::StartSearch() {
     EdsIdentityMap identities =
         EdsIdentityMap::Build(global.EdsNames(), [&](const std::string& name) { return global.GetEdsPath(name); });
 
-    // The worker's callbacks become queued calls on this dialog.
+    // The worker's callbacks run on this dialog's thread.
     SearchCallbacks callbacks;
-    callbacks.started = [this](std::size_t count) {
-        QMetaObject::invokeMethod(this, [this, count] { OnStarted(count); }, Qt::QueuedConnection);
-    };
-    callbacks.probing = [this](std::size_t index, std::size_t count) {
-        QMetaObject::invokeMethod(this, [this, index, count] { OnProbing(index, count); }, Qt::QueuedConnection);
-    };
-    callbacks.found = [this](const SearchResult& result) {
-        QMetaObject::invokeMethod(this, [this, result] { OnFound(result); }, Qt::QueuedConnection);
-    };
-    callbacks.finished = [this](SearchEnd end) {
-        QMetaObject::invokeMethod(this, [this, end] { OnFinished(end); }, Qt::QueuedConnection);
-    };
+    callbacks.started = poster_.Relay<std::size_t>([this](std::size_t count) { OnStarted(count); });
+    callbacks.probing =
+        poster_.Relay<std::size_t, std::size_t>([this](std::size_t index, std::size_t count) { OnProbing(index, count); });
+    callbacks.found = poster_.Relay<const SearchResult&>([this](const SearchResult& result) { OnFound(result); });
+    callbacks.finished = poster_.Relay<SearchEnd>([this](SearchEnd end) { OnFinished(end); });
 
     if (list_ != nullptr) list_->clear();
     results_.clear();

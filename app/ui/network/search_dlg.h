@@ -9,6 +9,7 @@
 
 #include "network/network_search.h"
 #include "ui/widgets/template_dialog.h"
+#include "ui/widgets/ui_poster.h"
 
 class CServerDev;
 class QProgressBar;
@@ -60,6 +61,7 @@ private:
     void ApplyTexts();
 
     CServerDev* master_;
+    UiPoster poster_{this};  // before the search: its worker is joined while the poster stands
     NetworkSearch search_;
     std::vector<SearchResult> results_;
     bool added_ = false;

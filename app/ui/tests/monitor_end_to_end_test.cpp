@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -106,6 +107,39 @@ TEST_F(MonitorEndToEnd, ReadsTheCounterAndWritesTheLoopback) {
         QTest::qWait(50);
     }
     EXPECT_EQ(Texts(*input), values.join(QLatin1Char(' ')));
+    EXPECT_TRUE(host->boxes.empty()) << host->boxes.front().text;
+}
+
+TEST_F(MonitorEndToEnd, APanelKeepsItsTimedReadFormatAndTypedValuesWhileAnotherSlaveIsShown) {
+    QPointer<CDlgDataPane> output = PaneOf(4, 10041);
+    ASSERT_NE(output, nullptr);
+    const QStringList typed{QStringLiteral("12"), QStringLiteral("34"), QStringLiteral("AB"), QStringLiteral("CD")};
+    for (int i = 0; i < 4; ++i) output->Boxes()[i]->setText(typed[i]);
+    QPointer<CDlgDataPane> counter = PaneOf(1, 10040);
+    ASSERT_NE(counter, nullptr);
+    Click(*counter, CDlgDataPane::kIdDecimal);
+    counter->SetText(CDlgDataPane::kIdPeriod, "50");
+    Click(*counter, CDlgDataPane::kIdTimed);
+    ASSERT_TRUE(counter->IsTimed());
+
+    CSlaveDev* other = master->FindSlave(2);
+    ASSERT_NE(other, nullptr);
+    frame->Tree()->SelectNode(other);
+    frame->DataView()->RefreshView(0);
+    ASSERT_EQ(frame->DataView()->ShownNode(), other);
+    ASSERT_FALSE(counter.isNull()) << "hidden, not destroyed";
+    EXPECT_FALSE(counter->isVisibleTo(frame->DataView()));
+    // The hidden pane goes on reading: the counter advances.
+    const QString hiddenFirst = Texts(*counter);
+    QTRY_VERIFY_WITH_TIMEOUT(Texts(*counter) != hiddenFirst, 3000);
+    EXPECT_TRUE(counter->IsTimed());
+
+    EXPECT_EQ(PaneOf(1, 10040), counter.data()) << "the same pane is shown again";
+    EXPECT_TRUE(counter->isVisibleTo(frame->DataView()));
+    EXPECT_TRUE(counter->IsTimed());
+    EXPECT_EQ(counter->DisplayFormat(), 1) << "decimal kept";
+    ASSERT_EQ(PaneOf(4, 10041), output.data());
+    EXPECT_EQ(Texts(*output), typed.join(QLatin1Char(' ')));
     EXPECT_TRUE(host->boxes.empty()) << host->boxes.front().text;
 }
 

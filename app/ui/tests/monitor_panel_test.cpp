@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTest>
 
@@ -141,6 +142,30 @@ TEST_F(MonitorPanel, RebuiltAfterAConfigurationChangeOrWhenForced) {
     view.RefreshView(1);
     EXPECT_EQ(view.Groups().size(), 1);
     EXPECT_EQ(slave->PanelRebuild(), 0);
+}
+
+TEST_F(MonitorPanel, APanelLivesAsLongAsItsSlaveHiddenWhileAnotherNodeIsShown) {
+    using U = ConnectionUse;
+    CSlaveDev* first = Slave(4, {U::kPoll}, 2, 2);
+    CSlaveDev* second = Slave(5, {U::kPoll}, 1, 1);
+    Show(first);
+    QPointer<CDlgDataPane> output = Pane(10041);
+    ASSERT_NE(output, nullptr);
+    output->Boxes()[0]->setText(QStringLiteral("7F"));
+    Show(second);
+    ASSERT_FALSE(output.isNull()) << "hidden, not destroyed";
+    EXPECT_EQ(view.KeptPanelCount(), 2);
+    Show(first);
+    EXPECT_EQ(Pane(10041), output.data());
+    EXPECT_EQ(output->Boxes()[0]->text(), QStringLiteral("7F"));
+    // The panel goes with its slave, and every kept panel with the whole network.
+    Show(second);
+    view.DropPanels(first);
+    GetNetwork().DeleteNode(first);
+    QTRY_VERIFY(output.isNull());
+    EXPECT_EQ(view.KeptPanelCount(), 1);
+    view.ShowNode(nullptr, true);
+    EXPECT_EQ(view.KeptPanelCount(), 0);
 }
 
 TEST_F(MonitorPanel, FiveByteInputPane) {

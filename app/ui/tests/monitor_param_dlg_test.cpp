@@ -1,10 +1,16 @@
 // The parameter editor as a window, without a slave (the add-slave dialog's mode): rows and
 // their captions, in-place values, the range message, bit fields, the group filter, default and
 // reset, and the transfer buttons that stay off.
+#include <QApplication>
 #include <QTableView>
+#include <QTimer>
+#include <algorithm>
 #include <QTest>
 
 #include "panes_support.h"
+#include "support/box_answerer.h"
+#include "ui/frame/qt_host.h"
+#include "monitor/param_value_rules.h"
 #include "ui/monitor/bit_check_dlg.h"
 #include "ui/monitor/param_dlg.h"
 
@@ -45,15 +51,6 @@ protected:
         ASSERT_EQ(eds.Params().Params().size(), 5u);
     }
     CEDSFile eds;
-};
-
-// Answers every question with Yes.
-class YesHost : public panes_test::RecordingHost {
-public:
-    int ShowMessageBox(const name_share::MessageBoxRequest& request) override {
-        RecordingHost::ShowMessageBox(request);
-        return 6;
-    }
 };
 
 TEST_F(ParamEditor, RowsShowAccessNamesAndCaptionsByKind) {
@@ -119,17 +116,52 @@ TEST_F(ParamEditor, ScaledValueIsStoredRaw) {
     EXPECT_EQ(host_.boxes.back().text, "请输入 >=0.0100 且 <=60.0000 的数");
 }
 
-TEST_F(ParamEditor, BitCheckPopUpEnablesBoxesBelowTheMaximum) {
-    CDlgBitCheck popup(QPoint(10, 10));
-    popup.Load(255, 5);
-    for (int k = 0; k < 32; ++k) {
-        EXPECT_EQ(popup.IsEnabled(CDlgBitCheck::kFirstBox + k), k < 8) << k;
-        EXPECT_EQ(popup.IsChecked(CDlgBitCheck::kFirstBox + k), k == 0 || k == 2) << k;
+TEST_F(ParamEditor, BitCheckPopUpOffersTheCaptionsBitsKeepsTheOthersAndClosesOnAClickOutside) {
+    struct Case {
+        uint32_t maximum;
+        uint32_t value;
+        int offered;
+    } cases[] = {{1, 0x1, 0}, {2, 0x3, 1}, {3, 0x2, 2}, {0x0F, 0x15, 4}, {255, 5, 8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.maximum);
+        CDlgBitCheck popup(QPoint(10, 10));
+        popup.Load(c.maximum, c.value);
+        const std::string caption = monitor::BitFieldCaption(c.maximum, c.value);
+        for (int k = 0; k < 32; ++k) {
+            EXPECT_EQ(popup.IsEnabled(CDlgBitCheck::kFirstBox + k), k < c.offered) << k;
+            EXPECT_EQ(popup.IsChecked(CDlgBitCheck::kFirstBox + k), ((c.value >> k) & 1U) != 0) << k;
+        }
+        EXPECT_EQ(static_cast<int>(std::count(caption.begin(), caption.end(), '0') +
+                                   std::count(caption.begin(), caption.end(), '1')),
+                  c.offered)
+            << caption;
+        EXPECT_EQ(popup.Result(), c.value) << "untouched, no set bit is lost";
+        // Every offered bit can be cleared and set again; the value keeps the bits not offered.
+        for (int k = 0; k < c.offered; ++k) popup.SetChecked(CDlgBitCheck::kFirstBox + k, false);
+        const uint32_t offeredMask = (uint32_t{1} << c.offered) - 1U;
+        EXPECT_EQ(popup.Result(), c.value & ~offeredMask);
+        for (int k = 0; k < c.offered; ++k) popup.SetChecked(CDlgBitCheck::kFirstBox + k, true);
+        EXPECT_EQ(popup.Result(), c.value | offeredMask);
     }
-    popup.SetChecked(CDlgBitCheck::kFirstBox + 7, true);
-    EXPECT_EQ(popup.Result(), 0x85u);
-    popup.Load(2, 3);
-    EXPECT_EQ(popup.Result(), 0u);
+    // Shown modally, it is a pop-up: a left click outside it closes it with the boxes' value.
+    CDlgBitCheck popup(QPoint(10, 10));
+    bool wasPopup = false;
+    QTimer::singleShot(100, [&wasPopup] {
+        QWidget* open = QApplication::activePopupWidget();
+        wasPopup = qobject_cast<CDlgBitCheck*>(open) != nullptr;
+        if (open == nullptr) open = QApplication::activeModalWidget();
+        if (auto* dlg = qobject_cast<CDlgBitCheck*>(open)) {
+            dlg->SetChecked(CDlgBitCheck::kFirstBox + 1, true);
+            QTest::mouseClick(dlg, Qt::LeftButton, {}, QPoint(-20, -20));
+        }
+    });
+    QTimer guard;  // a pop-up that ignores the click is closed by Escape, so the test ends
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* open = QApplication::activeModalWidget()) QTest::keyClick(open, Qt::Key_Escape);
+    });
+    guard.start(2000);
+    EXPECT_EQ(popup.Run(15, 0x1), 0x3u);
+    EXPECT_TRUE(wasPopup);
 }
 
 TEST_F(ParamEditor, GroupFilterAndTexts) {
@@ -167,28 +199,68 @@ TEST_F(ParamEditor, SortingByNameKeepsValuesAndTheGroupFilter) {
     EXPECT_EQ(model.item(4, 0)->text(), "1");
 }
 
-TEST_F(ParamEditor, DefaultSettingsAndResetRebuildTheRows) {
-    YesHost yes;
+TEST_F(ParamEditor, DefaultSettingsAndResetAskThroughTheRealBoxAndActOnYesOnly) {
+    CQtHost host;
     name_share::IHost* previous = GetGlobal().Host();
-    GetGlobal().SetHost(&yes);
-    {
+    GetGlobal().SetHost(&host);
+    struct Case {
+        void (CParamDlg::*action)();
+        const char* question;
+        QMessageBox::StandardButton answer;
+        double after;  // row 2 after the answer; the working copy holds the EDS default 5
+    } cases[] = {
+        {&CParamDlg::DefaultSettings, "是否将全部参数设置到默认值,", QMessageBox::Yes, 5.0},
+        {&CParamDlg::DefaultSettings, "是否将全部参数设置到默认值,", QMessageBox::No, 9.0},
+        {&CParamDlg::ResetRows, "是否将全部参数恢复到原来状态", QMessageBox::Yes, 5.0},
+        {&CParamDlg::ResetRows, "是否将全部参数恢复到原来状态", QMessageBox::No, 9.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.question << " " << c.answer);
         CParamDlg dlg(eds);
         ASSERT_TRUE(dlg.EditRow(2, "9"));
-        dlg.DefaultSettings();
-        EXPECT_EQ(dlg.RowValue(2), 5.0);
-        ASSERT_EQ(yes.boxes.size(), 1u);
-        EXPECT_EQ(yes.boxes[0].caption, "提示");
-        EXPECT_EQ(yes.boxes[0].text, "是否将全部参数设置到默认值,");
-        ASSERT_TRUE(dlg.EditRow(2, "9"));
-        dlg.ResetRows();
-        EXPECT_EQ(dlg.RowValue(2), 5.0) << "the working copy holds the EDS defaults";
+        ui_test::BoxAnswerer answerer(c.answer);
+        (dlg.*c.action)();
+        EXPECT_EQ(dlg.RowValue(2), c.after);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        const ui_test::SeenBox box = answerer.Seen()[0];
+        EXPECT_EQ(box.caption, QStringLiteral("提示"));
+        EXPECT_EQ(box.text, QString::fromUtf8(c.question));
+        EXPECT_EQ(box.buttons, QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box.icon, QMessageBox::Question);
     }
     GetGlobal().SetHost(previous);
-    // Answered No (the recording host): nothing changes.
-    CParamDlg dlg(eds);
-    ASSERT_TRUE(dlg.EditRow(2, "9"));
-    dlg.DefaultSettings();
-    EXPECT_EQ(dlg.RowValue(2), 9.0);
+}
+
+TEST_F(ParamEditor, AFailedAttachShowsItsCodeAndLeavesTheTransferCommandsDisabled) {
+    CQtHost host;
+    name_share::IHost* previous = GetGlobal().Host();
+    GetGlobal().SetHost(&host);
+    CServerDev* master = AddMaster(0, 0, 0, 0, panes_test::kFakeType);
+    CSlaveDev* slave = AddSlave(master, 5);
+    fake_.Fail("VARDA_Init", 45, 0xFFFFFFFF);
+    {
+        ui_test::BoxAnswerer ok(QMessageBox::Ok);
+        CParamDlg dlg(*slave);
+        EXPECT_EQ(dlg.AttachResult(), 45u);
+        EXPECT_FALSE(dlg.CanTransfer());
+        auto editorBox = [&ok] {
+            for (const ui_test::SeenBox& box : ok.Seen())
+                if (box.text.startsWith(QStringLiteral("主站连接失败,无法上传或下载参数"))) return box;
+            return ui_test::SeenBox{};
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!editorBox().text.isEmpty(), 2000);
+        EXPECT_NE(editorBox().text.indexOf(QStringLiteral("错误号:45(")), -1) << editorBox().text.toStdString();
+        EXPECT_EQ(editorBox().icon, QMessageBox::Warning);
+        QTest::qWait(3300);
+        EXPECT_TRUE(dlg.IsEnabled(CParamDlg::kReset));
+        EXPECT_FALSE(dlg.IsEnabled(CParamDlg::kUpload));
+        EXPECT_FALSE(dlg.IsEnabled(CParamDlg::kDownload));
+        dlg.StartUpload();
+        dlg.StartDownload();
+        EXPECT_FALSE(dlg.TransferRunning());
+    }
+    fake_.Reset();
+    GetGlobal().SetHost(previous);
 }
 
 TEST_F(ParamEditor, WithoutSlaveTheTransferButtonsStayOff) {

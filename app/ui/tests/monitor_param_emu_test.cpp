@@ -5,6 +5,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
 
@@ -122,6 +123,29 @@ TEST_F(ParamEditorOnDemo, ClosingTheEditorStopsARunningUploadAll) {
     // request in flight.
     EXPECT_LT(closing, std::chrono::milliseconds(2500));
     EXPECT_EQ(master->InitCount(), 0u);
+}
+
+TEST_F(ParamEditorOnDemo, WhileClosingWaitsForATransferNoNewTransferStarts) {
+    ASSERT_EQ(emulator->Control("0 slave 4 delay 300").rfind("error", 0), std::string::npos);
+    CParamDlg dlg(*drive);
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.IsEnabled(CParamDlg::kUpload), 5000);
+    QSignalSpy downloads(&dlg, &CParamDlg::downloadFinished);
+    dlg.StartUpload();
+    ASSERT_TRUE(dlg.TransferRunning());
+    // Pressed once the close has begun: the close waits for the upload without running the
+    // window's loop, so these come when it returns, and nothing starts any more.
+    bool enabledWhileClosing = true;
+    QTimer::singleShot(100, &dlg, [&dlg, &enabledWhileClosing] {
+        enabledWhileClosing = dlg.IsEnabled(CParamDlg::kDownload) || dlg.IsEnabled(CParamDlg::kUpload);
+        dlg.StartDownload();
+        dlg.StartUpload();
+    });
+    dlg.done(0);
+    EXPECT_FALSE(dlg.TransferRunning()) << "the close waited for the upload";
+    QTest::qWait(400);
+    EXPECT_FALSE(enabledWhileClosing);
+    EXPECT_FALSE(dlg.TransferRunning());
+    EXPECT_EQ(downloads.count(), 0) << "no download was started";
 }
 
 }  // namespace

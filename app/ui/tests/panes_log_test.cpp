@@ -12,13 +12,16 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <atomic>
 #include <thread>
+#include <utility>
 
 #include "panes_support.h"
 #include "platform/text_encoding.h"
 #include "ui/frame/dlg_info_setting.h"
 #include "ui/frame/info_log_pane.h"
 #include "ui/frame/qt_host.h"
+#include "support/box_answerer.h"
 #include "ui/models/info_log_model.h"
 
 namespace {
@@ -253,6 +256,66 @@ TEST_F(LogPane, MessageBoxesCarryTheCaptionAndIconOfTheirLevel) {
         EXPECT_EQ(box->windowTitle(), QString::fromUtf8(c.caption));
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
     }
+}
+
+TEST_F(LogPane, MessageBoxesOfferTheButtonsOfTheirTypeAndAnswerWithThePressedCode) {
+    using Button = QMessageBox::StandardButton;
+    struct Case {
+        uint32_t type;
+        QMessageBox::StandardButtons offered;
+        Button press;
+        int code;
+    };
+    const Case cases[] = {
+        {name_share::kMbOk, QMessageBox::Ok, QMessageBox::Ok, 1},
+        {name_share::kMbOkCancel, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel, 2},
+        {name_share::kMbOkCancel, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, 1},
+        {name_share::kMbYesNo | name_share::kMbIconQuestion, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, 6},
+        {name_share::kMbYesNo | name_share::kMbIconQuestion, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, 7},
+        {name_share::kMbYesNoCancel, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel, 2},
+        {name_share::kMbRetryCancel | name_share::kMbIconStop, QMessageBox::Retry | QMessageBox::Cancel,
+         QMessageBox::Retry, 4},
+        {name_share::kMbAbortRetryIgnore, QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore,
+         QMessageBox::Ignore, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " press " << c.press);
+        ui_test::BoxAnswerer answerer(c.press);
+        EXPECT_EQ(host.ShowMessageBox({nullptr, "提示", "question", c.type}), c.code);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].buttons, c.offered);
+        EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("question"));
+    }
+    // Closed by Escape: Cancel when offered, else No.
+    for (const auto& [type, code] : {std::pair{name_share::kMbYesNoCancel, 2}, std::pair{name_share::kMbYesNo, 7},
+                                     std::pair{name_share::kMbOk, 1}}) {
+        QTimer::singleShot(50, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Escape);
+        });
+        EXPECT_EQ(host.ShowMessageBox({nullptr, "提示", "escape", type}), code) << type;
+    }
+}
+
+TEST_F(LogPane, AQuestionFromAWorkerWaitsForTheAnswerOnTheWindowThread) {
+    // The box runs its own loop on this thread: what happens while it is open runs from timers.
+    ui_test::BoxAnswerer answerer(QMessageBox::NoButton);
+    std::atomic<int> answer{0};
+    int answerWhileOpen = -1;
+    std::size_t openWhileWaiting = 0;
+    QTimer::singleShot(300, [&] {
+        answerWhileOpen = answer.load();
+        openWhileWaiting = ui_test::BoxAnswerer::OpenBoxes().size();
+        answerer.SetAnswer(QMessageBox::No);
+    });
+    std::thread worker([this, &answer] {
+        answer = host.ShowMessageBox({nullptr, "提示", "from a worker", name_share::kMbYesNo | name_share::kMbIconQuestion});
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(answer.load(), 7, 5000);
+    worker.join();
+    EXPECT_EQ(answerWhileOpen, 0) << "the worker waits while the box is open";
+    EXPECT_EQ(openWhileWaiting, 1u);
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("from a worker"));
 }
 
 TEST_F(LogPane, SettingsDialogStartsFromTheSwitchesAndWritesThemOnOkOnly) {

@@ -1,4 +1,4 @@
-#include "ui/models/log_file.h"
+#include "monitor/log_file.h"
 
 #include <tinyxml2.h>
 

@@ -1,4 +1,4 @@
-#include "ui/models/property_list.h"
+#include "network/property_list.h"
 
 #include "eds/eds_file.h"
 #include "network/master_card.h"
