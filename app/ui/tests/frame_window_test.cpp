@@ -298,8 +298,10 @@ TEST_F(FrameWindow, UnreadableNetworkFilesKeepTheNetwork) {
     std::ofstream(folder.Path("garbage.kld")) << "this is no network file \x01\x02";
     std::filesystem::create_directories(folder.Path("folder.kld"));
     std::ofstream(folder.Path("bus.kld")) << "<bus name=\"not a network\"><slave mac=\"1\"/></bus>";
+    std::ofstream(folder.Path("zeros.kld"), std::ios::binary) << std::string(4096, '\0');
+    std::ofstream(folder.Path("truncated.kld")) << "<Card type=\"101\" addr=\"0\">\n    <Server chl";
     for (const std::string& bad : {folder.Path("missing.kld"), folder.Path("garbage.kld"), folder.Path("folder.kld"),
-                                   folder.Path("bus.kld")}) {
+                                   folder.Path("bus.kld"), folder.Path("zeros.kld"), folder.Path("truncated.kld")}) {
         host->boxes.clear();
         EXPECT_FALSE(frame->OpenNetworkFile(QString::fromStdString(bad))) << bad;
         ASSERT_EQ(host->boxes.size(), 1u) << bad;
