@@ -569,6 +569,8 @@ TEST(FrameCommandLine, ArgumentsGiveTheFileOrEnd) {
         {{"Norvane", "--version"}, true, 0, "Norvane 1.013", false},
         {{"Norvane", "--bogus"}, true, 2, "bogus", false},
         {{"Norvane", "a.kld", "b.kld"}, true, 2, "one network file", false},
+        {{"Norvane", "--script", "s.txt", "net.kld"}, false, 0, "", true},
+        {{"Norvane", "--script"}, true, 2, "script", false},
     };
     for (const Case& c : cases) {
         const StartupOptions options = ParseCommandLine(c.args);
@@ -579,6 +581,7 @@ TEST(FrameCommandLine, ArgumentsGiveTheFileOrEnd) {
         if (c.hasFile) {
             EXPECT_TRUE(options.networkFile.endsWith(QStringLiteral("/net.kld")));
         }
+        EXPECT_EQ(options.scriptFile, c.args.size() > 2 && c.args[1] == "--script" ? c.args[2] : QString());
     }
 }
 
