@@ -263,6 +263,10 @@ SCRIPT
     grep -q 'NormalLayout\|Recent' "$uhome/.config/norvane/Norvane.conf" 2>/dev/null && ok "layout written per user" ||
       fail "no layout in ~/.config/norvane/Norvane.conf"
     [ -e "$uhome/.config/Local AppWizard-Generated Applications" ] && fail "the old layout folder is still there"
+    elsewhere=$(cd "$uhome" && find . -type f ! -path './.config/norvane/*' ! -path './.local/share/norvane/*' \
+      ! -path './.cache/*')
+    [ -z "$elsewhere" ] && ok "the program wrote only into the XDG folders of norvane" ||
+      fail "written outside the XDG folders of norvane: $elsewhere"
     iconv -f GB18030 -t UTF-8 "$uwork/files/导出 网络.kld" 2>/dev/null |
       grep -qF "path=\"$uhome/.local/share/norvane/edsfile/温度 变送器.eds\"" &&
       ok "exported network names the EDS file by its full path" || fail "exported network lacks the full EDS path"
@@ -270,10 +274,10 @@ SCRIPT
       fail "files written into /usr/share/norvane"
     if dpkg --purge $all_pkgs >"$work/dpkg-purge.log" 2>&1; then ok "dpkg --purge"; else
       cat "$work/dpkg-purge.log"; fail "dpkg --purge"; fi
-    left=$(while read -r f; do [ -e "$f" ] || [ -L "$f" ] && echo "$f"; done <"$work/package-files")
+    left=$(while read -r f; do if [ -e "$f" ] || [ -L "$f" ]; then echo "$f"; fi; done <"$work/package-files")
     [ -z "$left" ] && ok "purge left no package files" || fail "left after purge: $left"
     for d in /usr/share/norvane /etc/varda /usr/include/norvane; do
-      [ -e "$d" ] && fail "left after purge: $d"
+      if [ -e "$d" ]; then fail "left after purge: $d"; fi
     done
   else
     cat "$work/dpkg-install.log"; fail "dpkg -i"

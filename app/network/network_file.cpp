@@ -338,10 +338,9 @@ std::string ResolveEdsPath(const std::string& written, const std::string& baseDi
     const fs::path fileName = p.filename();
     if (fileName.empty()) return {};
     const std::string stem = fileName.stem().string();
+    // The store finds the name's file in any case of the extension.
     const std::string candidate = stem.empty() ? std::string() : netsvc::EdsPath(stem);
-    if (!candidate.empty() && fs::path(candidate).filename() == fileName) found = existing(candidate);
-    if (found.empty() && !candidate.empty()) found = existing(fs::path(candidate).parent_path() / fileName);
-    return found;
+    return candidate.empty() ? std::string() : existing(candidate);
 }
 
 namespace {
@@ -372,7 +371,6 @@ bool HasReadableCard(std::string_view text) {
 
 NetworkFileResult Refused(NetworkFileRefusal why, const std::string& shown) {
     NetworkFileResult result;
-    result.opened = why != NetworkFileRefusal::CannotOpen;
     result.refused = why;
     result.problems.push_back((why == NetworkFileRefusal::CannotOpen ? model_text::kFileCannotOpen
                                                                       : model_text::kFileNotNetwork) +

@@ -18,7 +18,7 @@ enum class NetworkFileRefusal {
 };
 
 struct NetworkFileResult {
-    bool opened = false;                // the file could be read
+    bool opened = false;                // the file was read and taken as a network file
     NetworkFileRefusal refused = NetworkFileRefusal::None;  // not None: the network was left as it was
     bool parsed = false;                // the XML reader delivered the whole document
     std::vector<std::string> problems;  // what could not be read (also written to the log)

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileOpenEvent>
 #include <QIcon>
+#include <QSettings>
 #include <QTextStream>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "network/network.h"
 #include "resources/resource_manager.h"
 #include "services/global.h"
+#include "services/user_settings.h"
 #include "ui/frame/app_startup.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/script_runner.h"
@@ -22,6 +24,13 @@ CNorvaneApp::CNorvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Norvane"));
     setApplicationVersion(QString::fromLatin1(kNorvaneVersion));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app_norvane.svg")));
+    // What Qt itself keeps per user (the file dialogs' recent folders) goes beside the program's
+    // own settings, not into a folder of its own.
+    const std::string userDir = name_share::UserSettings::UserDirFromEnvironment();
+    if (!userDir.empty()) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QFile::decodeName(QByteArray::fromStdString(userDir)));
+    }
 }
 
 CNorvaneApp::~CNorvaneApp() = default;
