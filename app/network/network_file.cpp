@@ -305,16 +305,19 @@ bool SaveNetworkFile(const NetworkRegistry& network, const std::string& path) {
         out.close();
         return static_cast<bool>(out);
     };
-    const std::string temp = path + ".tmp";
+    // A link stays a link: its file is replaced.
+    std::error_code ec;
+    const std::string target =
+        std::filesystem::is_symlink(path, ec) ? std::filesystem::weakly_canonical(path, ec).string() : path;
+    const std::string temp = target + ".tmp";
     if (write(temp)) {
-        if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
+        if (std::rename(temp.c_str(), target.c_str()) == 0) return true;
         std::remove(temp.c_str());
         return false;
     }
     std::remove(temp.c_str());
     // A folder that takes no new file may still hold a writable file of this name.
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), W_OK) == 0 && write(path);
+    return std::filesystem::is_regular_file(target, ec) && ::access(target.c_str(), W_OK) == 0 && write(target);
 }
 
 std::string ResolveEdsPath(const std::string& written, const std::string& baseDir) {
@@ -401,6 +404,8 @@ NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, 
 }
 
 std::optional<std::string> ReadBytes(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;  // also no folder
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -317,6 +317,7 @@ TEST_F(NetworkFile, FilesThatAreNoNetworkAreRefusedAndTheNetworkStays) {
     };
     const Case cases[] = {
         {"no file", std::nullopt, NetworkFileRefusal::CannotOpen},
+        {"a folder", std::nullopt, NetworkFileRefusal::CannotOpen},
         {"4096 zero bytes", std::string(4096, '\0'), NetworkFileRefusal::Binary},
         {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), NetworkFileRefusal::Binary},
         {"zeros after a network", good + std::string(16, '\0'), NetworkFileRefusal::Binary},
@@ -332,6 +333,7 @@ TEST_F(NetworkFile, FilesThatAreNoNetworkAreRefusedAndTheNetworkStays) {
         const std::string path = dir.Path("网络 文件.kld");
         std::filesystem::remove(path);
         if (c.bytes) WriteFile(path, *c.bytes);
+        if (c.name == "a folder") std::filesystem::create_directory(path);
         EXPECT_EQ(CheckNetworkFile(path), c.expected) << c.name;
         if (c.bytes) {
             EXPECT_EQ(CheckNetworkBytes(*c.bytes), c.expected) << c.name;
