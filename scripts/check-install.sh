@@ -5,7 +5,10 @@
 #   2. desktop-file-validate, appstreamcli and update-mime-database on the installed files;
 #   3. from that prefix: norvanectl run on the demo network with adapter-emu, and Norvane's
 #      offscreen smoke run on it;
-#   4. cpack .deb packages: their file lists and Depends (dpkg-deb), lintian errors.
+#   4. cpack .deb packages: their file lists and Depends (dpkg-deb), lintian errors;
+#   5. as root, the packages installed with dpkg and used by an unprivileged user: the installed
+#      Norvane runs a script of window commands against adapter-emu (EDS import, a slave from
+#      it, export, reopen, start); then purged, leaving no files (NORVANE_CHECK_DPKG=0 skips it).
 # NORVANE_CHECK_LINTIAN=0 skips lintian. Everything happens below one temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -183,6 +186,102 @@ if [ -n "$(deb norvane)" ]; then
     lintian --tag-display-limit 0 "$pkgs"/*.deb >"$work/lintian.log" 2>&1 || true
     cat "$work/lintian.log"
     grep -qE "^[EW]: " "$work/lintian.log" && fail "lintian errors or warnings" || ok "lintian: clean"
+  fi
+fi
+
+# ---- 5. the packages installed on this machine, used by an unprivileged user ----
+# dpkg installs the five packages (as root; skipped when they are installed already, so an
+# engineer's own installation is never replaced). A user without rights on /usr then runs the
+# installed Norvane offscreen with a script of the window's own commands against adapter-emu,
+# through the installed registry entry: import an EDS file (named with blanks and Chinese
+# characters), add a slave from it, export, reopen, start the demo network. Everything the program
+# writes must land in the user's XDG folders; a layout file at the old place is moved there.
+# Purging the packages must leave none of their files. NORVANE_CHECK_DPKG=0 skips this part.
+all_pkgs="norvane norvane-tools libvarda-dev libtamsen1 libvarda1"
+any_installed() {
+  for p in $all_pkgs; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q ' installed$' && return 0
+  done
+  return 1
+}
+if [ "${NORVANE_CHECK_DPKG:-1}" != "1" ]; then
+  echo "skipped: installed packages (NORVANE_CHECK_DPKG=0)"
+elif [ "$(id -u)" -ne 0 ] || [ -z "$(deb norvane)" ] || ! command -v runuser >/dev/null; then
+  echo "skipped: installed packages (needs root, runuser and the packages)"
+elif any_installed; then
+  echo "skipped: installed packages (already installed on this machine; left alone)"
+else
+  for p in $all_pkgs; do dpkg-deb -c "$(deb "$p")"; done | awk '$1 !~ /^d/ {print substr($6, 2)}' |
+    sed 's/ -> .*//' | sort -u >"$work/package-files"
+  if dpkg -i "$(deb libvarda1)" "$(deb libtamsen1)" "$(deb libvarda-dev)" "$(deb norvane)" "$(deb norvane-tools)" \
+       >"$work/dpkg-install.log" 2>&1; then
+    ok "dpkg -i of the five packages"
+    user=nobody
+    chmod 755 "$work"
+    uwork=$work/user
+    mkdir -p "$uwork/home/.config/Local AppWizard-Generated Applications" "$uwork/files"
+    # A layout left by an earlier version, with a marker the move must keep.
+    printf '[General]\nCheckMarker=kept\n' >"$uwork/home/.config/Local AppWizard-Generated Applications/Norvane.conf"
+    cp /usr/share/norvane/edsfile/nd_tt1.eds "$uwork/files/温度 变送器.eds"
+    cat >"$uwork/script.txt" <<SCRIPT
+open /usr/share/norvane/demo/demo.kld
+expect-slaves 6
+import-eds $uwork/files/温度 变送器.eds
+add-slave 6 温度 变送器
+expect-slaves 7
+export $uwork/files/导出 网络.kld
+open $uwork/files/导出 网络.kld
+expect-slaves 7
+start
+expect-online 6 20
+stop
+SCRIPT
+    chown -R "$user" "$uwork"
+    as_nobody() {
+      runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$uwork/home" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+        TAMSEN_DEVICE_DIR="$uwork/dev" "$@"
+    }
+    as_nobody /usr/bin/adapter-emu --dir "$uwork/dev" --bus /usr/share/norvane/demo/bus.xml --fast \
+      --state "$uwork/state" >"$work/user-emu.log" 2>&1 &
+    emu_pid=$!
+    for _ in $(seq 100); do [ -S "$uwork/dev/adapter0/PIPE09" ] && break; sleep 0.1; done
+    set +e
+    as_nobody timeout -s TERM 120 /usr/bin/Norvane --script "$uwork/script.txt" >"$work/user-run.log" 2>&1
+    rc=$?
+    set -e
+    kill "$emu_pid" 2>/dev/null || true
+    wait "$emu_pid" 2>/dev/null || true
+    emu_pid=""
+    sed 's/^/  /' "$work/user-run.log"
+    [ "$rc" -eq 0 ] && ok "installed Norvane ran the user's script" || fail "installed Norvane's script (exit $rc)"
+    uhome=$uwork/home
+    [ -f "$uhome/.local/share/norvane/edsfile/温度 变送器.eds" ] && ok "imported EDS file in ~/.local/share/norvane" ||
+      fail "imported EDS file not in ~/.local/share/norvane/edsfile"
+    [ -f "$uhome/.config/norvane/config.xml" ] && ok "config.xml in ~/.config/norvane" || fail "no ~/.config/norvane/config.xml"
+    grep -q 'CheckMarker=kept' "$uhome/.config/norvane/Norvane.conf" 2>/dev/null && ok "old layout file moved" ||
+      fail "old layout file not moved to ~/.config/norvane/Norvane.conf"
+    grep -q 'NormalLayout\|Recent' "$uhome/.config/norvane/Norvane.conf" 2>/dev/null && ok "layout written per user" ||
+      fail "no layout in ~/.config/norvane/Norvane.conf"
+    [ -e "$uhome/.config/Local AppWizard-Generated Applications" ] && fail "the old layout folder is still there"
+    elsewhere=$(cd "$uhome" && find . -type f ! -path './.config/norvane/*' ! -path './.local/share/norvane/*' \
+      ! -path './.cache/*')
+    [ -z "$elsewhere" ] && ok "the program wrote only into the XDG folders of norvane" ||
+      fail "written outside the XDG folders of norvane: $elsewhere"
+    iconv -f GB18030 -t UTF-8 "$uwork/files/导出 网络.kld" 2>/dev/null |
+      grep -qF "path=\"$uhome/.local/share/norvane/edsfile/温度 变送器.eds\"" &&
+      ok "exported network names the EDS file by its full path" || fail "exported network lacks the full EDS path"
+    find /usr/share/norvane -newer "$work/package-files" -type f | grep -q . &&
+      fail "files written into /usr/share/norvane"
+    if dpkg --purge $all_pkgs >"$work/dpkg-purge.log" 2>&1; then ok "dpkg --purge"; else
+      cat "$work/dpkg-purge.log"; fail "dpkg --purge"; fi
+    left=$(while read -r f; do if [ -e "$f" ] || [ -L "$f" ]; then echo "$f"; fi; done <"$work/package-files")
+    [ -z "$left" ] && ok "purge left no package files" || fail "left after purge: $left"
+    for d in /usr/share/norvane /etc/varda /usr/include/norvane; do
+      if [ -e "$d" ]; then fail "left after purge: $d"; fi
+    done
+  else
+    cat "$work/dpkg-install.log"; fail "dpkg -i"
+    dpkg --purge $all_pkgs >/dev/null 2>&1 || true
   fi
 fi
 

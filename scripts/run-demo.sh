@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs Norvane on the bundled emulated network:
-#   1. installs the dependencies (scripts/setup-deps.sh) and builds everything in build/,
+#   1. installs the dependencies (scripts/setup-deps.sh) and builds in build/ only what the demo
+#      runs: Norvane, norvanectl, libvarda.so, libtamsen.so, adapter-emu, varda-register and the
+#      help pages (the tests are built by scripts/test.sh),
 #   2. starts adapter-emu on resources/demo/bus.xml in a temporary folder,
 #   3. writes a temporary registry file that names the built libtamsen.so for device type 101,
 #   4. opens Norvane on resources/demo/demo.kld when there is a display and the program is built,
@@ -31,7 +33,8 @@ as_user() {
 
 bash scripts/setup-deps.sh
 as_user cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-as_user cmake --build "$root/build" -j"${NORVANE_JOBS:-$(nproc)}"
+as_user cmake --build "$root/build" -j"${NORVANE_JOBS:-$(nproc)}" \
+  --target Norvane norvanectl varda tamsen adapter-emu varda-register norvane_help
 
 bin=$root/build/bin
 work=$(as_user mktemp -d "${TMPDIR:-/tmp}/norvane-demo.XXXXXX")

@@ -26,11 +26,11 @@ EdsImportOutcome ImportEdsFile(EdsStore& store, const std::string& sourcePath) {
     }
     const EdsStore::ImportResult result = store.Import(sourcePath);
     outcome.position = result.position;
-    if (result.position < 0) {
-        outcome.message = "无法读取EDS文件 \"" + sourcePath + "\"";
+    if (!result.copied) {
+        outcome.status = EdsImportOutcome::Status::kCopyFailed;
+        outcome.message = "无法把EDS文件复制到 \"" + result.target + "\"";
         return outcome;
     }
     outcome.status = EdsImportOutcome::Status::kImported;
-    if (!result.copied) outcome.message = "无法把EDS文件复制到 \"" + store.Folder() + "\"";
     return outcome;
 }

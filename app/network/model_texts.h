@@ -40,5 +40,7 @@ inline constexpr const char* kFileSubItemWithoutValue = "网络配置文件第%d
 inline constexpr const char* kFileSubItemBadHex = "网络配置文件第%d行: SubItem 的十六进制数据不完整或有误(读入%d字节)";
 inline constexpr const char* kFileDamaged = "网络配置文件已损坏(第%d行): %s";  // line, parser message
 inline constexpr const char* kFileCannotOpen = "无法打开网络配置文件: ";         // followed by the path
+inline constexpr const char* kFileNotNetwork = "不是网络配置文件, 当前网络未改变: ";  // followed by the path
+inline constexpr const char* kFileEdsNotFound = "从站 %s 的EDS文件找不到: %s";  // slave name, path as written
 
 }  // namespace model_text

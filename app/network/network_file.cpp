@@ -1,11 +1,15 @@
 #include "network/network_file.h"
 
+#include <algorithm>
 #include <boost/format.hpp>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <tinyxml2.h>
+#include <unistd.h>
 
 #include "network/core_services.h"
 #include "network/hex_text.h"
@@ -197,7 +201,12 @@ void CServerDev::LoadXml(const XMLElement* element, NetworkReadContext& context)
 void CSlaveDev::SaveXml(XMLElement* element) const {
     XMLDocument* doc = element->GetDocument();
     XMLElement* path = doc->NewElement("EDSPath");
-    path->SetAttribute("path", eds_->path.c_str());
+    // Full paths, so the file can be moved elsewhere; a path that names no file stays as it is.
+    std::string full = eds_->path;
+    std::error_code ec;
+    if (!full.empty() && std::filesystem::path(full).is_relative() && std::filesystem::is_regular_file(full, ec))
+        full = std::filesystem::absolute(full, ec).lexically_normal().string();
+    path->SetAttribute("path", full.c_str());
     element->InsertEndChild(path);
     element->SetAttribute("name", config_.name.c_str());
     AppendValueElement(element, "IOUse", config_.use.bytes);
@@ -218,18 +227,25 @@ void CSlaveDev::LoadXml(const XMLElement* element) {
 }
 
 void CSlaveDev::LoadXml(const XMLElement* element, NetworkReadContext& context) {
+    if (const char* name = element->Attribute("name")) {
+        config_.name = name;
+    } else {
+        context.Problem((boost::format(model_text::kFileSlaveWithoutName) % LineOf(element)).str());
+    }
     const XMLElement* pathElement = element->FirstChildElement("EDSPath");
     const char* path = pathElement != nullptr ? pathElement->Attribute("path") : nullptr;
     if (path == nullptr) {
         context.Problem((boost::format(model_text::kFileSlaveWithoutEdsPath) % LineOf(element)).str());
         path = "";
     }
-    LoadSlaveEds(*eds_, path, context.baseDir);
-    if (const char* name = element->Attribute("name")) {
-        config_.name = name;
-    } else {
-        context.Problem((boost::format(model_text::kFileSlaveWithoutName) % LineOf(element)).str());
+    // A path that resolves nowhere is kept as written, so the file works again once the EDS file
+    // is back in place.
+    std::string resolved = *path != '\0' ? ResolveEdsPath(path, context.baseDir) : std::string();
+    if (*path != '\0' && resolved.empty()) {
+        context.Problem((boost::format(model_text::kFileEdsNotFound) % config_.name % path).str());
+        resolved = path;
     }
+    LoadSlaveEds(*eds_, resolved);
     config_.use.bytes.fill(0);
     DecodeChild(element, "IOUse", config_.use.bytes, context);
     config_.groups.clear();
@@ -281,17 +297,94 @@ std::string NetworkDocumentText(const NetworkRegistry& network) {
 }
 
 bool SaveNetworkFile(const NetworkRegistry& network, const std::string& path) {
-    std::string bytes = netsvc::Utf8ToGb18030(NetworkDocumentText(network));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+    const std::string bytes = netsvc::Utf8ToGb18030(NetworkDocumentText(network));
+    auto write = [&bytes](const std::string& target) {
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        return static_cast<bool>(out);
+    };
+    // A link stays a link: its file is replaced.
+    std::error_code ec;
+    const std::string target =
+        std::filesystem::is_symlink(path, ec) ? std::filesystem::weakly_canonical(path, ec).string() : path;
+    const std::string temp = target + ".tmp";
+    if (write(temp)) {
+        if (std::rename(temp.c_str(), target.c_str()) == 0) return true;
+        std::remove(temp.c_str());
+        return false;
+    }
+    std::remove(temp.c_str());
+    // A folder that takes no new file may still hold a writable file of this name.
+    return std::filesystem::is_regular_file(target, ec) && ::access(target.c_str(), W_OK) == 0 && write(target);
+}
+
+std::string ResolveEdsPath(const std::string& written, const std::string& baseDir) {
+    namespace fs = std::filesystem;
+    if (written.empty()) return {};
+    std::string local = written;
+    std::replace(local.begin(), local.end(), '\\', '/');
+    const fs::path p(local);
+    std::error_code ec;
+    auto existing = [&ec](const fs::path& candidate) {
+        return fs::is_regular_file(candidate, ec) ? fs::absolute(candidate, ec).lexically_normal().string() : std::string();
+    };
+    std::string found;
+    if (p.is_absolute()) {
+        found = existing(p);
+    } else {
+        found = existing(baseDir.empty() ? p : fs::path(baseDir) / p);
+    }
+    if (!found.empty()) return found;
+    // A file made elsewhere: the EDS folders by the file's name.
+    const fs::path fileName = p.filename();
+    if (fileName.empty()) return {};
+    const std::string stem = fileName.stem().string();
+    // The store finds the name's file in any case of the extension.
+    const std::string candidate = stem.empty() ? std::string() : netsvc::EdsPath(stem);
+    return candidate.empty() ? std::string() : existing(candidate);
 }
 
 namespace {
 
-NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, NetworkReadContext& context) {
+// Control bytes no text file holds (tab, line feed and carriage return excepted).
+bool HasBinaryBytes(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return (b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F;
+    });
+}
+
+// Whether a damaged document holds at least one Card with a master that the reader can take,
+// whole or cut back.
+bool HasReadableCard(std::string_view text) {
+    std::vector<std::size_t> starts = CardStarts(text);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        std::size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
+        std::string chunk(text.substr(starts[i], end - starts[i]));
+        XMLDocument doc;
+        if (doc.Parse(chunk.data(), chunk.size()) != tinyxml2::XML_SUCCESS && !RepairCard(chunk, doc)) continue;
+        // A card without a master gives nothing to read.
+        const XMLElement* card = doc.FirstChildElement("Card");
+        if (card != nullptr && card->FirstChildElement("Server") != nullptr) return true;
+    }
+    return false;
+}
+
+NetworkFileResult Refused(NetworkFileRefusal why, const std::string& shown) {
+    NetworkFileResult result;
+    result.refused = why;
+    result.problems.push_back((why == NetworkFileRefusal::CannotOpen ? model_text::kFileCannotOpen
+                                                                      : model_text::kFileNotNetwork) +
+                              shown);
+    netsvc::Log(netsvc::LogLevel::Warning, result.problems.back());
+    return result;
+}
+
+NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, NetworkReadContext& context,
+                              const std::string& shown) {
+    if (NetworkFileRefusal why = CheckNetworkBytes(bytes); why != NetworkFileRefusal::None) return Refused(why, shown);
     NetworkFileResult result;
     result.opened = true;
     network.ClearNetwork();
@@ -310,25 +403,48 @@ NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, 
     return result;
 }
 
+std::optional<std::string> ReadBytes(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;  // also no folder
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
 }  // namespace
+
+NetworkFileRefusal CheckNetworkBytes(std::string_view bytes) {
+    if (HasBinaryBytes(bytes)) return NetworkFileRefusal::Binary;
+    const std::string text = netsvc::FileTextToUtf8(bytes);
+    if (IsBlank(text)) return NetworkFileRefusal::None;
+    XMLDocument doc;
+    const tinyxml2::XMLError error = doc.Parse(text.data(), text.size());
+    if (error == tinyxml2::XML_SUCCESS) {
+        // Only a declaration or comments: an empty network; elements but no Card: another document.
+        return doc.FirstChildElement() == nullptr || doc.FirstChildElement("Card") != nullptr
+                   ? NetworkFileRefusal::None
+                   : NetworkFileRefusal::OtherDocument;
+    }
+    return HasReadableCard(text) ? NetworkFileRefusal::None : NetworkFileRefusal::NothingReadable;
+}
+
+NetworkFileRefusal CheckNetworkFile(const std::string& path) {
+    std::optional<std::string> bytes = ReadBytes(path);
+    return bytes ? CheckNetworkBytes(*bytes) : NetworkFileRefusal::CannotOpen;
+}
 
 NetworkFileResult LoadNetworkBytes(NetworkRegistry& network, std::string_view bytes) {
     NetworkReadContext context;
-    return ReadNetwork(network, bytes, context);
+    return ReadNetwork(network, bytes, context, {});
 }
 
 NetworkFileResult LoadNetworkFile(NetworkRegistry& network, const std::string& path) {
     if (path.empty()) return {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        network.ClearNetwork();
-        NetworkFileResult result;
-        result.problems.push_back(model_text::kFileCannotOpen + path);
-        netsvc::Log(netsvc::LogLevel::Warning, result.problems.back());
-        return result;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::optional<std::string> bytes = ReadBytes(path);
+    if (!bytes) return Refused(NetworkFileRefusal::CannotOpen, path);
     NetworkReadContext context;
     context.baseDir = std::filesystem::path(path).parent_path().string();
-    return ReadNetwork(network, bytes, context);
+    return ReadNetwork(network, *bytes, context, path);
 }

@@ -6,6 +6,7 @@
 
 #include "platform/ini_file.h"
 #include "services/eds_store.h"
+#include "services/user_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -46,20 +47,49 @@ EdsIdentity ReadEdsIdentity(const std::string& path) {
     return id;
 }
 
-EdsStore::EdsStore(std::string programDir) : folder_(std::move(programDir) + "edsfile/") {}
+EdsStore::EdsStore(std::string programDir, std::string userDataDir, WritableCheck canWrite)
+    : folder_(std::move(programDir) + "edsfile/"),
+      userFolder_(userDataDir.empty() ? std::string() : std::move(userDataDir) + "edsfile/"),
+      canWrite_(canWrite ? std::move(canWrite) : WritableCheck(name_share::UserSettings::CanWrite)) {}
 
-int EdsStore::Scan() {
-    names_.clear();
-    names_.push_back(kNoEdsName);
+namespace {
+
+// The file of `name` in `folder`, in any case of the extension; empty when there is none.
+std::string FileIn(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return {};
     std::error_code ec;
-    std::vector<std::string> names;
-    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+    for (const char* ext : {".eds", ".EDS", ".Eds"}) {
+        std::string path = folder + name + ext;
+        if (fs::is_regular_file(path, ec)) return path;
+    }
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string fileName = it->path().filename().string();
+        if (HasEdsExtension(fileName) && StemOf(fileName) == name) return folder + fileName;
+    }
+    return {};
+}
+
+void AddStems(const std::string& folder, std::vector<std::string>& names) {
+    if (folder.empty()) return;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
         std::string fileName = it->path().filename().string();
         if (HasEdsExtension(fileName)) names.push_back(StemOf(fileName));
     }
+}
+
+}  // namespace
+
+int EdsStore::Scan() {
+    names_.clear();
+    names_.push_back(kNoEdsName);
+    std::vector<std::string> names;
+    AddStems(folder_, names);
+    AddStems(userFolder_, names);
     std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
     names_.insert(names_.end(), names.begin(), names.end());
     return static_cast<int>(names_.size());
 }
@@ -73,21 +103,18 @@ void EdsStore::RegisterPath(const std::string& name, const std::string& path) { 
 
 std::string EdsStore::Path(const std::string& name) const {
     if (auto it = paths_.find(name); it != paths_.end()) return it->second;
-    const std::string& folder = folder_;
-    std::string path = folder + name + ".eds";
+    // The user's file wins over the program's of the same name.
+    if (std::string path = FileIn(userFolder_, name); !path.empty()) return path;
+    if (std::string path = FileIn(folder_, name); !path.empty()) return path;
+    return ImportFolder() + name + ".eds";
+}
+
+std::string EdsStore::ImportFolder() const {
     std::error_code ec;
-    if (!fs::exists(path, ec)) {
-        // File names from other systems often carry the extension in upper case.
-        for (const char* ext : {".EDS", ".Eds"}) {
-            std::string other = folder + name + ext;
-            if (fs::exists(other, ec)) return other;
-        }
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            std::string fileName = it->path().filename().string();
-            if (HasEdsExtension(fileName) && StemOf(fileName) == name) return folder + fileName;
-        }
-    }
-    return path;
+    // A missing folder can be made when the program folder itself can be written.
+    const bool programWritable = fs::is_directory(folder_, ec) ? canWrite_(folder_ + "probe.eds")
+                                                               : canWrite_(folder_.substr(0, folder_.size() - 1));
+    return programWritable || userFolder_.empty() ? folder_ : userFolder_;
 }
 
 EdsStore::ImportResult EdsStore::Import(const std::string& sourcePath) {
@@ -97,10 +124,23 @@ EdsStore::ImportResult EdsStore::Import(const std::string& sourcePath) {
     if (fileName.empty() || fileName == "." || fileName == "..") return result;
     const std::string name = StemOf(fileName);
     if (name.empty()) return result;
+    const std::string folder = ImportFolder();
+    result.target = folder + fileName;
     std::error_code ec;
-    fs::create_directories(folder_, ec);
+    fs::create_directories(folder, ec);
     ec.clear();
-    result.copied = fs::copy_file(sourcePath, folder_ + fileName, fs::copy_options::overwrite_existing, ec) && !ec;
+    // Copied through a temporary file, so a failed copy leaves no half file under the name.
+    const std::string temp = result.target + ".part";
+    if (!fs::copy_file(sourcePath, temp, fs::copy_options::overwrite_existing, ec) || ec) {
+        fs::remove(temp, ec);
+        return result;
+    }
+    fs::rename(temp, result.target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return result;
+    }
+    result.copied = true;
     result.position = AddName(name);
     return result;
 }

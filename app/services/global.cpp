@@ -62,10 +62,10 @@ std::string name_share::LogTimeText() {
 
 // ---- construction ----
 
-CGlobal::CGlobal(std::string programDir, std::string userDir)
+CGlobal::CGlobal(std::string programDir, std::string userDir, std::string userDataDir)
     : CGenGlobal(std::move(programDir)),
       userSettings_(programDir_, std::move(userDir)),
-      settings_(std::make_unique<tinyxml2::XMLDocument>()), edsStore_(programDir_) {
+      settings_(std::make_unique<tinyxml2::XMLDocument>()), edsStore_(programDir_, std::move(userDataDir)) {
     if (LoadSettingsFile(programDir_ + "Norvane.xml")) {
         settingsLoaded_ = true;
         if (const tinyxml2::XMLElement* server = TopLevel(*settings_, "ServerInfo")) {
@@ -347,6 +347,7 @@ void CGlobal::LogModelLine(netsvc::LogLevel level, std::string_view text) {
 }
 
 CGlobal& GetGlobal() {
-    static CGlobal global(name_share::FindProgramDir(), name_share::UserSettings::UserDirFromEnvironment());
+    static CGlobal global(name_share::FindProgramDir(), name_share::UserSettings::UserDirFromEnvironment(),
+                          name_share::UserSettings::UserDataDirFromEnvironment());
     return global;
 }

@@ -57,8 +57,9 @@ public:
 
     // Reads the settings beside the program: `programDir` with a trailing '/'.
     // `userDir` (with a trailing '/') is the user's configuration folder for the settings the
-    // program writes when its own folder is not writable; empty means none.
-    explicit CGlobal(std::string programDir, std::string userDir = {});
+    // program writes when its own folder is not writable; `userDataDir` the user's data folder,
+    // whose edsfile/ holds the user's EDS files; empty means none.
+    explicit CGlobal(std::string programDir, std::string userDir = {}, std::string userDataDir = {});
     // Writes config.xml.
     ~CGlobal() override;
 

@@ -27,18 +27,27 @@ bool UserSettings::CanWrite(const std::string& path) {
 UserSettings::UserSettings(std::string programDir, std::string userDir, WritableCheck canWrite)
     : programDir_(std::move(programDir)), userDir_(std::move(userDir)), canWrite_(std::move(canWrite)) {}
 
-std::string UserSettings::UserDirFromEnvironment() {
+namespace {
+
+// <$variable or $HOME/fallback>/norvane/; a relative $variable is ignored, as the XDG rules say.
+std::string XdgFolder(const char* variable, const char* fallback) {
     std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
+    if (const char* xdg = std::getenv(variable); xdg && *xdg == '/') {
         base = xdg;
     } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::string(home) + "/.config";
+        base = std::string(home) + "/" + fallback;
     } else {
         return {};
     }
     if (base.back() != '/') base.push_back('/');
     return base + "norvane/";
 }
+
+}  // namespace
+
+std::string UserSettings::UserDirFromEnvironment() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
+
+std::string UserSettings::UserDataDirFromEnvironment() { return XdgFolder("XDG_DATA_HOME", ".local/share"); }
 
 std::string UserSettings::ReadPath(std::string_view relative) const {
     std::string program = programDir_ + std::string(relative);

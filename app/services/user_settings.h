@@ -26,6 +26,10 @@ public:
     // empty when neither is set.
     static std::string UserDirFromEnvironment();
 
+    // The user's data folder (imported EDS files): $XDG_DATA_HOME/norvane/ or
+    // $HOME/.local/share/norvane/, empty when neither is set.
+    static std::string UserDataDirFromEnvironment();
+
     // The file to read `relative` (e.g. "config.xml") from: the user's copy when the program
     // folder's cannot be written and the user's copy exists, else the program folder's.
     std::string ReadPath(std::string_view relative) const;

@@ -1,22 +1,36 @@
 #include "norvane_app.h"
 
+#include <QFile>
 #include <QFileOpenEvent>
 #include <QIcon>
+#include <QSettings>
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "network/network.h"
 #include "resources/resource_manager.h"
 #include "services/global.h"
+#include "services/user_settings.h"
 #include "ui/frame/app_startup.h"
 #include "ui/frame/main_frame.h"
+#include "ui/frame/script_runner.h"
 
 CNorvaneApp::CNorvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
-    setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    setOrganizationName(QStringLiteral("norvane"));
     setApplicationName(QStringLiteral("Norvane"));
     setApplicationVersion(QString::fromLatin1(kNorvaneVersion));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app_norvane.svg")));
+    // What Qt itself keeps per user (the file dialogs' recent folders) goes beside the program's
+    // own settings, not into a folder of its own.
+    const std::string userDir = name_share::UserSettings::UserDirFromEnvironment();
+    if (!userDir.empty()) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QFile::decodeName(QByteArray::fromStdString(userDir)));
+    }
 }
 
 CNorvaneApp::~CNorvaneApp() = default;
@@ -29,6 +43,11 @@ int CNorvaneApp::Run() {
         return options.exitCode;
     }
 
+    std::vector<std::string> scriptLines;
+    if (!options.scriptFile.isEmpty() &&
+        !CScriptRunner::ReadScript(QFile::encodeName(options.scriptFile).toStdString(), scriptLines, stdout))
+        return 2;
+
     // The saved language first; a failure leaves the built-in texts.
     GetGlobal().SelectLanguage(-1);
 
@@ -40,7 +59,14 @@ int CNorvaneApp::Run() {
     processEvents();
     frame_->OpenPendingNetworkFile();
 
+    std::unique_ptr<CScriptRunner> script;
+    if (!options.scriptFile.isEmpty()) {
+        script = std::make_unique<CScriptRunner>(*frame_, std::move(scriptLines), stdout);
+        script->Start();
+    }
+
     const int code = exec();
+    script.reset();
 
     // The window goes first (it saves its layout when it closes), then the network, so the
     // masters stop while the adapter library is still loaded; CGlobal writes its settings

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <tinyxml2.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
 #include "report_capture.h"
+#include "services/global.h"
 #include "testing/build_paths.h"
 #include "testing/temp_dir.h"
 
@@ -246,18 +248,42 @@ TEST_F(NetworkFile, UnreadableEdsStillCreatesTheSlave) {
     EXPECT_EQ(master->GetChild(0)->Eds().path, missing);
 }
 
-TEST_F(NetworkFile, RelativeEdsPathsAreReadBesideTheFile) {
+TEST_F(NetworkFile, EdsPathsResolveBesideTheFileThenInTheEdsFolderAndAreWrittenFull) {
+    const std::string eds = "[Device]\r\nVendCode = 77;\r\nProdName = \"Dev\";\r\n";
     std::filesystem::create_directories(dir.Path("eds"));
-    WriteFile(dir.Path("eds/Dev.eds"), "[Device]\r\nVendCode = 77;\r\nProdName = \"Dev\";\r\n");
-    std::string text = GoldenFile();
-    text.replace(text.find("path=\"\""), 7, "path=\"eds\\Dev.eds\"");
-    WriteFile(dir.Path("net.kld"), text);
-    NetworkRegistry network;
-    LoadNetworkFile(network, dir.Path("net.kld"));
-    CSlaveDev* slave = network.FindMaster(kType, 1, 0)->GetChild(0);
-    EXPECT_EQ(slave->Eds().path, "eds\\Dev.eds") << "kept as written";
-    EXPECT_EQ(slave->Eds().description.Device().VendCode(), 77);
-    EXPECT_NE(NetworkDocumentText(network).find("path=\"eds\\Dev.eds\""), std::string::npos);
+    WriteFile(dir.Path("eds/Dev.eds"), eds);
+    const std::string inEdsFolder = GetGlobal().EdsFolder() + "Travel.eds";
+    WriteFile(inEdsFolder, eds);
+    struct Case {
+        std::string written;   // EDSPath/path in the file
+        std::string resolved;  // the slave's path after reading, written back as it is
+        bool logged;           // one line naming the slave and the file
+    };
+    const Case cases[] = {
+        {"eds\\Dev.eds", dir.Path("eds/Dev.eds"), false},
+        {"eds/Dev.eds", dir.Path("eds/Dev.eds"), false},
+        {dir.Path("eds/Dev.eds"), dir.Path("eds/Dev.eds"), false},
+        {"elsewhere/Travel.eds", inEdsFolder, false},
+        {"/no/such/folder/Travel.eds", inEdsFolder, false},
+        {"C:\\Program Files\\Norvane\\edsfile\\Travel.eds", inEdsFolder, false},
+        {"gone/Nowhere.eds", "gone/Nowhere.eds", true},
+    };
+    for (const Case& c : cases) {
+        std::string text = GoldenFile();
+        text.replace(text.find("path=\"\""), 7, "path=\"" + c.written + "\"");
+        WriteFile(dir.Path("net.kld"), text);
+        reports.Take();
+        NetworkRegistry network;
+        NetworkFileResult result = LoadNetworkFile(network, dir.Path("net.kld"));
+        CSlaveDev* slave = network.FindMaster(kType, 1, 0)->GetChild(0);
+        EXPECT_EQ(slave->Eds().path, c.resolved) << c.written;
+        EXPECT_EQ(slave->Eds().description.Device().VendCode(), c.logged ? 0 : 77) << c.written;
+        EXPECT_NE(NetworkDocumentText(network).find("path=\"" + c.resolved + "\""), std::string::npos) << c.written;
+        const std::string line = "从站 " + slave->Config().name + " 的EDS文件找不到: " + c.written;
+        EXPECT_EQ(result.problems, c.logged ? std::vector<std::string>{line} : std::vector<std::string>{}) << c.written;
+        EXPECT_EQ(reports.Take(), c.logged ? std::vector<std::string>{line} : std::vector<std::string>{}) << c.written;
+    }
+    std::filesystem::remove(inEdsFolder);
 }
 
 TEST_F(NetworkFile, DuplicateChannelsMergeIntoOneMaster) {
@@ -280,17 +306,77 @@ TEST_F(NetworkFile, DuplicateChannelsMergeIntoOneMaster) {
     EXPECT_EQ(master->GetAddress(), 63) << "the second config replaced the first";
 }
 
-TEST_F(NetworkFile, MissingFileGivesAnEmptyNetwork) {
+TEST_F(NetworkFile, FilesThatAreNoNetworkAreRefusedAndTheNetworkStays) {
+    NetworkRegistry sample;
+    BuildSample(sample);
+    const std::string good = NetworkDocumentText(sample);
+    struct Case {
+        std::string name;
+        std::optional<std::string> bytes;  // none: no file
+        NetworkFileRefusal expected;
+    };
+    const Case cases[] = {
+        {"no file", std::nullopt, NetworkFileRefusal::CannotOpen},
+        {"a folder", std::nullopt, NetworkFileRefusal::CannotOpen},
+        {"4096 zero bytes", std::string(4096, '\0'), NetworkFileRefusal::Binary},
+        {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), NetworkFileRefusal::Binary},
+        {"zeros after a network", good + std::string(16, '\0'), NetworkFileRefusal::Binary},
+        {"another XML document", "<?xml version=\"1.0\"?>\n<ServerInfo><Item name=\"x\"/></ServerInfo>\n",
+         NetworkFileRefusal::OtherDocument},
+        {"truncated before any card closes", good.substr(0, good.find("<config")), NetworkFileRefusal::NothingReadable},
+        {"text", "hello, world\n", NetworkFileRefusal::NothingReadable},
+        {"blank: the empty network", " \r\n\t", NetworkFileRefusal::None},
+        {"a declaration only: the empty network", "<?xml version=\"1.0\"?>\n", NetworkFileRefusal::None},
+        {"truncated after a card", good.substr(0, good.rfind("<VARDA_CFG")), NetworkFileRefusal::None},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.Path("网络 文件.kld");
+        std::filesystem::remove(path);
+        if (c.bytes) WriteFile(path, *c.bytes);
+        if (c.name == "a folder") std::filesystem::create_directory(path);
+        EXPECT_EQ(CheckNetworkFile(path), c.expected) << c.name;
+        if (c.bytes) {
+            EXPECT_EQ(CheckNetworkBytes(*c.bytes), c.expected) << c.name;
+        }
+
+        NetworkRegistry network;
+        BuildSample(network);
+        reports.Take();
+        NetworkFileResult result = LoadNetworkFile(network, path);
+        EXPECT_EQ(result.refused, c.expected) << c.name;
+        if (c.expected == NetworkFileRefusal::None) continue;
+        EXPECT_FALSE(result.opened) << c.name;
+        EXPECT_EQ(NetworkDocumentText(network), good) << c.name << ": the network stays";
+        const std::string line =
+            (c.expected == NetworkFileRefusal::CannotOpen ? "无法打开网络配置文件: " : "不是网络配置文件, 当前网络未改变: ") + path;
+        EXPECT_EQ(result.problems, std::vector<std::string>{line}) << c.name;
+        EXPECT_EQ(reports.Take(), std::vector<std::string>{line}) << c.name;
+    }
+
     NetworkRegistry network;
     network.GetOrCreateMaster(kType, 0, 0);
-    NetworkFileResult result = LoadNetworkFile(network, dir.Path("nothing.kld"));
-    EXPECT_FALSE(result.opened);
-    EXPECT_TRUE(network.IsEmpty());
-    EXPECT_EQ(result.problems.size(), 1u);
-
-    network.GetOrCreateMaster(kType, 0, 0);
-    result = LoadNetworkFile(network, "");
+    LoadNetworkFile(network, "");
     EXPECT_FALSE(network.IsEmpty()) << "an empty path does nothing";
+}
+
+TEST_F(NetworkFile, SavingIntoAnUnwritablePlaceKeepsTheFileThatIsThere) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes everywhere";
+    NetworkRegistry network;
+    BuildSample(network);
+    std::filesystem::create_directories(dir.Path("read-only"));
+    WriteFile(dir.Path("read-only/net.kld"), "old");
+    std::filesystem::permissions(dir.Path("read-only/net.kld"), std::filesystem::perms::owner_read);
+    std::filesystem::permissions(dir.Path("read-only"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(SaveNetworkFile(network, dir.Path("read-only/net.kld")));
+    EXPECT_FALSE(SaveNetworkFile(network, dir.Path("read-only/new.kld")));
+    std::filesystem::permissions(dir.Path("read-only"), std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadFile(dir.Path("read-only/net.kld")), "old");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("read-only/new.kld")));
+    // Export elsewhere works, under a name with blanks and Chinese characters.
+    ASSERT_TRUE(SaveNetworkFile(network, dir.Path("导出 的 网络.kld")));
+    NetworkRegistry again;
+    EXPECT_TRUE(LoadNetworkFile(again, dir.Path("导出 的 网络.kld")).problems.empty());
+    EXPECT_EQ(NetworkDocumentText(again), NetworkDocumentText(network));
 }
 
 TEST_F(NetworkFile, DamagedFilesReadWhatIsValid) {

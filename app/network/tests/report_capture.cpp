@@ -60,6 +60,9 @@ CGlobal& TestGlobal() {
                   "</BaudRate>\n");
         dir.Write("config.xml", "<InfobarParas LogError=\"1\" LogWarning=\"1\" LogLog=\"1\" ShowMsg=\"0\"/>\n");
         ::setenv("NORVANE_HOME", dir.Path().c_str(), 1);
+        // The user's own folders stay out of the tests.
+        ::setenv("XDG_CONFIG_HOME", dir.Path("user-config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", dir.Path("user-data").c_str(), 1);
         GetGlobal().SetHost(&Host());
     });
     return GetGlobal();

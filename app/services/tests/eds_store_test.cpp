@@ -95,10 +95,78 @@ TEST(EdsStore, ImportCopiesUnderItsOwnName) {
     r = global->ImportEdsFile(outside.Path() + "sub/");
     EXPECT_EQ(r.position, -1);
 
-    // A failed copy still lists the name.
+    // A failed copy lists nothing: a listed name always has its file.
+    const size_t listed = global->EdsNames().size();
     r = global->ImportEdsFile("/nonexistent/Lost.eds");
     EXPECT_FALSE(r.copied);
-    EXPECT_EQ(global->EdsNames().back(), "Lost");
+    EXPECT_EQ(r.position, -1);
+    EXPECT_EQ(r.target, dir.Path() + "edsfile/Lost.eds");
+    EXPECT_EQ(global->EdsNames().size(), listed);
+    EXPECT_FALSE(dir.Exists("edsfile/Lost.eds.part"));
+}
+
+// An installed program's folder is read-only: the user's folder takes the imports, both folders
+// are listed, and the user's file wins on equal names.
+TEST(EdsStore, UserFolderBesideAReadOnlyProgramFolder) {
+    struct Case {
+        const char* name;
+        bool programWritable;
+        bool userWritable;
+        bool hasUserFolder;
+        const char* importedTo;  // "program", "user" or "" (the copy fails, nothing listed)
+    };
+    const Case cases[] = {
+        {"writable program folder", true, true, true, "program"},
+        {"installed program", false, true, true, "user"},
+        {"installed, user folder unwritable", false, false, true, ""},
+        {"installed, no user folder", false, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir program;
+        TempDir user;
+        program.Write("edsfile/Shared.eds", "program");
+        program.Write("edsfile/Valve.eds", "program");
+        user.Write("edsfile/Shared.EDS", "user");
+        user.Write("edsfile/Mine.eds", "user");
+        const std::string userDir = c.hasUserFolder ? user.Path() : std::string();
+        auto canWrite = [&](const std::string& path) {
+            if (path.rfind(program.Path(), 0) == 0) return c.programWritable;
+            if (path.rfind(user.Path(), 0) == 0) return c.userWritable;
+            return true;
+        };
+        EdsStore store(program.Path(), userDir, canWrite);
+        store.Scan();
+        const std::vector<std::string> expected =
+            c.hasUserFolder ? std::vector<std::string>{"Not Use EDS File", "Mine", "Shared", "Valve"}
+                            : std::vector<std::string>{"Not Use EDS File", "Shared", "Valve"};
+        EXPECT_EQ(store.Names(), expected) << c.name;
+        EXPECT_EQ(store.Path("Shared"), c.hasUserFolder ? user.Path() + "edsfile/Shared.EDS"
+                                                        : program.Path() + "edsfile/Shared.eds") << c.name;
+        EXPECT_EQ(store.Path("Valve"), program.Path() + "edsfile/Valve.eds") << c.name;
+
+        TempDir outside;
+        // A user folder that cannot be written is simulated by a file where its edsfile/ belongs.
+        if (c.hasUserFolder && !c.userWritable) {
+            std::filesystem::remove_all(user.Path() + "edsfile");
+            user.Write("edsfile", "not a folder");
+        }
+        EdsStore::ImportResult r = store.Import(outside.Write("新 设备.eds", "[Device]\nVendCode = 5;\n"));
+        const std::string where = c.importedTo;
+        const std::string folder = where == "user" || (where.empty() && c.hasUserFolder) ? user.Path() + "edsfile/"
+                                                                                         : program.Path() + "edsfile/";
+        EXPECT_EQ(r.target, folder + "新 设备.eds") << c.name;
+        if (where.empty()) {
+            if (!c.hasUserFolder) continue;  // the program folder is only pretended read-only here
+            EXPECT_FALSE(r.copied) << c.name;
+            EXPECT_EQ(r.position, -1) << c.name;
+            EXPECT_EQ(store.Names(), expected) << c.name << ": nothing listed";
+            continue;
+        }
+        EXPECT_TRUE(r.copied) << c.name;
+        EXPECT_EQ(store.Names().at(static_cast<size_t>(r.position)), "新 设备") << c.name;
+        EXPECT_EQ(store.Path("新 设备"), folder + "新 设备.eds") << c.name;
+        EXPECT_EQ(ReadEdsIdentity(store.Path("新 设备")).vendorCode, 5) << c.name;
+    }
 }
 
 TEST(EdsStore, ImportIntoMissingFolder) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "services/global.h"
+#include "services/profile_file.h"
 #include "services/program_dir.h"
 #include "services/user_settings.h"
 #include "resources/resource_manager.h"
@@ -174,4 +175,48 @@ TEST(ProgramDir, FoundBesideTheProgramOrInItsInstalledPlace) {
     // Settings beside the program win (the build tree).
     root.Write("bin/Norvane.xml", "<ServerInfo/>");
     EXPECT_EQ(name_share::ProgramDirBeside(base + "bin"), base + "bin");
+}
+
+// The window layout and recent files: one file in the user's configuration folder; a file at the
+// place earlier versions used is moved there once.
+TEST(UserProfile, LegacyFileIsMovedOnce) {
+    struct Case {
+        const char* name;
+        bool legacy;       // a file at the old place
+        bool current;      // a file at the new place
+        bool otherInOld;   // another program's file beside the legacy one
+        const char* kept;  // content of the new file afterwards
+    };
+    const Case cases[] = {
+        {"first start after the update", true, false, false, "legacy"},
+        {"already moved", true, true, false, "current"},
+        {"nothing yet", false, false, false, ""},
+        {"old folder shared with another program", true, false, true, "legacy"},
+    };
+    for (const Case& c : cases) {
+        TempDir home;
+        const std::string legacy = home.Path() + "Local AppWizard-Generated Applications/Norvane.conf";
+        const std::string userDir = home.Path() + "norvane/";
+        if (c.legacy) home.Write("Local AppWizard-Generated Applications/Norvane.conf", "legacy");
+        if (c.otherInOld) home.Write("Local AppWizard-Generated Applications/Other.conf", "other");
+        if (c.current) home.Write("norvane/Norvane.conf", "current");
+        const std::string path = name_share::UserProfilePath(userDir, legacy);
+        EXPECT_EQ(path, userDir + "Norvane.conf") << c.name;
+        EXPECT_EQ(home.Exists("norvane/Norvane.conf") ? home.Read("norvane/Norvane.conf") : std::string(), c.kept)
+            << c.name;
+        EXPECT_EQ(home.Exists("Local AppWizard-Generated Applications/Norvane.conf"), c.legacy && c.current) << c.name;
+        EXPECT_EQ(home.Exists("Local AppWizard-Generated Applications"), c.otherInOld || (c.legacy && c.current))
+            << c.name;
+        EXPECT_EQ(name_share::UserProfilePath(userDir, legacy), path) << c.name << ": the second call finds it";
+    }
+    EXPECT_EQ(name_share::UserProfilePath("", "/x/Norvane.conf"), "");
+
+    TempDir config;
+    ScopedEnv xdg("XDG_CONFIG_HOME", config.Path().c_str());
+    EXPECT_EQ(name_share::LegacyProfilePath(), config.Path() + "Local AppWizard-Generated Applications/Norvane.conf");
+    ScopedEnv data("XDG_DATA_HOME", config.Path().c_str());
+    EXPECT_EQ(UserSettings::UserDataDirFromEnvironment(), config.Path() + "norvane/");
+    ScopedEnv relative("XDG_DATA_HOME", "relative/data");
+    ScopedEnv home("HOME", "/home/user");
+    EXPECT_EQ(UserSettings::UserDataDirFromEnvironment(), "/home/user/.local/share/norvane/");
 }

@@ -29,6 +29,12 @@ StartupOptions Parse(const QStringList& arguments) {
     parser.setApplicationDescription(QStringLiteral("Norvane: DeviceNet master configuration and test"));
     parser.addPositionalArgument(QStringLiteral("FILE.kld"), QStringLiteral("network configuration file to open"),
                                  QStringLiteral("[FILE.kld]"));
+    const QCommandLineOption script(QStringLiteral("script"),
+                                    QStringLiteral("runs the lines of FILE through the window's commands (import-eds, "
+                                                   "add-slave, export, open, start, expect-online, expect-slaves, "
+                                                   "stop), then ends; exit status 1 when a line failed"),
+                                    QStringLiteral("FILE"));
+    parser.addOption(script);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 
@@ -57,6 +63,7 @@ StartupOptions Parse(const QStringList& arguments) {
         return options;
     }
     if (!files.isEmpty()) options.networkFile = QFileInfo(files.constFirst()).absoluteFilePath();
+    if (parser.isSet(script)) options.scriptFile = parser.value(script);
     return options;
 }
 

@@ -45,6 +45,8 @@
 #include "network/eds_import.h"
 #include "network/network.h"
 #include "network/network_file.h"
+#include "services/profile_file.h"
+#include "services/user_settings.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "resources/resource_ids.h"
@@ -116,8 +118,11 @@ QString g_profileFile;
 
 std::unique_ptr<QSettings> Profile() {
     if (!g_profileFile.isEmpty()) return std::make_unique<QSettings>(g_profileFile, QSettings::IniFormat);
-    return std::make_unique<QSettings>(QStringLiteral("Local AppWizard-Generated Applications"),
-                                       QStringLiteral("Norvane"));
+    // Beside the user's other settings of the program; a file at the old place is moved there.
+    const std::string path = name_share::UserProfilePath(name_share::UserSettings::UserDirFromEnvironment(),
+                                                         name_share::LegacyProfilePath());
+    if (path.empty()) return std::make_unique<QSettings>(QStringLiteral("norvane"), QStringLiteral("Norvane"));
+    return std::make_unique<QSettings>(QFile::decodeName(QByteArray::fromStdString(path)), QSettings::IniFormat);
 }
 
 QIcon CommandIcon(uint16_t id) {
@@ -556,23 +561,11 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
         return false;
     }
     const std::string local = LocalPath(info.absoluteFilePath());
-    {
-        // A file with nothing the reader can take would only empty the network: keep it.
-        tinyxml2::XMLDocument probe;
-        const tinyxml2::XMLError error = probe.LoadFile(local.c_str());
-        bool usable = true;
-        if (error == tinyxml2::XML_SUCCESS) {
-            // Another kind of XML document (no Card at its top level) is no network file.
-            usable = probe.FirstChildElement() == nullptr || probe.FirstChildElement("Card") != nullptr;
-        } else if (error != tinyxml2::XML_ERROR_EMPTY_DOCUMENT) {
-            // A damaged file is read as far as it goes, when it holds any card at all.
-            QFile file(info.absoluteFilePath());
-            usable = file.open(QIODevice::ReadOnly) && file.readAll().contains("<Card");
-        }
-        if (!usable) {
-            ShowMessage(0, QStringLiteral("网络配置文件无法读取：%1").arg(shown));
-            return false;
-        }
+    // A file that is no network (binary, another document, nothing readable) would only empty
+    // the network: keep it.
+    if (CheckNetworkFile(local) != NetworkFileRefusal::None) {
+        ShowMessage(0, QStringLiteral("网络配置文件无法读取：%1").arg(shown));
+        return false;
     }
 
     // The panes let go of the nodes before the network is replaced.

@@ -298,8 +298,10 @@ TEST_F(FrameWindow, UnreadableNetworkFilesKeepTheNetwork) {
     std::ofstream(folder.Path("garbage.kld")) << "this is no network file \x01\x02";
     std::filesystem::create_directories(folder.Path("folder.kld"));
     std::ofstream(folder.Path("bus.kld")) << "<bus name=\"not a network\"><slave mac=\"1\"/></bus>";
+    std::ofstream(folder.Path("zeros.kld"), std::ios::binary) << std::string(4096, '\0');
+    std::ofstream(folder.Path("truncated.kld")) << "<Card type=\"101\" addr=\"0\">\n    <Server chl";
     for (const std::string& bad : {folder.Path("missing.kld"), folder.Path("garbage.kld"), folder.Path("folder.kld"),
-                                   folder.Path("bus.kld")}) {
+                                   folder.Path("bus.kld"), folder.Path("zeros.kld"), folder.Path("truncated.kld")}) {
         host->boxes.clear();
         EXPECT_FALSE(frame->OpenNetworkFile(QString::fromStdString(bad))) << bad;
         ASSERT_EQ(host->boxes.size(), 1u) << bad;
@@ -567,6 +569,8 @@ TEST(FrameCommandLine, ArgumentsGiveTheFileOrEnd) {
         {{"Norvane", "--version"}, true, 0, "Norvane 1.013", false},
         {{"Norvane", "--bogus"}, true, 2, "bogus", false},
         {{"Norvane", "a.kld", "b.kld"}, true, 2, "one network file", false},
+        {{"Norvane", "--script", "s.txt", "net.kld"}, false, 0, "", true},
+        {{"Norvane", "--script"}, true, 2, "script", false},
     };
     for (const Case& c : cases) {
         const StartupOptions options = ParseCommandLine(c.args);
@@ -577,6 +581,7 @@ TEST(FrameCommandLine, ArgumentsGiveTheFileOrEnd) {
         if (c.hasFile) {
             EXPECT_TRUE(options.networkFile.endsWith(QStringLiteral("/net.kld")));
         }
+        EXPECT_EQ(options.scriptFile, c.args.size() > 2 && c.args[1] == "--script" ? c.args[2] : QString());
     }
 }
 
