@@ -50,6 +50,10 @@ bool ParamSession::StartUpload(const DeviceNetEDS::CParamsInfo& snapshot) {
             slave_.UploadAllParameters();
             result = slave_.Eds().parameters;
         }
+        {
+            std::lock_guard lock(uploadedLock_);
+            uploaded_ = result;
+        }
         if (callbacks_.uploadFinished) callbacks_.uploadFinished(std::move(result));
     });
 }
@@ -79,8 +83,18 @@ ParamSession::Single ParamSession::UploadOne(DeviceNetEDS::CParamsInfo& editorSe
     if (!CanTransfer()) return Single::kRefused;
     std::unique_lock lock(setLock_, std::try_to_lock);
     if (!lock.owns_lock()) return Single::kBusy;
-    slave_.UploadParameter(editorSet, number);
+    if (slave_.UploadParameter(editorSet, number) == 0) {
+        std::lock_guard uploaded(uploadedLock_);
+        if (uploaded_) uploaded_->SetParamValue(number, editorSet.GetParam(number).defaultValue);
+    }
     return Single::kDone;
+}
+
+std::optional<std::vector<ParameterDifference>> ParamSession::CompareWithFile() const {
+    std::lock_guard lock(uploadedLock_);
+    if (!uploaded_) return std::nullopt;
+    const SlaveEds& eds = slave_.Eds();
+    return DifferingParameters(eds.description, FileParameters(eds), *uploaded_);
 }
 
 void ParamSession::BeginClose() {

@@ -3,16 +3,20 @@
 // code and no transfer can start. "All" uploads and downloads run on workers of the session
 // that work on a snapshot of the editor's rows under the lock of the slave's parameter set and
 // report through callbacks on the worker thread. Closing sets both stop flags, refuses new
-// transfers, waits for the workers and detaches the master.
+// transfers, waits for the workers and detaches the master. After an upload the device's values
+// can be compared with those the network file gives the slave.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "eds/eds_file.h"
+#include "report/parameter_compare.h"
 
 class CServerDev;
 class CSlaveDev;
@@ -51,6 +55,10 @@ public:
     Single DownloadOne(DeviceNetEDS::CParamsInfo& editorSet, int32_t number);
     Single UploadOne(DeviceNetEDS::CParamsInfo& editorSet, int32_t number);
 
+    // The parameters whose value on the device, as last uploaded (all, or one since), differs
+    // from the value the network file gives the slave; nullopt before the first upload-all.
+    std::optional<std::vector<ParameterDifference>> CompareWithFile() const;
+
     // Sets both stop flags and refuses new transfers, without waiting.
     void BeginClose();
     // BeginClose, then waits for the workers and detaches the master. Idempotent.
@@ -70,6 +78,8 @@ private:
     std::atomic<bool> downloadRunning_{false};
     std::thread uploadThread_;
     std::thread downloadThread_;
+    mutable std::mutex uploadedLock_;
+    std::optional<DeviceNetEDS::CParamsInfo> uploaded_;  // the device's values of the last upload
 };
 
 }  // namespace monitor

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+const DeviceNetEDS::CParamsInfo& FileParameters(const SlaveEds& eds) { return eds.description.Params(); }
+
 int LoadSlaveEds(SlaveEds& eds, const std::string& path, const std::string& baseDir) {
     eds.path = path;
     std::string readFrom = path;
@@ -13,6 +15,6 @@ int LoadSlaveEds(SlaveEds& eds, const std::string& path, const std::string& base
         if (p.is_relative()) readFrom = (std::filesystem::path(baseDir) / p).string();
     }
     int loaded = eds.description.Load(readFrom);
-    eds.parameters = eds.description.Params();
+    eds.parameters = FileParameters(eds);
     return loaded;
 }

@@ -13,6 +13,10 @@ struct SlaveEds {
     DeviceNetEDS::CParamsInfo parameters;  // starts as the description's "Params" section
 };
 
+// The parameter values the network file gives the slave. The file stores no values, so these are
+// the EDS defaults of the slave's description; parameter transfers never change them.
+const DeviceNetEDS::CParamsInfo& FileParameters(const SlaveEds& eds);
+
 // Loads the EDS file at `path` into `eds` (an empty path empties it). The path is kept even when
 // the file cannot be read; the description is then what the EDS reader leaves. A relative path
 // is read from `baseDir` when one is given (the folder of the network file that names it).

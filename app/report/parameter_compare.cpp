@@ -25,6 +25,20 @@ bool SameParameterValue(int32_t dataType, double stored, double device) {
     return false;
 }
 
+std::vector<ParameterDifference> DifferingParameters(const CEDSFile& eds, const DeviceNetEDS::CParamsInfo& stored,
+                                                     const DeviceNetEDS::CParamsInfo& device) {
+    std::vector<ParameterDifference> differing;
+    for (const auto& [number, entry] : stored.Params()) {
+        const auto found = device.Params().find(number);
+        if (found == device.Params().end()) continue;
+        const double value = found->second.defaultValue;
+        if (SameParameterValue(entry.dataType, entry.defaultValue, value)) continue;
+        differing.push_back({number, entry.name, ParameterCaption(entry, eds, number, entry.defaultValue),
+                             ParameterCaption(entry, eds, number, value)});
+    }
+    return differing;
+}
+
 ParameterComparison CompareParameters(CSlaveDev& slave) {
     ParameterComparison result;
     CServerDev* master = slave.GetParent();
@@ -35,11 +49,14 @@ ParameterComparison CompareParameters(CSlaveDev& slave) {
     result.attachResult = master->Attach();
     if (result.attachResult != VARDA_OK) return result;
     const SlaveEds& eds = slave.Eds();
+    const DeviceNetEDS::CParamsInfo& stored = FileParameters(eds);
+    // A parameter the device does not give keeps the file's value and so compares equal.
+    DeviceNetEDS::CParamsInfo device = stored;
     const uint32_t mac = static_cast<uint32_t>(slave.GetAddress());
     bool first = true;
-    for (const auto& [number, entry] : eds.parameters.Params()) {
-        double device = 0.0;
-        const ParameterRef ref{entry.linkPathBytes, entry.dataType, entry.dataSize, &device};
+    for (const auto& [number, entry] : stored.Params()) {
+        double value = 0.0;
+        const ParameterRef ref{entry.linkPathBytes, entry.dataType, entry.dataSize, &value};
         const uint32_t rc = master->UploadOne(mac, ref, first ? kFirstRequestMs : kRequestMs);
         first = false;
         if (rc != VARDA_OK) {
@@ -47,12 +64,9 @@ ParameterComparison CompareParameters(CSlaveDev& slave) {
             continue;
         }
         ++result.compared;
-        if (!SameParameterValue(entry.dataType, entry.defaultValue, device)) {
-            result.differing.push_back({number, entry.name,
-                                        ParameterCaption(entry, eds.description, number, entry.defaultValue),
-                                        ParameterCaption(entry, eds.description, number, device)});
-        }
+        device.SetParamValue(number, value);
     }
     master->Detach();
+    result.differing = DifferingParameters(eds.description, stored, device);
     return result;
 }

@@ -15,6 +15,7 @@
 #include "report/network_export.h"
 #include "report/network_listing.h"
 #include "report/network_report.h"
+#include "report/parameter_compare.h"
 #include "report/report_texts.h"
 #include "resources/resource_manager.h"
 #include "testing/build_paths.h"
@@ -256,6 +257,50 @@ TEST_F(ReportTest, DiffReportsChangesInWords) {
     EXPECT_EQ(DiffNetworks(base, renamed),
               (std::vector<std::string>{"slave 1 \"ND-DIO 16/8 I/O Block\" of master 101/0/0: name changed from "
                                         "\"ND-DIO 16/8 I/O Block\" to \"DIO \\\"new\\\"\""}));
+}
+
+// Device values against the file's, on the demo drive's description: scaled numbers with units,
+// REAL at its own precision, enumeration texts, and parameters the device set lacks.
+TEST(DifferingParameters, MarksOnlyValuesThatStandForAnotherValue) {
+    SlaveEds eds;
+    ASSERT_EQ(LoadSlaveEds(eds, SourceDir() + "/resources/demo/eds/nd_vf400.eds"), 1);
+    const DeviceNetEDS::CParamsInfo& file = FileParameters(eds);
+    struct Case {
+        int32_t number;
+        double device;
+        std::string stored;  // "" when the value counts as the same
+        std::string shown;
+    };
+    const Case cases[] = {
+        {1, 100, "", ""},
+        {1, 725, "1.00 s", "7.25 s"},
+        {3, 50.0000001, "", ""},  // the same single-precision value
+        {3, 60.5, "50.0 Hz", "60.5 Hz"},
+        {5, 2, "V/Hz (0)", "Torque (2)"},  // the text with its raw value
+    };
+    for (const Case& c : cases) {
+        DeviceNetEDS::CParamsInfo device = file;
+        ASSERT_TRUE(device.SetParamValue(c.number, c.device));
+        const auto differing = DifferingParameters(eds.description, file, device);
+        if (c.stored.empty()) {
+            EXPECT_TRUE(differing.empty()) << "parameter " << c.number << " value " << c.device;
+            continue;
+        }
+        ASSERT_EQ(differing.size(), 1u) << "parameter " << c.number;
+        EXPECT_EQ(differing[0].number, c.number);
+        EXPECT_EQ(differing[0].stored, c.stored);
+        EXPECT_EQ(differing[0].device, c.shown);
+    }
+    EXPECT_TRUE(DifferingParameters(eds.description, file, DeviceNetEDS::CParamsInfo{}).empty())
+        << "parameters the device set lacks are not compared";
+    DeviceNetEDS::CParamsInfo device = file;
+    device.SetParamValue(9, 230);
+    device.SetParamValue(1, 200);
+    const auto both = DifferingParameters(eds.description, file, device);
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[0].number, 1);
+    EXPECT_EQ(both[1].number, 9);
+    EXPECT_EQ(both[1].name, "Motor Voltage");
 }
 
 TEST(WriteFileWhole, ReplacesWholeOrLeavesTheTargetAlone) {

@@ -1,6 +1,7 @@
 #include "ui/monitor/param_dlg.h"
 
 #include <QAbstractButton>
+#include <QBrush>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -23,6 +24,12 @@
 namespace {
 
 constexpr uint32_t kTemplate = 20037;
+// Texts of the compare.
+constexpr uint32_t kTextDiffers = 61920;      // "%1 (network file: %2)"
+constexpr uint32_t kTextSame = 61921;
+constexpr uint32_t kTextUploadFirst = 61922;
+constexpr uint32_t kTextDifferCount = 61923;  // "%1 parameter(s) differ ..."
+const QColor kDiffersColour(255, 224, 160);
 
 uint32_t RegisterEditorControls() {
     static const bool registered = [] {
@@ -179,6 +186,9 @@ void CParamDlg::Init() {
     button(kDownload, &CParamDlg::StartDownload);
     button(kDefaults, &CParamDlg::DefaultSettings);
     button(kReset, &CParamDlg::ResetRows);
+    if (auto* b = qobject_cast<QAbstractButton*>(Control(kCompare)))
+        connect(b, &QAbstractButton::clicked, this, [this] { CompareWithFile(); });
+    SetEnabled(kCompare, false);  // until an upload has finished
     // 3. The master leaves the running network and is held for the editor; the transfers'
     //    results come back on this thread.
     if (slave_ != nullptr) {
@@ -258,6 +268,40 @@ void CParamDlg::RefreshCaption(int row) {
     case monitor::ParamItemKind::EnumBit: text = monitor::BitFieldCaption(ToBits(entry.maximum), ToBits(raw)); break;
     }
     item->setText(QString::fromStdString(text));
+    // A row shown afresh is no longer marked by a compare.
+    if (item->data(kDiffersRole).toBool()) {
+        item->setData(false, kDiffersRole);
+        for (int c = 0; c < model_.columnCount(); ++c) model_.item(row, c)->setData(QVariant(), Qt::BackgroundRole);
+    }
+}
+
+int CParamDlg::CompareWithFile() {
+    if (session_ == nullptr) return -1;
+    const auto differing = session_->CompareWithFile();
+    if (!differing) {
+        ShowBox("提示", LoadText(kTextUploadFirst).toStdString(), name_share::kMbIconInformation);
+        return -1;
+    }
+    for (int r = 0; r < model_.rowCount(); ++r) RefreshCaption(r);
+    for (const ParameterDifference& d : *differing) {
+        const int row = RowOf(d.number);
+        if (row < 0) continue;
+        QStandardItem* item = model_.item(row, 3);
+        item->setText(LoadText(kTextDiffers).arg(QString::fromStdString(d.device), QString::fromStdString(d.stored)));
+        item->setData(true, kDiffersRole);
+        for (int c = 0; c < model_.columnCount(); ++c) model_.item(row, c)->setData(QBrush(kDiffersColour), Qt::BackgroundRole);
+    }
+    const int count = static_cast<int>(differing->size());
+    SetText(kHelpText, count == 0 ? LoadText(kTextSame).toStdString()
+                                  : LoadText(kTextDifferCount).arg(count).toStdString());
+    SetText(kDefaultText, "");
+    if (QTableView* view = Table()) view->viewport()->update();
+    return count;
+}
+
+bool CParamDlg::RowDiffers(int32_t number) const {
+    const int row = RowOf(number);
+    return row >= 0 && model_.item(row, 3)->data(kDiffersRole).toBool();
 }
 
 int CParamDlg::RowOf(int32_t number) const {
@@ -428,6 +472,7 @@ void CParamDlg::StartUpload() {
     if (!session_->StartUpload(working_)) return;
     uploadPending_ = true;
     SetEnabled(kUpload, false);
+    SetEnabled(kCompare, false);  // until this upload's values are in
 }
 
 void CParamDlg::OnUploaded(DeviceNetEDS::CParamsInfo result) {
@@ -440,6 +485,7 @@ void CParamDlg::OnUploaded(DeviceNetEDS::CParamsInfo result) {
     if (QTableView* view = Table()) view->viewport()->update();
     uploadPending_ = false;
     SetEnabled(kUpload, ticks_ >= 3 && CanTransfer());
+    SetEnabled(kCompare, true);
     emit uploadFinished();
 }
 
@@ -461,6 +507,7 @@ void CParamDlg::CloseSession() {
     // From here on no transfer can start; the running ones end after their request in flight.
     SetEnabled(kUpload, false);
     SetEnabled(kDownload, false);
+    SetEnabled(kCompare, false);
     if (session_ != nullptr) session_->Close();
     uploadPending_ = false;
     downloadPending_ = false;

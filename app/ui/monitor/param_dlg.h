@@ -2,7 +2,8 @@
 // (template 20037). A four-column table of the description's parameters, edited in place,
 // filtered by group, reset to the EDS defaults or the last transferred values, and transferred
 // to and from the slave singly or all at once on the workers of its session
-// (monitor/param_session.h). The value rules are monitor/param_value_rules.h; the table holds
+// (monitor/param_session.h). After an upload, "Compare" marks the rows whose device value
+// differs from the network file's, showing both. The value rules are monitor/param_value_rules.h; the table holds
 // raw values and shows them scaled.
 #pragma once
 
@@ -27,10 +28,12 @@ public:
     enum ControlId : int {
         kGroupList = 1001, kTable = 1002, kHelpText = 1003, kDefaultText = 1004,
         kUpload = 1005, kDownload = 1006, kDefaults = 1007, kReset = 1008,
+        kCompare = 1009,  // optional: older language templates lack it
     };
     enum Command : uint16_t { kRestore = 32826, kDefault = 32827, kDownloadOne = 32828, kUploadOne = 32829 };
     static constexpr int kRawRole = Qt::UserRole + 1;  // column 3: the raw value (double)
     static constexpr int kNumberRole = Qt::UserRole + 2;  // column 0: the parameter number
+    static constexpr int kDiffersRole = Qt::UserRole + 3;  // column 3: marked by the last compare
 
     // With a slave: works on the slave's EDS description, takes its master for the editor's time.
     explicit CParamDlg(CSlaveDev& slave, QWidget* parent = nullptr);
@@ -62,6 +65,10 @@ public:
     void ResetRows();
     void StartUpload();
     void StartDownload();
+    // Marks the rows whose uploaded device value differs from the network file's; returns how
+    // many, or -1 when nothing has been uploaded yet (a message says so).
+    int CompareWithFile();
+    bool RowDiffers(int32_t number) const;
     bool TransferRunning() const { return uploadPending_ || downloadPending_; }
     // The master is held and the editor is not closing: transfers may start.
     bool CanTransfer() const;

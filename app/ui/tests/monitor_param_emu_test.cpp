@@ -1,6 +1,7 @@
 // The parameter editor and the explicit message console against adapter-emu's demo drive
 // (slave 4): upload all, change a scaled value, download all, read it back through the console,
-// and a running upload-all that ends when the editor closes.
+// a running upload-all that ends when the editor closes, and the compare of uploaded values
+// with the network file.
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 #include <chrono>
 
 #include "network/network.h"
+#include "network/slave_eds.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
@@ -107,6 +109,43 @@ TEST_F(ParamEditorOnDemo, UploadChangeDownloadAndReadBackThroughTheConsole) {
     }
     ASSERT_TRUE(sent) << Boxes();
     EXPECT_EQ(pane.Editor(CVARDAPane::kReplyData)->toPlainText(), "FA 00");
+}
+
+TEST_F(ParamEditorOnDemo, CompareMarksTheParameterChangedOnTheDeviceWithBothValues) {
+    CParamDlg dlg(*drive);
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.IsEnabled(CParamDlg::kUpload), 5000);
+    EXPECT_FALSE(dlg.IsEnabled(CParamDlg::kCompare)) << "nothing uploaded yet";
+    EXPECT_EQ(dlg.CompareWithFile(), -1);
+    ASSERT_EQ(host->boxes.size(), 1u);
+    EXPECT_EQ(host->boxes[0].text, "请先上传参数,再与网络文件比较");
+    host->boxes.clear();
+
+    QSignalSpy uploaded(&dlg, &CParamDlg::uploadFinished);
+    dlg.StartUpload();
+    ASSERT_TRUE(uploaded.wait(kTransferTimeoutMs));
+    EXPECT_TRUE(dlg.IsEnabled(CParamDlg::kCompare));
+    EXPECT_EQ(dlg.CompareWithFile(), 0) << "the demo drive carries its EDS defaults";
+    EXPECT_EQ(dlg.GetText(CParamDlg::kHelpText), "设备参数与网络文件一致");
+
+    // Decel Time (parameter 2) becomes 7.25 s on the device, by a download past the editor.
+    const DeviceNetEDS::ParamEntry& entry = FileParameters(drive->Eds()).GetParam(2);
+    double raw = 725;
+    ASSERT_EQ(master->DownloadParameter(4, ParameterRef{entry.linkPathBytes, entry.dataType, entry.dataSize, &raw}), 0u);
+    QSignalSpy again(&dlg, &CParamDlg::uploadFinished);
+    dlg.StartUpload();
+    ASSERT_TRUE(again.wait(kTransferTimeoutMs));
+    EXPECT_EQ(dlg.CompareWithFile(), 1);
+    for (const auto& [number, unused] : drive->Eds().description.Params().Params())
+        EXPECT_EQ(dlg.RowDiffers(number), number == 2) << "parameter " << number;
+    EXPECT_EQ(dlg.RowCaption(2), "7.25 s(网络文件:1.00 s)");
+    EXPECT_EQ(dlg.GetText(CParamDlg::kHelpText), "1 个参数与网络文件不同");
+    EXPECT_TRUE(dlg.Model().item(dlg.RowOf(2), 0)->data(Qt::BackgroundRole).isValid());
+
+    // A value edited afresh is no longer marked.
+    dlg.SetRowValue(2, 100);
+    EXPECT_FALSE(dlg.RowDiffers(2));
+    EXPECT_EQ(dlg.RowCaption(2), "1.00 s");
+    EXPECT_TRUE(host->boxes.empty()) << Boxes();
 }
 
 TEST_F(ParamEditorOnDemo, ClosingTheEditorStopsARunningUploadAll) {
