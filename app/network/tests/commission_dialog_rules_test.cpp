@@ -1,6 +1,6 @@
 // The node commissioning dialog's rules driven through map-backed controls: the fields it opens
 // with, the checks of "读取" and "执行", the buttons while a step list runs, and what
-// "添加到网络" is offered after each kind of end.
+// "添加到网络" offers after each kind of end.
 #include <gtest/gtest.h>
 
 #include "fake_master_control.h"
@@ -44,14 +44,18 @@ protected:
             enabled.push_back(controls.IsEnabled(id));
         return enabled;
     }
-    // Runs 63 -> 12 (baud code `baud` when set) to the given end.
+    // Runs 63 -> 12 (with baud-list entry `baudIndex`) to the given end.
     void Commission(const CommissionOutcome& outcome, int baudIndex = 0) {
         controls.SetText(R::kNewAddress, "12");
         controls.SetCurrentIndex(R::kBaud, baudIndex);
         std::optional<CommissionRequest> request = rules->RunRequest();
         ASSERT_TRUE(request);
         rules->Begin(R::Activity::kRunning, *request);
-        rules->AddRow("first step");
+        EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false, false, false, false, true})) << "locked";
+        EXPECT_FALSE(rules->RunRequest()) << "no second run while one runs";
+        rules->AddRow("one");
+        rules->AddRow("two");
+        EXPECT_EQ(controls.Items(R::kSteps), (std::vector<std::string>{"one", "two"}));
         rules->Finish(outcome);
     }
     static CommissionOutcome Answered() {
@@ -74,17 +78,11 @@ protected:
     std::unique_ptr<R> rules;
 };
 
-TEST_F(CommissionRules, OpensAtAddress63WithTheBaudRateUnchanged) {
+TEST_F(CommissionRules, OpensAt63AndMakesRequestsFromTheFieldsOrAMessage) {
     EXPECT_EQ(controls.GetText(R::kCurrentAddress), "63");
-    EXPECT_EQ(controls.GetText(R::kNewAddress), "");
-    ASSERT_EQ(controls.Items(R::kBaud).size(), 4u);
-    EXPECT_EQ(controls.Items(R::kBaud).front(), "不变");
+    EXPECT_EQ(controls.Items(R::kBaud), (std::vector<std::string>{"不变", "125K", "250K", "500K"}));
     EXPECT_EQ(controls.CurrentIndex(R::kBaud), 0);
-    EXPECT_EQ(controls.GetText(R::kStatus), "准备就绪");
     EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, true, true, false, true}));
-}
-
-TEST_F(CommissionRules, RequestsFromTheFieldsOrAMessage) {
     const std::string badAddress = "请输入一个介于 0 和 63 之间的地址。";
     struct Case {
         const char* current;
@@ -136,20 +134,6 @@ TEST_F(CommissionRules, RequestsFromTheFieldsOrAMessage) {
     EXPECT_EQ(rules->ReadRequest()->mac, 63u);
 }
 
-TEST_F(CommissionRules, EveryFieldIsLockedWhileAStepListRuns) {
-    controls.SetText(R::kNewAddress, "12");
-    std::optional<CommissionRequest> request = rules->RunRequest();
-    ASSERT_TRUE(request);
-    rules->Begin(R::Activity::kRunning, *request);
-    EXPECT_EQ(controls.GetText(R::kStatus), "正在调试节点……");
-    EXPECT_EQ(Enabled(), (std::vector<bool>{false, false, false, false, false, false, true}));
-    EXPECT_FALSE(rules->RunRequest()) << "no second run while one runs";
-    rules->AddRow("one");
-    rules->AddRow("two");
-    EXPECT_EQ(controls.Items(R::kSteps), (std::vector<std::string>{"one", "two"}));
-    EXPECT_EQ(controls.CurrentIndex(R::kSteps), 1);
-}
-
 TEST_F(CommissionRules, WhatAddToNetworkOffersAfterEachEnd) {
     CommissionOutcome failed;
     failed.end = CommissionEnd::Failed;
@@ -182,6 +166,14 @@ TEST_F(CommissionRules, WhatAddToNetworkOffersAfterEachEnd) {
         EXPECT_EQ(rules->SlaveToAdd().has_value(), c.add) << c.name;
         EXPECT_TRUE(controls.IsEnabled(R::kRun)) << c.name;
         EXPECT_EQ(controls.GetText(R::kCurrentAddress), c.outcome.answeredAtNewAddress ? "12" : "63") << c.name;
+        if (c.add) {
+            EXPECT_EQ(rules->SlaveToAdd()->macId, 12u) << c.name;
+            EXPECT_EQ(rules->SlaveToAdd()->edsName, "nd_tt1") << c.name;
+            rules->Added();  // offered once
+            EXPECT_FALSE(rules->SlaveToAdd()) << c.name;
+            EXPECT_FALSE(controls.IsEnabled(R::kAdd)) << c.name;
+            EXPECT_EQ(controls.GetText(R::kStatus), "已添加到网络") << c.name;
+        }
         if (c.outcome.identity) {
             EXPECT_EQ(controls.GetText(R::kIdentity),
                       "vendor 1250, device type 0, product code 106, revision 1.3, serial 0x4E560063, "
@@ -190,18 +182,6 @@ TEST_F(CommissionRules, WhatAddToNetworkOffersAfterEachEnd) {
                 << c.name;
         }
     }
-}
-
-TEST_F(CommissionRules, TheSlaveToAddIsTheNewAddressWithItsEdsAndIsOfferedOnce) {
-    Commission(Answered());
-    std::optional<SearchedSlave> slave = rules->SlaveToAdd();
-    ASSERT_TRUE(slave);
-    EXPECT_EQ(slave->macId, 12u);
-    EXPECT_EQ(slave->edsName, "nd_tt1");
-    rules->Added();
-    EXPECT_FALSE(rules->SlaveToAdd());
-    EXPECT_FALSE(controls.IsEnabled(R::kAdd));
-    EXPECT_EQ(controls.GetText(R::kStatus), "已添加到网络");
 }
 
 }  // namespace
