@@ -40,14 +40,28 @@ QStringList Steps(CCommissionDlg& dialog) {
     return rows;
 }
 
-TEST(CommissionDialog, CommissionsTheNewDeviceTo12AndAddsItToTheTree) {
-    frame_test::Emulator emulator(1, "commission_bus.xml");
-    if (!emulator.Ready()) GTEST_SKIP() << emulator.Problem();
+// The demo network without slaves in the window, its master on adapter-emu's commissioning bus.
+class CommissionDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!emulator.Ready()) GTEST_SKIP() << emulator.Problem();
+        frame_test::UseFreshProfile(folder);
+        frame = std::make_unique<CMainFrame>();
+        ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1, 0))));
+        master = GetNetwork().Masters().at(0);
+    }
+    void TearDown() override {
+        frame.reset();
+        GetNetwork().ClearNetwork();
+    }
+
+    frame_test::Emulator emulator{1, "commission_bus.xml"};
     frame_test::TempFolder folder;
-    frame_test::UseFreshProfile(folder);
-    auto frame = std::make_unique<CMainFrame>();
-    ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1, 0))));
-    CServerDev* master = GetNetwork().Masters().at(0);
+    std::unique_ptr<CMainFrame> frame;
+    CServerDev* master = nullptr;
+};
+
+TEST_F(CommissionDialog, CommissionsTheNewDeviceTo12AndAddsItToTheTree) {
     frame->Tree()->SelectNode(master);
     frame->UpdateCommands();
     ASSERT_TRUE(frame->Commands().Action(kCommissionCommand)->isEnabled());
@@ -117,9 +131,25 @@ TEST(CommissionDialog, CommissionsTheNewDeviceTo12AndAddsItToTheTree) {
     frame->UpdateCommands();
     EXPECT_FALSE(frame->Commands().Action(kCommissionCommand)->isEnabled()) << "not for a running master";
     master->Stop();
+}
 
-    frame.reset();
-    GetNetwork().ClearNetwork();
+TEST_F(CommissionDialog, CloseDuringTheStepsWaitsForTheWorkerAndChangesNothing) {
+    ASSERT_EQ(emulator.Control("0 delay 1500 for 0x4C"), "ok\n");  // the first explicit request is slow
+    auto dialog = std::make_unique<CCommissionDlg>(master, frame.get());
+    dialog->show();
+    dialog->SetText(R::kNewAddress, "12");
+    Click(*dialog, R::kRun);
+    ASSERT_TRUE(dialog->Busy());
+    Click(*dialog, R::kClose);
+    EXPECT_TRUE(dialog->isVisible()) << "open until the worker has ended";
+    EXPECT_FALSE(dialog->IsEnabled(R::kClose));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, kStepsTimeoutMs));
+    EXPECT_FALSE(dialog->Busy());
+    EXPECT_EQ(Steps(*dialog).back(), "cancelled before this step");
+    EXPECT_FALSE(dialog->SlaveAdded());
+    dialog.reset();
+    EXPECT_EQ(master->InitCount(), 0u) << "the bare entries are removed and the adapter released";
+    EXPECT_EQ(master->GetChildCount(), 0);
 }
 
 }  // namespace
