@@ -68,6 +68,30 @@ std::string FailureText(const Reply& reply) {
     return "error " + std::to_string(reply.rc) + " (" + netsvc::StatusText(reply.rc) + ")";
 }
 
+Reply ReadIdentityAttribute(uint32_t handle, uint32_t mac, uint8_t attribute, uint32_t timeoutMs) {
+    const std::array<uint8_t, 1> request{attribute};
+    return Request(handle, mac, CIP_GET_ATTRIBUTE_SINGLE, kIdentityClass, request, timeoutMs);
+}
+
+// Reads the identity of the device at `mac`; the failure text when it has none.
+std::optional<std::string> ReadIdentityAt(uint32_t handle, uint32_t mac, uint32_t timeoutMs, NodeIdentity& identity) {
+    const Reply vendor = ReadIdentityAttribute(handle, mac, 1, timeoutMs);
+    if (!vendor.Ok()) return "no identity at address " + std::to_string(mac) + ": " + FailureText(vendor);
+    identity.vendorId = LittleEndian(vendor.data);
+    identity.deviceType = LittleEndian(ReadIdentityAttribute(handle, mac, 2, timeoutMs).data);
+    identity.productCode = LittleEndian(ReadIdentityAttribute(handle, mac, 3, timeoutMs).data);
+    identity.revision = LittleEndian(ReadIdentityAttribute(handle, mac, 4, timeoutMs).data);
+    const Reply serial = ReadIdentityAttribute(handle, mac, kSerialAttribute, timeoutMs);
+    if (!serial.Ok()) return "no serial number at address " + std::to_string(mac) + ": " + FailureText(serial);
+    identity.serialNumber = LittleEndian(serial.data);
+    const Reply name = ReadIdentityAttribute(handle, mac, kNameAttribute, timeoutMs);
+    if (!name.data.empty()) {
+        const std::size_t n = std::min<std::size_t>(name.data[0], name.data.size() - 1);
+        identity.productName.assign(name.data.begin() + 1, name.data.begin() + 1 + n);
+    }
+    return std::nullopt;
+}
+
 // Puts the bare scan-list entries away again whatever way the steps end.
 class AutoAddedEntries {
 public:
@@ -105,17 +129,22 @@ std::string GeneralStatusText(uint8_t status) {
     return std::string("general status ") + code + " (" + (it != texts.end() ? it->second : "?") + ")";
 }
 
-std::optional<std::string> NodeCommissioning::Refusal(const CServerDev& master, const CommissionRequest& r) {
+std::optional<std::string> NodeCommissioning::ReadRefusal(const CServerDev& master, const CommissionRequest& r) {
     if (master.IsRunning() != 0) return "the master is running: stop it before commissioning a node";
     if (master.InitCount() != 0) return "the master is in use (a search or another commissioning runs)";
     if (r.mac > 63) return "address " + std::to_string(r.mac) + " is not a MAC ID (0..63)";
+    if (r.timeoutMs < 100 || r.timeoutMs > 30000) return "the time-out must be 100..30000 ms";
+    if (r.mac == master.Config().MacId()) return "address " + std::to_string(r.mac) + " is the master's own MAC ID";
+    return std::nullopt;
+}
+
+std::optional<std::string> NodeCommissioning::Refusal(const CServerDev& master, const CommissionRequest& r) {
+    if (std::optional<std::string> refusal = ReadRefusal(master, r)) return refusal;
     if (r.newMac > 63) return "new address " + std::to_string(r.newMac) + " is not a MAC ID (0..63)";
     if (r.newBaud && *r.newBaud > kCommissionHighestBaud) {
         return "baud-rate code " + std::to_string(*r.newBaud) + " is not 0..2";
     }
-    if (r.timeoutMs < 100 || r.timeoutMs > 30000) return "the time-out must be 100..30000 ms";
     const uint32_t own = master.Config().MacId();
-    if (r.mac == own) return "address " + std::to_string(r.mac) + " is the master's own MAC ID";
     if (r.newMac == own) return "new address " + std::to_string(r.newMac) + " is the master's own MAC ID";
     if (r.newMac == r.mac && !r.newBaud) return "nothing to change: the new address is the current one";
     if (r.newMac != r.mac) {
@@ -126,6 +155,53 @@ std::optional<std::string> NodeCommissioning::Refusal(const CServerDev& master, 
         }
     }
     return std::nullopt;
+}
+
+bool NodeCommissioning::WaitOnline(CServerDev& master, uint32_t mac, uint32_t waitMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!cancel_.load()) {
+        if (netsvc::MasterApi().GetSlaveStatus(master.Handle(), mac) == VARDA_SLAVE_ONLINE) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kStatusCheck);
+    }
+    return false;
+}
+
+CommissionOutcome NodeCommissioning::Read(CServerDev& master, const CommissionRequest& r, const RowCallback& row) {
+    CommissionOutcome out;
+    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& text) {
+        out.step = step;
+        out.end = end;
+        out.message = text;
+        if (row) row(step, text);
+    };
+    if (std::optional<std::string> refusal = ReadRefusal(master, r)) {
+        say(CommissionStep::Check, CommissionEnd::Refused, "refused: " + *refusal);
+        return out;
+    }
+    AutoAddedEntries entries(master);
+    const std::array<uint32_t, 1> address{r.mac};
+    if (const uint32_t rc = entries.Add(address); rc != VARDA_OK) {
+        say(CommissionStep::Reach, CommissionEnd::Failed,
+            "the master could not be opened: error " + std::to_string(rc) + " (" + netsvc::StatusText(rc) + ")");
+        return out;
+    }
+    const bool reached = WaitOnline(master, r.mac, r.waitMs);
+    say(CommissionStep::Reach, CommissionEnd::Done,
+        "master on line, address " + std::to_string(r.mac) + (reached ? " answers its scan" : " not seen yet"));
+    if (cancel_.load()) {
+        say(CommissionStep::ReadIdentity, CommissionEnd::Cancelled, "cancelled before this step");
+        return out;
+    }
+    NodeIdentity identity;
+    if (std::optional<std::string> failure = ReadIdentityAt(master.Handle(), r.mac, r.timeoutMs, identity)) {
+        say(CommissionStep::ReadIdentity, CommissionEnd::Failed, *failure);
+        return out;
+    }
+    out.identity = identity;
+    say(CommissionStep::ReadIdentity, CommissionEnd::Done,
+        "device at address " + std::to_string(r.mac) + ": " + IdentityText(identity));
+    return out;
 }
 
 CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionRequest& r, const RowCallback& row) {
@@ -141,16 +217,7 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
         say(step, CommissionEnd::Cancelled, "cancelled before this step");
         return true;
     };
-    // Waits until the master reports `mac` on line (the device answered its scan), at most waitMs.
-    auto waitOnline = [&](uint32_t mac) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(r.waitMs);
-        while (!cancel_.load()) {
-            if (netsvc::MasterApi().GetSlaveStatus(master.Handle(), mac) == VARDA_SLAVE_ONLINE) return true;
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(kStatusCheck);
-        }
-        return false;
-    };
+    auto waitOnline = [&](uint32_t mac) { return WaitOnline(master, mac, r.waitMs); };
 
     if (std::optional<std::string> refusal = Refusal(master, r)) {
         say(CommissionStep::Check, CommissionEnd::Refused, "refused: " + *refusal);
@@ -191,37 +258,16 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
     // Identity of the device at the current address.
     if (cancelled(CommissionStep::ReadIdentity)) return out;
     auto readAttribute = [&](uint32_t mac, uint8_t attribute) {
-        const std::array<uint8_t, 1> request{attribute};
-        return Request(handle, mac, CIP_GET_ATTRIBUTE_SINGLE, kIdentityClass, request, r.timeoutMs);
+        return ReadIdentityAttribute(handle, mac, attribute, r.timeoutMs);
     };
     NodeIdentity identity;
-    {
-        const Reply vendor = readAttribute(r.mac, 1);
-        if (!vendor.Ok()) {
-            say(CommissionStep::ReadIdentity, CommissionEnd::Failed,
-                "no identity at address " + std::to_string(r.mac) + ": " + FailureText(vendor));
-            return out;
-        }
-        identity.vendorId = LittleEndian(vendor.data);
-        identity.deviceType = LittleEndian(readAttribute(r.mac, 2).data);
-        identity.productCode = LittleEndian(readAttribute(r.mac, 3).data);
-        identity.revision = LittleEndian(readAttribute(r.mac, 4).data);
-        const Reply serial = readAttribute(r.mac, kSerialAttribute);
-        if (!serial.Ok()) {
-            say(CommissionStep::ReadIdentity, CommissionEnd::Failed,
-                "no serial number at address " + std::to_string(r.mac) + ": " + FailureText(serial));
-            return out;
-        }
-        identity.serialNumber = LittleEndian(serial.data);
-        const Reply name = readAttribute(r.mac, kNameAttribute);
-        if (!name.data.empty()) {
-            const std::size_t n = std::min<std::size_t>(name.data[0], name.data.size() - 1);
-            identity.productName.assign(name.data.begin() + 1, name.data.begin() + 1 + n);
-        }
-        out.identity = identity;
-        say(CommissionStep::ReadIdentity, CommissionEnd::Done,
-            "device at address " + std::to_string(r.mac) + ": " + IdentityText(identity));
+    if (std::optional<std::string> failure = ReadIdentityAt(handle, r.mac, r.timeoutMs, identity)) {
+        say(CommissionStep::ReadIdentity, CommissionEnd::Failed, *failure);
+        return out;
     }
+    out.identity = identity;
+    say(CommissionStep::ReadIdentity, CommissionEnd::Done,
+        "device at address " + std::to_string(r.mac) + ": " + IdentityText(identity));
 
     auto set = [&](CommissionStep step, uint32_t mac, uint8_t attribute, uint32_t value, const std::string& what) {
         const std::array<uint8_t, 2> request{attribute, static_cast<uint8_t>(value)};

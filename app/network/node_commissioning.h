@@ -65,12 +65,24 @@ public:
     // master's or a configured slave's, nothing to change.
     static std::optional<std::string> Refusal(const CServerDev& master, const CommissionRequest& request);
 
+    // Why the device at request.mac cannot be read on `master` (only mac and timeoutMs count).
+    static std::optional<std::string> ReadRefusal(const CServerDev& master, const CommissionRequest& request);
+
+    // Reaches request.mac and reads the device's identity, changing nothing; rows as Run's
+    // Reach and ReadIdentity steps, ending Done with the identity.
+    CommissionOutcome Read(CServerDev& master, const CommissionRequest& request, const RowCallback& row);
     // Runs every step on the calling thread; `row` is called once per step.
     CommissionOutcome Run(CServerDev& master, const CommissionRequest& request, const RowCallback& row);
     // Any thread: Run ends before its next step (after the request in progress).
     void Cancel() { cancel_ = true; }
 
+    // Clears a Cancel so the object can run again.
+    void ResetCancel() { cancel_ = false; }
+
 private:
+    // Waits until the master reports `mac` on line (the device answered its scan), at most waitMs.
+    bool WaitOnline(CServerDev& master, uint32_t mac, uint32_t waitMs) const;
+
     std::atomic<bool> cancel_{false};
 };
 

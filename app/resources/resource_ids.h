@@ -11,6 +11,7 @@ inline constexpr uint32_t kContextMenu = 20003;  // pop-ups 0 "InfoWnd", 1 "Net"
 
 // Commands of the main menu that other parts of the program name.
 inline constexpr uint16_t kCommandExportReport = 32860;  // File, "导出报告…": the network report as HTML or PDF
+inline constexpr uint16_t kCommandCommissionNode = 32862;  // Master, "节点调试…": a device's MAC ID and baud rate
 
 // Buttons every dialog uses.
 inline constexpr uint16_t kIdOk = 1;

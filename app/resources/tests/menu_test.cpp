@@ -91,7 +91,7 @@ TEST(ResourceMenus, BuiltinMenuBarAndContextMenus) {
     ASSERT_EQ(bar.size(), 6u);
     const std::vector<std::pair<std::string, std::vector<int>>> expectedBar = {
         {"文件(&F)", {32771, 32773, 32860, 0, 57665}},
-        {"主站(&N)", {32786, 32787, 0, 32789, 32816, 32788, 0, 32791, 32790, 32792}},
+        {"主站(&N)", {32786, 32787, 0, 32789, 32816, 32788, 0, 32791, 32790, 32792, 0, 32862}},
         {"查看(&V)", {59392, 59393, 32778, 32779}},
         {"工具(&T)", {32821, 0, 32835}},
         {"&Language", {32830}},
@@ -108,7 +108,7 @@ TEST(ResourceMenus, BuiltinMenuBarAndContextMenus) {
     ASSERT_EQ(context.size(), 5u);
     const std::vector<std::pair<std::string, std::vector<int>>> expectedContext = {
         {"InfoWnd", {32780, 32782, 32794}},
-        {"Net", {32786, 32787, 0, 32789, 32816, 0, 32791, 32793, 32792, 0, 32788}},
+        {"Net", {32786, 32787, 0, 32789, 32816, 0, 32791, 32793, 32862, 32792, 0, 32788}},
         {"Slave", {32786, 32787, 0, 32790, 0, 32820, 32819, 0, 32788}},
         {"viewpop", {32825}},
         {"REPORTRCLICK", {32826, 32827, 0, 32828, 32829}},

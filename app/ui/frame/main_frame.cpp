@@ -39,6 +39,7 @@
 #include "ui/frame/wait_indicator.h"
 #include "ui/monitor/param_dlg.h"
 #include "ui/monitor/varda_pane.h"
+#include "ui/network/commission_dlg.h"
 #include "ui/network/search_dlg.h"
 #include "ui/network/server_property.h"
 #include "ui/network/slave_property.h"
@@ -74,6 +75,7 @@ constexpr uint16_t kDeleteSlave = 32790;
 constexpr uint16_t kAddSlave = 32791;
 constexpr uint16_t kDeleteAllSlaves = 32792;
 constexpr uint16_t kSearch = 32793;
+constexpr uint16_t kCommission = resource_ids::kCommandCommissionNode;
 constexpr uint16_t kDeleteNetwork = 32816;
 constexpr uint16_t kIoConfig = 32819;
 constexpr uint16_t kParameters = 32820;
@@ -103,8 +105,8 @@ constexpr uint32_t kPanePropertiesTitle = 10000;
 constexpr uint32_t kPaneInformationTitle = 10001;
 
 // Toolbar 128 in order; 0 is a separator.
-constexpr uint16_t kToolBarButtons[] = {32789, 32816, 32786, 32787, 0,     32788, 0,
-                                        32791, 32790, 32792, 32793, 32821, 0,     57664};
+constexpr uint16_t kToolBarButtons[] = {32789, 32816, 32786, 32787, 0,     32788, 0,     32791,
+                                        32790, 32792, 32793, 32862, 32821, 0,     57664};
 
 // Buttons that show their caption beside the icon.
 bool ShowsCaption(uint16_t id) {
@@ -256,6 +258,8 @@ void CMainFrame::CreateCommands() {
     });
     // The search dialog (20028), offered for a stopped master.
     t.Add(cmd::kSearch, [this] { CmdSearch(); }, selectedIsStoppedMaster);
+    // The node commissioning dialog (20060), offered for a stopped master.
+    t.Add(cmd::kCommission, [this] { CmdCommission(); }, selectedIsStoppedMaster);
     // The explicit message console (20032) for a slave of a running master.
     t.Add(cmd::kExplicit, [this] {
         CDeviceBase* node = Selected();
@@ -430,6 +434,7 @@ void CMainFrame::ApplyTexts() {
     for (auto& [id, caption] : CommandCaptions(LoadMenuTree(resource_ids::kMainMenu))) captions[id] = caption;
     for (uint16_t id : {cmd::kImport, cmd::kExport, cmd::kExportReport, cmd::kExit, cmd::kStart, cmd::kStop,
                         cmd::kProperties, cmd::kAddNetwork, cmd::kDeleteSlave, cmd::kAddSlave, cmd::kDeleteAllSlaves, cmd::kSearch,
+                        cmd::kCommission,
                         cmd::kDeleteNetwork, cmd::kIoConfig, cmd::kParameters, cmd::kExplicit, cmd::kImportEds,
                         cmd::kHelp, cmd::kPropertyBar, cmd::kInfoBar, cmd::kToolBarToggle, cmd::kStatusBarToggle,
                         cmd::kLogClear, cmd::kLogSave, cmd::kLogSettings, cmd::kAbout, cmd::kOpen, cmd::kNew,
@@ -782,7 +787,22 @@ void CMainFrame::CmdSearch() {
         dialog.exec();
         added = dialog.SlavesAdded();
     }
-    if (!added) return;
+    if (added) ShowAddedSlaves(master);
+}
+
+void CMainFrame::CmdCommission() {
+    CServerDev* master = SelectedMaster();
+    if (master == nullptr || master->IsRunning() != 0) return;
+    bool added = false;
+    {
+        CCommissionDlg dialog(master, this);
+        dialog.exec();
+        added = dialog.SlaveAdded();
+    }
+    if (added) ShowAddedSlaves(master);
+}
+
+void CMainFrame::ShowAddedSlaves(CServerDev* master) {
     // The master's node is rebuilt with the slaves added.
     tree_->DeleteChildItems(master);
     for (int i = 0; i < master->GetChildCount(); ++i) tree_->InsertNode(master->GetChild(i), false);

@@ -152,6 +152,9 @@ private:
     void CmdDeleteNode();
     void CmdDeleteAllSlaves();
     void CmdSearch();
+    void CmdCommission();
+    // Rebuilds the master's tree node after slaves were added to it by a dialog.
+    void ShowAddedSlaves(CServerDev* master);
     void CmdProperties();
     void CmdAddNetwork();
     void CmdAddSlaveFromEds(int position);

@@ -110,7 +110,7 @@ TEST_F(FrameEndToEnd, StartShowsTheNetworkRunningAndStopClosesTheAdapterOnce) {
     }
 
     // A running master: stop on, start, delete, properties, add and delete slaves off.
-    for (uint16_t id : {32786, 32816, 32788, 32791, 32792, 32793}) EXPECT_FALSE(Enabled(id)) << id;
+    for (uint16_t id : {32786, 32816, 32788, 32791, 32792, 32793, 32862}) EXPECT_FALSE(Enabled(id)) << id;
     EXPECT_TRUE(Enabled(32787));
     tree->SelectNode(master->GetChild(0));
     EXPECT_TRUE(Enabled(32821)) << "explicit messages to a slave of a running master";

@@ -127,7 +127,8 @@ TEST_F(FrameWindow, MenuBarComesFromMenu128WithTheCommandActions) {
 }
 
 TEST_F(FrameWindow, ToolBarHoldsTheButtonsInOrderWithIcons) {
-    const std::vector<int> expected{32789, 32816, 32786, 32787, 0, 32788, 0, 32791, 32790, 32792, 32793, 32821, 0, 57664};
+    const std::vector<int> expected{32789, 32816, 32786, 32787, 0,     32788, 0,
+                                    32791, 32790, 32792, 32793, 32862, 32821, 0, 57664};
     const QList<QAction*> actions = frame->ToolBar()->actions();
     ASSERT_EQ(static_cast<size_t>(actions.size()), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -165,7 +166,7 @@ TEST_F(FrameWindow, ToolBarHoldsTheButtonsInOrderWithIcons) {
 }
 
 TEST_F(FrameWindow, NoSelectionDisablesEveryMasterCommandButAddNetwork) {
-    for (uint16_t id : {32786, 32787, 32816, 32788, 32791, 32790, 32792, 32793, 32821, 32820, 32819, 32900}) {
+    for (uint16_t id : {32786, 32787, 32816, 32788, 32791, 32790, 32792, 32793, 32862, 32821, 32820, 32819, 32900}) {
         EXPECT_FALSE(Enabled(id)) << id;
     }
     for (uint16_t id : {32789, 32771, 32773, 57664, 32836, 32780, 32782, 32794}) EXPECT_TRUE(Enabled(id)) << id;
@@ -186,6 +187,7 @@ TEST_F(FrameWindow, RulesForAStoppedMasterAndItsSlave) {
         {32786, true, true},  {32787, false, false}, {32816, true, false}, {32788, true, true},
         {32791, true, true},  {32790, false, true},  {32792, true, false}, {32793, true, false},
         {32820, false, true}, {32821, false, false}, {32819, false, false}, {32789, true, true},
+        {32862, true, false},
     };
     for (const Rule& r : rules) EXPECT_EQ(Enabled(r.id), r.onMaster) << "master " << r.id;
     Select(master->GetChild(0));

@@ -61,6 +61,11 @@ TEST_F(WidgetsMenu, ContextPopupsWithActionsSeparatorsAndPlaceholders) {
     FillMenu(slave, tree[2].children, [&](uint16_t id) { return id == 32819 ? nullptr : actions.For(id); });
     EXPECT_EQ(Entries(slave), (std::vector<std::string>{"32786 cmd32786", "32787 cmd32787", "-", "32790 cmd32790", "-",
                                                         "32820 cmd32820", "32819 IO配置", "-", "32788 cmd32788"}));
+    QMenu net;
+    FillMenu(net, tree[1].children, [&](uint16_t id) { return actions.For(id); });
+    EXPECT_EQ(Entries(net), (std::vector<std::string>{"32786 cmd32786", "32787 cmd32787", "-", "32789 cmd32789",
+                                                      "32816 cmd32816", "-", "32791 cmd32791", "32793 cmd32793",
+                                                      "32862 cmd32862", "32792 cmd32792", "-", "32788 cmd32788"}));
     QAction* placeholder = slave.actions()[6];
     EXPECT_FALSE(placeholder->isEnabled());
     EXPECT_EQ(placeholder->parent(), &slave);
@@ -85,6 +90,10 @@ TEST_F(WidgetsMenu, MenuBarFromMenu128) {
     EXPECT_EQ(titles, (std::vector<std::string>{"文件(&F)", "主站(&N)", "查看(&V)", "工具(&T)", "&Language", "帮助(&H)"}));
     EXPECT_EQ(Entries(*bar.actions()[0]->menu()),
               (std::vector<std::string>{"32771 cmd32771", "32773 cmd32773", "32860 cmd32860", "-", "57665 cmd57665"}));
+    EXPECT_EQ(Entries(*bar.actions()[1]->menu()),
+              (std::vector<std::string>{"32786 cmd32786", "32787 cmd32787", "-", "32789 cmd32789", "32816 cmd32816",
+                                        "32788 cmd32788", "-", "32791 cmd32791", "32790 cmd32790", "32792 cmd32792",
+                                        "-", "32862 cmd32862"}));
     // Top-level commands and separators of a language file's menu bar.
     auto manager = CXTPResourceManagerXMLEx::FromText(
         "<resource><menu id=\"128\"><menuitem id=\"57664\" caption=\"About\"/><menuitem id=\"0\"/>"

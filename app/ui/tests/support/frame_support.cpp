@@ -122,7 +122,7 @@ std::string WriteDemoNetwork(const TempFolder& folder, int cards, int slavesPerM
     return path;
 }
 
-Emulator::Emulator(int adapters) {
+Emulator::Emulator(int adapters, const std::string& bus) {
     const std::string emu = BinDir() + "/adapter-emu";
     const std::string tamsen = BinDir() + "/libtamsen.so";
     if (!fs::exists(emu) || !fs::exists(tamsen)) {
@@ -130,7 +130,7 @@ Emulator::Emulator(int adapters) {
         return;
     }
     fs::create_directories(folder_.Path("state"));
-    std::vector<std::string> args{emu,     "--dir",   folder_.Path("dev"), "--bus", SourceDir() + "/resources/demo/bus.xml",
+    std::vector<std::string> args{emu,     "--dir",   folder_.Path("dev"), "--bus", SourceDir() + "/resources/demo/" + bus,
                                   "--state", folder_.Path("state"), "--adapters", std::to_string(adapters), "--fast",
                                   "--verbose"};
     std::vector<char*> argv;

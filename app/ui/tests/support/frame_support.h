@@ -40,12 +40,12 @@ private:
 // into `folder`; the EDS paths point at the demo EDS files.
 std::string WriteDemoNetwork(const TempFolder& folder, int cards, int slavesPerMaster = -1);
 
-// adapter-emu serving `adapters` adapters with the demo bus (fast time-outs, every command
-// logged), plus the registry file; the process environment points libvarda.so and
-// libtamsen.so at them while the object lives.
+// adapter-emu serving `adapters` adapters with the demo bus or the bus file `bus` of
+// resources/demo (fast time-outs, every command logged), plus the registry file; the process
+// environment points libvarda.so and libtamsen.so at them while the object lives.
 class Emulator {
 public:
-    explicit Emulator(int adapters = 1);
+    explicit Emulator(int adapters = 1, const std::string& bus = "bus.xml");
     ~Emulator();
     Emulator(const Emulator&) = delete;
     Emulator& operator=(const Emulator&) = delete;
