@@ -13,6 +13,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "support/box_answerer.h"
 #include "support/frame_support.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
@@ -23,7 +24,6 @@
 namespace {
 
 using frame_test::Emulator;
-using frame_test::RecordingHost;
 using frame_test::TempFolder;
 
 constexpr int kTransferTimeoutMs = 60000;
@@ -35,28 +35,20 @@ protected:
         if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
         frame_test::UseFreshProfile(folder);
         frame = std::make_unique<CMainFrame>();
-        host = std::make_unique<RecordingHost>(frame.get());
         ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
         master = GetNetwork().Masters().at(0);
         drive = master->FindSlave(4);
         ASSERT_NE(drive, nullptr);
     }
     void TearDown() override {
-        host.reset();
         frame.reset();
         GetNetwork().ClearNetwork();
         emulator.reset();
     }
-    std::string Boxes() const {
-        std::string text;
-        for (const auto& box : host->boxes) text += box.text + "\n";
-        return text;
-    }
-
     TempFolder folder;
     std::unique_ptr<Emulator> emulator;
     std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<RecordingHost> host;
+    ui_test::BoxAnswerer boxes;
     CServerDev* master = nullptr;
     CSlaveDev* drive = nullptr;
 };
@@ -85,7 +77,7 @@ TEST_F(ParamEditorOnDemo, UploadChangeDownloadAndReadBackThroughTheConsole) {
         ASSERT_TRUE(again.wait(kTransferTimeoutMs));
         EXPECT_EQ(dlg.RowValue(1), 250.0);
         EXPECT_EQ(dlg.RowCaption(1), "2.50 s");
-        EXPECT_TRUE(host->boxes.empty()) << Boxes();
+        EXPECT_TRUE(boxes.Seen().empty()) << boxes.Texts();
     }
     EXPECT_EQ(master->InitCount(), 0u) << "the editor released the master";
 
@@ -94,7 +86,7 @@ TEST_F(ParamEditorOnDemo, UploadChangeDownloadAndReadBackThroughTheConsole) {
     QSignalSpy started(frame.get(), &CMainFrame::startFinished);
     ASSERT_TRUE(frame->RunCommand(32786));
     ASSERT_TRUE(started.count() > 0 || started.wait(30000));
-    ASSERT_TRUE(started.front().front().toBool()) << Boxes();
+    ASSERT_TRUE(started.front().front().toBool()) << boxes.Texts();
     CVARDAPane pane(*drive);
     pane.SetCurrentIndex(CVARDAPane::kServiceList, 10);
     pane.SetText(CVARDAPane::kClassList, "F");
@@ -105,7 +97,7 @@ TEST_F(ParamEditorOnDemo, UploadChangeDownloadAndReadBackThroughTheConsole) {
         sent = pane.Send();
         if (!sent) QTest::qWait(250);
     }
-    ASSERT_TRUE(sent) << Boxes();
+    ASSERT_TRUE(sent) << boxes.Texts();
     EXPECT_EQ(pane.Editor(CVARDAPane::kReplyData)->toPlainText(), "FA 00");
 }
 
