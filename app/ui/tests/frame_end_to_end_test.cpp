@@ -17,6 +17,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "support/box_answerer.h"
 #include "support/frame_support.h"
 #include "ui/frame/command_table.h"
 #include "ui/frame/info_log_pane.h"
@@ -28,7 +29,6 @@
 namespace {
 
 using frame_test::Emulator;
-using frame_test::RecordingHost;
 using frame_test::TempFolder;
 
 constexpr int kStartTimeoutMs = 30000;
@@ -40,12 +40,10 @@ protected:
         if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
         frame_test::UseFreshProfile(folder);
         frame = std::make_unique<CMainFrame>();
-        host = std::make_unique<RecordingHost>(frame.get());
         ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, adapters))));
-        ASSERT_TRUE(host->boxes.empty()) << host->boxes.front().text;
+        ASSERT_TRUE(boxes.Seen().empty()) << boxes.Texts();
     }
     void TearDown() override {
-        host.reset();
         frame.reset();
         GetNetwork().ClearNetwork();
         emulator.reset();
@@ -71,7 +69,7 @@ protected:
     TempFolder folder;
     std::unique_ptr<Emulator> emulator;
     std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<RecordingHost> host;
+    ui_test::BoxAnswerer boxes;
 };
 
 TEST_F(FrameEndToEnd, StartShowsTheNetworkRunningAndStopClosesTheAdapterOnce) {
@@ -93,7 +91,7 @@ TEST_F(FrameEndToEnd, StartShowsTheNetworkRunningAndStopClosesTheAdapterOnce) {
         EXPECT_FALSE(Enabled(32771));
     }
     ASSERT_TRUE(finished.count() > 0 || finished.wait(kStartTimeoutMs));
-    ASSERT_TRUE(finished.front().front().toBool()) << (host->boxes.empty() ? "" : host->boxes.front().text);
+    ASSERT_TRUE(finished.front().front().toBool()) << boxes.Texts();
     EXPECT_FALSE(frame->WaitIndicator()->isVisible());
     EXPECT_EQ(tree->IconOf(master), CTreeDev::kIconMasterRunning);
     EXPECT_GT(frame->PropertyPane()->FillCount(), fills) << "the property pane is refilled (forced)";
@@ -128,7 +126,6 @@ TEST_F(FrameEndToEnd, StartShowsTheNetworkRunningAndStopClosesTheAdapterOnce) {
     EXPECT_EQ(emulator->CountInLog("cmd Open "), 1) << emulator->Log();
     EXPECT_EQ(emulator->CountInLog("cmd Close "), 0) << "the card stays open while its master exists";
     GetGlobal().SetSelectedNode(nullptr);
-    host.reset();
     frame.reset();
     GetNetwork().ClearNetwork();
     EXPECT_EQ(emulator->CountInLog("cmd Close "), 1) << emulator->Log();
@@ -190,7 +187,7 @@ TEST_F(FrameEndToEnd, AMasterThatCannotStartLeavesTheWindowStopped) {
     const std::string path = folder.Path("missing-card.kld");
     std::ofstream(path) << network;
     ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(path)));
-    host->boxes.clear();
+    boxes.Clear();
     CServerDev* master = GetNetwork().Masters().at(0);
     EXPECT_FALSE(Start(master));
     EXPECT_FALSE(frame->StartInProgress());
@@ -198,8 +195,8 @@ TEST_F(FrameEndToEnd, AMasterThatCannotStartLeavesTheWindowStopped) {
     EXPECT_FALSE(frame->RefreshTimerActive());
     EXPECT_EQ(frame->RunningMasterCount(), 0);
     EXPECT_EQ(frame->Tree()->IconOf(master), CTreeDev::kIconMasterStopped);
-    ASSERT_EQ(host->boxes.size(), 1u);
-    EXPECT_NE(host->boxes[0].text.find("VARDA_Open(类型=101,地址=5)--"), std::string::npos) << host->boxes[0].text;
+    ASSERT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_NE(boxes.Seen()[0].Text().find("VARDA_Open(类型=101,地址=5)--"), std::string::npos) << boxes.Seen()[0].Text();
     QTRY_COMPARE(frame->LogPane()->RowCount(), 1);  // the error row, after the log was cleared
     EXPECT_TRUE(Enabled(32786)) << "it can be tried again";
 }

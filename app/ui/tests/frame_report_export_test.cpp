@@ -13,13 +13,13 @@
 #include <filesystem>
 
 #include "network/network.h"
+#include "support/box_answerer.h"
 #include "support/frame_support.h"
 #include "ui/frame/command_table.h"
 #include "ui/frame/main_frame.h"
 
 namespace {
 
-using frame_test::RecordingHost;
 using frame_test::TempFolder;
 
 constexpr uint16_t kExportReport = 32860;
@@ -29,12 +29,10 @@ protected:
     void SetUp() override {
         frame_test::UseFreshProfile(folder);
         frame = std::make_unique<CMainFrame>();
-        host = std::make_unique<RecordingHost>(frame.get());
         ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
-        host->boxes.clear();
+        boxes.Clear();
     }
     void TearDown() override {
-        host.reset();
         frame.reset();
         GetNetwork().ClearNetwork();
     }
@@ -54,7 +52,7 @@ protected:
 
     TempFolder folder;
     std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<RecordingHost> host;
+    ui_test::BoxAnswerer boxes;
     QString dialogTitle;
 };
 
@@ -74,18 +72,18 @@ TEST_F(FrameReportExport, FileMenuWritesTheReportAsHtmlOrPdf) {
     for (const char* text : {"ND-VF400 AC Drive", "Absent device", "<td colspan=\"6\">合计</td>"}) {
         EXPECT_NE(html.find(text), std::string::npos) << text;
     }
-    EXPECT_TRUE(host->boxes.empty());
+    EXPECT_TRUE(boxes.Seen().empty());
 
     ExportTo(folder.Path("report.pdf"));
     EXPECT_EQ(frame_test::ReadFile(folder.Path("report.pdf")).rfind("%PDF-", 0), 0u);
-    EXPECT_TRUE(host->boxes.empty());
+    EXPECT_TRUE(boxes.Seen().empty());
 }
 
 TEST_F(FrameReportExport, AnUnwritableOutputIsReportedAndNothingIsWritten) {
     const std::string path = folder.Path("no/such/folder/report.html");
     ExportTo(path);
-    ASSERT_EQ(host->boxes.size(), 1u);
-    EXPECT_NE(host->boxes[0].text.find("报告无法写入：" + path), std::string::npos) << host->boxes[0].text;
+    ASSERT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_NE(boxes.Seen()[0].Text().find("报告无法写入：" + path), std::string::npos) << boxes.Seen()[0].Text();
     EXPECT_FALSE(std::filesystem::exists(folder.Path("no")));
 }
 

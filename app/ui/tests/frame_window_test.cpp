@@ -25,7 +25,9 @@
 #include "network/slave_dev.h"
 #include "resources/resource_manager.h"
 #include "services/global.h"
+#include "support/box_answerer.h"
 #include "support/frame_support.h"
+#include "support/opened_files.h"
 #include "ui/frame/app_startup.h"
 #include "ui/frame/command_table.h"
 #include "ui/frame/data_view.h"
@@ -39,7 +41,6 @@
 
 namespace {
 
-using frame_test::RecordingHost;
 using frame_test::TempFolder;
 
 class FrameWindow : public ::testing::Test {
@@ -47,10 +48,8 @@ protected:
     void SetUp() override {
         frame_test::UseFreshProfile(folder);
         frame = std::make_unique<CMainFrame>();
-        host = std::make_unique<RecordingHost>(frame.get());
     }
     void TearDown() override {
-        host.reset();
         frame.reset();
         GetNetwork().ClearNetwork();
     }
@@ -68,7 +67,7 @@ protected:
     // Loads the demo network (its card cannot be opened here: no adapter) and selects a node.
     void LoadDemo() {
         ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
-        host->boxes.clear();
+        boxes.Clear();
     }
     CServerDev* Master() const {
         auto masters = GetNetwork().Masters();
@@ -78,7 +77,8 @@ protected:
 
     TempFolder folder;
     std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<RecordingHost> host;
+    ui_test::BoxAnswerer boxes;
+    ui_test::OpenedFiles opened;
 };
 
 TEST_F(FrameWindow, WindowHasItsTitlePanesAndMinimumSize) {
@@ -274,13 +274,11 @@ TEST_F(FrameWindow, ContextMenusOfTheTreeAndTheLog) {
 
 TEST_F(FrameWindow, PendingFileIsLoadedOnceTheWindowIsShown) {
     const QString path = QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1));
-    host.reset();
     frame.reset();
     OpenDocument(path, nullptr);
     EXPECT_EQ(GetGlobal().PendingNetworkFile(), path.toStdString());
     EXPECT_TRUE(GetNetwork().IsEmpty()) << "nothing is loaded before the window exists";
     frame = std::make_unique<CMainFrame>();
-    host = std::make_unique<RecordingHost>(frame.get());
     frame->show();
     frame->OpenPendingNetworkFile();
     EXPECT_EQ(GetNetwork().Masters().size(), 1u);
@@ -304,11 +302,11 @@ TEST_F(FrameWindow, UnreadableNetworkFilesKeepTheNetwork) {
     std::ofstream(folder.Path("truncated.kld")) << "<Card type=\"101\" addr=\"0\">\n    <Server chl";
     for (const std::string& bad : {folder.Path("missing.kld"), folder.Path("garbage.kld"), folder.Path("folder.kld"),
                                    folder.Path("bus.kld"), folder.Path("zeros.kld"), folder.Path("truncated.kld")}) {
-        host->boxes.clear();
+        boxes.Clear();
         EXPECT_FALSE(frame->OpenNetworkFile(QString::fromStdString(bad))) << bad;
-        ASSERT_EQ(host->boxes.size(), 1u) << bad;
-        EXPECT_NE(host->boxes[0].text.find(std::filesystem::path(bad).filename().string()), std::string::npos);
-        EXPECT_EQ(host->boxes[0].caption, "错误");
+        ASSERT_EQ(boxes.Seen().size(), 1u) << bad;
+        EXPECT_NE(boxes.Seen()[0].Text().find(std::filesystem::path(bad).filename().string()), std::string::npos);
+        EXPECT_EQ(boxes.Seen()[0].Caption(), "错误");
         EXPECT_EQ(GetNetwork().Masters().size(), 1u) << bad;
         EXPECT_EQ(frame->Tree()->NodeCount(), nodes) << bad;
     }
@@ -325,7 +323,7 @@ TEST_F(FrameWindow, ExportWritesTheNetworkAndReportsAFolderItCannotWriteTo) {
     ASSERT_TRUE(frame->ExportNetworkFile(out));
     EXPECT_NE(frame_test::ReadFile(folder.Path("out.kld")).find("<Card type=\"101\" addr=\"0\">"), std::string::npos);
     EXPECT_FALSE(frame->ExportNetworkFile(QString::fromStdString(folder.Path("no/such/folder/out.kld"))));
-    EXPECT_EQ(host->boxes.size(), 1u);
+    EXPECT_EQ(boxes.Seen().size(), 1u);
     EXPECT_EQ(GetNetwork().Masters().size(), 1u);
 }
 
@@ -362,14 +360,12 @@ TEST_F(FrameWindow, RecentFilesKeepTheLastFourAndOutliveTheWindow) {
     ASSERT_TRUE(frame->RunCommand(57619));
     // One that has gone since leaves the list with a message.
     std::filesystem::remove(expected[1].toStdString());
-    host->boxes.clear();
+    boxes.Clear();
     ASSERT_TRUE(frame->RunCommand(57617 + 1));
-    EXPECT_EQ(host->boxes.size(), 1u);
+    EXPECT_EQ(boxes.Seen().size(), 1u);
     EXPECT_EQ(frame->RecentFiles(), (QStringList{expected[3], expected[0], expected[2]}));
-    host.reset();
     frame.reset();
     frame = std::make_unique<CMainFrame>();
-    host = std::make_unique<RecordingHost>(frame.get());
     EXPECT_EQ(frame->RecentFiles(), (QStringList{expected[3], expected[0], expected[2]}));
 }
 
@@ -386,10 +382,8 @@ TEST_F(FrameWindow, ViewTogglesAndLayoutAreSavedAtClose) {
     ASSERT_TRUE(frame->RunCommand(59393));
     EXPECT_FALSE(Checked(59393));
     EXPECT_TRUE(frame->close());
-    host.reset();
     frame.reset();
     frame = std::make_unique<CMainFrame>();
-    host = std::make_unique<RecordingHost>(frame.get());
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
     EXPECT_TRUE(frame->Pane(32776)->isHidden()) << "NormalLayout restored";
@@ -404,13 +398,13 @@ TEST_F(FrameWindow, HelpOpensTheProgramsHelpFileOrSaysItIsMissing) {
     const std::string help = GetGlobal().GetProgramDir() + "help.chm";
     std::filesystem::remove(help);
     ASSERT_TRUE(frame->RunCommand(32836));
-    ASSERT_EQ(host->boxes.size(), 1u);
-    EXPECT_NE(host->boxes[0].text.find("help.chm"), std::string::npos);
-    EXPECT_TRUE(host->opened.empty());
+    ASSERT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_NE(boxes.Seen()[0].Text().find("help.chm"), std::string::npos);
+    EXPECT_TRUE(opened.paths.empty());
     std::ofstream(help) << "help";
     ASSERT_TRUE(frame->RunCommand(32836));
-    EXPECT_EQ(host->boxes.size(), 1u);
-    EXPECT_EQ(host->opened, std::vector<std::string>{help});
+    EXPECT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_EQ(opened.paths, std::vector<std::string>{help});
     std::filesystem::remove(help);
 }
 
@@ -433,8 +427,8 @@ TEST_F(FrameWindow, HelpOpensTheHtmlPagesWhenTheDesktopHasNoChmViewer) {
     for (const auto& [name, old] : {std::pair{"XDG_DATA_HOME", oldHome}, std::pair{"XDG_DATA_DIRS", oldDirs}}) {
         if (old.isNull()) qunsetenv(name); else qputenv(name, old);
     }
-    EXPECT_TRUE(host->boxes.empty());
-    EXPECT_EQ(host->opened, (std::vector<std::string>{html, chm}));
+    EXPECT_TRUE(boxes.Seen().empty());
+    EXPECT_EQ(opened.paths, (std::vector<std::string>{html, chm}));
     std::filesystem::remove_all(dir + "help");
     std::filesystem::remove_all(dir + "xdg");
     std::filesystem::remove(chm);
@@ -517,8 +511,8 @@ TEST_F(FrameWindow, ALanguageThatCannotBeReadKeepsTheTexts) {
     EXPECT_TRUE(frame->RunCommand(65001));
     QTest::qWait(20);
     std::ofstream(file, std::ios::trunc | std::ios::binary) << saved;
-    ASSERT_EQ(host->boxes.size(), 1u);
-    EXPECT_NE(host->boxes[0].text.find(languages[1].resourceFile), std::string::npos);
+    ASSERT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_NE(boxes.Seen()[0].Text().find(languages[1].resourceFile), std::string::npos);
     EXPECT_EQ(GetGlobal().CurrentLanguage(), 0);
     EXPECT_EQ(frame->Pane(32775)->windowTitle(), QStringLiteral("网络结构"));
 }

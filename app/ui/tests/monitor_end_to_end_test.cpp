@@ -15,6 +15,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "support/box_answerer.h"
 #include "support/frame_support.h"
 #include "ui/frame/data_view.h"
 #include "ui/frame/main_frame.h"
@@ -26,7 +27,6 @@
 namespace {
 
 using frame_test::Emulator;
-using frame_test::RecordingHost;
 using frame_test::TempFolder;
 
 class MonitorEndToEnd : public ::testing::Test {
@@ -36,14 +36,13 @@ protected:
         if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
         frame_test::UseFreshProfile(folder);
         frame = std::make_unique<CMainFrame>();
-        host = std::make_unique<RecordingHost>(frame.get());
         ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
         master = GetNetwork().Masters().at(0);
         frame->Tree()->SelectNode(master);
         QSignalSpy finished(frame.get(), &CMainFrame::startFinished);
         ASSERT_TRUE(frame->RunCommand(32786));
         ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
-        ASSERT_TRUE(finished.front().front().toBool()) << (host->boxes.empty() ? "" : host->boxes.front().text);
+        ASSERT_TRUE(finished.front().front().toBool()) << boxes.Texts();
     }
     void TearDown() override {
         if (frame && master != nullptr && master->IsRunning() != 0) {
@@ -51,7 +50,6 @@ protected:
             frame->RunCommand(32787);
         }
         GetGlobal().SetSelectedNode(nullptr);
-        host.reset();
         frame.reset();
         GetNetwork().ClearNetwork();
         emulator.reset();
@@ -79,7 +77,7 @@ protected:
     TempFolder folder;
     std::unique_ptr<Emulator> emulator;
     std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<RecordingHost> host;
+    ui_test::BoxAnswerer boxes;
     CServerDev* master = nullptr;
 };
 
@@ -91,7 +89,7 @@ TEST_F(MonitorEndToEnd, ReadsTheCounterAndWritesTheLoopback) {
     QTest::qWait(200);
     Click(*counter, CDlgDataPane::kIdAction);
     EXPECT_NE(Texts(*counter), first) << "the counter of slave 1 advances";
-    EXPECT_TRUE(host->boxes.empty()) << host->boxes.front().text;
+    EXPECT_TRUE(boxes.Seen().empty()) << boxes.Texts();
 
     CDlgDataPane* output = PaneOf(4, 10041);
     ASSERT_NE(output, nullptr);
@@ -107,7 +105,7 @@ TEST_F(MonitorEndToEnd, ReadsTheCounterAndWritesTheLoopback) {
         QTest::qWait(50);
     }
     EXPECT_EQ(Texts(*input), values.join(QLatin1Char(' ')));
-    EXPECT_TRUE(host->boxes.empty()) << host->boxes.front().text;
+    EXPECT_TRUE(boxes.Seen().empty()) << boxes.Texts();
 }
 
 TEST_F(MonitorEndToEnd, APanelKeepsItsTimedReadFormatAndTypedValuesWhileAnotherSlaveIsShown) {
@@ -140,7 +138,7 @@ TEST_F(MonitorEndToEnd, APanelKeepsItsTimedReadFormatAndTypedValuesWhileAnotherS
     EXPECT_EQ(counter->DisplayFormat(), 1) << "decimal kept";
     ASSERT_EQ(PaneOf(4, 10041), output.data());
     EXPECT_EQ(Texts(*output), typed.join(QLatin1Char(' ')));
-    EXPECT_TRUE(host->boxes.empty()) << host->boxes.front().text;
+    EXPECT_TRUE(boxes.Seen().empty()) << boxes.Texts();
 }
 
 TEST_F(MonitorEndToEnd, ASilentSlaveShowsItsStatus) {
@@ -174,16 +172,16 @@ TEST_F(MonitorEndToEnd, AnUnpluggedAdapterUnderTimedReadsGivesReports) {
     }
     EXPECT_TRUE(pane->IsTimed()) << "timed reading goes on";
     // Every message is a report of a failed read; the slave's status tells what happened.
-    for (const auto& box : host->boxes) {
-        EXPECT_NE(box.text.find("Slave ID=1,Poll IO,VARDA_ReadSlaveIO"), std::string::npos) << box.text;
+    for (const auto& box : boxes.Seen()) {
+        EXPECT_NE(box.Text().find("Slave ID=1,Poll IO,VARDA_ReadSlaveIO"), std::string::npos) << box.Text();
     }
     QTRY_VERIFY_WITH_TIMEOUT(status->StatusText() != QStringLiteral("从站在线") && !status->StatusText().isEmpty(), 5000);
     // A read asked for by hand now is answered with a message, not silence.
     Click(*pane, CDlgDataPane::kIdTimed);
-    const std::size_t before = host->boxes.size();
+    const std::size_t before = boxes.Seen().size();
     Click(*pane, CDlgDataPane::kIdAction);
-    ASSERT_EQ(host->boxes.size(), before + 1);
-    const std::string last = host->boxes.back().text;
+    ASSERT_EQ(boxes.Seen().size(), before + 1);
+    const std::string last = boxes.Seen().back().Text();
     EXPECT_TRUE(last == "从站未连接" || last.find("Slave ID=1,Poll IO,VARDA_ReadSlaveIO") != std::string::npos) << last;
     emulator->Control("0 replug");
 }

@@ -99,7 +99,7 @@ protected:
     static QAbstractButton* Button(const CDlgDataPane& pane, int id) { return pane.ControlAs<QAbstractButton>(id); }
     std::vector<std::string> ErrorRows() const {
         std::vector<std::string> rows;
-        for (const auto& row : host_.rows) {
+        for (const auto& row : LogRows()) {
             if (row.level == name_share::kLevelError) rows.push_back(row.text);
         }
         return rows;
@@ -303,7 +303,7 @@ TEST_F(MonitorPanel, TimedWriteWithIncrementAndThePeriodRule) {
 
     // Failures during timed writing: one report per call, and the timer goes on.
     g_calls.clear();
-    host_.rows.clear();
+    ClearLogRows();
     g_result = 12;
     QTest::qWait(150);
     EXPECT_TRUE(pane->IsTimed());
@@ -326,8 +326,8 @@ TEST_F(MonitorPanel, StrobeSetAndTheOfflineBox) {
 
     // Off line: a box for the click, nothing sent.
     Button(*pane, CDlgDataPane::kIdStrobeSet)->click();
-    ASSERT_EQ(host_.boxes.size(), 1u) << host_.boxes[0].text << "|" << host_.boxes.back().text;
-    EXPECT_EQ(host_.boxes[0].text, "从站未连接");
+    ASSERT_EQ(boxes_.Seen().size(), 1u) << boxes_.Texts();
+    EXPECT_EQ(boxes_.Seen()[0].Text(), "从站未连接");
     EXPECT_TRUE(g_calls.empty());
 
     slave->Start();
@@ -346,7 +346,7 @@ TEST_F(MonitorPanel, StrobeSetAndTheOfflineBox) {
     Button(*input, CDlgDataPane::kIdTimed)->click();
     QTest::qWait(60);
     EXPECT_EQ(g_calls.size(), 1u);
-    EXPECT_EQ(host_.boxes.size(), 1u);
+    EXPECT_EQ(boxes_.Seen().size(), 1u);
     EXPECT_TRUE(input->IsTimed());
 }
 
@@ -396,38 +396,23 @@ TEST_F(MonitorPanel, EnglishTexts) {
     EXPECT_EQ(title, panes_test::EnglishText(10040));
 }
 
-// A host whose message boxes run a loop of their own for a while, as a real one does.
-class LoopingHost : public name_share::IHost {
-public:
-    int ShowMessageBox(const name_share::MessageBoxRequest&) override {
-        ++boxes;
-        ++depth;
-        maxDepth = std::max(maxDepth, depth);
-        QTest::qWait(60);
-        --depth;
-        return 1;
-    }
-    void AppendLogRow(const name_share::LogRow&) override {}
-    int boxes = 0, depth = 0, maxDepth = 0;
-};
-
 TEST_F(MonitorPanel, TicksDuringAnOpenReportDoNotStackBoxes) {
     CSlaveDev* slave = Slave(3, {ConnectionUse::kPoll}, 1, 0);
     slave->Start();
     Show(slave);
     CDlgDataPane* pane = Pane(10040);
     ASSERT_NE(pane, nullptr);
-    LoopingHost looping;
-    GetGlobal().SetHost(&looping);
+    // Each report box stays open for a while (its own event loop runs the ticks meanwhile).
+    ui_test::BoxAnswerer slow(QMessageBox::Ok, 60);
     g_result = 31;
     pane->SetText(CDlgDataPane::kIdPeriod, "10");
     Button(*pane, CDlgDataPane::kIdTimed)->click();
     QTest::qWait(300);
     Button(*pane, CDlgDataPane::kIdTimed)->click();
-    GetGlobal().SetHost(&host_);
-    EXPECT_EQ(looping.maxDepth, 1);
-    EXPECT_GE(looping.boxes, 2);
-    EXPECT_EQ(static_cast<std::size_t>(looping.boxes), g_calls.size()) << "one box per failed call";
+    QTRY_VERIFY(ui_test::BoxAnswerer::OpenBoxes().empty());
+    EXPECT_EQ(slow.MostOpen(), 1);
+    EXPECT_GE(slow.Seen().size(), 2u);
+    EXPECT_EQ(slow.Seen().size(), g_calls.size()) << "one box per failed call";
 }
 
 }  // namespace

@@ -97,9 +97,9 @@ TEST_F(ParamEditor, OutOfRangeAndNonNumbersKeepTheValue) {
     CParamDlg dlg(eds);
     EXPECT_FALSE(dlg.EditRow(2, "300"));
     EXPECT_EQ(dlg.RowValue(2), 5.0);
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].caption, "错误");
-    EXPECT_EQ(host_.boxes[0].text, "请输入 >=0.0000 且 <=255.0000 的数");
+    ASSERT_EQ(boxes_.Seen().size(), 1u);
+    EXPECT_EQ(boxes_.Seen()[0].Caption(), "错误");
+    EXPECT_EQ(boxes_.Seen()[0].Text(), "请输入 >=0.0000 且 <=255.0000 的数");
     EXPECT_FALSE(dlg.EditRow(2, "abc"));
     EXPECT_EQ(dlg.RowValue(2), 5.0);
     EXPECT_FALSE(dlg.EditRow(1, "3")) << "read only";
@@ -113,7 +113,7 @@ TEST_F(ParamEditor, ScaledValueIsStoredRaw) {
     EXPECT_EQ(dlg.RowValue(5), 250.0);
     EXPECT_EQ(dlg.RowCaption(5), "2.50 s");
     EXPECT_FALSE(dlg.EditRow(5, "61"));
-    EXPECT_EQ(host_.boxes.back().text, "请输入 >=0.0100 且 <=60.0000 的数");
+    EXPECT_EQ(boxes_.Seen().back().Text(), "请输入 >=0.0100 且 <=60.0000 的数");
 }
 
 TEST_F(ParamEditor, BitCheckPopUpOffersTheCaptionsBitsKeepsTheOthersAndClosesOnAClickOutside) {

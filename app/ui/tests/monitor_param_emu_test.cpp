@@ -15,6 +15,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "support/box_answerer.h"
 #include "support/frame_support.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
@@ -25,7 +26,6 @@
 namespace {
 
 using frame_test::Emulator;
-using frame_test::RecordingHost;
 using frame_test::TempFolder;
 
 constexpr int kTransferTimeoutMs = 60000;
@@ -37,28 +37,20 @@ protected:
         if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
         frame_test::UseFreshProfile(folder);
         frame = std::make_unique<CMainFrame>();
-        host = std::make_unique<RecordingHost>(frame.get());
         ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
         master = GetNetwork().Masters().at(0);
         drive = master->FindSlave(4);
         ASSERT_NE(drive, nullptr);
     }
     void TearDown() override {
-        host.reset();
         frame.reset();
         GetNetwork().ClearNetwork();
         emulator.reset();
     }
-    std::string Boxes() const {
-        std::string text;
-        for (const auto& box : host->boxes) text += box.text + "\n";
-        return text;
-    }
-
     TempFolder folder;
     std::unique_ptr<Emulator> emulator;
     std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<RecordingHost> host;
+    ui_test::BoxAnswerer boxes;
     CServerDev* master = nullptr;
     CSlaveDev* drive = nullptr;
 };
@@ -87,7 +79,7 @@ TEST_F(ParamEditorOnDemo, UploadChangeDownloadAndReadBackThroughTheConsole) {
         ASSERT_TRUE(again.wait(kTransferTimeoutMs));
         EXPECT_EQ(dlg.RowValue(1), 250.0);
         EXPECT_EQ(dlg.RowCaption(1), "2.50 s");
-        EXPECT_TRUE(host->boxes.empty()) << Boxes();
+        EXPECT_TRUE(boxes.Seen().empty()) << boxes.Texts();
     }
     EXPECT_EQ(master->InitCount(), 0u) << "the editor released the master";
 
@@ -96,7 +88,7 @@ TEST_F(ParamEditorOnDemo, UploadChangeDownloadAndReadBackThroughTheConsole) {
     QSignalSpy started(frame.get(), &CMainFrame::startFinished);
     ASSERT_TRUE(frame->RunCommand(32786));
     ASSERT_TRUE(started.count() > 0 || started.wait(30000));
-    ASSERT_TRUE(started.front().front().toBool()) << Boxes();
+    ASSERT_TRUE(started.front().front().toBool()) << boxes.Texts();
     CVARDAPane pane(*drive);
     pane.SetCurrentIndex(CVARDAPane::kServiceList, 10);
     pane.SetText(CVARDAPane::kClassList, "F");
@@ -107,7 +99,7 @@ TEST_F(ParamEditorOnDemo, UploadChangeDownloadAndReadBackThroughTheConsole) {
         sent = pane.Send();
         if (!sent) QTest::qWait(250);
     }
-    ASSERT_TRUE(sent) << Boxes();
+    ASSERT_TRUE(sent) << boxes.Texts();
     EXPECT_EQ(pane.Editor(CVARDAPane::kReplyData)->toPlainText(), "FA 00");
 }
 
@@ -116,9 +108,9 @@ TEST_F(ParamEditorOnDemo, CompareMarksTheParameterChangedOnTheDeviceWithBothValu
     QTRY_VERIFY_WITH_TIMEOUT(dlg.IsEnabled(CParamDlg::kUpload), 5000);
     EXPECT_FALSE(dlg.IsEnabled(CParamDlg::kCompare)) << "nothing uploaded yet";
     EXPECT_EQ(dlg.CompareWithFile(), -1);
-    ASSERT_EQ(host->boxes.size(), 1u);
-    EXPECT_EQ(host->boxes[0].text, "请先上传参数,再与网络文件比较");
-    host->boxes.clear();
+    ASSERT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_EQ(boxes.Seen()[0].Text(), "请先上传参数,再与网络文件比较");
+    boxes.Clear();
 
     QSignalSpy uploaded(&dlg, &CParamDlg::uploadFinished);
     dlg.StartUpload();
@@ -145,7 +137,7 @@ TEST_F(ParamEditorOnDemo, CompareMarksTheParameterChangedOnTheDeviceWithBothValu
     dlg.SetRowValue(2, 100);
     EXPECT_FALSE(dlg.RowDiffers(2));
     EXPECT_EQ(dlg.RowCaption(2), "1.00 s");
-    EXPECT_TRUE(host->boxes.empty()) << Boxes();
+    EXPECT_TRUE(boxes.Seen().empty()) << boxes.Texts();
 }
 
 TEST_F(ParamEditorOnDemo, ClosingTheEditorStopsARunningUploadAll) {

@@ -69,7 +69,7 @@ protected:
         AddSlave(master, 1);
         target = AddSlave(master, 5, 4, 2);
         AddSlave(master, 10);
-        host_.boxes.clear();  // the type-101 master's own start-up messages
+        boxes_.Clear();  // the type-101 master's own start-up messages
     }
     void TearDown() override {
         api_.reset();
@@ -145,9 +145,9 @@ TEST_F(ConsolePane, BadServiceDataAndEmptyClassAreRefused) {
     pane.SetText(CVARDAPane::kClassList, "");
     EXPECT_FALSE(pane.Send());
     EXPECT_TRUE(script.calls.empty());
-    ASSERT_EQ(host_.boxes.size(), 2u);
-    EXPECT_EQ(host_.boxes[0].text, "十六进制数字个数不是偶数: 2");
-    EXPECT_EQ(host_.boxes[1].text, "请设定类ID");
+    ASSERT_EQ(boxes_.Seen().size(), 2u);
+    EXPECT_EQ(boxes_.Seen()[0].Text(), "十六进制数字个数不是偶数: 2");
+    EXPECT_EQ(boxes_.Seen()[1].Text(), "请设定类ID");
 }
 
 TEST_F(ConsolePane, TimedSendingWithTwoRetriesGivesSixReportsAndStops) {
@@ -184,8 +184,8 @@ TEST_F(ConsolePane, RetryCountOutOfRangeKeepsTheLastAcceptedValue) {
     pane.Send();
     EXPECT_EQ(pane.RetryCount(), 0);
     EXPECT_EQ(pane.GetText(CVARDAPane::kRetryCount), "0");
-    ASSERT_FALSE(host_.boxes.empty());
-    EXPECT_EQ(host_.boxes.back().text, "请输入 0 到 100 之间的重试次数");
+    ASSERT_FALSE(boxes_.Seen().empty());
+    EXPECT_EQ(boxes_.Seen().back().Text(), "请输入 0 到 100 之间的重试次数");
 }
 
 TEST_F(ConsolePane, IoReadAndWrite) {
@@ -194,8 +194,8 @@ TEST_F(ConsolePane, IoReadAndWrite) {
     pane.SetCurrentIndex(CVARDAPane::kConnectionType, 2);  // no change-of-state input
     pane.ReadIo();
     EXPECT_EQ(script.ioCalls, 0);
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].text, "从站没有该类型IO连接");
+    ASSERT_EQ(boxes_.Seen().size(), 1u);
+    EXPECT_EQ(boxes_.Seen()[0].Text(), "从站没有该类型IO连接");
 
     pane.SetCurrentIndex(CVARDAPane::kConnectionType, 1);
     pane.ReadIo();
@@ -205,7 +205,7 @@ TEST_F(ConsolePane, IoReadAndWrite) {
     pane.WriteIo();
     EXPECT_EQ(script.written, std::vector<uint8_t>{0});
     EXPECT_EQ(pane.GetText(CVARDAPane::kWriteLength), "1");
-    EXPECT_EQ(host_.boxes.back().text, "写入数据正确");
+    EXPECT_EQ(boxes_.Seen().back().Text(), "写入数据正确");
 }
 
 TEST_F(ConsolePane, ChoosingAnotherSlaveRefreshesItsStatus) {

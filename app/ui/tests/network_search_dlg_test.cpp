@@ -19,6 +19,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "support/box_answerer.h"
 #include "support/frame_support.h"
 #include "ui/frame/command_table.h"
 #include "ui/frame/main_frame.h"
@@ -28,7 +29,6 @@
 namespace {
 
 using frame_test::Emulator;
-using frame_test::RecordingHost;
 using frame_test::TempFolder;
 
 constexpr int kSearchTimeoutMs = 30000;
@@ -45,12 +45,10 @@ protected:
         if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
         frame_test::UseFreshProfile(folder);
         frame = std::make_unique<CMainFrame>();
-        host = std::make_unique<RecordingHost>(frame.get());
         ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1, slaves))));
         master = GetNetwork().Masters().at(0);
     }
     void TearDown() override {
-        host.reset();
         frame.reset();
         GetNetwork().ClearNetwork();
         emulator.reset();
@@ -86,7 +84,7 @@ protected:
     TempFolder folder;
     std::unique_ptr<Emulator> emulator;
     std::unique_ptr<CMainFrame> frame;
-    std::unique_ptr<RecordingHost> host;
+    ui_test::BoxAnswerer boxes;
     CServerDev* master = nullptr;
 };
 
@@ -123,11 +121,11 @@ TEST_F(SearchDialog, ATimeOutOutOfRangeIsRefused) {
     CSearchDlg dialog(master, frame.get());
     dialog.show();
     for (const char* text : {"99", "30001", "", "abc"}) {
-        host->boxes.clear();
+        boxes.Clear();
         dialog.SetText(CSearchDlg::kEditTimeout, text);
         Click(dialog, CSearchDlg::kButtonStart);
-        ASSERT_EQ(host->boxes.size(), 1u) << text;
-        EXPECT_EQ(host->boxes.front().text, "请输入一个介于 100 和 30000 之间的整数。");
+        ASSERT_EQ(boxes.Seen().size(), 1u) << text;
+        EXPECT_EQ(boxes.Seen().front().Text(), "请输入一个介于 100 和 30000 之间的整数。");
         EXPECT_FALSE(dialog.Searching());
         EXPECT_TRUE(Enabled(dialog, CSearchDlg::kButtonStart));
     }

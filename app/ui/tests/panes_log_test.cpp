@@ -60,24 +60,17 @@ protected:
     }
     std::string Path(const char* name) const { return (folder / name).string(); }
 
-    // Runs `action` while a watcher records and closes every message box that appears.
+    // Runs `action` while the real message boxes that appear are recorded and answered OK.
     struct Box {
         QString caption;
         QString text;
         QMessageBox::Icon icon;
     };
     std::vector<Box> BoxesDuring(const std::function<void()>& action) {
-        std::vector<Box> seen;
-        QTimer watcher;
-        watcher.setInterval(10);
-        QObject::connect(&watcher, &QTimer::timeout, [&seen] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen.push_back({box->windowTitle(), box->text(), box->icon()});
-                box->accept();
-            }
-        });
-        watcher.start();
+        ui_test::BoxAnswerer answerer(QMessageBox::Ok);
         action();
+        std::vector<Box> seen;
+        for (const ui_test::SeenBox& box : answerer.Seen()) seen.push_back({box.caption, box.text, box.icon});
         return seen;
     }
 
@@ -286,7 +279,8 @@ TEST_F(LogPane, MessageBoxesOfferTheButtonsOfTheirTypeAndAnswerWithThePressedCod
         EXPECT_EQ(answerer.Seen()[0].buttons, c.offered);
         EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("question"));
     }
-    // Closed by Escape: Cancel when offered, else No.
+    // Closed by Escape: Cancel when offered, else No (nothing else answers these boxes).
+    ui_test::BoxAnswerer none(QMessageBox::NoButton);
     for (const auto& [type, code] : {std::pair{name_share::kMbYesNoCancel, 2}, std::pair{name_share::kMbYesNo, 7},
                                      std::pair{name_share::kMbOk, 1}}) {
         QTimer::singleShot(50, [] {

@@ -1,5 +1,6 @@
 // Helpers of the pane tests: a program folder of their own, a scripted master device library
-// behind libvarda.so, a host that records, and networks built through the model's public API.
+// behind libvarda.so, the program's own Qt host with a log pane and a message-box answerer, and
+// networks built through the model's public API.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,6 +21,10 @@
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
 #include "services/global.h"
+#include "support/box_answerer.h"
+#include "ui/frame/info_log_pane.h"
+#include "ui/frame/qt_host.h"
+#include "ui/models/info_log_model.h"
 
 namespace panes_test {
 
@@ -83,18 +88,6 @@ private:
     void (*fail_)(const char*, uint32_t, uint32_t) = nullptr;
 };
 
-class RecordingHost : public name_share::IHost {
-public:
-    int ShowMessageBox(const name_share::MessageBoxRequest& request) override {
-        boxes.push_back(request);
-        return 1;
-    }
-    void AppendLogRow(const name_share::LogRow& row) override { rows.push_back(row); }
-
-    std::vector<name_share::MessageBoxRequest> boxes;
-    std::vector<name_share::LogRow> rows;
-};
-
 // The program's own device type, and the type the scripted library stands behind. The
 // dispatcher keeps the library it loaded for a type for the whole process, so the scripted one
 // gets a type of its own and never takes the place of the USB adapter library.
@@ -118,7 +111,8 @@ inline int EnglishLanguage() {
     return -1;
 }
 
-// Fixture base: settings folder, the fake library as device type 102, a recording host, and an
+// Fixture base: settings folder, the fake library as device type 102, the Qt host (its rows go
+// to a log pane, its message boxes are answered OK unless a test answers them itself), and an
 // empty network before and after every test.
 class PanesTest : public ::testing::Test {
 protected:
@@ -141,6 +135,8 @@ protected:
         ::setenv("VARDA_REGISTRY", registryPath_.c_str(), 1);
         savedInfobar_ = GetGlobal().Infobar();
         oldHost_ = GetGlobal().Host();
+        logPane_ = std::make_unique<CInfoLogPane>();
+        host_.SetLogPane(logPane_.get());
         GetGlobal().SetHost(&host_);
         GetGlobal().SetSelectedNode(nullptr);
         GetNetwork().ClearNetwork();
@@ -150,6 +146,8 @@ protected:
         GetGlobal().SetSelectedNode(nullptr);
         GetNetwork().ClearNetwork();
         GetGlobal().SetHost(oldHost_);
+        host_.SetLogPane(nullptr);
+        logPane_.reset();
         GetGlobal().Infobar() = savedInfobar_;
         if (oldRegistry_.empty()) {
             ::unsetenv("VARDA_REGISTRY");
@@ -190,12 +188,21 @@ protected:
 
     static std::string DemoEds(const std::string& file) { return SourceDir() + "/resources/demo/eds/" + file; }
 
+    // The rows the host has put into the log pane so far.
+    std::vector<name_share::LogRow> LogRows() const {
+        const auto rows = logPane_->Model()->Rows();
+        return {rows.begin(), rows.end()};
+    }
+    void ClearLogRows() const { logPane_->Clear(); }
+
     FakeMaster fake_;
-    RecordingHost host_;
+    CQtHost host_;
+    ui_test::BoxAnswerer boxes_;
 
 private:
     std::string registryPath_;
     std::string oldRegistry_;
+    std::unique_ptr<CInfoLogPane> logPane_;
     name_share::IHost* oldHost_ = nullptr;
     InfobarSettings savedInfobar_;
 };

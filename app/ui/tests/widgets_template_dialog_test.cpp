@@ -20,6 +20,9 @@
 #include "resources/resource_ids.h"
 #include "resources/resource_manager.h"
 #include "services/global.h"
+#include "ui/frame/info_log_pane.h"
+#include "ui/frame/qt_host.h"
+#include "ui/models/info_log_model.h"
 #include "ui/widgets/control_factory.h"
 #include "ui/widgets/font_mapping.h"
 #include "ui/widgets/template_dialog.h"
@@ -28,17 +31,11 @@ using namespace resource_ids;
 
 namespace {
 
-class LogRecorder : public name_share::IHost {
-public:
-    int ShowMessageBox(const name_share::MessageBoxRequest&) override { return 1; }
-    void AppendLogRow(const name_share::LogRow& row) override { rows.push_back(row); }
-    std::vector<name_share::LogRow> rows;
-};
-
 class WidgetsTemplateDialog : public testing::Test {
 protected:
     void SetUp() override {
         previousHost_ = GetGlobal().Host();
+        host_.SetLogPane(&logPane_);
         GetGlobal().SetHost(&host_);
         savedInfobar_ = GetGlobal().Infobar();
         GetGlobal().Infobar().logWarning = 1;
@@ -53,7 +50,14 @@ protected:
         ASSERT_TRUE(SetResourceManager(CXTPResourceManagerXMLEx::FromText("<resource>" + body + "</resource>")));
     }
 
-    LogRecorder host_;
+    // The rows the program's host has put into the log pane.
+    std::vector<name_share::LogRow> LogRows() const {
+        const auto rows = logPane_.Model()->Rows();
+        return {rows.begin(), rows.end()};
+    }
+
+    CInfoLogPane logPane_;
+    CQtHost host_;
     name_share::IHost* previousHost_ = nullptr;
     InfobarSettings savedInfobar_;
 };
@@ -85,7 +89,7 @@ TEST_F(WidgetsTemplateDialog, InfoSettingsCheckBoxesById) {
     EXPECT_NE(dialog.ControlAs<QGroupBox>(0xFFFF), nullptr);
     EXPECT_TRUE(dialog.ControlAs<QPushButton>(kIdOk)->isDefault());
     EXPECT_FALSE(dialog.ControlAs<QPushButton>(kIdCancel)->isDefault());
-    EXPECT_EQ(host_.rows.size(), 0u);
+    EXPECT_EQ(LogRows().size(), 0u);
     // Every control lies inside the dialog.
     for (uint16_t id : kSettingsIds) {
         QWidget* w = dialog.Control(id);
@@ -240,19 +244,18 @@ TEST_F(WidgetsTemplateDialog, IncompleteLanguageTemplateFallsBackWithOneWarning)
     TemplateDialog dialog(kInfoSettingDialog, nullptr, kSettingsIds);
     EXPECT_EQ(dialog.windowTitle(), "信息栏设置");
     for (uint16_t id : kSettingsIds) EXPECT_TRUE(dialog.HasControl(id)) << id;
-    ASSERT_EQ(host_.rows.size(), 1u);
-    EXPECT_EQ(host_.rows[0].level, name_share::kLevelWarning);
-    EXPECT_EQ(host_.rows[0].text, "对话框 20020 的语言模板缺少控件 1002, 1003, 1004, 2，已改用内置模板");
+    ASSERT_EQ(LogRows().size(), 1u);
+    EXPECT_EQ(LogRows()[0].level, name_share::kLevelWarning);
+    EXPECT_EQ(LogRows()[0].text, "对话框 20020 的语言模板缺少控件 1002, 1003, 1004, 2，已改用内置模板");
 
     // The line's text comes from the language file too; printf directives in it are only text.
     UseLanguage(
         "<string id=\"61606\" value=\"%s%s%n%x dialog %u lacks %s\"/>"
         "<dialog id=\"20020\" caption=\"Settings\"><control class=\"BUTTON\" id=\"1\"/></dialog>");
     TemplateDialog again(kInfoSettingDialog, nullptr, {kIdOk, kIdCancel});
-    ASSERT_EQ(host_.rows.size(), 2u);
-    EXPECT_EQ(host_.rows[1].text, "22%n%x dialog 20020 lacks 2");
-    host_.rows.pop_back();
-
+    ASSERT_EQ(LogRows().size(), 2u);
+    EXPECT_EQ(LogRows()[1].text, "22%n%x dialog 20020 lacks 2");
+    
     // A complete language template re-captions and moves the controls.
     UseLanguage(
         "<dialog id=\"20020\" caption=\"Settings\" position=\"0,0,300,200\">"
@@ -267,7 +270,7 @@ TEST_F(WidgetsTemplateDialog, IncompleteLanguageTemplateFallsBackWithOneWarning)
     EXPECT_EQ(english.GetText(kCheckLogError), "Errors");
     EXPECT_EQ(english.Control(kCheckLogError)->x(), english.DialogUnitsToPixelsX(150));
     EXPECT_EQ(english.Control(kCheckLogError)->y(), english.DialogUnitsToPixelsY(100));
-    EXPECT_EQ(host_.rows.size(), 1u);
+    EXPECT_EQ(LogRows().size(), 2u);
 }
 
 TEST_F(WidgetsTemplateDialog, BadTemplatesStayUsable) {

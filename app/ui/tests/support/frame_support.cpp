@@ -1,6 +1,5 @@
 #include "support/frame_support.h"
 
-#include <QCoreApplication>
 
 #include <chrono>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -19,8 +19,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "services/global.h"
-#include "ui/frame/info_log_pane.h"
 #include "ui/frame/main_frame.h"
 
 extern char** environ;
@@ -216,29 +214,6 @@ std::string Emulator::Control(const std::string& line) const {
     }
     ::close(fd);
     return answer;
-}
-
-RecordingHost::RecordingHost(CMainFrame* frame) : frame_(frame), previous_(GetGlobal().Host()) {
-    GetGlobal().SetHost(this);
-}
-
-RecordingHost::~RecordingHost() { GetGlobal().SetHost(previous_); }
-
-int RecordingHost::ShowMessageBox(const name_share::MessageBoxRequest& request) {
-    boxes.push_back(request);
-    return 1;
-}
-
-void RecordingHost::AppendLogRow(const name_share::LogRow& row) {
-    // Rows may come from a worker thread (a master starting): hand them to the UI thread.
-    CInfoLogPane* pane = frame_ != nullptr ? frame_->LogPane() : nullptr;
-    if (pane == nullptr) return;
-    QMetaObject::invokeMethod(pane, [pane, row] { pane->AppendRow(row); }, Qt::QueuedConnection);
-}
-
-bool RecordingHost::OpenFile(const std::string& path) {
-    opened.push_back(path);
-    return true;
 }
 
 void UseFreshProfile(const TempFolder& folder) {

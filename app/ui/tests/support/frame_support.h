@@ -1,19 +1,13 @@
 // Helpers of the main-window tests: the emulated adapters (adapter-emu as a child process) with
-// the environment that makes the program reach them, a host that records message boxes while
-// it passes log rows on to the window, and a per-test window profile.
+// the environment that makes the program reach them, and a per-test window profile.
 #pragma once
 
 #include <QString>
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <sys/types.h>
-
-#include "services/host.h"
-
-class CMainFrame;
 
 namespace frame_test {
 
@@ -64,24 +58,6 @@ private:
     pid_t pid_ = -1;
     bool ready_ = false;
     std::string problem_;
-};
-
-// Records message boxes (answering OK) and hands log rows to the window's log pane; installed
-// into CGlobal while it lives, the previous host is put back afterwards.
-class RecordingHost : public name_share::IHost {
-public:
-    explicit RecordingHost(CMainFrame* frame);
-    ~RecordingHost() override;
-    int ShowMessageBox(const name_share::MessageBoxRequest& request) override;
-    void AppendLogRow(const name_share::LogRow& row) override;
-    bool OpenFile(const std::string& path) override;
-
-    std::vector<name_share::MessageBoxRequest> boxes;
-    std::vector<std::string> opened;
-
-private:
-    CMainFrame* frame_;
-    name_share::IHost* previous_;
 };
 
 // A window profile of its own for each test (layout and recent files).
