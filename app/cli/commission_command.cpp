@@ -53,14 +53,11 @@ int CommissionNode(const CommissionCommandOptions& options) {
     }
     NetworkRegistry& network = GetNetwork();
     if (!LoadCommandNetwork(network, options.networkFile)) return kExitUsage;
-    std::vector<CServerDev*> masters = network.Masters();
-    if (options.master < 1 || options.master > masters.size()) {
-        std::cerr << "norvanectl: the network file has " << masters.size() << " master(s), no master "
-                  << options.master << std::endl;
+    CServerDev* master = CommandMaster(network.Masters(), options.master);
+    if (master == nullptr) {
         network.ClearNetwork();
         return kExitUsage;
     }
-    CServerDev* master = masters[options.master - 1];
 
     NodeCommissioning commissioning;
     CommissionOutcome outcome;

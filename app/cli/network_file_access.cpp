@@ -25,3 +25,10 @@ bool LoadCommandNetwork(NetworkRegistry& network, const std::string& path) {
     ReportUnreadable(path);
     return false;
 }
+
+CServerDev* CommandMaster(const std::vector<CServerDev*>& masters, std::size_t position) {
+    if (position >= 1 && position <= masters.size()) return masters[position - 1];
+    std::cerr << "norvanectl: the network file has " << masters.size() << " master(s), no master " << position
+              << std::endl;
+    return nullptr;
+}

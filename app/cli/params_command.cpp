@@ -7,6 +7,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
+#include "network_file_access.h"
 #include "report/parameter_compare.h"
 #include "services/global.h"
 #include "terminal_host.h"
@@ -19,13 +20,9 @@ int CompareSlaveParameters(const ParamsCommandOptions& options) {
     TerminalSession session(global, &host);
     std::unique_ptr<FileNetwork> network = ReadCommandNetwork(options.networkFile, true);
     if (!network) return kExitUsage;
-    std::vector<CServerDev*> masters = network->Network().Masters();
-    if (options.master < 1 || options.master > masters.size()) {
-        std::cerr << "norvanectl: the network file has " << masters.size() << " master(s), no master "
-                  << options.master << std::endl;
-        return kExitUsage;
-    }
-    CSlaveDev* slave = masters[options.master - 1]->FindSlave(static_cast<int>(options.slave));
+    CServerDev* master = CommandMaster(network->Network().Masters(), options.master);
+    if (master == nullptr) return kExitUsage;
+    CSlaveDev* slave = master->FindSlave(static_cast<int>(options.slave));
     if (slave == nullptr) {
         std::cerr << "norvanectl: master " << options.master << " has no slave at address " << options.slave
                   << std::endl;

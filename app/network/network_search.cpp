@@ -4,18 +4,13 @@
 #include <array>
 #include <chrono>
 
+#include "cip/object_class.h"
 #include "network/master_api_table.h"
 #include "network/server_dev.h"
 #include "varda_api.h"
 
 namespace {
 
-constexpr uint32_t kIdentityClass = 1;
-constexpr uint32_t kIdentityInstance = 1;
-constexpr uint8_t kVendorAttribute = 1;
-constexpr uint8_t kDeviceTypeAttribute = 2;
-constexpr uint8_t kProductCodeAttribute = 3;
-constexpr uint8_t kRevisionAttribute = 4;
 constexpr uint32_t kReplyBufferSize = 20;
 constexpr uint32_t kAttributeReplyLength = 4;
 constexpr auto kPauseCheck = std::chrono::milliseconds(20);
@@ -89,8 +84,8 @@ uint32_t NetworkSearch::ReadIdentityAttribute(CServerDev* master, uint32_t mac, 
     const std::array<uint8_t, 1> request{attribute};
     uint32_t length = kAttributeReplyLength;
     ++requests_;
-    const uint32_t rc = netsvc::MasterApi().EMRequest(master->Handle(), mac, CIP_GET_ATTRIBUTE_SINGLE, kIdentityClass,
-                                                      kIdentityInstance, request.data(), 1, reply.data(), &length,
+    const uint32_t rc = netsvc::MasterApi().EMRequest(master->Handle(), mac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass,
+                                                      cip::kDeviceInstance, request.data(), 1, reply.data(), &length,
                                                       timeoutMs);
     value = 0;
     if (rc != VARDA_OK) return rc;
@@ -138,14 +133,14 @@ void NetworkSearch::Run(CServerDev* master, SearchOptions options, EdsIdentityMa
             if (callbacks.probing) callbacks.probing(i, addresses.size());
             SearchResult result;
             result.macId = mac;
-            if (ReadIdentityAttribute(master, mac, kVendorAttribute, options.timeoutMs, result.identity.vendorId) !=
+            if (ReadIdentityAttribute(master, mac, cip::kVendorIdAttribute, options.timeoutMs, result.identity.vendorId) !=
                 VARDA_OK) {
                 continue;  // nobody answered: the address is empty
             }
             // Present: the other attributes are read as well as they answer.
-            ReadIdentityAttribute(master, mac, kDeviceTypeAttribute, options.timeoutMs, result.identity.deviceType);
-            ReadIdentityAttribute(master, mac, kProductCodeAttribute, options.timeoutMs, result.identity.productCode);
-            ReadIdentityAttribute(master, mac, kRevisionAttribute, options.timeoutMs, result.identity.revision);
+            ReadIdentityAttribute(master, mac, cip::kDeviceTypeAttribute, options.timeoutMs, result.identity.deviceType);
+            ReadIdentityAttribute(master, mac, cip::kProductCodeAttribute, options.timeoutMs, result.identity.productCode);
+            ReadIdentityAttribute(master, mac, cip::kRevisionAttribute, options.timeoutMs, result.identity.revision);
             result.edsName = identities.Match(result.identity).value_or(options.defaultEdsName);
             {
                 std::lock_guard guard(lock_);

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "cip/object_class.h"
 #include "network/core_services.h"
 #include "network/master_api_table.h"
 #include "network/server_dev.h"
@@ -16,14 +17,7 @@
 
 namespace {
 
-constexpr uint32_t kIdentityClass = 0x01;
-constexpr uint32_t kDeviceNetClass = 0x03;
-constexpr uint32_t kInstance = 1;
 constexpr uint32_t kResetService = 0x05;
-constexpr uint8_t kMacAttribute = 1;
-constexpr uint8_t kBaudAttribute = 2;
-constexpr uint8_t kSerialAttribute = 6;
-constexpr uint8_t kNameAttribute = 7;
 constexpr uint32_t kReplyCapacity = 64;
 constexpr auto kStatusCheck = std::chrono::milliseconds(20);
 
@@ -39,7 +33,7 @@ Reply Request(uint32_t handle, uint32_t mac, uint32_t service, uint32_t classId,
     std::array<uint8_t, kReplyCapacity> buffer{};
     uint32_t length = kReplyCapacity;
     Reply reply;
-    reply.rc = netsvc::MasterApi().EMRequest(handle, mac, service, classId, kInstance, data.data(),
+    reply.rc = netsvc::MasterApi().EMRequest(handle, mac, service, classId, cip::kDeviceInstance, data.data(),
                                              static_cast<uint32_t>(data.size()), buffer.data(), &length, timeoutMs);
     if (reply.rc != VARDA_OK) return reply;
     if (length >= 2 && length <= 3 && buffer[0] == CIP_ERROR_REPLY_SERVICE) {
@@ -70,7 +64,7 @@ std::string FailureText(const Reply& reply) {
 
 Reply ReadIdentityAttribute(uint32_t handle, uint32_t mac, uint8_t attribute, uint32_t timeoutMs) {
     const std::array<uint8_t, 1> request{attribute};
-    return Request(handle, mac, CIP_GET_ATTRIBUTE_SINGLE, kIdentityClass, request, timeoutMs);
+    return Request(handle, mac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass, request, timeoutMs);
 }
 
 // Reads the identity of the device at `mac`; the failure text when it has none.
@@ -81,10 +75,10 @@ std::optional<std::string> ReadIdentityAt(uint32_t handle, uint32_t mac, uint32_
     identity.deviceType = LittleEndian(ReadIdentityAttribute(handle, mac, 2, timeoutMs).data);
     identity.productCode = LittleEndian(ReadIdentityAttribute(handle, mac, 3, timeoutMs).data);
     identity.revision = LittleEndian(ReadIdentityAttribute(handle, mac, 4, timeoutMs).data);
-    const Reply serial = ReadIdentityAttribute(handle, mac, kSerialAttribute, timeoutMs);
+    const Reply serial = ReadIdentityAttribute(handle, mac, cip::kSerialNumberAttribute, timeoutMs);
     if (!serial.Ok()) return "no serial number at address " + std::to_string(mac) + ": " + FailureText(serial);
     identity.serialNumber = LittleEndian(serial.data);
-    const Reply name = ReadIdentityAttribute(handle, mac, kNameAttribute, timeoutMs);
+    const Reply name = ReadIdentityAttribute(handle, mac, cip::kProductNameAttribute, timeoutMs);
     if (!name.data.empty()) {
         const std::size_t n = std::min<std::size_t>(name.data[0], name.data.size() - 1);
         identity.productName.assign(name.data.begin() + 1, name.data.begin() + 1 + n);
@@ -246,7 +240,7 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
     if (r.newMac != r.mac) {
         if (cancelled(CommissionStep::NewAddressFree)) return out;
         const std::array<uint8_t, 1> vendor{1};
-        if (Request(handle, r.newMac, CIP_GET_ATTRIBUTE_SINGLE, kIdentityClass, vendor, r.timeoutMs).rc == VARDA_OK) {
+        if (Request(handle, r.newMac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass, vendor, r.timeoutMs).rc == VARDA_OK) {
             say(CommissionStep::NewAddressFree, CommissionEnd::Refused,
                 "refused: a device answers at the new address " + std::to_string(r.newMac));
             return out;
@@ -271,7 +265,7 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
 
     auto set = [&](CommissionStep step, uint32_t mac, uint8_t attribute, uint32_t value, const std::string& what) {
         const std::array<uint8_t, 2> request{attribute, static_cast<uint8_t>(value)};
-        const Reply reply = Request(handle, mac, CIP_SET_ATTRIBUTE_SINGLE, kDeviceNetClass, request, r.timeoutMs);
+        const Reply reply = Request(handle, mac, CIP_SET_ATTRIBUTE_SINGLE, cip::kDeviceNetClass, request, r.timeoutMs);
         if (!reply.Ok()) {
             say(step, CommissionEnd::Failed, "setting the " + what + " failed: " + FailureText(reply));
             return false;
@@ -281,7 +275,7 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
     // Reads the serial number at `mac` once the device is on line there; true when it is this device's.
     auto verify = [&](uint32_t mac, CommissionStep step) {
         waitOnline(mac);
-        const Reply serial = readAttribute(mac, kSerialAttribute);
+        const Reply serial = readAttribute(mac, cip::kSerialNumberAttribute);
         if (!serial.Ok()) {
             say(step, CommissionEnd::Failed,
                 "the device does not answer at address " + std::to_string(mac) + ": " + FailureText(serial));
@@ -299,14 +293,14 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
     uint32_t at = r.mac;
     if (r.newMac != r.mac) {
         if (cancelled(CommissionStep::SetMac)) return out;
-        if (!set(CommissionStep::SetMac, r.mac, kMacAttribute, r.newMac, "MAC ID")) return out;
+        if (!set(CommissionStep::SetMac, r.mac, cip::kMacIdAttribute, r.newMac, "MAC ID")) return out;
         at = r.newMac;
         say(CommissionStep::SetMac, CommissionEnd::Done, "MAC ID set to " + std::to_string(r.newMac));
     }
     if (r.newBaud) {
         if (cancelled(CommissionStep::SetBaud)) return out;
         if (at != r.mac) waitOnline(at);
-        if (!set(CommissionStep::SetBaud, at, kBaudAttribute, *r.newBaud, "baud rate")) return out;
+        if (!set(CommissionStep::SetBaud, at, cip::kBaudRateAttribute, *r.newBaud, "baud rate")) return out;
         say(CommissionStep::SetBaud, CommissionEnd::Done, "baud rate set to " + baudName + ", taken at the reset");
     }
     if (cancelled(CommissionStep::Verify)) return out;
@@ -318,7 +312,7 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
     if (r.newBaud) {
         if (cancelled(CommissionStep::Reset)) return out;
         const std::array<uint8_t, 1> type{0};
-        const Reply reset = Request(handle, at, kResetService, kIdentityClass, type, r.timeoutMs);
+        const Reply reset = Request(handle, at, kResetService, cip::kIdentityClass, type, r.timeoutMs);
         if (!reset.Ok()) {
             say(CommissionStep::Reset, CommissionEnd::Failed, "the reset failed: " + FailureText(reset));
             return out;

@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr uint32_t kIdentityInstance = 1;
-constexpr uint8_t kVendorAttribute = 1;
-constexpr uint8_t kDeviceTypeAttribute = 2;
-constexpr uint8_t kProductCodeAttribute = 3;
 constexpr uint32_t kReplyBufferSize = 20;
 constexpr auto kStatusCheck = std::chrono::milliseconds(50);
 
@@ -35,7 +31,7 @@ bool ReadIdentity(uint32_t handle, uint32_t mac, uint8_t attribute, uint32_t tim
     const std::array<uint8_t, 1> request{attribute};
     uint32_t length = 4;
     const uint32_t rc = netsvc::MasterApi().EMRequest(handle, mac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass,
-                                                      kIdentityInstance, request.data(), 1, reply.data(), &length,
+                                                      cip::kDeviceInstance, request.data(), 1, reply.data(), &length,
                                                       timeoutMs);
     value = 0;
     if (rc != VARDA_OK || length == 0) return false;
@@ -73,10 +69,10 @@ LiveNetwork SurveyNetwork(NetworkRegistry& network, const SurveyOptions& options
         for (uint32_t mac : macs) {
             LiveSlave slave;
             slave.status = netsvc::StatusText(netsvc::MasterApi().GetSlaveStatus(handle, mac));
-            slave.answered = ReadIdentity(handle, mac, kVendorAttribute, options.requestMs, slave.vendorId);
+            slave.answered = ReadIdentity(handle, mac, cip::kVendorIdAttribute, options.requestMs, slave.vendorId);
             if (slave.answered) {
-                ReadIdentity(handle, mac, kDeviceTypeAttribute, options.requestMs, slave.deviceType);
-                ReadIdentity(handle, mac, kProductCodeAttribute, options.requestMs, slave.productCode);
+                ReadIdentity(handle, mac, cip::kDeviceTypeAttribute, options.requestMs, slave.deviceType);
+                ReadIdentity(handle, mac, cip::kProductCodeAttribute, options.requestMs, slave.productCode);
             }
             live[{key, mac}] = slave;
         }
