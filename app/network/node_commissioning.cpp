@@ -151,6 +151,19 @@ std::optional<std::string> NodeCommissioning::Refusal(const CServerDev& master, 
     return std::nullopt;
 }
 
+namespace {
+
+// Records where a run stands and hands the row to the caller.
+void Report(CommissionOutcome& out, const NodeCommissioning::RowCallback& row, CommissionStep step,
+            CommissionEnd end, const std::string& text) {
+    out.step = step;
+    out.end = end;
+    out.message = text;
+    if (row) row(step, text);
+}
+
+}  // namespace
+
 bool NodeCommissioning::WaitOnline(CServerDev& master, uint32_t mac, uint32_t waitMs) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (!cancel_.load()) {
@@ -163,12 +176,7 @@ bool NodeCommissioning::WaitOnline(CServerDev& master, uint32_t mac, uint32_t wa
 
 CommissionOutcome NodeCommissioning::Read(CServerDev& master, const CommissionRequest& r, const RowCallback& row) {
     CommissionOutcome out;
-    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& text) {
-        out.step = step;
-        out.end = end;
-        out.message = text;
-        if (row) row(step, text);
-    };
+    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& text) { Report(out, row, step, end, text); };
     if (std::optional<std::string> refusal = ReadRefusal(master, r)) {
         say(CommissionStep::Check, CommissionEnd::Refused, "refused: " + *refusal);
         return out;
@@ -200,12 +208,7 @@ CommissionOutcome NodeCommissioning::Read(CServerDev& master, const CommissionRe
 
 CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionRequest& r, const RowCallback& row) {
     CommissionOutcome out;
-    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& text) {
-        out.step = step;
-        out.end = end;
-        out.message = text;
-        if (row) row(step, text);
-    };
+    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& text) { Report(out, row, step, end, text); };
     auto cancelled = [&](CommissionStep step) {
         if (!cancel_.load()) return false;
         say(step, CommissionEnd::Cancelled, "cancelled before this step");

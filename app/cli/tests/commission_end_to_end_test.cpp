@@ -12,6 +12,7 @@
 #include "network/network_registry.h"
 #include "network/node_commissioning.h"
 #include "network/server_dev.h"
+#include "ctl_run.h"
 #include "report_capture.h"
 #include "testing/build_paths.h"
 #include "testing/child_process.h"
@@ -20,18 +21,12 @@
 
 namespace {
 
-using testkit::BinDir;
-using testkit::ChildProcess;
 using testkit::EmulatorSession;
 using testkit::ReadFile;
 using testkit::SourceDir;
 using testkit::TestHome;
 
-struct Result {
-    int code = -1000;
-    std::string out;
-    std::string err;
-};
+using Result = CtlResult;
 
 std::string DemoNetwork() { return SourceDir() + "/resources/demo/demo.kld"; }
 std::string CommissionBus() { return ReadFile(SourceDir() + "/resources/demo/commission_bus.xml"); }
@@ -56,16 +51,7 @@ protected:
     }
 
     Result Ctl(const EmulatorSession& emulator, const std::vector<std::string>& args) {
-        std::map<std::string, std::string> env = emulator.Env();
-        env["NORVANE_HOME"] = home_.ProgramDir();
-        Result result;
-        {
-            ChildProcess ctl(BinDir() + "/norvanectl", args, env, home_.Path("out"), home_.Path("err"));
-            result.code = ctl.Wait(std::chrono::seconds(60)).value_or(-1000);
-        }
-        result.out = ReadFile(home_.Path("out"));
-        result.err = ReadFile(home_.Path("err"));
-        return result;
+        return RunCtl(home_, args, emulator.Env());
     }
 
     // The "slave N: ..." lines of a search of the demo network from address 6.

@@ -4,36 +4,18 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ctl_run.h"
 #include "testing/build_paths.h"
 #include "testing/child_process.h"
 #include "testing/test_home.h"
 
 namespace {
 
-using testkit::BinDir;
-using testkit::ChildProcess;
 using testkit::ReadFile;
 using testkit::SourceDir;
 using testkit::TestHome;
 
-struct Result {
-    int code = -1000;
-    std::string out;
-    std::string err;
-};
-
-Result RunCtl(const TestHome& home, const std::vector<std::string>& args) {
-    Result result;
-    {
-        ChildProcess child(BinDir() + "/norvanectl", args, {{"NORVANE_HOME", home.ProgramDir()}}, home.Path("out"),
-                           home.Path("err"));
-        EXPECT_TRUE(child.Started());
-        result.code = child.Wait(std::chrono::seconds(30)).value_or(-1000);
-    }
-    result.out = ReadFile(home.Path("out"));
-    result.err = ReadFile(home.Path("err"));
-    return result;
-}
+using Result = CtlResult;
 
 int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <regex>
 
+#include "ctl_run.h"
 #include "testing/build_paths.h"
 #include "testing/child_process.h"
 #include "testing/emulator_session.h"
@@ -20,11 +21,7 @@ using testkit::ReadFile;
 using testkit::SourceDir;
 using testkit::TestHome;
 
-struct Result {
-    int code = -1000;
-    std::string out;
-    std::string err;
-};
+using Result = CtlResult;
 
 // A program folder whose edsfile folder holds the demo EDS files.
 void AddDemoEds(const TestHome& home) {
@@ -34,16 +31,7 @@ void AddDemoEds(const TestHome& home) {
 }
 
 Result Ctl(const EmulatorSession& emulator, const TestHome& home, const std::vector<std::string>& args) {
-    std::map<std::string, std::string> env = emulator.Env();
-    env["NORVANE_HOME"] = home.ProgramDir();
-    Result result;
-    {
-        ChildProcess ctl(BinDir() + "/norvanectl", args, env, home.Path("out"), home.Path("err"));
-        result.code = ctl.Wait(std::chrono::seconds(60)).value_or(-1000);
-    }
-    result.out = ReadFile(home.Path("out"));
-    result.err = ReadFile(home.Path("err"));
-    return result;
+    return RunCtl(home, args, emulator.Env());
 }
 
 // The demo network file without its slaves.
