@@ -27,15 +27,26 @@ namespace ids = resource_ids;
 constexpr uint32_t kToolBarTitle = 10012;  // "标准"
 
 // Toolbar 128 in order; 0 is a separator.
-constexpr uint16_t kToolBarButtons[] = {
-    ids::kCommandAddNetwork, ids::kCommandDeleteNetwork, ids::kCommandStart, ids::kCommandStop, 0,
-    ids::kCommandProperties, 0, ids::kCommandAddSlave, ids::kCommandDeleteSlave, ids::kCommandDeleteAllSlaves,
-    ids::kCommandSearch, ids::kCommandCommissionNode, ids::kCommandExplicit, 0, ids::kCommandAbout};
+constexpr uint16_t kToolBarButtons[] = {ids::kCommandAddNetwork,
+                                        ids::kCommandDeleteNetwork,
+                                        ids::kCommandStart,
+                                        ids::kCommandStop,
+                                        0,
+                                        ids::kCommandProperties,
+                                        0,
+                                        ids::kCommandAddSlave,
+                                        ids::kCommandDeleteSlave,
+                                        ids::kCommandDeleteAllSlaves,
+                                        ids::kCommandSearch,
+                                        ids::kCommandCommissionNode,
+                                        ids::kCommandExplicit,
+                                        0,
+                                        ids::kCommandAbout};
 
 // Commands with a small icon in the menus.
-constexpr uint16_t kMenuIcons[] = {ids::kCommandExit,     ids::kCommandLogClear, ids::kCommandLogSave,
-                                   ids::kCommandLogSettings, ids::kCommandImport, ids::kCommandExport,
-                                   ids::kCommandParameters, ids::kCommandIoConfig, ids::kCommandHelp};
+constexpr uint16_t kMenuIcons[] = {ids::kCommandExit,        ids::kCommandLogClear, ids::kCommandLogSave,
+                                   ids::kCommandLogSettings, ids::kCommandImport,   ids::kCommandExport,
+                                   ids::kCommandParameters,  ids::kCommandIoConfig, ids::kCommandHelp};
 
 // Buttons that show their caption beside the icon.
 bool ShowsCaption(uint16_t id) {
@@ -54,7 +65,9 @@ QIcon CommandIcon(uint16_t id) {
     return QFile::exists(path) ? QIcon(path) : QIcon();
 }
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Empties a menu that is being replaced: the command actions it shows belong to the table and
 // must not stay associated with it.
@@ -68,7 +81,11 @@ void Retire(QMenu* menu) {
 
 CommandBars::CommandBars(QMainWindow& window, CommandTable& commands, const RecentFiles& recent,
                          std::function<void()> updateCommands)
-    : QObject(&window), window_(window), commands_(commands), recent_(recent), updateCommands_(std::move(updateCommands)) {
+    : QObject(&window),
+      window_(window),
+      commands_(commands),
+      recent_(recent),
+      updateCommands_(std::move(updateCommands)) {
     CreateToolBar();
 }
 
@@ -216,7 +233,9 @@ QMenu* CommandBars::AddSlaveMenu() {
     return addSlaveMenu_->isEmpty() ? nullptr : addSlaveMenu_.data();
 }
 
-bool CommandBars::AddSlaveMenuBuilt() const { return addSlaveMenu_ != nullptr && !addSlaveMenu_->isEmpty(); }
+void CommandBars::ShowImportedEds(std::optional<int> position) {
+    if (position && addSlaveMenu_ != nullptr && !addSlaveMenu_->isEmpty()) AppendEdsEntry(*position);
+}
 
 void CommandBars::AppendEdsEntry(int position) {
     const std::vector<std::string>& names = GetGlobal().EdsNames();

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class CommandTable;
 class QMainWindow;
@@ -47,7 +48,9 @@ public:
     // none. AppendEdsEntry adds the name at `position` of the EDS list after an import.
     QMenu* AddSlaveMenu();
     void AppendEdsEntry(int position);
-    bool AddSlaveMenuBuilt() const;
+    // After an EDS import: the name at `position` of the EDS list (none: nothing was imported)
+    // joins a drop-down already built; one built later lists it anyway.
+    void ShowImportedEds(std::optional<int> position);
     // The handler of "添加从站": the drop-down under its button, else at the cursor.
     void PopUpAddSlaveMenu();
 
