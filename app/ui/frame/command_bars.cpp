@@ -145,7 +145,7 @@ void CommandBars::BuildMenuBar() {
     ForgetAccessibleItems();
     FillMenuBar(*bar, LoadMenuTree(ids::kMainMenu), [this](uint16_t id) { return commands_.Action(id); });
     for (QAction* top : bar->actions()) {
-        if (QMenu* menu = top->menu()) connect(menu, &QMenu::aboutToShow, this, [this] { updateCommands_(); });
+        if (QMenu* menu = top->menu()) Prepare(menu);
     }
     if (QMenu* language = LanguageMenu()) {
         connect(language, &QMenu::aboutToShow, this, &CommandBars::FillLanguageMenu);
@@ -211,9 +211,7 @@ QMenu* CommandBars::ContextMenu(int subIndex) {
         contextMenu_ = new QMenu(&window_);
         contextMenu_->setObjectName(QString::number(ids::kContextMenu));
         FillMenu(*contextMenu_, LoadMenuTree(ids::kContextMenu), [this](uint16_t id) { return commands_.Action(id); });
-        for (QMenu* menu : contextMenu_->findChildren<QMenu*>()) {
-            connect(menu, &QMenu::aboutToShow, this, [this] { updateCommands_(); });
-        }
+        for (QMenu* menu : contextMenu_->findChildren<QMenu*>()) Prepare(menu);
     }
     int index = 0;
     for (QAction* entry : contextMenu_->actions()) {
@@ -257,8 +255,19 @@ void CommandBars::PopUpAddSlaveMenu() {
     menu->popup(at);
 }
 
+void CommandBars::Prepare(QMenu* menu) {
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        updateCommands_();
+        ForgetAccessibleItems(menu->actions());
+    });
+}
+
 void CommandBars::ForgetAccessibleItems() {
-    for (QAction* action : commands_.findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+    ForgetAccessibleItems(commands_.findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
+void CommandBars::ForgetAccessibleItems(const QList<QAction*>& actions) {
+    for (QAction* action : actions) {
         if (QAccessibleInterface* item = QAccessible::queryAccessibleInterface(action)) {
             QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(item));
         }

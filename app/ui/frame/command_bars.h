@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QList>
 #include <QPointer>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <optional>
 
 class CommandTable;
+class QAction;
 class QMainWindow;
 class QMenu;
 class QToolBar;
@@ -58,9 +60,12 @@ private:
     void CreateToolBar();
     // The menu of the menu bar that shows command `id`.
     QMenu* MenuBarMenuOf(uint16_t id) const;
-    // Forgets the accessibility items of the command actions: each item names its menu, and an
-    // action moves between menus (rebuilt menus, context menus).
+    // Re-evaluates the rules before `menu` opens and lets its entries be described anew.
+    void Prepare(QMenu* menu);
+    // Forgets the accessibility items of the command actions: each item names one menu, and an
+    // action is shown by several (menu bar, context menus) and moves to rebuilt ones.
     void ForgetAccessibleItems();
+    void ForgetAccessibleItems(const QList<QAction*>& actions);
 
     QMainWindow& window_;
     CommandTable& commands_;
