@@ -2,19 +2,23 @@
 // adapter-emu serves a bus of 63 slaves in a process of its own, and the built norvanectl runs a
 // network file of one master with those 63 slaves (its status poller asks every slave's status
 // through libvarda.so -> libtamsen.so -> the socket driver, about every 10 ms, and its main loop
-// reads the status texts every 20 ms). After a warm-up the CPU time of both processes is sampled
-// over several windows; the medians are printed as percent of one core beside their goals, with
-// the machine's load (other work on the same cores makes the figures noisy).
+// reads the status texts every 20 ms). After a warm-up the CPU time of both processes and the
+// emulator's command count are sampled over several windows; the medians are printed as percent
+// of one core beside their goals, and per status query (the polling rate rises as exchanges get
+// quicker), with the machine's load (other work on the same cores makes the figures noisy).
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -158,6 +162,27 @@ bool Contains(const fs::path& file, const std::string& text) {
     return all.find(text) != std::string::npos;
 }
 
+// The commands adapter 0 has taken so far, asked on the emulator's control socket.
+std::optional<double> CommandCount(const fs::path& control) {
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::strncpy(a.sun_path, control.c_str(), sizeof a.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return std::nullopt;
+    std::string reply;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 &&
+        ::send(fd, "0 commands\n", 11, MSG_NOSIGNAL) == 11) {
+        char buffer[64];
+        ssize_t n;
+        while (reply.find('\n') == std::string::npos && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) {
+            reply.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    if (reply.rfind("ok ", 0) != 0) return std::nullopt;
+    return std::stod(reply.substr(3));
+}
+
 int EnvInt(const char* name, int fallback) {
     const char* v = std::getenv(name);
     return v != nullptr && std::atoi(v) > 0 ? std::atoi(v) : fallback;
@@ -183,7 +208,7 @@ void BM_StatusPolling63SlavesOverSockets(benchmark::State& state) {
                                         << bin << "/libtamsen.so\"\n";
     WriteNetworkFile(dir / "bench.kld");
 
-    std::vector<double> client, emulator, machine;
+    std::vector<double> client, emulator, machine, rate, clientPer, emulatorPer;
     {
         Child emu({bin + "/adapter-emu", "--dir", (dir / "dev").string(), "--bus", (dir / "bus.xml").string()}, {},
                   (dir / "emu.log").string());
@@ -219,18 +244,24 @@ void BM_StatusPolling63SlavesOverSockets(benchmark::State& state) {
                 const auto c0 = ProcessCpuSeconds(run.Pid());
                 const auto e0 = ProcessCpuSeconds(emu.Pid());
                 const auto m0 = MachineJiffies();
+                const auto n0 = CommandCount(dir / "dev" / "control");
                 const auto t0 = Clock::now();
                 std::this_thread::sleep_for(std::chrono::seconds(windowSeconds));
                 const auto c1 = ProcessCpuSeconds(run.Pid());
                 const auto e1 = ProcessCpuSeconds(emu.Pid());
                 const auto m1 = MachineJiffies();
+                const auto n1 = CommandCount(dir / "dev" / "control");
                 const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-                if (!c0 || !c1 || !e0 || !e1) {
+                if (!c0 || !c1 || !e0 || !e1 || !n0 || !n1 || *n1 <= *n0) {
                     state.SkipWithError("a process ended during the measurement");
                     break;
                 }
                 client.push_back((*c1 - *c0) / wall * 100.0);
                 emulator.push_back((*e1 - *e0) / wall * 100.0);
+                // Every command of the run is a GetNodeStatus of the poller.
+                rate.push_back((*n1 - *n0) / wall);
+                clientPer.push_back((*c1 - *c0) / (*n1 - *n0) * 1e6);
+                emulatorPer.push_back((*e1 - *e0) / (*n1 - *n0) * 1e6);
                 const double total = static_cast<double>(m1.second - m0.second);
                 machine.push_back(total > 0 ? static_cast<double>(m1.first - m0.first) / total * 100.0 : 0.0);
             }
@@ -249,6 +280,9 @@ void BM_StatusPolling63SlavesOverSockets(benchmark::State& state) {
     state.counters["emu_cpu_pct"] = emulatorMedian;
     state.counters["emu_goal_pct"] = kEmulatorGoalPercent;
     state.counters["machine_busy_pct"] = Median(machine);
+    state.counters["queries_per_s"] = Median(rate);
+    state.counters["client_us_per_query"] = Median(clientPer);
+    state.counters["emu_us_per_query"] = Median(emulatorPer);
     auto list = [](const std::vector<double>& v) {
         std::string s;
         char buffer[16];
@@ -261,9 +295,11 @@ void BM_StatusPolling63SlavesOverSockets(benchmark::State& state) {
     std::printf("status polling of %u slaves over sockets, %d windows of %d s:\n"
                 "  norvanectl run: %.1f %% of a core (median; goal <= %.0f %%)   windows: %s\n"
                 "  adapter-emu:    %.1f %% of a core (median; goal <= %.0f %%)   windows: %s\n"
+                "  status queries: %.0f per second; CPU per query: norvanectl %.1f us, adapter-emu %.1f us\n"
                 "  machine busy (both cores, all processes): %.0f %% median, load average %.2f\n",
                 kSlaves, windows, windowSeconds, clientMedian, kClientGoalPercent, list(client).c_str(),
-                emulatorMedian, kEmulatorGoalPercent, list(emulator).c_str(), Median(machine), load1);
+                emulatorMedian, kEmulatorGoalPercent, list(emulator).c_str(), Median(rate), Median(clientPer),
+                Median(emulatorPer), Median(machine), load1);
 }
 BENCHMARK(BM_StatusPolling63SlavesOverSockets)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
