@@ -317,12 +317,16 @@ struct Adapter::Impl {
                 const bool accepted = !in && !p.stalled;
                 reply = {op::kWrite, 0, 0, 0, 0};
                 platform::PutU32LE(reply, 1, accepted ? static_cast<uint32_t>(data.size()) : 0);
-                Send(p, reply);
-                if (!accepted) return;
-                for (int gi = 0; gi < 2; ++gi) {
-                    if (groups[gi].cmd == p.number) OnCommandTransfer(gi, false, data);
-                    if (groups[gi].cmdEx == p.number) OnCommandTransfer(gi, true, data);
+                if (accepted) {
+                    for (int gi = 0; gi < 2; ++gi) {
+                        if (groups[gi].cmd == p.number) OnCommandTransfer(gi, false, data);
+                        if (groups[gi].cmdEx == p.number) OnCommandTransfer(gi, true, data);
+                    }
+                    // An acknowledge given at once answers the pending read before the write
+                    // completes, so the host finds both when it wakes for the write.
+                    (void)Serve();
                 }
+                Send(p, reply);
                 return;
             }
             case op::kRead: {
