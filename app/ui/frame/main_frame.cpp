@@ -1,5 +1,7 @@
 #include "ui/frame/main_frame.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,6 +59,7 @@
 #include "ui/widgets/language_events.h"
 #include "ui/widgets/menu_builder.h"
 #include "ui/widgets/template_dialog.h"
+#include "ui/widgets/qt_translations.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
@@ -113,8 +116,12 @@ bool ShowsCaption(uint16_t id) {
     return (id >= 32786 && id <= 32790) || (id >= 32792 && id <= 32796) || (id >= 32799 && id <= 32805);
 }
 
-const char* const kKldFilter = "Norvane(*.KLD *.kld)";
-const char* const kAllFilter = "All Text(*.*) (*)";
+// Network files: string 61602 names them; both cases of the extension are offered.
+constexpr uint32_t kTextImportTitle = 61600;  // "导入主站网络配置"
+constexpr uint32_t kTextSaveTitle = 61601;    // "保存主站网络配置"
+constexpr uint32_t kTextKldFilter = 61602;    // "Norvane(*.KLD)"
+constexpr uint32_t kTextAllFilter = 61603;    // "All Text(*.*)"
+QString KldFilter() { return FileFilter(kTextKldFilter, "*.KLD *.kld"); }
 
 QString g_profileFile;
 
@@ -161,6 +168,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), commands_(std::ma
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/icons/app_norvane.svg")));
+    FollowLanguageInQt();  // Qt's own texts in the language chosen at start
 
     CreateCommands();
     statusBar()->setObjectName(QStringLiteral("59393"));
@@ -169,7 +177,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), commands_(std::ma
     BuildMenuBar();
     ApplyTexts();
 
-    waitIndicator_ = new CWaitIndicator(QString::fromUtf8(CWaitIndicator::kStartText), this);
+    waitIndicator_ = new CWaitIndicator(LoadText(resource_ids::kTextStartWait), this);
 
     host_ = std::make_unique<CQtHost>();
     host_->SetLogPane(logPane_);
@@ -460,6 +468,26 @@ void CMainFrame::ApplyTexts() {
     Pane(kPaneNetwork)->setWindowTitle(LoadText(kPaneNetworkTitle));
     Pane(kPaneProperties)->setWindowTitle(LoadText(kPanePropertiesTitle));
     Pane(kPaneInformation)->setWindowTitle(LoadText(kPaneInformationTitle));
+    // A screen reader names each pane's contents after the pane, in the current language.
+    for (int pane : {kPaneNetwork, kPaneProperties, kPaneInformation}) {
+        if (QWidget* contents = Pane(pane)->widget()) contents->setAccessibleName(Pane(pane)->windowTitle());
+    }
+    toolBar_->setAccessibleName(toolBar_->windowTitle());
+    // Qt's accessible interface of a tool bar keeps the title it was made with: a new one is
+    // made on the next query.
+    if (QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(toolBar_))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(bar));
+    // Qt names the float and close buttons of a pane once, in the language of that moment.
+    for (QDockWidget* pane : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (auto* button = pane->findChild<QAbstractButton*>(QStringLiteral("qt_dockwidget_floatbutton"))) {
+            button->setAccessibleName(QDockWidget::tr("Float"));
+            button->setAccessibleDescription(QDockWidget::tr("Undocks and re-attaches the dock widget"));
+        }
+        if (auto* button = pane->findChild<QAbstractButton*>(QStringLiteral("qt_dockwidget_closebutton"))) {
+            button->setAccessibleName(QDockWidget::tr("Close"));
+            button->setAccessibleDescription(QDockWidget::tr("Closes the dock widget"));
+        }
+    }
 }
 
 QDockWidget* CMainFrame::Pane(int paneId) const {
@@ -562,14 +590,14 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
     const QFileInfo info(path);
     const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     if (!info.isFile() || !info.isReadable()) {
-        ShowMessage(0, QStringLiteral("无法读取网络配置文件：%1").arg(shown));
+        ShowMessage(0, LoadText(resource_ids::kTextCannotReadNetworkFile).arg(shown));
         return false;
     }
     const std::string local = LocalPath(info.absoluteFilePath());
     // A file that is no network (binary, another document, nothing readable) would only empty
     // the network: keep it.
     if (CheckNetworkFile(local) != NetworkFileRefusal::None) {
-        ShowMessage(0, QStringLiteral("网络配置文件无法读取：%1").arg(shown));
+        ShowMessage(0, LoadText(resource_ids::kTextNetworkFileUnreadable).arg(shown));
         return false;
     }
 
@@ -598,7 +626,7 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
 bool CMainFrame::ExportNetworkFile(const QString& path) {
     if (path.isEmpty()) return false;
     if (!SaveNetworkFile(GetNetwork(), LocalPath(path))) {
-        ShowMessage(0, QStringLiteral("无法写入网络配置文件：%1").arg(QDir::toNativeSeparators(path)));
+        ShowMessage(0, LoadText(resource_ids::kTextCannotWriteNetworkFile).arg(QDir::toNativeSeparators(path)));
         return false;
     }
     AddRecentFile(QFileInfo(path).absoluteFilePath());
@@ -614,18 +642,18 @@ void CMainFrame::OpenPendingNetworkFile() {
 }
 
 void CMainFrame::CmdImport() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("导入主站网络配置"), QString(),
-                                                      QStringLiteral("%1;;%2").arg(kKldFilter, kAllFilter));
+    const QString path = QFileDialog::getOpenFileName(this, LoadText(kTextImportTitle), QString(),
+                                                      KldFilter() + QStringLiteral(";;") + FileFilter(kTextAllFilter, "*"));
     if (!path.isEmpty()) OpenNetworkFile(path, true);
 }
 
 void CMainFrame::CmdOpen() {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromLatin1(kKldFilter));
+    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), KldFilter());
     if (!path.isEmpty()) OpenNetworkFile(path, true);
 }
 
 void CMainFrame::CmdExport() {
-    QFileDialog dialog(this, QStringLiteral("保存主站网络配置"), QString(), QString::fromLatin1(kKldFilter));
+    QFileDialog dialog(this, LoadText(kTextSaveTitle), QString(), KldFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("kld"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -857,7 +885,7 @@ void CMainFrame::CmdAddSlaveFromEds(int position) {
 }
 
 void CMainFrame::CmdImportEds() {
-    QFileDialog dialog(this, QStringLiteral("选择EDS文件"), QString(), QStringLiteral("DeviceNet EDS(*.eds)"));
+    QFileDialog dialog(this, LoadText(resource_ids::kTextChooseEdsFile), QString(), FileFilter(resource_ids::kTextEdsFilter, "*.eds *.EDS"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -901,11 +929,11 @@ void CMainFrame::CmdHelp() {
     const std::string file = name_share::HelpFileToOpen(GetGlobal().GetProgramDir(), chmViewer);
     const QString path = QFile::decodeName(QByteArray::fromStdString(file));
     if (!QFileInfo(path).isFile()) {
-        ShowMessage(1, QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)));
+        ShowMessage(1, LoadText(resource_ids::kTextHelpMissing).arg(QDir::toNativeSeparators(path)));
         return;
     }
     if (GetGlobal().OpenProgramFile(file.substr(GetGlobal().GetProgramDir().size())) == 0) {
-        ShowMessage(1, QStringLiteral("无法打开帮助文件：%1").arg(QDir::toNativeSeparators(path)));
+        ShowMessage(1, LoadText(resource_ids::kTextHelpCannotOpen).arg(QDir::toNativeSeparators(path)));
     }
 }
 
@@ -916,7 +944,7 @@ void CMainFrame::CmdLanguage(int index) {
         if (index >= 0 && static_cast<size_t>(index) < global.Languages().size()) {
             file = FromUtf8(global.GetProgramDir() + "language/" + global.Languages()[static_cast<size_t>(index)].resourceFile);
         }
-        ShowMessage(1, QStringLiteral("无法读取语言文件：%1").arg(QDir::toNativeSeparators(file)));
+        ShowMessage(1, LoadText(resource_ids::kTextLanguageUnreadable).arg(QDir::toNativeSeparators(file)));
         return;
     }
     LanguageNotifier::Instance().Notify();
@@ -931,6 +959,7 @@ void CMainFrame::OnLanguageChanged() {
     }
     ApplyTexts();
     logPane_->RetranslateUi();
+    tree_->RetranslateUi();
     propertyPane_->RetranslateUi();
     propertyPane_->ShowNode(Selected(), true);
     dataView_->RefreshView(2);

@@ -13,7 +13,6 @@ class QProgressBar;
 class CWaitIndicator : public QProgressDialog {
     Q_OBJECT
 public:
-    static const char* const kStartText;
     static constexpr uint32_t kTemplateId = 20046;
     static constexpr int kStepMs = 50;
 

@@ -26,6 +26,7 @@ public:
     void Refresh();
 
 private:
+    void FitStatusText();
     CSlaveDev* slave_;
     QTimer* timer_ = nullptr;
 };
