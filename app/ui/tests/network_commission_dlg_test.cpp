@@ -144,7 +144,7 @@ TEST_F(CommissionDialog, CloseDuringTheStepsWaitsForTheWorkerAndChangesNothing) 
     EXPECT_FALSE(dialog->IsEnabled(R::kClose));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, kStepsTimeoutMs));
     EXPECT_FALSE(dialog->Busy());
-    EXPECT_EQ(Steps(*dialog).back(), "cancelled before this step");
+    EXPECT_EQ(Steps(*dialog).back(), "已在此步骤之前取消");
     EXPECT_FALSE(dialog->SlaveAdded());
     dialog.reset();
     EXPECT_EQ(master->InitCount(), 0u) << "the bare entries are removed and the adapter released";
