@@ -128,7 +128,7 @@ void CPanePropertyGrid::ShowNode(CDeviceBase* node, bool force) {
 void CPanePropertyGrid::RetranslateUi() {
     BuildToolBar();
     SetHeaderTexts();
-    ShowNode(GetGlobal().GetSelectedNode(), true);
+    ShowNode(shown_, true);
 }
 
 void CPanePropertyGrid::BuildToolBar() {

@@ -8,12 +8,14 @@
 #include <QString>
 #include <QTimer>
 
+#include "resources/resource_ids.h"
+
 class QProgressBar;
 
 class CWaitIndicator : public QProgressDialog {
     Q_OBJECT
 public:
-    static constexpr uint32_t kTemplateId = 20046;
+    static constexpr uint32_t kTemplateId = resource_ids::kWaitDialog;
     static constexpr int kStepMs = 50;
 
     explicit CWaitIndicator(const QString& text, QWidget* parent = nullptr);

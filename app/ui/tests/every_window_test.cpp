@@ -1,7 +1,8 @@
 // Every window and dialog of the program opened as a user opens them (commands on the demo
 // network), checked in two ways:
 // - in English, no text a person sees or a screen reader reads holds a Chinese character,
-//   apart from user data (names of the network, master cards and slaves, file paths);
+//   apart from user data (names of the network, master cards and slaves, file paths) and the
+//   languages' own names in the Language menu;
 // - per dialog family, the layout holds: no child outside its parent, no caption wider than its
 //   control. ctest runs the layout tests a second time with QT_SCALE_FACTOR=2.
 #include <gtest/gtest.h>
@@ -343,6 +344,9 @@ TEST(EveryWindowInEnglish, ShowsNoChineseOutsideUserData) {
     {
         WindowWalk walk(visit);
         ASSERT_TRUE(walk.Loaded());
+        // Each language is listed under its own name, so a reader of it finds it.
+        for (const name_share::LanguageEntry& language : GetGlobal().Languages())
+            userData.insert(QString::fromStdString(language.caption));
         // Master-card names come from the device-type table of the settings.
         for (const DeviceTypeEntry& type : GetGlobal().DeviceTypes()) userData.insert(QString::fromStdString(type.name));
         for (CServerDev* master : GetNetwork().Masters()) {
