@@ -178,6 +178,11 @@ void CommandBars::ApplyTexts() {
         }
     }
     toolBar_->setWindowTitle(LoadText(kToolBarTitle));
+    toolBar_->setAccessibleName(toolBar_->windowTitle());
+    // Qt's accessible interface of a tool bar keeps the title it was made with: a new one is
+    // made on the next query.
+    if (QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(toolBar_))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(bar));
     ForgetAccessibleItems();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QAbstractButton>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -32,6 +33,7 @@
 #include "ui/frame/tree_dev.h"
 #include "ui/frame/window_profile.h"
 #include "ui/widgets/language_events.h"
+#include "ui/widgets/qt_translations.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
@@ -54,6 +56,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), commands_(std::ma
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/icons/app_norvane.svg")));
+    FollowLanguageInQt();  // Qt's own texts in the language chosen at start
 
     runner_ = new MasterRunner(this);
     CreateCommands();
@@ -222,6 +225,21 @@ void CMainFrame::ApplyTexts() {
     Pane(ids::kPaneNetwork)->setWindowTitle(LoadText(kPaneNetworkTitle));
     Pane(ids::kPaneProperties)->setWindowTitle(LoadText(kPanePropertiesTitle));
     Pane(ids::kPaneInformation)->setWindowTitle(LoadText(kPaneInformationTitle));
+    // A screen reader names each pane's contents after the pane, in the current language.
+    for (int pane : {ids::kPaneNetwork, ids::kPaneProperties, ids::kPaneInformation}) {
+        if (QWidget* contents = Pane(pane)->widget()) contents->setAccessibleName(Pane(pane)->windowTitle());
+    }
+    // Qt names the float and close buttons of a pane once, in the language of that moment.
+    for (QDockWidget* pane : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (auto* button = pane->findChild<QAbstractButton*>(QStringLiteral("qt_dockwidget_floatbutton"))) {
+            button->setAccessibleName(QDockWidget::tr("Float"));
+            button->setAccessibleDescription(QDockWidget::tr("Undocks and re-attaches the dock widget"));
+        }
+        if (auto* button = pane->findChild<QAbstractButton*>(QStringLiteral("qt_dockwidget_closebutton"))) {
+            button->setAccessibleName(QDockWidget::tr("Close"));
+            button->setAccessibleDescription(QDockWidget::tr("Closes the dock widget"));
+        }
+    }
 }
 
 QDockWidget* CMainFrame::Pane(int paneId) const {
@@ -253,14 +271,14 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
     const QFileInfo info(path);
     const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     if (!info.isFile() || !info.isReadable()) {
-        ShowMessage(0, QStringLiteral("无法读取网络配置文件：%1").arg(shown));
+        ShowMessage(0, LoadText(resource_ids::kTextCannotReadNetworkFile).arg(shown));
         return false;
     }
     const std::string local = QFile::encodeName(info.absoluteFilePath()).toStdString();
     // A file that is no network (binary, another document, nothing readable) would only empty
     // the network: keep it.
     if (CheckNetworkFile(local) != NetworkFileRefusal::None) {
-        ShowMessage(0, QStringLiteral("网络配置文件无法读取：%1").arg(shown));
+        ShowMessage(0, LoadText(resource_ids::kTextNetworkFileUnreadable).arg(shown));
         return false;
     }
 
@@ -277,7 +295,7 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
 bool CMainFrame::ExportNetworkFile(const QString& path) {
     if (path.isEmpty()) return false;
     if (!SaveNetworkFile(GetNetwork(), QFile::encodeName(path).toStdString())) {
-        ShowMessage(0, QStringLiteral("无法写入网络配置文件：%1").arg(QDir::toNativeSeparators(path)));
+        ShowMessage(0, LoadText(resource_ids::kTextCannotWriteNetworkFile).arg(QDir::toNativeSeparators(path)));
         return false;
     }
     recent_.Add(QFileInfo(path).absoluteFilePath());
@@ -353,7 +371,7 @@ void CMainFrame::CmdLanguage(int index) {
                              ? QString()
                              : QString::fromStdString(global.GetProgramDir() + "language/" +
                                                       languages[static_cast<size_t>(index)].resourceFile);
-    ShowMessage(1, QStringLiteral("无法读取语言文件：%1").arg(QDir::toNativeSeparators(file)));
+    ShowMessage(1, LoadText(resource_ids::kTextLanguageUnreadable).arg(QDir::toNativeSeparators(file)));
 }
 
 void CMainFrame::OnLanguageChanged() {
@@ -361,6 +379,7 @@ void CMainFrame::OnLanguageChanged() {
     bars_->BuildMenuBar();
     ApplyTexts();
     logPane_->RetranslateUi();
+    tree_->RetranslateUi();
     views_->Retranslate();
     reloading_ = false;
     UpdateCommands();
