@@ -54,6 +54,7 @@
 #include "resources/resource_manager.h"
 #include "services/help_file.h"
 #include "services/global.h"
+#include "services/timer_periods.h"
 #include "ui/widgets/language_events.h"
 #include "ui/widgets/menu_builder.h"
 #include "ui/widgets/template_dialog.h"
@@ -176,7 +177,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), commands_(std::ma
     host_->SetMainWindow(this);
     GetGlobal().SetHost(host_.get());
 
-    refreshTimer_.setInterval(kRefreshIntervalMs);
+    refreshTimer_.setInterval(timer_periods::kRefreshMs);
     connect(&refreshTimer_, &QTimer::timeout, this, &CMainFrame::OnRefreshTimer);
     // The language notification arrives like a posted message: after the command that caused it.
     connect(&LanguageNotifier::Instance(), &LanguageNotifier::languageChanged, this, &CMainFrame::OnLanguageChanged,

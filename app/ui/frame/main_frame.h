@@ -40,7 +40,6 @@ public:
     static constexpr int kPaneNetwork = 32775;
     static constexpr int kPaneProperties = 32776;
     static constexpr int kPaneInformation = 32777;
-    static constexpr int kRefreshIntervalMs = 500;
     static constexpr int kMinimumWidth = 850;
     static constexpr int kMinimumHeight = 600;
     static constexpr int kRecentFileCount = 4;

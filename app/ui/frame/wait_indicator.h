@@ -15,7 +15,6 @@ class CWaitIndicator : public QProgressDialog {
 public:
     static const char* const kStartText;
     static constexpr uint32_t kTemplateId = 20046;
-    static constexpr int kStepMs = 50;
 
     explicit CWaitIndicator(const QString& text, QWidget* parent = nullptr);
     ~CWaitIndicator() override;

@@ -7,6 +7,7 @@
 #include "monitor/data_pane_io.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "services/timer_periods.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
@@ -23,7 +24,7 @@ CDlgStatus::CDlgStatus(CSlaveDev& slave, QWidget* parent)
     }
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] { Refresh(); });
-    timer_->start(kPeriodMs);
+    timer_->start(timer_periods::kStatusPaneMs);
 }
 
 CDlgStatus::~CDlgStatus() = default;
