@@ -9,13 +9,12 @@
 #include "monitor/data_pane_io.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "resources/resource_ids.h"
 #include "services/global.h"
 #include "services/timer_periods.h"
 #include "ui/widgets/hex_edit.h"
 
 namespace {
-
-constexpr uint32_t kConsoleTemplate = 20032;
 
 class GlobalReports : public monitor::IConsoleReports {
 public:
@@ -34,7 +33,7 @@ std::vector<std::string> ServiceNames() {
 }  // namespace
 
 CVARDAPane::CVARDAPane(CSlaveDev& slave, QWidget* parent, monitor::IConsoleReports* reports)
-    : TemplateDialog(kConsoleTemplate, parent),
+    : TemplateDialog(resource_ids::kExplicitConsoleDialog, parent),
       slave_(&slave),
       master_(slave.GetParent()),
       address_(slave.GetAddress()),

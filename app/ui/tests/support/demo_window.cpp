@@ -3,7 +3,6 @@
 #include <QSignalSpy>
 
 #include "network/network.h"
-#include "services/global.h"
 #include "ui/frame/tree_dev.h"
 
 namespace frame_test {
@@ -36,7 +35,6 @@ void DemoWindowTest::TearDown() {
         frame->Tree()->SelectNode(master);
         frame->RunCommand(kStop);
     }
-    GetGlobal().SetSelectedNode(nullptr);
     frame.reset();
     GetNetwork().ClearNetwork();
     emulator.reset();

@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "ui/frame/main_frame.h"
+#include "ui/frame/window_profile.h"
 
 namespace frame_test {
 namespace {
@@ -110,7 +111,7 @@ int Emulator::CountInLog(const std::string& what) const {
 }
 
 void UseFreshProfile(const TempFolder& folder) {
-    CMainFrame::SetProfileFile(QString::fromStdString(folder.Path("profile.ini")));
+    window_profile::SetFile(QString::fromStdString(folder.Path("profile.ini")));
 }
 
 }  // namespace frame_test
