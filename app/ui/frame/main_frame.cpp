@@ -45,9 +45,7 @@ constexpr uint32_t kPanePropertiesTitle = 10000;
 constexpr uint32_t kPaneInformationTitle = 10001;
 
 // A message box of level 0 (error) or 1 (warning) through CGlobal, with that level's caption.
-void ShowMessage(int level, const QString& text) {
-    GetGlobal().ShowMessageBox(level, "%s", text.toUtf8().constData());
-}
+void ShowMessage(int level, const QString& text) { GetGlobal().ShowMessageBox(level, "%s", text.toUtf8().constData()); }
 
 }  // namespace
 
@@ -88,7 +86,7 @@ CMainFrame::~CMainFrame() {
     // The children go after the members: their last signals (panes hiding, the tree emptying)
     // must not reach this window any more.
     for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
-    delete views_;   // before the panes it shows
+    delete views_;  // before the panes it shows
     delete runner_;  // waits for a start under way
     if (GetGlobal().Host() == host_.get()) GetGlobal().SetHost(nullptr);
 }
@@ -128,11 +126,7 @@ void CMainFrame::CreateCommands() {
         {ids::kCommandIoConfig, [](CMainFrame&) {}},
         {ids::kCommandNoMenu, [](CMainFrame&) {}},
         {ids::kCommandLanguagePlaceholder, [](CMainFrame&) {}},
-        // The drop-down takes a new EDS name once it exists; one built later lists it anyway.
-        {ids::kCommandImportEds, [](CMainFrame& f) {
-             const std::optional<int> position = command_dialogs::ImportEds(&f);
-             if (position && f.bars_->AddSlaveMenuBuilt()) f.bars_->AppendEdsEntry(*position);
-         }},
+        {ids::kCommandImportEds, [](CMainFrame& f) { f.bars_->ShowImportedEds(command_dialogs::ImportEds(&f)); }},
         {ids::kCommandPropertyBar, [](CMainFrame& f) { f.CmdTogglePane(ids::kPaneProperties); },
          [](const CMainFrame& f) { return paneShown(f, ids::kPaneProperties); }},
         {ids::kCommandInfoBar, [](CMainFrame& f) { f.CmdTogglePane(ids::kPaneInformation); },
@@ -149,33 +143,37 @@ void CMainFrame::CreateCommands() {
         {ids::kCommandHelp, [](CMainFrame&) { command_dialogs::OpenHelp(); }},
     };
     CommandTable& t = *commands_;
-    auto rule = [this](uint16_t id) -> CommandTable::Rule {
-        const CommandRule r = CommandRules::RuleOf(id);
-        if (r == CommandRule::kAlways) return {};
-        return [this, r] {
-            return CommandRules::Enabled(r, CommandState::Of(views_ != nullptr ? views_->Selected() : nullptr, StartInProgress()));
-        };
+    auto add = [this, &t](uint16_t id, CommandTable::Handler run, CommandTable::Rule checked = {}) {
+        CommandTable::Rule enabled;
+        if (const CommandRule r = CommandRules::RuleOf(id); r != CommandRule::kAlways) {
+            enabled = [this, r] {
+                const CDeviceBase* selected = views_ != nullptr ? views_->Selected() : nullptr;
+                return CommandRules::Enabled(r, CommandState::Of(selected, StartInProgress()));
+            };
+        }
+        t.Add(id, std::move(run), std::move(enabled), std::move(checked));
     };
     for (const Entry& e : kCommands) {
         CommandTable::Rule checked;
         if (e.checked != nullptr) checked = [this, c = e.checked] { return c(*this); };
-        t.Add(e.id, [this, run = e.run] { run(*this); }, rule(e.id), std::move(checked));
+        CommandTable::Handler run = [this, r = e.run] { r(*this); };
+        add(e.id, std::move(run), std::move(checked));
     }
     // The add-slave drop-down: one entry per possible EDS name.
     for (uint16_t id = ids::kCommandFirstEdsEntry; id <= ids::kCommandLastEdsEntry; ++id) {
-        t.Add(id, [this, position = size_t{id} - ids::kCommandFirstEdsEntry] {
+        add(id, [this, position = size_t{id} - ids::kCommandFirstEdsEntry] {
             const std::vector<std::string>& names = GetGlobal().EdsNames();
             if (position < names.size()) views_->AddSlaves(names[position], this);
-        }, rule(id));
+        });
     }
     // Languages: ticked for the current one.
     for (uint16_t id = ids::kCommandFirstLanguage; id <= ids::kCommandLastLanguage; ++id) {
         const int index = id - ids::kCommandFirstLanguage;
-        t.Add(id, [this, index] { CmdLanguage(index); }, rule(id), [index] { return GetGlobal().CurrentLanguage() == index; });
+        CommandTable::Handler choose = [this, index] { CmdLanguage(index); };
+        add(id, std::move(choose), [index] { return GetGlobal().CurrentLanguage() == index; });
     }
     for (int i = 0; i < ids::kRecentFileCount; ++i) {
-        const auto id = static_cast<uint16_t>(ids::kCommandFirstRecentFile + i);
-        t.Add(id, [this, i] { CmdOpenRecent(i); }, rule(id));
+        add(static_cast<uint16_t>(ids::kCommandFirstRecentFile + i), [this, i] { CmdOpenRecent(i); });
     }
     for (uint16_t id : {ids::kCommandOpen, ids::kCommandNew}) {
         QAction* action = t.Action(id);

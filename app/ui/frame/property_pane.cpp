@@ -12,7 +12,8 @@
 namespace {
 
 // Toolbar 20044: IO配置, 参数配置, 属性配置.
-constexpr uint16_t kToolBarCommands[] = {32819, 32820, 32788};
+constexpr uint16_t kToolBarCommands[] = {resource_ids::kCommandIoConfig, resource_ids::kCommandParameters,
+                                         resource_ids::kCommandProperties};
 
 void AddCategory(QTreeWidget& grid, QTreeWidgetItem* parent, const PropertyCategory& category) {
     auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(&grid);

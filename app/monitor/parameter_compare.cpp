@@ -1,4 +1,4 @@
-#include "report/parameter_compare.h"
+#include "monitor/parameter_compare.h"
 
 #include <cmath>
 
@@ -6,7 +6,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
-#include "report/parameter_caption.h"
+#include "monitor/parameter_caption.h"
 #include "varda_api.h"
 
 namespace {

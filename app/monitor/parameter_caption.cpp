@@ -1,4 +1,4 @@
-#include "report/parameter_caption.h"
+#include "monitor/parameter_caption.h"
 
 #include <boost/format.hpp>
 
