@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, then the sanitizer and fuzz stages:
-#   1. normal build, all tests (ctest), then install and .deb package checks (check-install.sh)
+#   1. normal build, clang-tidy over our sources (scripts/tidy.sh), all tests (ctest), then install
+#      and .deb package checks (check-install.sh)
 #   2. AddressSanitizer + UBSan build of the tests labelled "sanitize"
 #   3. ThreadSanitizer build of the tests labelled "concurrency"
 #   4. libFuzzer targets (clang), each for $NORVANE_FUZZ_SECONDS (default 60), via scripts/fuzz.sh
@@ -34,6 +35,9 @@ run_ctest() {
 stage "build and test"
 cmake -S "$root" -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
+stage "clang-tidy"
+NORVANE_JOBS="$jobs" bash scripts/tidy.sh build
+stage "tests"
 run_ctest --test-dir build --output-on-failure -j"$jobs"
 
 if [ "${NORVANE_QUICK:-0}" = "1" ]; then

@@ -128,7 +128,7 @@ public:
         if (!root || std::string_view(root->Name()) != "bus") {
             Fail(root ? root->GetLineNum() : 0, "the root element must be <bus>");
         }
-        Element(*this, root, "<bus>: ", {"name"});
+        [[maybe_unused]] const Element checked(*this, root, "<bus>: ", {"name"});  // its attributes only
         BusDescription bus;
         bus.source = source_;
         std::set<int> macs;

@@ -39,9 +39,9 @@ TimerPeriod PeriodFromText(std::string_view text) {
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         digits = true;
         value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX) return {kDefaultPeriodMs, true};
+        if (value > INT_MAX) return {timer_periods::kDataPaneMs, true};
     }
-    if (!digits || negative || value <= 0) return {kDefaultPeriodMs, true};
+    if (!digits || negative || value <= 0) return {timer_periods::kDataPaneMs, true};
     return {static_cast<int>(value), false};
 }
 

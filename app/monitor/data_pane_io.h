@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "services/timer_periods.h"
 #include "varda_functions.h"
 
 class CSlaveDev;
@@ -22,15 +23,13 @@ std::string_view ConnectionWord(int type);
 // "Slave ID=<address>," + connection word + function, e.g. "Slave ID=3,Poll IO,VARDA_ReadSlaveIO".
 std::string IoReportContext(int address, int type, std::string_view function);
 
-inline constexpr int kDefaultPeriodMs = 500;
-
 struct TimerPeriod {
-    int milliseconds = kDefaultPeriodMs;
-    bool replaced = false;  // the box's text was not a positive number: it is to read "500"
+    int milliseconds = timer_periods::kDataPaneMs;
+    bool replaced = false;  // the box's text was not a positive number: it is set back to the default
 };
 
 // The period of a timed pane from its box: leading blanks, an optional sign and decimal digits
-// (as a C library integer read); 0, negative, no digits or out of range become 500.
+// (as a C library integer read); 0, negative, no digits or out of range become timer_periods::kDataPaneMs.
 TimerPeriod PeriodFromText(std::string_view text);
 
 // Every byte incremented by 1 modulo 256.

@@ -1,5 +1,7 @@
 #include "monitor/explicit_console.h"
 
+#include "cip/service.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -8,16 +10,6 @@
 
 namespace monitor {
 namespace {
-
-constexpr std::array<CipService, kServiceCount> kServices{{
-    {0x01, "Get_Attributes_All"},  {0x02, "Set_Attributes_All"},  {0x03, "Get_Attribute_List"},
-    {0x04, "Set_Attribute_List"},  {0x05, "Reset"},               {0x06, "Start"},
-    {0x07, "Stop"},                {0x08, "Create"},              {0x09, "Delete"},
-    {0x0D, "Apply_Attributes"},    {0x0E, "Get_Attribute_Single"}, {0x10, "Set_Attribute_Single"},
-    {0x11, "Find_Next_Object_Instance"}, {0x14, "Error_Response"}, {0x15, "Restore"},
-    {0x16, "Save"},                {0x17, "No_Operation"},        {0x18, "Get_Member"},
-    {0x19, "Set_Member"},          {0x1A, "Insert_Member"},       {0x1B, "Remove_Member"},
-}};
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -43,8 +35,6 @@ std::string Format(const char* format, Args... args) {
 }
 
 }  // namespace
-
-const std::array<CipService, kServiceCount>& ServiceTable() { return kServices; }
 
 std::vector<std::string> ClassListTexts() {
     std::vector<std::string> texts;
@@ -72,7 +62,8 @@ SlaveList BuildSlaveList(std::span<const int> addresses, int target) {
 PreparedRequest PrepareRequest(int serviceIndex, std::string_view classText, std::string_view instanceText,
                                std::span<const uint8_t> serviceData) {
     PreparedRequest result;
-    if (serviceIndex < 0 || static_cast<std::size_t>(serviceIndex) >= kServices.size()) serviceIndex = 0;
+    const auto services = cip::Services();
+    if (serviceIndex < 0 || static_cast<std::size_t>(serviceIndex) >= services.size()) serviceIndex = 0;
     if (Trim(classText).empty()) {
         result.message = resources::Text(resource_ids::kTextSetClassId);
         return result;
@@ -92,7 +83,7 @@ PreparedRequest PrepareRequest(int serviceIndex, std::string_view classText, std
         return result;
     }
     ExplicitRequest request;
-    request.service = kServices[static_cast<std::size_t>(serviceIndex)].code;
+    request.service = cip::Code(services[static_cast<std::size_t>(serviceIndex)].service);
     request.classId = *classId;
     request.instanceId = *instanceId;
     request.data = PayloadOf(serviceData);

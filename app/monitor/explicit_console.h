@@ -1,4 +1,4 @@
-// Rules of the explicit message console: the CIP service table, request preparation, one send
+// Rules of the explicit message console: request preparation (services from cip::Services()), one send
 // with the timed-sending retries and their reports, I/O read and write, the retry-count and
 // period boxes. The master API and the report sink are passed in, so the rules run without a
 // display and against a scripted master.
@@ -14,13 +14,6 @@
 #include <vector>
 
 namespace monitor {
-
-struct CipService {
-    uint8_t code;
-    const char* name;
-};
-inline constexpr std::size_t kServiceCount = 21;
-const std::array<CipService, kServiceCount>& ServiceTable();
 
 // Capacity of the request and reply buffers and of each hex editor.
 inline constexpr std::size_t kConsoleBufferSize = 300;
@@ -53,6 +46,7 @@ struct PreparedRequest {
     std::optional<ExplicitRequest> request;
     std::string message;
 };
+// `serviceIndex` indexes cip::Services(); an index outside it picks the first service.
 PreparedRequest PrepareRequest(int serviceIndex, std::string_view classText, std::string_view instanceText,
                                std::span<const uint8_t> serviceData);
 

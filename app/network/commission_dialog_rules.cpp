@@ -32,7 +32,7 @@ constexpr uint32_t kNoAddress = 64;
 
 std::string Text(uint32_t id) { return GetGlobal().LoadText(id); }
 
-std::string Trimmed(std::string text) {
+std::string Trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);

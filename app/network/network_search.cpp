@@ -114,8 +114,8 @@ bool NetworkSearch::Pause(CServerDev* master, const std::vector<uint32_t>& addre
     return false;
 }
 
-void NetworkSearch::Run(CServerDev* master, SearchOptions options, EdsIdentityMap identities,
-                        SearchCallbacks callbacks) {
+void NetworkSearch::Run(CServerDev* master, const SearchOptions& options, const EdsIdentityMap& identities,
+                        const SearchCallbacks& callbacks) {
     SearchEnd end = SearchEnd::Completed;
     if (master->AutoAddRange(options.startAddress, kSearchLastAddress) != VARDA_OK) {
         end = SearchEnd::OpenFailed;

@@ -78,7 +78,8 @@ public:
     uint32_t RequestCount() const { return requests_.load(); }
 
 private:
-    void Run(CServerDev* master, SearchOptions options, EdsIdentityMap identities, SearchCallbacks callbacks);
+    void Run(CServerDev* master, const SearchOptions& options, const EdsIdentityMap& identities,
+             const SearchCallbacks& callbacks);
     bool Pause(CServerDev* master, const std::vector<uint32_t>& addresses, uint32_t pauseMs);
     // Get_Attribute_Single of identity attribute `attribute`; the value is little-endian in the
     // reply's first bytes (an error reply gives 0).

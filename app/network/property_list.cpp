@@ -23,19 +23,17 @@ PropertyItem NumberItem(uint32_t id, int64_t value) {
 PropertyCategory Category(uint32_t id) { return PropertyCategory{id, GetGlobal().LoadText(id), {}, {}}; }
 
 PropertyCategory MasterProperties(const CServerDev& master) {
-    const MasterCard* card = master.Card();
-    const int32_t type = card != nullptr ? static_cast<int32_t>(card->DeviceType()) : 0;
-    const MasterConfigBlock config = master.Config();
+    const MasterSummary s = SummarizeMaster(master);
     PropertyCategory category = Category(61447);  // "主站卡信息"
     category.items = {
-        TextItem(10021, GetGlobal().LoadText(master.IsRunning() != 0 ? 10022 : 10023)),
-        TextItem(61448, card != nullptr ? GetGlobal().GetDeviceTypeName(type) : std::string()),
-        DecimalTextItem(61449, type),
-        DecimalTextItem(61454, config.MacId()),
-        DecimalTextItem(61450, card != nullptr ? card->ChannelCount() : 0),
-        DecimalTextItem(61451, master.Channel()),
-        TextItem(61453, GetGlobal().GetBaudName(static_cast<int32_t>(config.BaudIndex()))),
-        DecimalTextItem(61452, master.GetChildCount()),
+        TextItem(10021, GetGlobal().LoadText(s.running ? 10022 : 10023)),
+        TextItem(61448, s.cardName),
+        DecimalTextItem(61449, s.cardType),
+        DecimalTextItem(61454, s.macId),
+        DecimalTextItem(61450, s.channelCount),
+        DecimalTextItem(61451, s.channel),
+        TextItem(61453, s.baudName),
+        DecimalTextItem(61452, s.slaveCount),
     };
     return category;
 }
@@ -115,6 +113,35 @@ std::vector<PropertyCategory> SlaveProperties(const CSlaveDev& slave) {
 }
 
 }  // namespace
+
+MasterSummary SummarizeMaster(const CServerDev& master) {
+    const MasterCard* card = master.Card();
+    const int32_t type = card != nullptr ? static_cast<int32_t>(card->DeviceType()) : 0;
+    const MasterConfigBlock config = master.Config();
+    MasterSummary s;
+    s.running = master.IsRunning() != 0;
+    s.cardName = card != nullptr ? GetGlobal().GetDeviceTypeName(type) : std::string();
+    s.cardType = type;
+    s.macId = config.MacId();
+    s.channelCount = card != nullptr ? card->ChannelCount() : 0;
+    s.channel = master.Channel();
+    s.baudName = GetGlobal().GetBaudName(static_cast<int32_t>(config.BaudIndex()));
+    s.slaveCount = master.GetChildCount();
+    return s;
+}
+
+std::vector<std::string> MasterPanelLines(const CServerDev& master) {
+    const MasterSummary s = SummarizeMaster(master);
+    auto line = [](uint32_t id, const std::string& value) { return GetGlobal().LoadText(id) + ":" + value; };
+    return {
+        line(61448, s.cardName),
+        line(61449, std::to_string(s.cardType)),
+        line(61450, std::to_string(s.channelCount)),
+        line(61451, std::to_string(s.channel)),
+        line(61452, std::to_string(s.slaveCount)),
+        line(61453, s.baudName),
+    };
+}
 
 std::vector<PropertyCategory> BuildNodeProperties(const CDeviceBase* node) {
     if (node == nullptr) return {};

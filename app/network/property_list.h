@@ -7,6 +7,7 @@
 #include <vector>
 
 class CDeviceBase;
+class CServerDev;
 
 struct PropertyItem {
     uint32_t captionId = 0;
@@ -26,5 +27,21 @@ struct PropertyCategory {
     bool operator==(const PropertyCategory&) const = default;
 };
 
-// The categories for a master or a slave (none for nullptr); captions from the current language.
+// The facts about a master that the data view and the property pane show.
+struct MasterSummary {
+    bool running = false;
+    std::string cardName;  // empty without a card
+    int64_t cardType = 0;
+    int64_t macId = 0;
+    int64_t channelCount = 0;
+    int64_t channel = 0;
+    std::string baudName;
+    int64_t slaveCount = 0;
+};
+MasterSummary SummarizeMaster(const CServerDev& master);
+
+// The data view's six "caption:value" lines of a master (strings 61448 to 61453).
+std::vector<std::string> MasterPanelLines(const CServerDev& master);
+
+// The categories for a master (none for nullptr); captions from the current language.
 std::vector<PropertyCategory> BuildNodeProperties(const CDeviceBase* node);

@@ -20,7 +20,7 @@ constexpr int kMaxMacId = 63;
 ServerPropertyRules::ServerPropertyRules(IDialogControls& controls, Context context, int mode)
     : controls_(controls), context_(std::move(context)), mode_(mode), block_(MasterConfigBlock::Defaults(0, 0)) {}
 
-void ServerPropertyRules::SetList(int id, std::vector<std::string> texts, std::vector<int64_t> data) {
+void ServerPropertyRules::SetList(int id, const std::vector<std::string>& texts, std::vector<int64_t> data) {
     controls_.SetItems(id, texts);
     data_[id] = std::move(data);
 }

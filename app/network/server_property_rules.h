@@ -71,7 +71,7 @@ public:
     static std::string TooltipHtml(std::string_view markup);
 
 private:
-    void SetList(int id, std::vector<std::string> texts, std::vector<int64_t> data);
+    void SetList(int id, const std::vector<std::string>& texts, std::vector<int64_t> data);
     void InsertTop(int id, const std::string& text, int64_t value);
     void SelectText(int id, const std::string& text);
     void SelectData(int id, int64_t value);

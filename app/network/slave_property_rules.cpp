@@ -228,7 +228,7 @@ bool SlavePropertyRules::ReloadFromSelection() {
     const std::vector<std::string> items = controls_.Items(kEdsList);
     hasEds_ = position > kPlaceholderPosition && position < static_cast<int>(items.size());
     if (hasEds_) {
-        const std::string name = items[static_cast<size_t>(position)];
+        const std::string& name = items[static_cast<size_t>(position)];
         const std::string path = PathOf(name);
         SlaveEds loaded;
         const int ok = LoadSlaveEds(loaded, path);
@@ -276,7 +276,7 @@ bool SlavePropertyRules::ReloadFromSelection() {
     return hasEds_;
 }
 
-void SlavePropertyRules::SetEntryList(int id, std::vector<std::string> texts, std::vector<int> entries) {
+void SlavePropertyRules::SetEntryList(int id, const std::vector<std::string>& texts, std::vector<int> entries) {
     controls_.SetItems(id, texts);
     entries_[id] = std::move(entries);
 }

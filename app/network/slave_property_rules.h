@@ -98,7 +98,7 @@ private:
     void FillConnectionsFromEds();
     void ClearConnections(bool enableAll);
     void ApplyBlockToConnections();
-    void SetEntryList(int id, std::vector<std::string> texts, std::vector<int> entries);
+    void SetEntryList(int id, const std::vector<std::string>& texts, std::vector<int> entries);
     void SelectEntry(int id, int entry);
     void UpdateSizeFromEntry(int connection, bool input);
     void UpdateVisibility();

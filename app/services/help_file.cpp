@@ -39,8 +39,8 @@ bool DeclaresMimeType(const std::filesystem::path& file, std::string_view mimeTy
 }  // namespace
 
 std::string HelpFileToOpen(const std::string& programDir, bool chmViewer) {
-    const std::string chm = programDir + "help.chm";
-    const std::string html = programDir + "help/index.html";
+    std::string chm = programDir + "help.chm";
+    std::string html = programDir + "help/index.html";
     if (chmViewer && IsFile(chm)) return chm;
     if (IsFile(html)) return html;
     return chm;

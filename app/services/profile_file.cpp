@@ -23,7 +23,7 @@ std::string LegacyProfilePath() {
 
 std::string UserProfilePath(const std::string& userDir, const std::string& legacyPath) {
     if (userDir.empty()) return {};
-    const std::string path = userDir + "Norvane.conf";
+    std::string path = userDir + "Norvane.conf";
     std::error_code ec;
     if (legacyPath.empty() || fs::exists(path, ec) || !fs::is_regular_file(legacyPath, ec)) return path;
     fs::create_directories(userDir, ec);

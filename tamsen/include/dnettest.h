@@ -54,8 +54,9 @@
 #ifndef TAMSEN_DNETTEST_H
 #define TAMSEN_DNETTEST_H
 
-#include <stddef.h>
-#include <stdint.h>
+/* A C header: the C library's names. */
+#include <stddef.h> /* NOLINT(modernize-deprecated-headers) */
+#include <stdint.h> /* NOLINT(modernize-deprecated-headers) */
 
 #ifdef __cplusplus
 extern "C" {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -29,7 +30,7 @@ public:
 private:
     DNetTestRingHeader header_{};
     std::array<uint8_t*, DNETTEST_RING_SLOTS> table_{};
-    std::array<uint8_t, DNETTEST_RING_SLOTS * DNETTEST_RECORD_SIZE> slots_{};
+    std::array<uint8_t, std::size_t{DNETTEST_RING_SLOTS} * DNETTEST_RECORD_SIZE> slots_{};
 };
 
 }  // namespace tamsen

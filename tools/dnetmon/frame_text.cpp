@@ -1,5 +1,6 @@
 #include "frame_text.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "cip/service.h"
@@ -134,7 +135,7 @@ std::string ReadableLine(const Record& r) {
 
 std::string CandumpLine(double unixSeconds, std::string_view interface, uint16_t canId, std::span<const uint8_t> data) {
     const long long whole = static_cast<long long>(unixSeconds);
-    long long micros = static_cast<long long>((unixSeconds - static_cast<double>(whole)) * 1e6 + 0.5);
+    long long micros = std::llround((unixSeconds - static_cast<double>(whole)) * 1e6);
     long long secs = whole;
     if (micros >= 1000000) {
         ++secs;

@@ -35,7 +35,7 @@ void RingReader::Stop() {
 }
 
 void RingReader::Run(std::stop_token stop) {
-    std::vector<uint8_t> records(DNETTEST_RING_SLOTS * DNETTEST_RECORD_SIZE);
+    std::vector<uint8_t> records(std::size_t{DNETTEST_RING_SLOTS} * DNETTEST_RECORD_SIZE);
     while (!stop.stop_requested()) {
         const std::size_t n = source_.Read(records, kWait);
         if (n > 0) buffer_.Push(std::span<const uint8_t>(records.data(), n * DNETTEST_RECORD_SIZE));

@@ -20,6 +20,7 @@ struct OpenDevice {
     uint32_t deviceType = 0;
     uint32_t deviceIndex = 0;
 
+    // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 misreads the defaulted comparison
     auto operator<=>(const OpenDevice&) const = default;
 };
 

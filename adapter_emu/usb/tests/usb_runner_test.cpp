@@ -13,24 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "testing/build_paths.h"
+
 namespace {
 
-std::string BinDir() {
-    const char* dir = std::getenv("NORVANE_BIN_DIR");
-    return dir != nullptr ? dir : "";
-}
-
-std::string SourceDir() {
-    const char* dir = std::getenv("NORVANE_SOURCE_DIR");
-    return dir != nullptr ? dir : "";
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testkit::BinDir;
+using testkit::ReadFile;
+using testkit::SourceDir;
 
 struct Result {
     int code = -1;

@@ -73,15 +73,7 @@ struct ScriptedMaster {
     }
 };
 
-TEST(ConsoleListsTest, ServiceTableAndLists) {
-    const auto& table = monitor::ServiceTable();
-    ASSERT_EQ(table.size(), 21u);
-    EXPECT_EQ(table[0].code, 0x01);
-    EXPECT_STREQ(table[0].name, "Get_Attributes_All");
-    EXPECT_EQ(table[10].code, 0x0E);
-    EXPECT_STREQ(table[10].name, "Get_Attribute_Single");
-    EXPECT_EQ(table[20].code, 0x1B);
-    EXPECT_STREQ(table[20].name, "Remove_Member");
+TEST(ConsoleListsTest, Lists) {
     const auto classes = monitor::ClassListTexts();
     ASSERT_EQ(classes.size(), 99u);
     EXPECT_EQ(classes[0], "1");

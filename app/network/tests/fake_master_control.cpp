@@ -1,5 +1,7 @@
 #include "fake_master_control.h"
 
+#include "testing/build_paths.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,8 +19,7 @@ void Resolve(const platform::Module& module, const char* name, F& out) {
 }  // namespace
 
 std::string FakeMasterControl::LibraryPath() {
-    const char* dir = std::getenv("NORVANE_BIN_DIR");
-    return std::string(dir != nullptr ? dir : ".") + "/libfake_master_device.so";
+    return testkit::BinDir() + "/libfake_master_device.so";
 }
 
 FakeMasterControl::FakeMasterControl() {

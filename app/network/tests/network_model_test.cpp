@@ -6,25 +6,14 @@
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "network_builder.h"
 #include "report_capture.h"
 
 namespace {
 
 constexpr uint32_t kType = 101;
 
-std::unique_ptr<CSlaveDev> MakeSlave(uint32_t mac, uint8_t pollIn, uint8_t pollOut) {
-    SlaveConfigBlock block = SlaveConfigBlock::Fresh(mac);
-    block.use[ConnectionUse::kPoll] = 1;
-    VARDA_SLAVE_CONFIG r = block.record.Record();
-    r.PollInputSize = pollIn;
-    r.PollOutputSize = pollOut;
-    r.ConnectionFlags = DeriveConnectionFlags(block.use);
-    block.record.SetRecord(r);
-    block.BuildDefaultGroups();
-    auto slave = std::make_unique<CSlaveDev>();
-    slave->ReplaceConfig(block);
-    return slave;
-}
+using test_network::MakePollSlave;
 
 class NetworkModel : public ::testing::Test {
 protected:
@@ -71,7 +60,7 @@ TEST_F(NetworkModel, CardLeavesTheRegistryWithItsLastMaster) {
 TEST_F(NetworkModel, MovingAMasterToAnotherCardKeyMovesTheWholeCard) {
     CServerDev* a = network.GetOrCreateMaster(kType, 0, 0);
     CServerDev* b = network.GetOrCreateMaster(kType, 0, 1);
-    a->AddChild(MakeSlave(4, 1, 1));
+    a->AddChild(MakePollSlave(4, 1, 1));
     EXPECT_EQ(network.MoveMaster(kType, 2, 0, a), 1);
     EXPECT_EQ(network.FindCard(kType, 0), nullptr);
     EXPECT_EQ(network.FindMaster(kType, 2, 0), a);
@@ -125,8 +114,8 @@ TEST_F(NetworkModel, MasterChildrenAndNames) {
     master->GetName(name);
     EXPECT_EQ(name, ReportCapture::DeviceTypeName(kType) + "(1-0-125K)-7") << "an unknown baud index reads 125K";
 
-    master->AddChild(MakeSlave(4, 2, 2));
-    master->AddChild(MakeSlave(9, 2, 2));
+    master->AddChild(MakePollSlave(4, 2, 2));
+    master->AddChild(MakePollSlave(9, 2, 2));
     CSlaveDev* slave = master->GetChild(1);
     EXPECT_EQ(slave->GetParent(), master);
     EXPECT_EQ(master->FindSlave(9), slave);
@@ -169,7 +158,7 @@ TEST_F(NetworkModel, SlaveWithoutGroupsHasOnlyTheStatusGroup) {
 
 TEST_F(NetworkModel, StatusQueryWithoutARunningMasterLeavesTheOnlineFlag) {
     CServerDev* master = network.GetOrCreateMaster(kType, 0, 0);
-    master->AddChild(MakeSlave(4, 1, 1));
+    master->AddChild(MakePollSlave(4, 1, 1));
     CSlaveDev* slave = master->GetChild(0);
     slave->Start();
     EXPECT_EQ(slave->UpdateStatus(), 0);
@@ -181,7 +170,7 @@ TEST_F(NetworkModel, StatusQueryWithoutARunningMasterLeavesTheOnlineFlag) {
 }
 
 TEST_F(NetworkModel, ItemValuesReachTheDataTable) {
-    auto slave = MakeSlave(4, 3, 2);
+    auto slave = MakePollSlave(4, 3, 2);
     EXPECT_EQ(slave->GetGroupCount(), 3);
     EXPECT_EQ(slave->GetItemCount(1), 1);
     EXPECT_EQ(slave->IsInputGroup(1), 1);
@@ -222,7 +211,7 @@ TEST_F(NetworkModel, ItemValuesReachTheDataTable) {
 
 TEST_F(NetworkModel, SlaveCopies) {
     CServerDev* master = network.GetOrCreateMaster(kType, 0, 0);
-    master->AddChild(MakeSlave(4, 3, 2));
+    master->AddChild(MakePollSlave(4, 3, 2));
     CSlaveDev* first = master->GetChild(0);
     const uint8_t out[] = {1, 2};
     first->SetItemValue(2, 0, 0, out);

@@ -1,6 +1,7 @@
 // The shipped language files and the reading of language files made elsewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 
@@ -11,6 +12,7 @@
 #include "resources/resource_manager.h"
 #include "services/gen_global.h"
 #include "services/global.h"
+#include "services/timer_periods.h"
 #include "test_support.h"
 
 using testing_support::TempDir;
@@ -66,6 +68,24 @@ TEST(LanguageFiles, EnglishIsCompleteAgainstBuiltin) {
         ASSERT_TRUE(en.has_value()) << "dialog " << id;
         EXPECT_EQ(ControlIds(*en), ControlIds(*zh)) << "dialog " << id;
         EXPECT_FALSE(en->caption.empty()) << "dialog " << id;
+    }
+}
+
+// The period box of the timed data pane (template 20041, box 1005) shows the program's default
+// period in every language.
+TEST(LanguageFiles, DataPanePeriodBoxShowsTheDefaultPeriod) {
+    const std::string expected = std::to_string(timer_periods::kDataPaneMs);
+    auto builtin = resources::ResourceDocument::Parse(BuiltinResourceXml());
+    auto english = ReadDocument(SourcePath("resources/language/english.xml"));
+    ASSERT_NE(builtin, nullptr);
+    ASSERT_NE(english, nullptr);
+    for (const auto* document : {builtin.get(), english.get()}) {
+        const std::optional<DialogTemplate> pane = document->Dialog(20041, 0);
+        ASSERT_TRUE(pane.has_value());
+        const auto box = std::find_if(pane->controls.begin(), pane->controls.end(),
+                                      [](const DLGITEMTEMPLATEINFO& c) { return c.id == 1005; });
+        ASSERT_NE(box, pane->controls.end());
+        EXPECT_EQ(box->caption, expected);
     }
 }
 

@@ -202,12 +202,11 @@ TEST(LanguagesParse, Fields) {
 }
 
 TEST(ShippedSettings, BesideTheProgram) {
-    const char* bin = std::getenv("NORVANE_BIN_DIR");
-    ASSERT_NE(bin, nullptr);
+    const std::string bin = testkit::BinDir();
     // Read from a copy so the shipped config.xml is not rewritten by the test.
     TempDir dir;
     for (const char* f : {"Norvane.xml", "config.xml", "language/config.ini", "language/chinese.xml"}) {
-        std::ifstream in(std::string(bin) + "/" + f, std::ios::binary);
+        std::ifstream in(bin + "/" + f, std::ios::binary);
         ASSERT_TRUE(in) << f;
         dir.Write(f, std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "services/host.h"
+#include "testing/build_paths.h"
 #include "testing/temp_dir.h"
 
 namespace testing_support {

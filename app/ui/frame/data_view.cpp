@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "network/master_card.h"
+#include "network/property_list.h"
 #include "network/network.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
@@ -127,24 +127,11 @@ void CDataView::DropGonePanels() {
 }
 
 void CDataView::BuildMasterPanel(CDeviceBase* node) {
-    auto* master = static_cast<CServerDev*>(node);
-    const MasterCard* card = master->Card();
-    const int32_t type = card != nullptr ? static_cast<int32_t>(card->DeviceType()) : 0;
     auto* group = new QGroupBox(Text(61447), panel_);
     group->setObjectName(QStringLiteral("61447"));
     auto* layout = new QVBoxLayout(group);
-    const QString lines[] = {
-        QStringLiteral("%1:%2").arg(Text(61448), QString::fromStdString(GetGlobal().GetDeviceTypeName(type))),
-        QStringLiteral("%1:%2").arg(Text(61449)).arg(type),
-        QStringLiteral("%1:%2").arg(Text(61450)).arg(card != nullptr ? card->ChannelCount() : 0),
-        QStringLiteral("%1:%2").arg(Text(61451)).arg(master->Channel()),
-        QStringLiteral("%1:%2").arg(Text(61452)).arg(master->GetChildCount()),
-        QStringLiteral("%1:%2").arg(Text(61453),
-                                    QString::fromStdString(GetGlobal().GetBaudName(
-                                        static_cast<int32_t>(master->Config().BaudIndex())))),
-    };
-    for (const QString& line : lines) {
-        auto* label = new QLabel(line, group);
+    for (const std::string& line : MasterPanelLines(*static_cast<CServerDev*>(node))) {
+        auto* label = new QLabel(QString::fromStdString(line), group);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(label);
     }

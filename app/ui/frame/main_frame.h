@@ -36,7 +36,6 @@ class QToolButton;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int kRefreshIntervalMs = MasterRunner::kRefreshIntervalMs;
     static constexpr int kMinimumWidth = 850;
     static constexpr int kMinimumHeight = 600;
 

@@ -1,12 +1,13 @@
 #include "ui/frame/master_runner.h"
 
 #include "network/server_dev.h"
+#include "services/timer_periods.h"
 #include "ui/frame/wait_indicator.h"
 #include "ui/widgets/ui_text.h"
 
 MasterRunner::MasterRunner(QWidget* window)
     : QObject(window), waitIndicator_(new CWaitIndicator(LoadText(resource_ids::kTextStartWait), window)) {
-    timer_.setInterval(kRefreshIntervalMs);
+    timer_.setInterval(timer_periods::kRefreshMs);
     connect(&timer_, &QTimer::timeout, this, &MasterRunner::tick);
 }
 

@@ -1,5 +1,5 @@
 // Starts and stops the masters of the main window. A start runs on a worker behind the wait
-// indicator and reports back on the user-interface thread; the refresh timer (500 ms) runs
+// indicator and reports back on the user-interface thread; the refresh timer runs
 // while at least one master started here is running, one timer for all of them.
 #pragma once
 
@@ -16,8 +16,6 @@ class QWidget;
 class MasterRunner : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kRefreshIntervalMs = 500;
-
     // The wait indicator is a child of `window`.
     explicit MasterRunner(QWidget* window);
     // Waits for a start under way.

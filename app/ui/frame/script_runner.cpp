@@ -16,6 +16,7 @@
 #include "network/slave_dev.h"
 #include "resources/resource_ids.h"
 #include "services/global.h"
+#include "services/timer_periods.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
 #include "ui/network/slave_property.h"
@@ -33,7 +34,6 @@ constexpr uint16_t kFirstEdsEntry = resource_ids::kCommandFirstEdsEntry;
 constexpr int kSlaveAddress = 17007;
 constexpr int kOk = 1;
 
-constexpr int kTickMs = 20;
 constexpr int kStartTimeoutSeconds = 30;
 
 const char* const kAnsweredProperty = "answeredByScript";
@@ -67,7 +67,7 @@ CServerDev* FirstMaster() {
 
 CScriptRunner::CScriptRunner(CMainFrame& frame, std::vector<std::string> lines, std::FILE* out)
     : frame_(frame), lines_(std::move(lines)), out_(out) {
-    timer_.setInterval(kTickMs);
+    timer_.setInterval(timer_periods::kScriptTickMs);
     connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
     connect(&frame_, &CMainFrame::startFinished, this, [this](bool started) { startResult_ = started ? 1 : 0; });
 }

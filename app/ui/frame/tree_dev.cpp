@@ -11,6 +11,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "services/timer_periods.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ void CTreeDev::RefreshStates(bool force) {
     if (!force) {
         if (!isVisible()) return;
         const qint64 now = clock_();
-        if (now - lastRefresh_ < kRefreshIntervalMs) return;
+        if (now - lastRefresh_ < timer_periods::kTreeRefreshMs) return;
         lastRefresh_ = now;
     }
     for (auto& [node, entry] : nodes_) {

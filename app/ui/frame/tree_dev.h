@@ -18,7 +18,6 @@ class CTreeDev : public QTreeWidget {
     Q_OBJECT
 public:
     static constexpr int kControlId = 2010;
-    static constexpr qint64 kRefreshIntervalMs = 500;
     // Item data roles: the model node (as quintptr) and the icon index shown.
     static constexpr int kNodeRole = Qt::UserRole;
     static constexpr int kIconRole = Qt::UserRole + 1;

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "resources/resource_manager.h"
+#include "services/timer_periods.h"
 
 namespace {
 constexpr uint16_t kIdText = 1000;
@@ -21,7 +22,7 @@ CWaitIndicator::CWaitIndicator(const QString& text, QWidget* parent) : QProgress
     bar_->setRange(0, 100);
     bar_->setTextVisible(false);
     setBar(bar_);
-    stepTimer_.setInterval(kStepMs);
+    stepTimer_.setInterval(timer_periods::kWaitIndicatorStepMs);
     connect(&stepTimer_, &QTimer::timeout, this, &CWaitIndicator::Step);
     setMinimumDuration(0);
     setAutoClose(false);

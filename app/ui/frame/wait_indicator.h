@@ -16,7 +16,6 @@ class CWaitIndicator : public QProgressDialog {
     Q_OBJECT
 public:
     static constexpr uint32_t kTemplateId = resource_ids::kWaitDialog;
-    static constexpr int kStepMs = 50;
 
     explicit CWaitIndicator(const QString& text, QWidget* parent = nullptr);
     ~CWaitIndicator() override;

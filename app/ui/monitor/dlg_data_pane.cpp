@@ -14,6 +14,7 @@
 #include "monitor/pane_io.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "services/timer_periods.h"
 #include "ui/monitor/edit_ex.h"
 #include "ui/widgets/ui_text.h"
 
@@ -163,7 +164,7 @@ void CDlgDataPane::InitDataPane() {
     for (int i = 0; i < 3; ++i) place(kIdBinary + i, layout.FormatRadio(i));
     place(kIdTimed, layout.TimedCheck());
     place(kIdPeriod, layout.PeriodBox());
-    SetText(kIdPeriod, "500");
+    SetText(kIdPeriod, std::to_string(timer_periods::kDataPaneMs));
     SetChecked(kIdHexadecimal, true);
     if (input) {
         SetShown(kIdCustom, false);
@@ -219,7 +220,7 @@ void CDlgDataPane::OnTimed(bool checked) {
         SetEnabled(kIdAction, false);
         SetEnabled(kIdPeriod, false);
         const monitor::TimerPeriod period = monitor::PeriodFromText(GetText(kIdPeriod));
-        if (period.replaced) SetText(kIdPeriod, "500");
+        if (period.replaced) SetText(kIdPeriod, std::to_string(period.milliseconds));
         timer_->start(period.milliseconds);
     } else {
         if (output) {

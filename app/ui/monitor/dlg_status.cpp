@@ -9,6 +9,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "resources/ui_texts.h"
+#include "services/timer_periods.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
@@ -25,7 +26,7 @@ CDlgStatus::CDlgStatus(CSlaveDev& slave, QWidget* parent)
     }
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] { Refresh(); });
-    timer_->start(kPeriodMs);
+    timer_->start(timer_periods::kStatusPaneMs);
 }
 
 CDlgStatus::~CDlgStatus() = default;

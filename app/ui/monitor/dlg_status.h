@@ -17,7 +17,6 @@ class CDlgStatus : public TemplateDialog {
 public:
     enum ControlId : int { kIdStatusText = 1000, kIdGetStatus = 1001 };
     static constexpr uint32_t kTemplateId = resource_ids::kStatusPaneDialog;
-    static constexpr int kPeriodMs = 500;
 
     CDlgStatus(CSlaveDev& slave, QWidget* parent);
     ~CDlgStatus() override;

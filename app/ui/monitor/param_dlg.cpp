@@ -19,7 +19,7 @@
 #include "resources/ui_texts.h"
 #include "services/global.h"
 #include "services/status_texts.h"
-#include "ui/widgets/control_factory.h"
+#include "services/timer_periods.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
@@ -31,24 +31,6 @@ constexpr uint32_t kTextSame = 61921;
 constexpr uint32_t kTextUploadFirst = 61922;
 constexpr uint32_t kTextDifferCount = 61923;  // "%1 parameter(s) differ ..."
 const QColor kDiffersColour(255, 224, 160);
-
-uint32_t RegisterEditorControls() {
-    static const bool registered = [] {
-        RegisterControlClass("NorvaneParamTable", [](const DLGITEMTEMPLATEINFO&, QWidget* parent) -> QWidget* {
-            auto* view = new QTableView(parent);
-            view->setSelectionBehavior(QAbstractItemView::SelectRows);
-            view->setSelectionMode(QAbstractItemView::SingleSelection);
-            view->verticalHeader()->setVisible(false);
-            view->setContextMenuPolicy(Qt::CustomContextMenu);
-            view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
-                                  QAbstractItemView::EditKeyPressed);
-            return view;
-        });
-        return true;
-    }();
-    (void)registered;
-    return kTemplate;
-}
 
 int ShowBox(const std::string& caption, const std::string& text, uint32_t type) {
     name_share::IHost* host = GetGlobal().Host();
@@ -126,14 +108,14 @@ private:
 };
 
 CParamDlg::CParamDlg(CSlaveDev& slave, QWidget* parent)
-    : TemplateDialog(RegisterEditorControls(), parent),
+    : TemplateDialog(kTemplate, parent),
       slave_(&slave),
       description_(slave.Eds().description) {
     Init();
 }
 
 CParamDlg::CParamDlg(const CEDSFile& description, QWidget* parent)
-    : TemplateDialog(RegisterEditorControls(), parent), description_(description) {
+    : TemplateDialog(kTemplate, parent), description_(description) {
     Init();
 }
 
@@ -204,7 +186,7 @@ void CParamDlg::Init() {
     // 4. The transfer buttons wait three ticks.
     for (int id : {kUpload, kDownload, kReset}) SetEnabled(id, false);
     connect(&openTimer_, &QTimer::timeout, this, &CParamDlg::OnTick);
-    openTimer_.start(1000);
+    openTimer_.start(timer_periods::kParamEditorTickMs);
 }
 
 void CParamDlg::OnTick() {

@@ -5,18 +5,17 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "cip/service.h"
 #include "monitor/data_pane_io.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "resources/resource_ids.h"
 #include "services/global.h"
-#include "ui/widgets/control_factory.h"
+#include "services/timer_periods.h"
 #include "ui/widgets/hex_edit.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
-
-constexpr const char* kHexClass = "NorvaneHexBytes";
 
 class GlobalReports : public monitor::IConsoleReports {
 public:
@@ -26,30 +25,16 @@ public:
     }
 };
 
-// The byte editors are built by the template like any control.
-uint32_t RegisterConsoleControls() {
-    static const bool registered = [] {
-        RegisterControlClass(kHexClass, [](const DLGITEMTEMPLATEINFO& c, QWidget* parent) -> QWidget* {
-            auto* edit = new HexEdit(parent);
-            edit->setReadOnly((c.style & 0x800) != 0);
-            return edit;
-        });
-        return true;
-    }();
-    (void)registered;
-    return resource_ids::kExplicitConsoleDialog;
-}
-
 std::vector<std::string> ServiceNames() {
     std::vector<std::string> names;
-    for (const auto& s : monitor::ServiceTable()) names.emplace_back(s.name);
+    for (const auto& s : cip::Services()) names.emplace_back(s.name);
     return names;
 }
 
 }  // namespace
 
 CVARDAPane::CVARDAPane(CSlaveDev& slave, QWidget* parent, monitor::IConsoleReports* reports)
-    : TemplateDialog(RegisterConsoleControls(), parent),
+    : TemplateDialog(resource_ids::kExplicitConsoleDialog, parent),
       slave_(&slave),
       master_(slave.GetParent()),
       address_(slave.GetAddress()),
@@ -85,7 +70,7 @@ CVARDAPane::CVARDAPane(CSlaveDev& slave, QWidget* parent, monitor::IConsoleRepor
     if (HexEdit* edit = Editor(kServiceData)) edit->SetBytesPerRow(8);
     for (int id : {kExplicitTimeout, kWriteTimeout, kReadTimeout}) SetText(id, "1000");
     SetText(kRetryCount, "3");
-    SetText(kPeriod, "500");
+    SetText(kPeriod, std::to_string(timer_periods::kDataPaneMs));
     SetText(kStatusText, LoadText(resource_ids::kTextOffline).toStdString());
 
     if (auto* combo = ControlAs<QComboBox>(kSlaveList))

@@ -15,7 +15,7 @@
 #include "network/slave_dev.h"
 #include "services/global.h"
 #include "support/box_answerer.h"
-#include "support/frame_support.h"
+#include "support/demo_window.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
 #include "ui/monitor/varda_pane.h"
@@ -23,46 +23,21 @@
 
 namespace {
 
-using frame_test::Emulator;
-using frame_test::TempFolder;
-
-class ConsoleOnDemo : public ::testing::Test {
+class ConsoleOnDemo : public frame_test::DemoWindowTest {
 protected:
     void SetUp() override {
-        emulator = std::make_unique<Emulator>(1);
-        if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
-        frame_test::UseFreshProfile(folder);
-        frame = std::make_unique<CMainFrame>();  // installs the window's own host
+        DemoWindowTest::SetUp();
         savedInfobar = GetGlobal().Infobar();
+        if (SetUpStopped()) return;
         GetGlobal().Infobar().showMsg = 1;
-        ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
-        master = GetNetwork().Masters().at(0);
-        frame->Tree()->SelectNode(master);
-        QSignalSpy started(frame.get(), &CMainFrame::startFinished);
-        {
-            ui_test::BoxAnswerer ok(QMessageBox::Ok);
-            ASSERT_TRUE(frame->RunCommand(32786));
-            ASSERT_TRUE(started.count() > 0 || started.wait(30000));
-            ASSERT_TRUE(started.front().front().toBool());
-        }
+        StartMaster();
     }
     void TearDown() override {
-        if (frame && master != nullptr && master->IsRunning() != 0) {
-            ui_test::BoxAnswerer ok(QMessageBox::Ok);
-            frame->Tree()->SelectNode(master);
-            frame->RunCommand(32787);
-        }
+        DemoWindowTest::TearDown();
         GetGlobal().Infobar() = savedInfobar;
-        frame.reset();
-        GetNetwork().ClearNetwork();
-        emulator.reset();
     }
 
-    TempFolder folder;
-    std::unique_ptr<Emulator> emulator;
-    std::unique_ptr<CMainFrame> frame;
     InfobarSettings savedInfobar;
-    CServerDev* master = nullptr;
 };
 
 TEST_F(ConsoleOnDemo, TimedSendingToASilentSlaveNeverNestsReportBoxes) {

@@ -16,7 +16,7 @@
 #include "network/slave_dev.h"
 #include "services/global.h"
 #include "support/box_answerer.h"
-#include "support/frame_support.h"
+#include "support/demo_window.h"
 #include "ui/frame/data_view.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
@@ -26,32 +26,12 @@
 
 namespace {
 
-using frame_test::Emulator;
-using frame_test::TempFolder;
-
-class MonitorEndToEnd : public ::testing::Test {
+class MonitorEndToEnd : public frame_test::DemoWindowTest {
 protected:
     void SetUp() override {
-        emulator = std::make_unique<Emulator>(1);
-        if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
-        frame_test::UseFreshProfile(folder);
-        frame = std::make_unique<CMainFrame>();
-        ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
-        master = GetNetwork().Masters().at(0);
-        frame->Tree()->SelectNode(master);
-        QSignalSpy finished(frame.get(), &CMainFrame::startFinished);
-        ASSERT_TRUE(frame->RunCommand(32786));
-        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
-        ASSERT_TRUE(finished.front().front().toBool()) << boxes.Texts();
-    }
-    void TearDown() override {
-        if (frame && master != nullptr && master->IsRunning() != 0) {
-            frame->Tree()->SelectNode(master);
-            frame->RunCommand(32787);
-        }
-        frame.reset();
-        GetNetwork().ClearNetwork();
-        emulator.reset();
+        DemoWindowTest::SetUp();
+        if (SetUpStopped()) return;
+        StartMaster();
     }
 
     // Selects the slave once it is on line and returns the pane of group `captionId`.
@@ -72,12 +52,6 @@ protected:
         return texts.join(QLatin1Char(' '));
     }
     static void Click(const CDlgDataPane& pane, int id) { pane.ControlAs<QAbstractButton>(id)->click(); }
-
-    TempFolder folder;
-    std::unique_ptr<Emulator> emulator;
-    std::unique_ptr<CMainFrame> frame;
-    ui_test::BoxAnswerer boxes;
-    CServerDev* master = nullptr;
 };
 
 TEST_F(MonitorEndToEnd, ReadsTheCounterAndWritesTheLoopback) {

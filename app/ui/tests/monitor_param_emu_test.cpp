@@ -16,7 +16,7 @@
 #include "network/slave_dev.h"
 #include "services/global.h"
 #include "support/box_answerer.h"
-#include "support/frame_support.h"
+#include "support/demo_window.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
 #include "ui/monitor/param_dlg.h"
@@ -25,33 +25,17 @@
 
 namespace {
 
-using frame_test::Emulator;
-using frame_test::TempFolder;
 
 constexpr int kTransferTimeoutMs = 60000;
 
-class ParamEditorOnDemo : public ::testing::Test {
+class ParamEditorOnDemo : public frame_test::DemoWindowTest {
 protected:
     void SetUp() override {
-        emulator = std::make_unique<Emulator>(1);
-        if (!emulator->Ready()) GTEST_SKIP() << emulator->Problem();
-        frame_test::UseFreshProfile(folder);
-        frame = std::make_unique<CMainFrame>();
-        ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder, 1))));
-        master = GetNetwork().Masters().at(0);
+        DemoWindowTest::SetUp();
+        if (SetUpStopped()) return;
         drive = master->FindSlave(4);
         ASSERT_NE(drive, nullptr);
     }
-    void TearDown() override {
-        frame.reset();
-        GetNetwork().ClearNetwork();
-        emulator.reset();
-    }
-    TempFolder folder;
-    std::unique_ptr<Emulator> emulator;
-    std::unique_ptr<CMainFrame> frame;
-    ui_test::BoxAnswerer boxes;
-    CServerDev* master = nullptr;
     CSlaveDev* drive = nullptr;
 };
 

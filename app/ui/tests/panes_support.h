@@ -16,27 +16,22 @@
 #include <unistd.h>
 
 #include "network/network.h"
+#include "network_builder.h"
 #include "resources/resource_manager.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
 #include "services/global.h"
 #include "support/box_answerer.h"
+#include "testing/build_paths.h"
 #include "ui/frame/info_log_pane.h"
 #include "ui/frame/qt_host.h"
 #include "ui/models/info_log_model.h"
 
 namespace panes_test {
 
-inline std::string BinDir() {
-    const char* dir = std::getenv("NORVANE_BIN_DIR");
-    return dir != nullptr ? dir : ".";
-}
-
-inline std::string SourceDir() {
-    const char* dir = std::getenv("NORVANE_SOURCE_DIR");
-    return dir != nullptr ? dir : "../..";
-}
+using testkit::BinDir;
+using testkit::SourceDir;
 
 // A copy of the settings placed beside the built program, used as the program folder unless
 // one was chosen already, so that the settings written at exit stay out of the build tree.
@@ -160,28 +155,13 @@ protected:
     // type 101 cannot start here; masters of kFakeType can.
     static CServerDev* AddMaster(uint32_t index, uint32_t channel, uint32_t mac = 0, uint32_t baud = 0,
                                  uint32_t type = kType) {
-        CServerDev* master = GetNetwork().GetOrCreateMaster(type, index, channel);
-        master->SetConfig(MasterConfigBlock::Defaults(mac, baud));
-        return master;
+        return test_network::AddMaster(GetNetwork(), type, index, channel, mac, baud);
     }
 
     // A hand-configured slave with a poll connection of the given sizes.
     static CSlaveDev* AddSlave(CServerDev* master, uint32_t mac, uint8_t pollIn = 1, uint8_t pollOut = 1,
                                const std::string& name = "Slave") {
-        SlaveConfigBlock block = SlaveConfigBlock::Fresh(mac);
-        block.name = name;
-        block.use[ConnectionUse::kPoll] = 1;
-        VARDA_SLAVE_CONFIG r = block.record.Record();
-        r.PollInputSize = pollIn;
-        r.PollOutputSize = pollOut;
-        r.ConnectionFlags = DeriveConnectionFlags(block.use);
-        block.record.SetRecord(r);
-        block.BuildDefaultGroups();
-        auto slave = std::make_unique<CSlaveDev>();
-        slave->ReplaceConfig(block);
-        CSlaveDev* raw = slave.get();
-        master->AddChild(std::move(slave));
-        return raw;
+        return test_network::AddPollSlave(*master, mac, pollIn, pollOut, name);
     }
 
     static std::string DemoEds(const std::string& file) { return SourceDir() + "/resources/demo/eds/" + file; }

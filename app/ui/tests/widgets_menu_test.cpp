@@ -10,16 +10,14 @@
 #include <memory>
 
 #include "resources/resource_ids.h"
+#include "testing/build_paths.h"
 #include "resources/resource_manager.h"
 #include "ui/widgets/language_events.h"
 #include "ui/widgets/menu_builder.h"
 
 namespace {
 
-std::string LanguageFile(const char* name) {
-    if (const char* bin = std::getenv("NORVANE_BIN_DIR")) return std::string(bin) + "/language/" + name;
-    return std::string("language/") + name;
-}
+std::string LanguageFile(const char* name) { return testkit::BinDir() + "/language/" + name; }
 
 // Entries of a menu as "text" / "-" (separator) / "text>" (sub-menu), with the id of commands.
 std::vector<std::string> Entries(const QMenu& menu) {

@@ -19,20 +19,17 @@
 #include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QStyle>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTreeWidget>
-#include <map>
+
+#include "ui/widgets/hex_edit.h"
 
 using namespace win32_style;
 
 namespace {
 
 constexpr const char* kPlaceholderProperty = "norvanePlaceholder";
-
-std::map<QString, ControlMaker>& Makers() {
-    static std::map<QString, ControlMaker> makers;
-    return makers;
-}
 
 QString Caption(const DLGITEMTEMPLATEINFO& c) { return QString::fromStdString(c.caption); }
 
@@ -166,14 +163,23 @@ QWidget* MakePropertyGrid(const DLGITEMTEMPLATEINFO&, QWidget* parent) {
     return grid;
 }
 
-// Bytes as hexadecimal pairs separated by blanks ("01 A0 FF").
+// The byte editor of the explicit console.
 QWidget* MakeHexEdit(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
-    auto* edit = new QLineEdit(Caption(c).trimmed(), parent);
-    edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    edit->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("([0-9A-Fa-f]{1,2}( [0-9A-Fa-f]{1,2})* ?)?")), edit));
+    auto* edit = new HexEdit(parent);
     edit->setReadOnly((c.style & kEsReadOnly) != 0);
     return edit;
+}
+
+// A table over an item model, one row selected at a time, cells edited in place.
+QWidget* MakeModelTable(const DLGITEMTEMPLATEINFO&, QWidget* parent) {
+    auto* view = new QTableView(parent);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->verticalHeader()->setVisible(false);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    view->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                          QAbstractItemView::EditKeyPressed);
+    return view;
 }
 
 QWidget* MakePlaceholder(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
@@ -210,20 +216,14 @@ QWidget* MakeBuiltin(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
     if (cls == QString::fromLatin1(kHexEditClass).toLower()) return MakeHexEdit(c, parent);
     if (cls == QString::fromLatin1(kReportClass).toLower()) return MakeReport(c, parent);
     if (cls == QString::fromLatin1(kPropertyGridClass).toLower()) return MakePropertyGrid(c, parent);
+    if (cls == QString::fromLatin1(kModelTableClass).toLower()) return MakeModelTable(c, parent);
     return MakePlaceholder(c, parent);
 }
 
 }  // namespace
 
-void RegisterControlClass(std::string_view className, ControlMaker maker) {
-    Makers()[QString::fromUtf8(className.data(), static_cast<qsizetype>(className.size())).toLower()] = std::move(maker);
-}
-
 QWidget* CreateControl(const DLGITEMTEMPLATEINFO& control, QWidget* parent) {
-    QWidget* widget = nullptr;
-    auto it = Makers().find(QString::fromStdString(control.className).toLower());
-    if (it != Makers().end() && it->second) widget = it->second(control, parent);
-    if (!widget) widget = MakeBuiltin(control, parent);
+    QWidget* widget = MakeBuiltin(control, parent);
     widget->setObjectName(QString::number(control.id));
     widget->setEnabled(widget->isEnabled() && (control.style & kWsDisabled) == 0);
     widget->setVisible((control.style & kWsVisible) != 0);

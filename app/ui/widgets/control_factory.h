@@ -4,8 +4,6 @@
 
 #include <QString>
 #include <QWidget>
-#include <functional>
-#include <string_view>
 
 #include "resources/resource_manager.h"
 
@@ -50,20 +48,16 @@ inline constexpr uint32_t kCbsDropDown = 0x02;
 inline constexpr uint32_t kCbsDropDownList = 0x03;
 }  // namespace win32_style
 
-// Our own control classes that templates may name.
-inline constexpr const char* kHexEditClass = "NorvaneHexEdit";
+// The program's own control classes that templates may name.
+inline constexpr const char* kHexEditClass = "NorvaneHexBytes";  // HexEdit
 inline constexpr const char* kReportClass = "NorvaneReport";
 inline constexpr const char* kPropertyGridClass = "NorvanePropertyGrid";
+inline constexpr const char* kModelTableClass = "NorvaneParamTable";  // QTableView over a model
 
 // Creates the widget of `control` as a child of `parent` (not yet placed). The widget's
 // objectName is the decimal control id; visibility and enabling follow WS_VISIBLE and
 // WS_DISABLED.
 QWidget* CreateControl(const DLGITEMTEMPLATEINFO& control, QWidget* parent);
-
-// Lets a later part of the program supply the widget of a class name (case-insensitive);
-// a registered maker wins over the built-in mapping.
-using ControlMaker = std::function<QWidget*(const DLGITEMTEMPLATEINFO& control, QWidget* parent)>;
-void RegisterControlClass(std::string_view className, ControlMaker maker);
 
 // Whether `widget` is the placeholder made for an unknown class.
 bool IsPlaceholderControl(const QWidget* widget);

@@ -20,6 +20,7 @@ public:
         std::vector<std::string> arguments{"--fast"};  // beside --dir, --bus (and --state)
         bool keepState = false;                        // --state: a folder in the session folder
         uint32_t deviceType = 101;                     // the type libtamsen.so is registered for
+        int adapters = 1;                              // --adapters
     };
 
     // Writes `busXml` to the session folder, writes the registry file and starts the built
@@ -43,6 +44,10 @@ public:
     // What the daemon wrote to its standard error so far (with --verbose, its command log).
     std::string ErrorOutput() const { return dir_.Read("emu.err"); }
 
+    // Sends one line to the daemon's control socket (e.g. "0 delay 600"); its answer line, or
+    // a text starting "error:" when the socket cannot be reached.
+    std::string Control(const std::string& line) const;
+
     // VARDA_REGISTRY, TAMSEN_DEVICE_DIR and VARDA_DEBUG_OUTPUT for a child process.
     std::map<std::string, std::string> Env() const;
     // Sets the same variables in this process until the session ends.
@@ -52,6 +57,7 @@ public:
 
 private:
     TempDir dir_{"norvane_emu"};
+    int adapters_ = 1;
     std::unique_ptr<ChildProcess> daemon_;
     std::map<std::string, std::string> applied_;  // the former values of what Apply() set ("\0": unset)
 };

@@ -4,7 +4,7 @@
 // through libusb as it would drive plugged-in ones.
 #pragma once
 
-#include <signal.h>
+#include <csignal>
 #include <sys/types.h>
 
 #include <filesystem>

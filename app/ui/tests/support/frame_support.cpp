@@ -1,28 +1,13 @@
 #include "support/frame_support.h"
 
-
-#include <chrono>
-#include <cstring>
-#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
-#include <thread>
-#include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "ui/frame/main_frame.h"
 #include "ui/frame/window_profile.h"
-
-extern char** environ;
 
 namespace frame_test {
 namespace {
@@ -63,27 +48,7 @@ ProgramHome g_programHome;
 
 }  // namespace
 
-std::string BinDir() { return EnvOr("NORVANE_BIN_DIR", ""); }
-std::string SourceDir() { return EnvOr("NORVANE_SOURCE_DIR", ""); }
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string DemoNetwork() { return SourceDir() + "/resources/demo/demo.kld"; }
-
-TempFolder::TempFolder() {
-    char pattern[] = "/tmp/norvane-frame-test.XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-}
 
 std::string WriteDemoNetwork(const TempFolder& folder, int cards, int slavesPerMaster) {
     std::string demo = ReadFile(DemoNetwork());
@@ -122,99 +87,27 @@ std::string WriteDemoNetwork(const TempFolder& folder, int cards, int slavesPerM
 }
 
 Emulator::Emulator(int adapters, const std::string& bus) {
-    const std::string emu = BinDir() + "/adapter-emu";
-    const std::string tamsen = BinDir() + "/libtamsen.so";
-    if (!fs::exists(emu) || !fs::exists(tamsen)) {
+    if (!testkit::EmulatorSession::Available() || !fs::exists(BinDir() + "/libtamsen.so")) {
         problem_ = "adapter-emu or libtamsen.so is not built in " + BinDir();
         return;
     }
-    fs::create_directories(folder_.Path("state"));
-    std::vector<std::string> args{emu,     "--dir",   folder_.Path("dev"), "--bus", SourceDir() + "/resources/demo/" + bus,
-                                  "--state", folder_.Path("state"), "--adapters", std::to_string(adapters), "--fast",
-                                  "--verbose"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string out = folder_.Path("emu.out");
-    const std::string err = folder_.Path("emu.err");
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int spawned = posix_spawn(&pid_, emu.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        pid_ = -1;
-        problem_ = "adapter-emu could not be started";
+    testkit::EmulatorSession::Options options;
+    options.arguments = {"--fast", "--verbose"};
+    options.keepState = true;
+    options.adapters = adapters;
+    session_ = std::make_unique<testkit::EmulatorSession>(ReadFile(SourceDir() + "/resources/demo/" + bus), options);
+    if (!session_->Ready()) {
+        problem_ = "adapter-emu did not come up: " + session_->ErrorOutput();
         return;
     }
-    const std::string lastPipe = folder_.Path("dev/adapter" + std::to_string(adapters - 1) + "/PIPE09");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!fs::exists(lastPipe) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (!fs::exists(lastPipe)) {
-        problem_ = "adapter-emu did not come up: " + ReadFile(err);
-        return;
-    }
-    std::ofstream(folder_.Path("registry.reg"))
-        << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]\n\"DLL\"=\""
-        << tamsen << "\"\n";
-    ::setenv("VARDA_REGISTRY", folder_.Path("registry.reg").c_str(), 1);
-    ::setenv("TAMSEN_DEVICE_DIR", folder_.Path("dev").c_str(), 1);
-    ready_ = true;
+    session_->Apply();
 }
-
-Emulator::~Emulator() {
-    ::unsetenv("VARDA_REGISTRY");
-    ::unsetenv("TAMSEN_DEVICE_DIR");
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-}
-
-std::string Emulator::Log() const { return ReadFile(folder_.Path("emu.err")); }
 
 int Emulator::CountInLog(const std::string& what) const {
     const std::string log = Log();
     int n = 0;
     for (std::size_t pos = log.find(what); pos != std::string::npos; pos = log.find(what, pos + 1)) ++n;
     return n;
-}
-
-std::string Emulator::Control(const std::string& line) const {
-    const std::string path = folder_.Path("dev/control");
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) return "error: path too long";
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return "error: socket";
-    std::string answer;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-        const std::string text = line + "\n";
-        if (::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
-            char buffer[256];
-            ssize_t n = 0;
-            while (answer.find('\n') == std::string::npos && (n = ::read(fd, buffer, sizeof buffer)) > 0) {
-                answer.append(buffer, static_cast<size_t>(n));
-            }
-        }
-    } else {
-        answer = "error: connect";
-    }
-    ::close(fd);
-    return answer;
 }
 
 void UseFreshProfile(const TempFolder& folder) {
