@@ -573,16 +573,18 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
         return false;
     }
 
-    // The panes let go of the nodes before the network is replaced.
+    // The panes and the tree let go of the nodes, and the refresh timer stops, before the
+    // network is replaced: reading it may show a box (an adapter that cannot be opened), and the
+    // box's event loop must not reach the nodes that are gone.
     GetGlobal().SetSelectedNode(nullptr);
     propertyPane_->ShowNode(nullptr, true);
     dataView_->ShowNode(nullptr, true);
-    tree_->SelectNode(nullptr);
+    tree_->Clear();
+    runningMasters_ = 0;
+    refreshTimer_.stop();
 
     // Reading stops and replaces every master, also the running ones.
     LoadNetworkFile(GetNetwork(), local);
-    runningMasters_ = 0;
-    refreshTimer_.stop();
 
     tree_->Rebuild();
     tree_->expandAll();  // the slaves of a network just read are in view

@@ -39,6 +39,8 @@ public:
     // Empties the tree and inserts every master of the program's network registry (registry
     // order, then channel order) with its slaves.
     void Rebuild();
+    // Empties the tree, before the nodes it shows go.
+    void Clear();
     // Inserts a node (as the last child of its parent's item, or at the top) and its children.
     void InsertNode(CDeviceBase* node, bool repaint = true);
     // Sets the item text to the node's current name.
