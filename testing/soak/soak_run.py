@@ -37,6 +37,16 @@ SANITIZER_PATTERNS = [
 DEMO_SLAVES = [1, 2, 3, 4, 5, 6]  # MAC IDs of resources/demo/bus.xml
 
 
+def gdb_child(pid):
+    """The program gdb runs (--gdb)."""
+    try:
+        with open(f"/proc/{pid}/task/{pid}/children", encoding="ascii") as children:
+            found = children.read().split()
+        return int(found[0]) if found else None
+    except OSError:
+        return None
+
+
 def rss_kb(pid):
     try:
         with open(f"/proc/{pid}/status", encoding="ascii") as status:
