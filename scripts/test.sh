@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, then the sanitizer and fuzz stages:
-#   1. normal build, all tests (ctest), then install and .deb package checks (check-install.sh)
+#   1. normal build, all tests (ctest), then install and .deb package checks (check-install.sh),
+#      then the window's soak against adapter-emu for $NORVANE_SOAK_SECONDS (default 60), via
+#      scripts/soak.sh
 #   2. AddressSanitizer + UBSan build of the tests labelled "sanitize"
 #   3. ThreadSanitizer build of the tests labelled "concurrency"
 #   4. libFuzzer targets (clang), each for $NORVANE_FUZZ_SECONDS (default 60), via scripts/fuzz.sh
@@ -11,6 +13,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${NORVANE_JOBS:-$(nproc)}
 fuzz_seconds=${NORVANE_FUZZ_SECONDS:-60}
+soak_seconds=${NORVANE_SOAK_SECONDS:-60}
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:halt_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
@@ -43,6 +46,9 @@ fi
 
 stage "install and packages"
 bash scripts/check-install.sh build
+
+stage "soak of the window (${soak_seconds}s)"
+bash scripts/soak.sh "$soak_seconds"
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S "$root" -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZER=address \
