@@ -138,11 +138,11 @@ class FaultInjector:
                 self.unplugged = False
             self.send("undo", entry[1], at)
         draw = self.rng.random()
-        if draw < 0.15 and not self.unplugged:
+        if draw < 0.08 and not self.unplugged:
             self.unplugged = True
             self.send("unplug", "0 unplug", at)
             self.undo.append((at + self.rng.uniform(0.5, 5), "0 replug"))
-        elif draw < 0.55:
+        elif draw < 0.65:
             mac = self.rng.choice(DEMO_SLAVES)
             kind, undo = self.rng.choice([("stop", "resume"), ("absent", "present"), ("idle", "active"),
                                           ("delay", "delay 0")])
@@ -276,7 +276,7 @@ def main():
             faults_stopped = True
         elif not faults_stopped and now >= next_fault:
             injector.step(at)
-            next_fault = now + rng.uniform(0.5, 3)
+            next_fault = now + rng.uniform(1, 4)
         time.sleep(0.05)
     out.close()
     err.close()

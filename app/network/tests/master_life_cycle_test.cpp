@@ -138,7 +138,8 @@ TEST_F(MasterLifeCycle, InitFailuresAreReportedAndGiveTheCardUseBack) {
 }
 
 // An adapter unplugged and plugged in again leaves its open handle broken: an initialisation
-// that fails as a broken link reopens the card once and tries again; other failures do not.
+// whose pipes failed (57, 62) reopens the card once and tries again; other failures, a time-out
+// among them, do not.
 TEST_F(MasterLifeCycle, InitOverABrokenLinkReopensTheCardOnce) {
     const std::string init = "VARDA_Init(101,0,0,mac=3,baud=1)";
     struct Case {
@@ -150,11 +151,11 @@ TEST_F(MasterLifeCycle, InitOverABrokenLinkReopensTheCardOnce) {
     };
     const Case cases[] = {
         {57, 1, 1, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init}, {}},
-        {59, 1, 1, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init}, {}},
         {62, 1, 1, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init}, {}},
         {57, 2, 0, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init},
          {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 57)}},
         {45, 1, 0, {init}, {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 45)}},
+        {59, 1, 0, {init}, {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 59)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "code " << c.code << ", " << c.failures << " failures");

@@ -244,15 +244,16 @@ void CSoakDriver::HandleModal(QWidget* modal) {
         return;
     }
     if (stepBusy_) return;  // a step of a window is still under way
-    // The editor and the console are worked a few steps (a step every 5 to 15 ticks), other
-    // dialogs are looked at for a moment and cancelled.
-    if (ticks % Random(5, 15) != 0) return;
-    if (modal->property(kPlanProperty).isNull()) modal->setProperty(kPlanProperty, Random(2, 10));
+    // The editor is worked for seconds (its transfer buttons wait three seconds), the console a
+    // few steps; other dialogs are looked at for a moment and cancelled.
+    const bool editor = qobject_cast<CParamDlg*>(modal) != nullptr;
+    if (ticks % (editor ? Random(15, 40) : Random(5, 15)) != 0) return;
+    if (modal->property(kPlanProperty).isNull()) modal->setProperty(kPlanProperty, editor ? Random(8, 24) : Random(2, 10));
     const int steps = Bump(modal, kStepsProperty);
     const bool closing = phase_ != Phase::kRunning || steps > modal->property(kPlanProperty).toInt();
     if (closing) {
         CloseDialog(modal);
-    } else if (qobject_cast<CParamDlg*>(modal) != nullptr) {
+    } else if (editor) {
         StepParamEditor(modal);
     } else if (qobject_cast<CVARDAPane*>(modal) != nullptr) {
         StepConsole(modal);
@@ -468,9 +469,11 @@ void CSoakDriver::SelectRandomNode(bool slavesOnly, bool runningMaster) {
 void CSoakDriver::WorkDataPanes() {
     SelectRandomNode(true, Chance(80));
     const QList<CDlgDataPane*> panes = frame_.DataView()->findChildren<CDlgDataPane*>();
+    int shown = 0;
     int timed = 0;
     for (CDlgDataPane* pane : panes) {
         if (!pane->isVisible() || pane->IsNoteOnly()) continue;
+        ++shown;
         if (QAbstractButton* format = Button(pane, Random(CDlgDataPane::kIdBinary, CDlgDataPane::kIdHexadecimal)))
             format->click();
         auto* box = pane->ControlAs<QCheckBox>(CDlgDataPane::kIdTimed);
@@ -492,7 +495,7 @@ void CSoakDriver::WorkDataPanes() {
         }
         box->click();
     }
-    Print("data panes: %lld shown, %d timed at 10 ms", static_cast<long long>(panes.size()), timed);
+    Print("data panes: %d shown, %d timed at 10 ms", shown, timed);
 }
 
 void CSoakDriver::ReopenNetwork() {
