@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "commands.h"
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/network.h"
 #include "network/network_file.h"
 #include "network/node_commissioning.h"

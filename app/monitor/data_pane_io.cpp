@@ -6,7 +6,7 @@
 #include <climits>
 
 #include "monitor/slave_panel_groups.h"
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/network.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <utility>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/server_dev.h"
 #include "services/global.h"
 

@@ -2,7 +2,7 @@
 
 #include <boost/format.hpp>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/server_dev.h"
 #include "network/master_api_table.h"
 #include "network/model_texts.h"

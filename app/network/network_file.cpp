@@ -11,7 +11,7 @@
 #include <tinyxml2.h>
 #include <unistd.h>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/hex_text.h"
 #include "network/model_texts.h"
 #include "network/network_registry.h"

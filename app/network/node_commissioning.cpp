@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cip/object_class.h"
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/master_api_table.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"

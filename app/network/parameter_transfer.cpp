@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "eds/link_path.h"
 #include "network/parameter_value.h"
 #include "network/server_dev.h"

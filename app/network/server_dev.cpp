@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <boost/format.hpp>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/master_card.h"
 #include "network/slave_dev.h"
 #include "network/master_api_table.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/server_dev.h"
 #include "network/slave_eds.h"
 #include "network/master_api_table.h"

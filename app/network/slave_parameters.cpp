@@ -1,7 +1,7 @@
 // A slave's parameter transfers, carried out by its master.
 #include <vector>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/model_texts.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"

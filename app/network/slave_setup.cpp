@@ -3,7 +3,7 @@
 #include <map>
 #include <memory>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "cip/object_class.h"
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/master_api_table.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"

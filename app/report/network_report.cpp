@@ -3,7 +3,7 @@
 #include <boost/format.hpp>
 #include <filesystem>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "services/user_settings.h"
 #include "services/eds_store.h"
 #include "services/gen_global.h"
@@ -20,8 +20,6 @@
 namespace tinyxml2 {
 class XMLDocument;
 }
-
-class CDeviceBase;  // a node of the network tree
 
 // One "Item" of "ServerInfo" in Norvane.xml.
 struct DeviceTypeEntry {
@@ -102,10 +100,6 @@ public:
     int SelectLanguage(int32_t index);
     std::string LanguageIniPath() const;
 
-    // The node selected in the network tree (none: nullptr); set by the main window. Not owned.
-    CDeviceBase* GetSelectedNode() const { return selectedNode_; }
-    void SetSelectedNode(CDeviceBase* node) { selectedNode_ = node; }
-
     const std::string& PendingNetworkFile() const { return pendingNetworkFile_; }
     void SetPendingNetworkFile(std::string path) { pendingNetworkFile_ = std::move(path); }
 
@@ -152,7 +146,6 @@ private:
     name_share::CodeTextMap explicitStatusTexts_;
     name_share::CodeTextMap statusTexts_;
     std::map<int32_t, std::string> baudNames_;
-    CDeviceBase* selectedNode_ = nullptr;
 };
 
 // The one CGlobal of the program, built on first use from the program folder.

@@ -6,7 +6,7 @@
 #include <map>
 #include <mutex>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/eds_identity_map.h"
 #include "network/master_api_table.h"
 #include "network/network_registry.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 
 class RecordingServices : public netsvc::ICoreServices {
 public:

@@ -6,7 +6,7 @@
 #include <functional>
 #include <thread>
 
-#include "network/core_services.h"
+#include "services/core_services.h"
 #include "network/master_api_table.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"

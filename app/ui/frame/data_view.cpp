@@ -69,15 +69,13 @@ void CDataView::ShowNode(CDeviceBase* node, bool force) {
     panel->show();
 }
 
-void CDataView::RefreshView(int force) { ShowNode(GetGlobal().GetSelectedNode(), force != 0); }
-
 void CDataView::RetranslateUi() {
     // Hidden panels would keep the old language: all are built again when next shown.
     for (auto it = kept_.begin(); it != kept_.end();) {
         const CDeviceBase* slave = (it++)->first;
         if (slave != shown_) DropPanel(slave);
     }
-    RefreshView(2);
+    ShowNode(shown_, true);
 }
 
 QList<QGroupBox*> CDataView::Groups() const {

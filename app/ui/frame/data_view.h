@@ -24,8 +24,6 @@ public:
     // is not rebuilt unless `force` is set; a slave's kept panel is shown again as it was unless
     // `force` is set or the slave asks for a rebuild. No node with `force` drops every kept panel.
     void ShowNode(CDeviceBase* node, bool force = false);
-    // WM_REFRESH_VIEW: shows the panel of the application's selected node; force != 0 rebuilds it.
-    void RefreshView(int force = 0);
     // After a language change: rebuilds the panel in the new language.
     void RetranslateUi();
 

@@ -78,7 +78,7 @@ void CPanePropertyGrid::ShowNode(CDeviceBase* node, bool force) {
 
 void CPanePropertyGrid::RetranslateUi() {
     BuildToolBar();
-    ShowNode(GetGlobal().GetSelectedNode(), true);
+    ShowNode(shown_, true);
 }
 
 void CPanePropertyGrid::BuildToolBar() {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "resources/resource_ids.h"
+
 class CDeviceBase;
 class QAction;
 class QToolBar;
@@ -18,7 +20,7 @@ class CPanePropertyGrid : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kControlId = 2011;
-    static constexpr int kToolBarId = 20044;
+    static constexpr int kToolBarId = resource_ids::kPropertyToolBar;
     static constexpr int kGridId = 1000;
     // Item data role on value cells: true for number items.
     static constexpr int kNumberRole = Qt::UserRole + 1;

@@ -14,7 +14,7 @@ constexpr uint16_t kIdText = 1000;
 }
 
 CWaitIndicator::CWaitIndicator(const QString& text, QWidget* parent) : QProgressDialog(parent), fallbackText_(text) {
-    setObjectName(QStringLiteral("20046"));
+    setObjectName(QString::number(kTemplateId));
     setWindowTitle(QStringLiteral("Norvane"));
     setLabelText(text);
     setCancelButton(nullptr);

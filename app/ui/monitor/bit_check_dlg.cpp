@@ -3,9 +3,10 @@
 #include <QMouseEvent>
 
 #include "monitor/param_value_rules.h"
+#include "resources/resource_ids.h"
 
 CDlgBitCheck::CDlgBitCheck(QPoint screenPosition, QWidget* parent)
-    : TemplateDialog(20038, parent), position_(screenPosition) {
+    : TemplateDialog(resource_ids::kBitCheckDialog, parent), position_(screenPosition) {
     // The window type is replaced, not combined: Dialog | Popup would make a tool window, which
     // never sees the clicks outside it.
     setWindowFlags(Qt::Popup);

@@ -10,6 +10,7 @@
 
 #include "monitor/pane_io.h"
 #include "ui/widgets/template_dialog.h"
+#include "resources/resource_ids.h"
 
 class CEditEx;
 class CSlaveDev;
@@ -35,7 +36,7 @@ public:
         kIdNote = 1012,
         kFirstBoxId = 50000,
     };
-    static constexpr uint32_t kTemplateId = 20041;
+    static constexpr uint32_t kTemplateId = resource_ids::kDataPaneDialog;
 
     // A pane of connection `type` (0..3) and `direction` (1 input, 0 output) of `slave` (not
     // owned) with `size` bytes.

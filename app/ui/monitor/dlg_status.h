@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ui/widgets/template_dialog.h"
+#include "resources/resource_ids.h"
 
 class CSlaveDev;
 class QTimer;
@@ -15,7 +16,7 @@ class CDlgStatus : public TemplateDialog {
     Q_OBJECT
 public:
     enum ControlId : int { kIdStatusText = 1000, kIdGetStatus = 1001 };
-    static constexpr uint32_t kTemplateId = 20047;
+    static constexpr uint32_t kTemplateId = resource_ids::kStatusPaneDialog;
     static constexpr int kPeriodMs = 500;
 
     CDlgStatus(CSlaveDev& slave, QWidget* parent);

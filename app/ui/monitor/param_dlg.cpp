@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr uint32_t kTemplate = 20037;
+constexpr uint32_t kTemplate = resource_ids::kParameterDialog;
 // Texts of the compare.
 constexpr uint32_t kTextDiffers = 61920;      // "%1 (network file: %2)"
 constexpr uint32_t kTextSame = 61921;
@@ -423,10 +423,10 @@ void CParamDlg::ShowContextMenu(const QPoint& pos) {
     const QModelIndex index = view->indexAt(pos);
     if (!index.isValid()) return;
     const int32_t number = model_.item(index.row(), 0)->data(kNumberRole).toInt();
-    const auto tree = LoadMenuTree(20003);
-    if (tree.size() <= 4) return;
+    const auto tree = LoadMenuTree(resource_ids::kContextMenu);
+    if (tree.size() <= resource_ids::kContextReportClick) return;
     QMenu menu(this);
-    for (const auto& node : tree[4].children) {
+    for (const auto& node : tree[resource_ids::kContextReportClick].children) {
         if (node.IsSeparator() || node.id == 0) {
             menu.addSeparator();
             continue;

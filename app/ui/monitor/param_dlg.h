@@ -14,6 +14,7 @@
 #include "eds/eds_file.h"
 #include "ui/widgets/template_dialog.h"
 #include "ui/widgets/ui_poster.h"
+#include "resources/resource_ids.h"
 
 namespace monitor {
 class ParamSession;
@@ -30,7 +31,12 @@ public:
         kUpload = 1005, kDownload = 1006, kDefaults = 1007, kReset = 1008,
         kCompare = 1009,  // optional: older language templates lack it
     };
-    enum Command : uint16_t { kRestore = 32826, kDefault = 32827, kDownloadOne = 32828, kUploadOne = 32829 };
+    enum Command : uint16_t {
+        kRestore = resource_ids::kCommandParamRestore,
+        kDefault = resource_ids::kCommandParamDefault,
+        kDownloadOne = resource_ids::kCommandParamDownloadOne,
+        kUploadOne = resource_ids::kCommandParamUploadOne
+    };
     static constexpr int kRawRole = Qt::UserRole + 1;  // column 3: the raw value (double)
     static constexpr int kNumberRole = Qt::UserRole + 2;  // column 0: the parameter number
     static constexpr int kDiffersRole = Qt::UserRole + 3;  // column 3: marked by the last compare

@@ -8,6 +8,7 @@
 #include "monitor/data_pane_io.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "resources/resource_ids.h"
 #include "services/global.h"
 #include "ui/widgets/control_factory.h"
 #include "ui/widgets/hex_edit.h"
@@ -35,7 +36,7 @@ uint32_t RegisterConsoleControls() {
         return true;
     }();
     (void)registered;
-    return 20032;
+    return resource_ids::kExplicitConsoleDialog;
 }
 
 std::vector<std::string> ServiceNames() {

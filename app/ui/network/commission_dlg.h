@@ -12,6 +12,7 @@
 #include "services/background_job.h"
 #include "ui/widgets/template_dialog.h"
 #include "ui/widgets/ui_poster.h"
+#include "resources/resource_ids.h"
 
 class CServerDev;
 class QProgressBar;
@@ -19,7 +20,7 @@ class QProgressBar;
 class CCommissionDlg : public TemplateDialog {
     Q_OBJECT
 public:
-    static constexpr uint32_t kTemplateId = 20060;
+    static constexpr uint32_t kTemplateId = resource_ids::kCommissionDialog;
     using Rules = CommissionDialogRules;
 
     // Commissions on `master` (not owned; stopped, and outliving the dialog).

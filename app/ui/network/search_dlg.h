@@ -10,6 +10,7 @@
 #include "network/network_search.h"
 #include "ui/widgets/template_dialog.h"
 #include "ui/widgets/ui_poster.h"
+#include "resources/resource_ids.h"
 
 class CServerDev;
 class QProgressBar;
@@ -18,7 +19,7 @@ class QTreeWidget;
 class CSearchDlg : public TemplateDialog {
     Q_OBJECT
 public:
-    static constexpr uint32_t kTemplateId = 20028;
+    static constexpr uint32_t kTemplateId = resource_ids::kSearchDialog;
     static constexpr int kEditTimeout = 3332;
     static constexpr int kComboDefaultEds = 3333;
     static constexpr int kListResults = 3334;

@@ -14,7 +14,7 @@ constexpr uint16_t kRequired[] = {3301, 3302, 3303, 3304, 3391, 3306, 3309, 3327
 
 }  // namespace
 
-CServerProperty::CServerProperty(int mode, QWidget* parent)
+CServerProperty::CServerProperty(int mode, CDeviceBase* selected, QWidget* parent)
     : TemplateDialog(kTemplateId, parent, std::vector<uint16_t>(std::begin(kRequired), std::end(kRequired))) {
     setObjectName(QString::number(kTemplateId));
     CGlobal& global = GetGlobal();
@@ -22,7 +22,7 @@ CServerProperty::CServerProperty(int mode, QWidget* parent)
     context.deviceTypes = &global.DeviceTypes();
     context.baudNames = &global.BaudNames();
     context.network = &GetNetwork();
-    context.selectedNode = global.GetSelectedNode();
+    context.selectedNode = selected;
     context.rememberedType = &global.Infobar().selDevType;
     context.rememberedBaud = &global.Infobar().selBaud;
     context.message = [this](std::string_view text) { ShowText(text); };

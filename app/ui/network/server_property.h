@@ -6,17 +6,20 @@
 
 #include "network/server_property_rules.h"
 #include "ui/widgets/template_dialog.h"
+#include "resources/resource_ids.h"
 
+class CDeviceBase;
 class CServerDev;
 
 class CServerProperty : public TemplateDialog {
     Q_OBJECT
 public:
-    static constexpr uint32_t kTemplateId = 20019;
+    static constexpr uint32_t kTemplateId = resource_ids::kMasterDialog;
     static constexpr int kOkButton = 3300;
 
-    // `mode`: ServerPropertyRules::kNew or kEdit (the selected node of CGlobal).
-    explicit CServerProperty(int mode, QWidget* parent = nullptr);
+    // `mode`: ServerPropertyRules::kNew or kEdit (of the master of `selected`, the node selected
+    // in the network tree).
+    CServerProperty(int mode, CDeviceBase* selected, QWidget* parent = nullptr);
     ~CServerProperty() override;
 
     // The master created or edited, after OK.

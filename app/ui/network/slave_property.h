@@ -7,6 +7,7 @@
 
 #include "network/slave_property_rules.h"
 #include "ui/widgets/template_dialog.h"
+#include "resources/resource_ids.h"
 
 class CServerDev;
 class CSlaveDev;
@@ -14,7 +15,7 @@ class CSlaveDev;
 class CSlaveProperty : public TemplateDialog {
     Q_OBJECT
 public:
-    static constexpr uint32_t kTemplateId = 17003;
+    static constexpr uint32_t kTemplateId = resource_ids::kSlaveDialog;
 
     // Add mode: a slave for `master` described by EDS name `edsName`.
     CSlaveProperty(CServerDev* master, const std::string& edsName, QWidget* parent = nullptr);

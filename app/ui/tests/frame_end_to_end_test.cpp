@@ -125,7 +125,6 @@ TEST_F(FrameEndToEnd, StartShowsTheNetworkRunningAndStopClosesTheAdapterOnce) {
     EXPECT_EQ(frame->RunningMasterCount(), 0);
     EXPECT_EQ(emulator->CountInLog("cmd Open "), 1) << emulator->Log();
     EXPECT_EQ(emulator->CountInLog("cmd Close "), 0) << "the card stays open while its master exists";
-    GetGlobal().SetSelectedNode(nullptr);
     frame.reset();
     GetNetwork().ClearNetwork();
     EXPECT_EQ(emulator->CountInLog("cmd Close "), 1) << emulator->Log();

@@ -177,7 +177,7 @@ TEST_F(FrameWindow, RulesForAStoppedMasterAndItsSlave) {
     CServerDev* master = Master();
     ASSERT_NE(master, nullptr);
     Select(master);
-    ASSERT_EQ(GetGlobal().GetSelectedNode(), master);
+    ASSERT_EQ(frame->SelectedNode(), master);
     struct Rule {
         uint16_t id;
         bool onMaster;
@@ -191,7 +191,7 @@ TEST_F(FrameWindow, RulesForAStoppedMasterAndItsSlave) {
     };
     for (const Rule& r : rules) EXPECT_EQ(Enabled(r.id), r.onMaster) << "master " << r.id;
     Select(master->GetChild(0));
-    ASSERT_EQ(GetGlobal().GetSelectedNode(), master->GetChild(0));
+    ASSERT_EQ(frame->SelectedNode(), master->GetChild(0));
     for (const Rule& r : rules) EXPECT_EQ(Enabled(r.id), r.onSlave) << "slave " << r.id;
 }
 
@@ -204,10 +204,10 @@ TEST_F(FrameWindow, DeletingSlavesMovesTheSelectionUp) {
     Select(second);
     ASSERT_TRUE(frame->RunCommand(32790));
     EXPECT_EQ(master->GetChildCount(), slaves - 1);
-    EXPECT_EQ(GetGlobal().GetSelectedNode(), master->GetChild(0)) << "the slave above";
+    EXPECT_EQ(frame->SelectedNode(), master->GetChild(0)) << "the slave above";
     Select(master->GetChild(0));
     ASSERT_TRUE(frame->RunCommand(32790));
-    EXPECT_EQ(GetGlobal().GetSelectedNode(), master) << "the first slave's master";
+    EXPECT_EQ(frame->SelectedNode(), master) << "the first slave's master";
     EXPECT_EQ(frame->PropertyPane()->ShownNode(), master);
     EXPECT_EQ(frame->Tree()->NodeCount(), 1 + slaves - 2);
 }
@@ -220,7 +220,7 @@ TEST_F(FrameWindow, DeleteAllSlavesLeavesTheMasterSelectedAndTheCommandDisabled)
     ASSERT_TRUE(frame->RunCommand(32792));
     EXPECT_EQ(master->GetChildCount(), 0);
     EXPECT_EQ(frame->Tree()->NodeCount(), 1);
-    EXPECT_EQ(GetGlobal().GetSelectedNode(), master);
+    EXPECT_EQ(frame->SelectedNode(), master);
     EXPECT_FALSE(Enabled(32792)) << "a master without slaves";
     EXPECT_FALSE(frame->RunCommand(32792));
 }
@@ -230,7 +230,7 @@ TEST_F(FrameWindow, DeletingTheOnlyMasterLeavesNothingSelected) {
     Select(Master());
     ASSERT_TRUE(frame->RunCommand(32816));
     EXPECT_TRUE(GetNetwork().IsEmpty());
-    EXPECT_EQ(GetGlobal().GetSelectedNode(), nullptr);
+    EXPECT_EQ(frame->SelectedNode(), nullptr);
     EXPECT_EQ(frame->Tree()->NodeCount(), 0);
     EXPECT_EQ(frame->Tree()->topLevelItemCount(), 0);
     EXPECT_EQ(frame->PropertyPane()->ShownNode(), nullptr);
@@ -263,7 +263,7 @@ TEST_F(FrameWindow, ContextMenusOfTheTreeAndTheLog) {
         QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(expected));
         expected->close();
         if (c.subMenu == 2) {
-            EXPECT_EQ(GetGlobal().GetSelectedNode(), c.selected) << "a right click selects";
+            EXPECT_EQ(frame->SelectedNode(), c.selected) << "a right click selects";
         }
     }
     // "Net" and "Slave" offer the window's own actions.
@@ -283,7 +283,7 @@ TEST_F(FrameWindow, PendingFileIsLoadedOnceTheWindowIsShown) {
     frame->OpenPendingNetworkFile();
     EXPECT_EQ(GetNetwork().Masters().size(), 1u);
     EXPECT_EQ(frame->Tree()->NodeCount(), 1 + Master()->GetChildCount());
-    EXPECT_EQ(GetGlobal().GetSelectedNode(), Master()) << "the first node is selected";
+    EXPECT_EQ(frame->SelectedNode(), Master()) << "the first node is selected";
     EXPECT_TRUE(GetGlobal().PendingNetworkFile().empty());
     // With the window there, a document goes straight into it.
     Select(Master());

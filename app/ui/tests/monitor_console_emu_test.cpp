@@ -53,7 +53,6 @@ protected:
             frame->RunCommand(32787);
         }
         GetGlobal().Infobar() = savedInfobar;
-        GetGlobal().SetSelectedNode(nullptr);
         frame.reset();
         GetNetwork().ClearNetwork();
         emulator.reset();

@@ -49,7 +49,6 @@ protected:
             frame->Tree()->SelectNode(master);
             frame->RunCommand(32787);
         }
-        GetGlobal().SetSelectedNode(nullptr);
         frame.reset();
         GetNetwork().ClearNetwork();
         emulator.reset();
@@ -61,7 +60,7 @@ protected:
         if (slave == nullptr) return nullptr;
         if (!QTest::qWaitFor([slave] { return slave->IsRunning() != 0; }, 10000)) return nullptr;
         frame->Tree()->SelectNode(slave);
-        frame->DataView()->RefreshView(0);
+        frame->RefreshView(0);
         for (QGroupBox* g : frame->DataView()->Groups()) {
             if (g->objectName() == QString::number(captionId)) return g->findChild<CDlgDataPane*>();
         }
@@ -123,7 +122,7 @@ TEST_F(MonitorEndToEnd, APanelKeepsItsTimedReadFormatAndTypedValuesWhileAnotherS
     CSlaveDev* other = master->FindSlave(2);
     ASSERT_NE(other, nullptr);
     frame->Tree()->SelectNode(other);
-    frame->DataView()->RefreshView(0);
+    frame->RefreshView(0);
     ASSERT_EQ(frame->DataView()->ShownNode(), other);
     ASSERT_FALSE(counter.isNull()) << "hidden, not destroyed";
     EXPECT_FALSE(counter->isVisibleTo(frame->DataView()));

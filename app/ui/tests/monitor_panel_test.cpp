@@ -77,8 +77,7 @@ protected:
     }
 
     void Show(CSlaveDev* slave) {
-        GetGlobal().SetSelectedNode(slave);
-        view.RefreshView(0);
+        view.ShowNode(slave);
     }
     QStringList Titles() const {
         QStringList titles;
@@ -131,15 +130,15 @@ TEST_F(MonitorPanel, RebuiltAfterAConfigurationChangeOrWhenForced) {
     EXPECT_EQ(slave->PanelRebuild(), 0);
     CDlgDataPane* before = Pane(10040);
     ASSERT_NE(before, nullptr);
-    view.RefreshView(0);
+    view.ShowNode(slave);
     EXPECT_EQ(Pane(10040), before) << "an unchanged slave keeps its panel";
 
     SlaveConfigBlock block = slave->Config();
     block.use[U::kPoll] = 0;
     slave->ReplaceConfig(block);
-    view.RefreshView(0);
+    view.ShowNode(slave);
     EXPECT_EQ(Titles(), QStringList{QStringLiteral("从站地址: 4")});
-    view.RefreshView(1);
+    view.ShowNode(slave, true);
     EXPECT_EQ(view.Groups().size(), 1);
     EXPECT_EQ(slave->PanelRebuild(), 0);
 }

@@ -27,8 +27,7 @@ TEST_F(DataView, MasterShowsTheCardInformationGroup) {
     AddSlave(master, 1);
     AddSlave(master, 2);
     AddSlave(master, 3);
-    GetGlobal().SetSelectedNode(master);
-    view.RefreshView(0);
+    view.ShowNode(master);
     const QList<QGroupBox*> groups = view.Groups();
     ASSERT_EQ(groups.size(), 1);
     EXPECT_EQ(groups[0]->title(), QStringLiteral("主站卡信息"));
@@ -45,20 +44,18 @@ TEST_F(DataView, MasterShowsTheCardInformationGroup) {
 
 TEST_F(DataView, TheShownNodeIsRebuiltOnlyWhenForcedAndNoSelectionEmptiesThePanel) {
     CServerDev* master = AddMaster(0, 0);
-    GetGlobal().SetSelectedNode(master);
-    view.RefreshView(0);
+    view.ShowNode(master);
     QGroupBox* before = view.Groups().value(0);
     ASSERT_NE(before, nullptr);
     AddSlave(master, 8);
-    view.RefreshView(0);
+    view.ShowNode(master);
     EXPECT_EQ(view.Groups().value(0), before);
     EXPECT_TRUE(Labels(*before).contains(QStringLiteral("已添加从站个数:0"))) << "not rebuilt";
-    view.RefreshView(2);
+    view.ShowNode(master, true);
     ASSERT_EQ(view.Groups().size(), 1);
     EXPECT_TRUE(Labels(*view.Groups()[0]).contains(QStringLiteral("已添加从站个数:1")));
 
-    GetGlobal().SetSelectedNode(nullptr);
-    view.RefreshView(0);
+    view.ShowNode(nullptr);
     EXPECT_TRUE(view.Groups().isEmpty());
     EXPECT_EQ(view.ShownNode(), nullptr);
 }
@@ -66,8 +63,7 @@ TEST_F(DataView, TheShownNodeIsRebuiltOnlyWhenForcedAndNoSelectionEmptiesThePane
 TEST_F(DataView, SlaveShowsItsStatusPaneWithTheMasterStopped) {
     CServerDev* master = AddMaster(0, 0);
     CSlaveDev* slave = AddSlave(master, 7, 0, 0);  // no I/O buffers: the address group only
-    GetGlobal().SetSelectedNode(slave);
-    view.RefreshView(0);
+    view.ShowNode(slave);
     const QList<QGroupBox*> groups = view.Groups();
     ASSERT_EQ(groups.size(), 1);
     EXPECT_EQ(groups[0]->title(), QStringLiteral("从站地址: 7"));
@@ -78,7 +74,6 @@ TEST_F(DataView, SlaveShowsItsStatusPaneWithTheMasterStopped) {
               QString::fromStdString(GetGlobal().LoadText(61505)));
 
     // A slave removed while its panel is up is not asked again.
-    GetGlobal().SetSelectedNode(master);
     GetNetwork().DeleteNode(slave);
     QTest::qWait(600);
     EXPECT_TRUE(status->text().isEmpty());

@@ -215,7 +215,6 @@ TEST_F(PropertyPane, ToolbarShowsTheWindowsActionsInOrder) {
 
 TEST_F(PropertyPane, LanguageChangeReTitlesTheShownNode) {
     CServerDev* master = AddMaster(0, 0);
-    GetGlobal().SetSelectedNode(master);
     pane.ShowNode(master);
     ASSERT_EQ(pane.Grid()->topLevelItem(0)->text(0), QStringLiteral("主站卡信息"));
     const int english = panes_test::EnglishLanguage();

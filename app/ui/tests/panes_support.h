@@ -138,12 +138,10 @@ protected:
         logPane_ = std::make_unique<CInfoLogPane>();
         host_.SetLogPane(logPane_.get());
         GetGlobal().SetHost(&host_);
-        GetGlobal().SetSelectedNode(nullptr);
         GetNetwork().ClearNetwork();
     }
 
     void TearDown() override {
-        GetGlobal().SetSelectedNode(nullptr);
         GetNetwork().ClearNetwork();
         GetGlobal().SetHost(oldHost_);
         host_.SetLogPane(nullptr);

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "ui/frame/main_frame.h"
+#include "ui/frame/window_profile.h"
 
 extern char** environ;
 
@@ -217,7 +218,7 @@ std::string Emulator::Control(const std::string& line) const {
 }
 
 void UseFreshProfile(const TempFolder& folder) {
-    CMainFrame::SetProfileFile(QString::fromStdString(folder.Path("profile.ini")));
+    window_profile::SetFile(QString::fromStdString(folder.Path("profile.ini")));
 }
 
 }  // namespace frame_test

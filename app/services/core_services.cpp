@@ -1,5 +1,5 @@
 // The network model's application services: CGlobal unless a stand-in is installed.
-#include "network/core_services.h"
+#include "services/core_services.h"
 
 #include <atomic>
 
