@@ -220,13 +220,13 @@ void CSoakDriver::HandleModal(QWidget* modal) {
             std::string text = box->text().toStdString();
             std::replace(text.begin(), text.end(), '\n', ' ');
             Print("box: %s", text.c_str());
-        } else if (ticks == 3) {
-            AnswerBox(box);
+        } else if (ticks == 3 || ticks % 100 == 0) {
+            AnswerBox(box);  // again now and then, should a press not have closed it
         }
         return;
     }
     if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-        if (ticks != 2) return;
+        if (ticks != 2 && ticks % 100 != 0) return;
         const QString path = QString::fromStdString(pendingFile_);
         pendingFile_.clear();
         Print("file dialog: %s", path.isEmpty() ? "cancelled" : path.toUtf8().constData());
