@@ -25,6 +25,7 @@
 #include "support/widget_bench_main.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
+#include "ui/frame/window_profile.h"
 
 namespace {
 
@@ -137,6 +138,6 @@ BENCHMARK(BM_RebuildTreeOf4x63Slaves)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     return bench::RunWidgetBenchmarks(argc, argv, "norvane-ui-bench-", [](const bench::ProgramHome& home) {
-        CMainFrame::SetProfileFile(QString::fromStdString((home.root / "profile.ini").string()));
+        window_profile::SetFile(QString::fromStdString((home.root / "profile.ini").string()));
     });
 }
