@@ -193,6 +193,16 @@ def main():
     shutil.copy(os.path.join(demo, "demo.kld"), net)
     shutil.copytree(os.path.join(demo, "eds"), os.path.join(net, "eds"))
     network_file = os.path.join(net, "demo.kld")
+    # The program's own folder is a copy: the program writes its settings (the language chosen,
+    # the log switches) beside itself when it can, and the build tree must stay as built.
+    program = os.path.join(work, "program")
+    os.makedirs(program)
+    for name in ("Norvane.xml", "config.xml", "language", "edsfile"):
+        source = os.path.join(args.bin, name)
+        if os.path.isdir(source):
+            shutil.copytree(source, os.path.join(program, name))
+        elif os.path.exists(source):
+            shutil.copy(source, program)
     with open(os.path.join(work, "registry.reg"), "w", encoding="ascii") as registry:
         registry.write("Windows Registry Editor Version 5.00\n\n"
                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]\n"
@@ -211,6 +221,7 @@ def main():
         "XDG_CACHE_HOME": os.path.join(work, "cache"),
         "XDG_STATE_HOME": os.path.join(work, "state-home"),
         "XDG_RUNTIME_DIR": os.path.join(work, "runtime"),
+        "NORVANE_HOME": program,
         "VARDA_REGISTRY": os.path.join(work, "registry.reg"),
         "TAMSEN_DEVICE_DIR": os.path.join(work, "dev"),
         "VARDA_DEBUG_OUTPUT": os.path.join(work, "varda-debug.log"),
