@@ -3,7 +3,8 @@
 #   1. normal build, all tests (ctest), then install and .deb package checks (check-install.sh),
 #      then the window's soak against adapter-emu for $NORVANE_SOAK_SECONDS (default 60), via
 #      scripts/soak.sh
-#   2. AddressSanitizer + UBSan build of the tests labelled "sanitize"
+#   2. AddressSanitizer + UBSan build of the tests labelled "sanitize", and the window's soak
+#      on an ASan + UBSan build of the program (scripts/soak.sh --asan)
 #   3. ThreadSanitizer build of the tests labelled "concurrency"
 #   4. libFuzzer targets (clang), each for $NORVANE_FUZZ_SECONDS (default 60), via scripts/fuzz.sh
 # Any failing test or sanitizer report fails the run.
@@ -55,6 +56,9 @@ cmake -S "$root" -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZER=addr
   -DNORVANE_WITH_QT=OFF -DNORVANE_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs" --target sanitize_tests
 run_ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize
+# The window under the sanitizers: program, libraries and emulator built with ASan + UBSan in
+# build-asan-qt (about 6 min of CPU from cold on this machine), then the soak.
+bash scripts/soak.sh --asan "$soak_seconds"
 
 stage "ThreadSanitizer"
 cmake -S "$root" -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZER=thread \
