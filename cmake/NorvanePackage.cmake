@@ -54,7 +54,8 @@ set(CPACK_COMPONENT_DEV_DESCRIPTION "DeviceNet master API - development files\nH
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME norvane)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "libvarda1 (= ${norvane_deb_version}), libtamsen1 (= ${norvane_deb_version})")
+# qt6-translations-l10n: Qt's own dialog and button texts in Chinese.
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "libvarda1 (= ${norvane_deb_version}), libtamsen1 (= ${norvane_deb_version}), qt6-translations-l10n")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SUGGESTS "norvane-tools")
 set(CPACK_COMPONENT_PROGRAM_DESCRIPTION "DeviceNet master configuration and test program\nNorvane configures a DeviceNet master adapter and its slaves from EDS files,\nstarts the master and shows the live network: slave states, I/O data,\nparameters, explicit messages and an information log. norvanectl runs a\nnetwork file without a window.")
 

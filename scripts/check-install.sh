@@ -178,6 +178,7 @@ if [ -n "$(deb norvane)" ]; then
   expect_dep norvane Depends 'libvarda1 (='
   expect_dep norvane Depends 'libqt6widgets6'
   expect_dep norvane Depends 'libtinyxml2'
+  expect_dep norvane Depends 'qt6-translations-l10n'
   expect_dep libtamsen1 Depends 'libusb-1.0-0'
   expect_dep libtamsen1 Depends 'libvarda1 (='
   expect_dep libvarda-dev Depends 'libvarda1 (='

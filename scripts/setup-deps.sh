@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libqt6test6 libgl-dev
-  fonts-noto-cjk
+  fonts-noto-cjk qt6-translations-l10n
   libtinyxml2-dev libboost-dev libusb-1.0-0-dev umockdev libumockdev-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev llvm

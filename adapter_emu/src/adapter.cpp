@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -31,6 +32,14 @@ using Steady = std::chrono::steady_clock;
 constexpr std::size_t kMaxMessage = 65536;
 
 bool IsInPipe(int number) { return number % 2 == 0; }
+
+// Commands whose acknowledge the firmware gives at once, without waiting for the bus or the
+// clock: the I/O thread runs them itself when their group's worker is idle, so that the
+// acknowledge goes out right after the write's reply instead of after two hand-overs between
+// threads. Everything else runs on the group's worker.
+bool RunsInline(uint8_t code) {
+    return code == cmd::kGetNodeStatus || code == cmd::kReadSlaveIO || code == cmd::kWriteSlaveIO;
+}
 
 std::string PipeName(int number) {
     char name[16];
@@ -96,6 +105,7 @@ struct Adapter::Impl {
         std::mutex jobMutex;
         std::condition_variable_any jobReady;
         std::deque<Job> jobs;
+        bool busy = false;  // the worker runs a job
         std::stop_source current;
         std::jthread worker;
     };
@@ -120,6 +130,8 @@ struct Adapter::Impl {
     std::array<Pipe, pipe::kCount> pipes;
     std::array<Group, 2> groups;
     std::deque<AckFault> faults;
+    std::atomic<uint64_t> commands{0};
+    std::vector<uint8_t> receiveBuffer = std::vector<uint8_t>(kMaxMessage + 1);  // I/O thread only
     bool unplugRequested = false;
     bool replugRequested = false;
     bool plugged = false;
@@ -197,12 +209,30 @@ struct Adapter::Impl {
         }
     }
 
+    // Called by the I/O thread with `mutex` held.
     void Submit(int groupIndex, Job job) {
         Group& g = groups[groupIndex];
         job.stamp = pipes[g.ack].abandoned;
-        std::lock_guard l(g.jobMutex);
-        g.jobs.push_back(std::move(job));
-        g.jobReady.notify_one();
+        commands.fetch_add(1, std::memory_order_relaxed);
+        {
+            std::lock_guard l(g.jobMutex);
+            // Jobs of a group run in order: a quick one runs here only when nothing is queued
+            // or running before it (only this thread gives the worker jobs, so it stays idle).
+            if (!g.jobs.empty() || g.busy || !(job.preset || RunsInline(job.code))) {
+                g.jobs.push_back(std::move(job));
+                g.jobReady.notify_one();
+                return;
+            }
+        }
+        TraceCommand(job);
+        std::vector<uint8_t> ack =
+            job.preset ? *job.preset : owner.firmware_->Execute(job.code, job.payload, {}, HostWaitMsLocked(groupIndex));
+        // No wake-up needed: the I/O loop serves the pending read before it waits again.
+        (void)DeliverLocked(groupIndex, job.code, std::move(ack), job.stamp);
+    }
+
+    void TraceCommand(const Job& job) {
+        if (verbose) Trace(std::string("cmd ") + std::string(CommandName(job.code)) + " payload " + Hex(job.payload));
     }
 
     void Reject(int groupIndex, uint8_t code, uint32_t result, const std::string& why) {
@@ -287,12 +317,16 @@ struct Adapter::Impl {
                 const bool accepted = !in && !p.stalled;
                 reply = {op::kWrite, 0, 0, 0, 0};
                 platform::PutU32LE(reply, 1, accepted ? static_cast<uint32_t>(data.size()) : 0);
-                Send(p, reply);
-                if (!accepted) return;
-                for (int gi = 0; gi < 2; ++gi) {
-                    if (groups[gi].cmd == p.number) OnCommandTransfer(gi, false, data);
-                    if (groups[gi].cmdEx == p.number) OnCommandTransfer(gi, true, data);
+                if (accepted) {
+                    for (int gi = 0; gi < 2; ++gi) {
+                        if (groups[gi].cmd == p.number) OnCommandTransfer(gi, false, data);
+                        if (groups[gi].cmdEx == p.number) OnCommandTransfer(gi, true, data);
+                    }
+                    // An acknowledge given at once answers the pending read before the write
+                    // completes, so the host finds both when it wakes for the write.
+                    (void)Serve();
                 }
+                Send(p, reply);
                 return;
             }
             case op::kRead: {
@@ -374,6 +408,12 @@ struct Adapter::Impl {
 
     void Deliver(int groupIndex, uint8_t code, std::vector<uint8_t> ack, uint64_t stamp) {
         std::lock_guard l(mutex);
+        if (DeliverLocked(groupIndex, code, std::move(ack), stamp)) Wake();
+    }
+
+    // Queues the acknowledge (after any fault injected for it) for the group's acknowledge pipe;
+    // false when it is dropped. `mutex` is held.
+    bool DeliverLocked(int groupIndex, uint8_t code, std::vector<uint8_t> ack, uint64_t stamp) {
         Group& g = groups[groupIndex];
         uint32_t delayMs = 0;
         bool overlong = false;
@@ -383,7 +423,7 @@ struct Adapter::Impl {
             faults.erase(it);
             Trace(std::string("fault on the acknowledge of ") + std::string(CommandName(code)));
             switch (f.kind) {
-                case AckFaultKind::Drop: return;
+                case AckFaultKind::Drop: return false;
                 case AckFaultKind::WrongCode: ack[1] = static_cast<uint8_t>(f.value ? f.value : code + 1); break;
                 case AckFaultKind::BadLength: {
                     const uint32_t real = platform::GetU32LE(ack, 2) & 0x7FFFFFFFu;
@@ -406,23 +446,27 @@ struct Adapter::Impl {
         Pipe& ackPipe = pipes[g.ack];
         if (ackPipe.abandoned != stamp || !ackPipe.conn.Valid()) {
             Trace(std::string("late acknowledge of ") + std::string(CommandName(code)) + " dropped");
-            return;
+            return false;
         }
         const auto when = Steady::now() + std::chrono::milliseconds(delayMs);
-        Trace(std::string("ack ") + std::string(CommandName(code)) + ": " + Hex(ack));
+        if (verbose) Trace(std::string("ack ") + std::string(CommandName(code)) + ": " + Hex(ack));
         if (ack.size() <= kFirstTransferSize && !overlong) {
-            ackPipe.queue.push_back({ack, when, g.ack, stamp});
+            ackPipe.queue.push_back({std::move(ack), when, g.ack, stamp});
         } else {
             ackPipe.queue.push_back({FirstTransfer(ack), when, g.ack, stamp});
-            if (!overlong) pipes[g.ackEx].queue.push_back({ack, when, g.ack, stamp});
+            if (!overlong) pipes[g.ackEx].queue.push_back({std::move(ack), when, g.ack, stamp});
         }
-        Wake();
+        return true;
     }
 
     // How long the host's pending read of this group's acknowledge still waits, less a margin for
     // the delivery; nothing when no read is pending.
     std::optional<uint32_t> HostWaitMs(int groupIndex) {
         std::lock_guard l(mutex);
+        return HostWaitMsLocked(groupIndex);
+    }
+
+    std::optional<uint32_t> HostWaitMsLocked(int groupIndex) {
         const auto& read = pipes[groups[groupIndex].ack].read;
         if (!read) return std::nullopt;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(read->deadline - Steady::now()).count();
@@ -445,18 +489,21 @@ struct Adapter::Impl {
                 if (st.stop_requested()) return;  // checked under the lock Stop() takes
                 job = std::move(g.jobs.front());
                 g.jobs.pop_front();
+                g.busy = true;
                 g.current = std::stop_source();
                 token = g.current.get_token();
             }
             if (Stale(groupIndex, job.stamp)) {
                 Trace(std::string(CommandName(job.code)) + " dropped: the host stopped waiting");
-                continue;
+            } else {
+                TraceCommand(job);
+                std::vector<uint8_t> ack = job.preset ? *job.preset
+                                                      : owner.firmware_->Execute(job.code, job.payload, token,
+                                                                                 HostWaitMs(groupIndex));
+                Deliver(groupIndex, job.code, std::move(ack), job.stamp);
             }
-            Trace(std::string("cmd ") + std::string(CommandName(job.code)) + " payload " + Hex(job.payload));
-            std::vector<uint8_t> ack = job.preset ? *job.preset
-                                                  : owner.firmware_->Execute(job.code, job.payload, token,
-                                                                             HostWaitMs(groupIndex));
-            Deliver(groupIndex, job.code, std::move(ack), job.stamp);
+            std::lock_guard l(g.jobMutex);
+            g.busy = false;
         }
     }
 
@@ -521,7 +568,7 @@ struct Adapter::Impl {
                 uint64_t v;
                 [[maybe_unused]] ssize_t n = ::read(wake.Get(), &v, sizeof v);
             }
-            std::vector<uint8_t> buffer(kMaxMessage + 1);
+            std::vector<uint8_t>& buffer = receiveBuffer;
             for (std::size_t i = 1; i < fds.size(); ++i) {
                 if (fds[i].revents == 0) continue;
                 Pipe& p = pipes[owners[i].first];
@@ -617,6 +664,8 @@ void Adapter::Stop() {
     }
     impl_->plugged = false;
 }
+
+uint64_t Adapter::CommandCount() const { return impl_->commands.load(std::memory_order_relaxed); }
 
 void Adapter::InjectAckFault(const AckFault& fault) {
     std::lock_guard l(impl_->mutex);

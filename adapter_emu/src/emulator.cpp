@@ -41,6 +41,7 @@ std::string_view ControlCommandHelp() {
            "  N unplug | N replug          closes every socket of adapter N, or opens them again\n"
            "  N slave MAC stop|resume|absent|present|idle|active|delay MS\n"
            "                               changes a simulated slave\n"
+           "  N commands                   answers \"ok COUNT\": the commands adapter N has taken so far\n"
            "N is the adapter number (0 for adapter0); CODE a command code such as 0x4C.\n";
 }
 
@@ -244,6 +245,7 @@ std::string Emulator::Control(std::string_view line) {
         a.Unplug();
         return "ok";
     }
+    if (c == "commands" && w.size() == 2) return "ok " + std::to_string(a.CommandCount());
     if (c == "replug" && w.size() == 2) {
         a.Replug();
         return "ok";

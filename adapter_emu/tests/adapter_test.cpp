@@ -336,8 +336,13 @@ TEST_F(AdapterTest, ControlCommands) {
         {"", "error: empty command"},
     };
     for (const auto& c : cases) EXPECT_EQ(emu->Control(c.line), c.reply) << c.line;
+    const std::string before = emu->Control("0 commands");
+    ASSERT_EQ(before.rfind("ok ", 0), 0u) << before;
     EXPECT_EQ(client->Command(cmd::kOpen), 61u);
     EXPECT_EQ(client->Command(cmd::kOpen), 0u);
+    // Both commands are counted, the refused one too.
+    EXPECT_EQ(emu->Control("0 commands"), "ok " + std::to_string(std::stoull(before.substr(3)) + 2));
+    EXPECT_EQ(emu->Control("0 commands now"), "error: unknown command commands");
 }
 
 TEST_F(AdapterTest, ConcurrentGroupsDoNotBlockEachOther) {

@@ -8,7 +8,7 @@
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
 #include "network_file_access.h"
-#include "report/parameter_compare.h"
+#include "monitor/parameter_compare.h"
 #include "services/global.h"
 #include "terminal_host.h"
 #include "terminal_session.h"

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "resources/ui_texts.h"
+
 namespace monitor {
 namespace {
 
@@ -72,21 +74,21 @@ PreparedRequest PrepareRequest(int serviceIndex, std::string_view classText, std
     PreparedRequest result;
     if (serviceIndex < 0 || static_cast<std::size_t>(serviceIndex) >= kServices.size()) serviceIndex = 0;
     if (Trim(classText).empty()) {
-        result.message = "请设定类ID";
+        result.message = resources::Text(resource_ids::kTextSetClassId);
         return result;
     }
     const auto classId = ParseNumber(classText, 16);
     if (!classId) {
-        result.message = "类ID不是十六进制数: " + std::string(Trim(classText));
+        result.message = resources::FormatText(resource_ids::kTextClassIdNotHex, std::string(Trim(classText)).c_str());
         return result;
     }
     if (Trim(instanceText).empty()) {
-        result.message = "请设定实例ID";
+        result.message = resources::Text(resource_ids::kTextSetInstanceId);
         return result;
     }
     const auto instanceId = ParseNumber(instanceText, 10);
     if (!instanceId) {
-        result.message = "实例ID不是十进制数: " + std::string(Trim(instanceText));
+        result.message = resources::FormatText(resource_ids::kTextInstanceIdNotDecimal, std::string(Trim(instanceText)).c_str());
         return result;
     }
     ExplicitRequest request;
@@ -126,16 +128,16 @@ SendOutcome SendRequest(const ConsoleApi& api, IConsoleReports& reports, uint32_
             if (!timed) return outcome;
             ++retries;
             if (retries <= retryCount) {
-                reports.ReportApiError(signedCode, context + Format("重试次数 %d", retries));
+                reports.ReportApiError(signedCode, context + resources::FormatText(resource_ids::kTextRetryCount, retries));
                 continue;
             }
-            reports.ReportApiError(signedCode, context + Format("重试 %d 次无效果,退出", retryCount));
+            reports.ReportApiError(signedCode, context + resources::FormatText(resource_ids::kTextRetriesExhausted, retryCount));
             return outcome;
         }
         // A reply length beyond the buffer is not trusted further than the buffer.
         const std::size_t length = std::min<std::size_t>(replyLength, reply.size());
         if (length == 3 && reply[0] == 0x94 && reply[2] == 0xFF) {
-            reports.ReportExplicitError(reply[1], "从站不支持的服务");
+            reports.ReportExplicitError(reply[1], resources::Text(resource_ids::kTextServiceNotSupported));
             return outcome;
         }
         outcome.reply.assign(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(length));
@@ -159,7 +161,7 @@ IoReadOutcome ReadIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t m
     IoReadOutcome outcome;
     const int wanted = ReadLengthFor(connectionType, sizes);
     if (wanted <= 0) {
-        outcome.message = "从站没有该类型IO连接";
+        outcome.message = resources::Text(resource_ids::kTextNoSuchConnection);
         return outcome;
     }
     std::array<uint8_t, kConsoleBufferSize> buffer{};
@@ -184,12 +186,11 @@ IoWriteOutcome WriteIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t
         return outcome;
     }
     outcome.ok = true;
-    outcome.message = "写入数据正确";
+    outcome.message = resources::Text(resource_ids::kTextWriteDone);
     return outcome;
 }
 
 std::string StatusLine(uint32_t status, const std::function<std::string(int32_t)>& statusText) {
-    if (status == 0) return "从站在线";
     return statusText(static_cast<int32_t>(status));
 }
 
@@ -198,7 +199,7 @@ RetryInput CheckRetryCount(std::string_view text, int lastAccepted) {
     const auto value = ParseNumber(text, 10);
     if (!value || *value > static_cast<uint32_t>(kMaxRetryCount)) {
         input.value = lastAccepted;
-        input.message = "请输入 0 到 100 之间的重试次数";
+        input.message = resources::Text(resource_ids::kTextRetryRange);
         return input;
     }
     input.value = static_cast<int>(*value);

@@ -117,7 +117,7 @@ struct IoWriteOutcome {
 IoWriteOutcome WriteIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t mac, int connectionType,
                        std::span<const uint8_t> editorBytes, uint32_t timeoutMs);
 
-// "从站在线" for status 0, else the status text of the code.
+// The status line of the console: the status text of the code (status 0 reads "从站在线").
 std::string StatusLine(uint32_t status, const std::function<std::string(int32_t)>& statusText);
 
 // The retry-count box: a decimal 0..100 is accepted; otherwise `message` names the range and the

@@ -1,5 +1,7 @@
 #include "monitor/hex_bytes.h"
 
+#include "resources/ui_texts.h"
+
 namespace monitor {
 namespace {
 
@@ -26,20 +28,20 @@ HexBytes ParseHexBytes(std::string_view text, std::size_t capacity) {
         while (i < text.size() && !IsBlank(text[i])) {
             if (DigitValue(text[i]) < 0) {
                 result.bytes.clear();
-                result.error = "不是十六进制数字: \"" + std::string(text.substr(i, 1)) + "\"";
+                result.error = resources::FormatText(resource_ids::kTextNotHexDigit, std::string(text.substr(i, 1)).c_str());
                 return result;
             }
             ++i;
         }
         if ((i - start) % 2 != 0) {
             result.bytes.clear();
-            result.error = "十六进制数字个数不是偶数: " + std::string(text.substr(start, i - start));
+            result.error = resources::FormatText(resource_ids::kTextOddHexDigits, std::string(text.substr(start, i - start)).c_str());
             return result;
         }
         for (std::size_t k = start; k < i; k += 2) {
             if (result.bytes.size() == capacity) {
                 result.bytes.clear();
-                result.error = "最多 " + std::to_string(capacity) + " 个字节";
+                result.error = resources::FormatText(resource_ids::kTextTooManyBytes, static_cast<int>(capacity));
                 return result;
             }
             result.bytes.push_back(static_cast<uint8_t>(DigitValue(text[k]) * 16 + DigitValue(text[k + 1])));

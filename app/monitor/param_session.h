@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "eds/eds_file.h"
-#include "report/parameter_compare.h"
+#include "monitor/parameter_compare.h"
 
 class CServerDev;
 class CSlaveDev;

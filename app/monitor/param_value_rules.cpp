@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "cip/parameter_value.h"
+#include "resources/ui_texts.h"
 
 namespace monitor {
 namespace {
@@ -144,9 +145,7 @@ uint32_t BitCheckResult(uint32_t maximum, uint32_t value, uint32_t boxes) {
 }
 
 std::string RangeMessage(double minimum, double maximum) {
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, "请输入 >=%.4f 且 <=%.4f 的数", minimum, maximum);
-    return buffer;
+    return resources::FormatText(resource_ids::kTextRangeMessage, minimum, maximum);
 }
 
 NumberInput CheckNumberInput(const DeviceNetEDS::ParamEntry& entry, const std::string& text) {
@@ -199,18 +198,19 @@ std::string DefaultDescription(const DeviceNetEDS::ParamEntry& entry,
                 if ((k + 1) % 4 == 0) text.insert(text.begin(), ' ');
                 if (std::ldexp(1.0, k) + 1.0 >= d) break;
             }
-            return "默认值(位表示)：" + text;
+            return resources::Text(resource_ids::kTextDefaultBits) + text;
         }
         if (IsEnumIntegerType(entry.dataType))
-            return "默认值: " + EnumCaption(ChoicesOf(entry, enumParTexts), entry.defaultValue);
+            return resources::Text(resource_ids::kTextDefaultEnum) + EnumCaption(ChoicesOf(entry, enumParTexts), entry.defaultValue);
         return {};
     }
     const ParamScaling s = ScalingOf(entry);
     const std::string format = ": " + NumberFormat(entry) + " ";
-    auto line = [&](const char* label, double raw) {
-        return std::string(label) + Printf(format.c_str(), s.ToShown(raw)) + entry.units + "\r\n";
+    auto line = [&](uint32_t label, double raw) {
+        return resources::Text(label) + Printf(format.c_str(), s.ToShown(raw)) + entry.units + "\r\n";
     };
-    return line("默认值", entry.defaultValue) + line("最小值", entry.minimum) + line("最大值", entry.maximum);
+    return line(resource_ids::kTextDefault, entry.defaultValue) + line(resource_ids::kTextMinimum, entry.minimum) +
+           line(resource_ids::kTextMaximum, entry.maximum);
 }
 
 std::vector<bool> VisibleRows(int rowCount, int groupIndex, const std::vector<int32_t>& members) {

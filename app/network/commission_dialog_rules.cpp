@@ -77,6 +77,7 @@ std::optional<CommissionRequest> CommissionDialogRules::ReadRequest() {
     const std::optional<uint32_t> mac = Address(kCurrentAddress, false);
     if (!mac) return std::nullopt;
     CommissionRequest request;
+    request.language = CommissionLanguage::User;  // the rows in the window's language
     request.mac = *mac;
     request.newMac = *mac;
     if (std::optional<std::string> refusal = NodeCommissioning::ReadRefusal(*context_.master, request)) {
@@ -93,6 +94,7 @@ std::optional<CommissionRequest> CommissionDialogRules::RunRequest() {
     const std::optional<uint32_t> newMac = Address(kNewAddress, true);
     if (!newMac) return std::nullopt;
     CommissionRequest request;
+    request.language = CommissionLanguage::User;  // the rows in the window's language
     request.mac = *mac;
     request.newMac = *newMac == kNoAddress ? *mac : *newMac;
     const int baud = controls_.CurrentIndex(kBaud);
@@ -126,7 +128,7 @@ void CommissionDialogRules::AddRow(const std::string& text) {
 
 void CommissionDialogRules::ShowIdentity(const NodeIdentity& identity) {
     const std::optional<std::string> eds = context_.edsFor ? context_.edsFor(identity) : std::nullopt;
-    controls_.SetText(kIdentity, IdentityText(identity) + "\n" + (eds ? Text(kTextEdsFile) + *eds : Text(kTextNoEds)));
+    controls_.SetText(kIdentity, IdentityText(identity, CommissionLanguage::User) + "\n" + (eds ? Text(kTextEdsFile) + *eds : Text(kTextNoEds)));
 }
 
 void CommissionDialogRules::Finish(const CommissionOutcome& outcome) {

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "resources/ui_texts.h"
+
 namespace dialognum {
 
 std::optional<int64_t> Parse(std::string_view text) {
@@ -18,7 +20,7 @@ std::optional<int64_t> Parse(std::string_view text) {
 int64_t ParseOrZero(std::string_view text) { return Parse(text).value_or(0); }
 
 std::string RangeMessage(int64_t lo, int64_t hi) {
-    return "请输入一个介于 " + std::to_string(lo) + " 和 " + std::to_string(hi) + " 之间的整数。";
+    return resources::FormatText(resource_ids::kTextIntegerRange, static_cast<long long>(lo), static_cast<long long>(hi));
 }
 
 }  // namespace dialognum

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "resources/ui_texts.h"
 #include "services/eds_store.h"
 
 EdsImportOutcome ImportEdsFile(EdsStore& store, const std::string& sourcePath) {
@@ -13,7 +14,7 @@ EdsImportOutcome ImportEdsFile(EdsStore& store, const std::string& sourcePath) {
     std::error_code ec;
     std::ifstream probe(source, std::ios::binary);
     if (outcome.name.empty() || !std::filesystem::is_regular_file(source, ec) || !probe) {
-        outcome.message = "无法读取EDS文件 \"" + sourcePath + "\"";
+        outcome.message = resources::FormatText(resource_ids::kTextCannotReadEds, sourcePath.c_str());
         return outcome;
     }
     const std::vector<std::string>& names = store.Names();
@@ -21,14 +22,14 @@ EdsImportOutcome ImportEdsFile(EdsStore& store, const std::string& sourcePath) {
     if (it != names.end()) {
         outcome.status = EdsImportOutcome::Status::kNameExists;
         outcome.position = static_cast<int>(it - names.begin());
-        outcome.message = "该名称的EDS文件已经存在，如需要添加，请修改文件名称再添加";
+        outcome.message = resources::Text(resource_ids::kTextEdsNameExists);
         return outcome;
     }
     const EdsStore::ImportResult result = store.Import(sourcePath);
     outcome.position = result.position;
     if (!result.copied) {
         outcome.status = EdsImportOutcome::Status::kCopyFailed;
-        outcome.message = "无法把EDS文件复制到 \"" + result.target + "\"";
+        outcome.message = resources::FormatText(resource_ids::kTextCannotCopyEds, result.target.c_str());
         return outcome;
     }
     outcome.status = EdsImportOutcome::Status::kImported;

@@ -18,11 +18,30 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
+#include "resources/ui_texts.h"
 
 using tinyxml2::XMLDocument;
 using tinyxml2::XMLElement;
 
 namespace {
+
+// What a person reads for a parser error of tinyxml2.
+std::string XmlErrorReason(tinyxml2::XMLError error) {
+    using namespace resource_ids;
+    switch (error) {
+    case tinyxml2::XML_ERROR_EMPTY_DOCUMENT: return resources::Text(kTextXmlEmpty);
+    case tinyxml2::XML_ERROR_MISMATCHED_ELEMENT: return resources::Text(kTextXmlMismatchedElement);
+    case tinyxml2::XML_ERROR_PARSING_ELEMENT: return resources::Text(kTextXmlBadElement);
+    case tinyxml2::XML_ERROR_PARSING_ATTRIBUTE: return resources::Text(kTextXmlBadAttribute);
+    case tinyxml2::XML_ERROR_PARSING_TEXT: return resources::Text(kTextXmlBadText);
+    case tinyxml2::XML_ERROR_PARSING_CDATA: return resources::Text(kTextXmlBadCdata);
+    case tinyxml2::XML_ERROR_PARSING_COMMENT: return resources::Text(kTextXmlBadComment);
+    case tinyxml2::XML_ERROR_PARSING_DECLARATION: return resources::Text(kTextXmlBadDeclaration);
+    case tinyxml2::XML_ELEMENT_DEPTH_EXCEEDED: return resources::Text(kTextXmlTooDeep);
+    default: return resources::Text(kTextXmlNotXml);
+    }
+}
+
 
 int LineOf(const XMLElement* e) { return e != nullptr ? e->GetLineNum() : 0; }
 
@@ -396,7 +415,7 @@ NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, 
         result.parsed = true;
         ReadCards(network, doc, context);
     } else {
-        context.Problem((boost::format(model_text::kFileDamaged) % doc.ErrorLineNum() % doc.ErrorName()).str());
+        context.Problem((boost::format(model_text::kFileDamaged) % doc.ErrorLineNum() % XmlErrorReason(doc.ErrorID())).str());
         ReadDamaged(network, text, context);
     }
     result.problems = std::move(context.problems);

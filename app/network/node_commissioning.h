@@ -19,6 +19,10 @@ inline constexpr uint32_t kCommissionDefaultTimeoutMs = 2000;
 inline constexpr uint32_t kCommissionDefaultWaitMs = 5000;
 inline constexpr uint32_t kCommissionHighestBaud = 2;  // 0 125K, 1 250K, 2 500K
 
+// The language of the rows and refusals: English (norvanectl) or the user's language from the
+// program's resources (the window).
+enum class CommissionLanguage { English, User };
+
 struct CommissionRequest {
     uint32_t mac = kCommissionDefaultMac;  // where the device answers now
     uint32_t newMac = kCommissionDefaultMac;
@@ -27,6 +31,7 @@ struct CommissionRequest {
     // Longest wait for the master to reach an address (and for the device to come on line at its
     // new address after its duplicate MAC ID check).
     uint32_t waitMs = kCommissionDefaultWaitMs;
+    CommissionLanguage language = CommissionLanguage::English;
 };
 
 struct NodeIdentity {
@@ -87,6 +92,6 @@ private:
 };
 
 // "vendor 1250, device type 0, product code 106, revision 1.3, serial 0x4E560063, ND-TT1 Temperature"
-std::string IdentityText(const NodeIdentity& identity);
+std::string IdentityText(const NodeIdentity& identity, CommissionLanguage language = CommissionLanguage::English);
 // The text of a CIP general status of an explicit reply: "general status 0x0E ( 属性不可设置 )".
-std::string GeneralStatusText(uint8_t status);
+std::string GeneralStatusText(uint8_t status, CommissionLanguage language = CommissionLanguage::English);

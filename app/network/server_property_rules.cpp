@@ -8,6 +8,7 @@
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "resources/ui_texts.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ bool ServerPropertyRules::Open() {
     if (mode_ == kEdit) {
         CServerDev* master = SelectedMaster();
         if (master == nullptr) {
-            if (context_.message) context_.message("没有选择主站,以下操作可能会出错。最好直接关闭对话框");
+            if (context_.message) context_.message(resources::Text(resource_ids::kTextNoMasterChosen));
             ComposeName();
             return false;
         }
@@ -270,24 +271,24 @@ ServerPropertyRules::OkResult ServerPropertyRules::Ok() {
     }
 
     if (controls_.CurrentIndex(kDeviceType) < 0) {
-        say("请选择主站卡型号");
+        say(resources::Text(resource_ids::kTextChooseCardModel));
         return OkResult::kStayOpen;
     }
     if (context_.rememberedType) *context_.rememberedType = controls_.CurrentIndex(kDeviceType);
     if (controls_.CurrentIndex(kDeviceIndex) < 0) {
-        say("请选择主站卡索引");
+        say(resources::Text(resource_ids::kTextChooseCardIndex));
         return OkResult::kStayOpen;
     }
     if (controls_.CurrentIndex(kChannel) < 0) {
-        say("请选择CAN通道");
+        say(resources::Text(resource_ids::kTextChooseChannel));
         return OkResult::kStayOpen;
     }
     if (controls_.CurrentIndex(kBaud) < 0) {
-        say("请选择波特率");
+        say(resources::Text(resource_ids::kTextChooseBaud));
         return OkResult::kStayOpen;
     }
     if (controls_.CurrentIndex(kAddress) < 0) {
-        say("请选择主站地址");
+        say(resources::Text(resource_ids::kTextChooseMasterAddress));
         return OkResult::kStayOpen;
     }
     if (context_.rememberedBaud) *context_.rememberedBaud = controls_.CurrentIndex(kBaud);
@@ -315,11 +316,11 @@ ServerPropertyRules::OkResult ServerPropertyRules::Ok() {
         if (holder != nullptr && holder != master) {
             std::string name;
             holder->GetName(name);
-            say("该通道已有主站 " + name + "，不能把主站移到这个通道，请选择其他设备索引或通道");
+            say(resources::FormatText(resource_ids::kTextChannelTaken, name.c_str()));
             return OkResult::kStayOpen;
         }
         if (!context_.network->MoveMaster(type, index, channel, master)) {
-            say("无法把主站移到这个通道，请选择其他设备索引或通道");
+            say(resources::Text(resource_ids::kTextCannotMoveMaster));
             return OkResult::kStayOpen;
         }
         result_ = master;

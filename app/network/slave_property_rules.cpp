@@ -8,9 +8,13 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_setup.h"
+#include "resources/ui_texts.h"
 #include "services/eds_store.h"
 
 namespace {
+
+// What the information fields read for a slave set up by hand ("用户自设定未知").
+std::string UnknownText() { return resources::Text(resource_ids::kTextUnknownUserSet); }
 
 constexpr int kMaxMacId = 63;
 constexpr int kPlaceholderPosition = 1;
@@ -59,7 +63,7 @@ bool SlavePropertyRules::Open() {
     FillEdsList();
     FillStartList();
     if (mode_ == kAdd && addresses_[kStartList].empty()) {
-        Say("该主站的63个地址已经添加完，无法再添加从站");
+        Say(resources::Text(resource_ids::kTextAllAddressesUsed));
         return false;
     }
 
@@ -91,7 +95,7 @@ bool SlavePropertyRules::Open() {
             SetInfoTexts(device.ProdName(), device.VendName(), device.ProdTypeStr(), version);
             FillConnectionsFromEds();
         } else {
-            SetInfoTexts(kNoData, kNoData, kNoData, kNoData);
+            SetInfoTexts(UnknownText(), UnknownText(), UnknownText(), UnknownText());
             ClearConnections(true);
             controls_.SetCurrentIndex(kEdsList, kPlaceholderPosition);
             shownEdsPosition_ = kPlaceholderPosition;
@@ -103,7 +107,7 @@ bool SlavePropertyRules::Open() {
 }
 
 void SlavePropertyRules::FillEdsList() {
-    std::vector<std::string> items{kImportItem};
+    std::vector<std::string> items{resources::Text(resource_ids::kTextImportEdsItem)};
     if (context_.eds != nullptr)
         for (const std::string& name : context_.eds->Names()) items.push_back(name);
     if (items.size() == 1) items.push_back(EdsStore::kNoEdsName);
@@ -187,7 +191,12 @@ void SlavePropertyRules::OnEdsSelected() {
     if (position < 0) return;
     std::vector<std::string> items = controls_.Items(kEdsList);
     if (position == 0) {
+        // The file dialog runs an event loop of its own: a second activation of the entry that
+        // arrives meanwhile (keyboard and pop-up both report it) must not open another one.
+        if (picking_) return;
+        picking_ = true;
         std::optional<std::string> path = context_.pickEdsFile ? context_.pickEdsFile() : std::nullopt;
+        picking_ = false;
         if (!path || path->empty()) {
             controls_.SetCurrentIndex(kEdsList, shownEdsPosition_);
             return;
@@ -204,7 +213,7 @@ void SlavePropertyRules::OnEdsSelected() {
             }
         } else {
             position = static_cast<int>(it - items.begin());
-            Say("该名称的EDS文件已经存在，如需要添加，请修改文件名称再添加");
+            Say(resources::Text(resource_ids::kTextEdsNameExists));
         }
         controls_.SetCurrentIndex(kEdsList, position);
     }
@@ -225,12 +234,12 @@ bool SlavePropertyRules::ReloadFromSelection() {
         const int ok = LoadSlaveEds(loaded, path);
         std::string problem;
         if (!ok || !loaded.description.IsLoaded()) {
-            problem = "无法读取EDS文件 \"" + path + "\"";
+            problem = resources::FormatText(resource_ids::kTextCannotReadEds, path.c_str());
         } else if (loaded.description.IOInfo().Entries().empty()) {
-            problem = "EDS文件 \"" + path + "\" 中没有 \"IO_Info\" 段";
+            problem = resources::FormatText(resource_ids::kTextEdsWithoutIoInfo, path.c_str());
         }
         if (!problem.empty()) {
-            Say(problem + "。已改为不使用EDS文件，可以手动设定连接和数据长度。");
+            Say(resources::FormatText(resource_ids::kTextEdsNotUsed, problem.c_str()));
             controls_.SetCurrentIndex(kEdsList, kPlaceholderPosition);
             shownEdsPosition_ = kPlaceholderPosition;
             hasEds_ = false;
@@ -252,7 +261,7 @@ bool SlavePropertyRules::ReloadFromSelection() {
         controls_.SetText(kVendorId, "0");
         controls_.SetText(kProductType, "0");
         controls_.SetText(kProductCode, "0");
-        SetInfoTexts(kNoData, kNoData, kNoData, kNoData);
+        SetInfoTexts(UnknownText(), UnknownText(), UnknownText(), UnknownText());
     }
     controls_.SetText(kHeartbeat, "250");
     controls_.SetText(kAckTimeout, "16");
@@ -499,7 +508,7 @@ SlavePropertyRules::OkResult SlavePropertyRules::Ok() {
 
     const int start = ListAddress(kStartList);
     if (start < 0) {
-        Say("请选择从站地址");
+        Say(resources::Text(resource_ids::kTextChooseSlaveAddress));
         return OkResult::kStayOpen;
     }
     const bool batch = mode_ == kAdd && controls_.IsChecked(kBatch);

@@ -61,9 +61,6 @@ public:
         std::string cycleTimeLabel = "循环时间(ms)";
     };
 
-    static constexpr const char* kImportItem = "导入新的EDS文件……";
-    static constexpr const char* kNoData = "用户自设定未知";
-
     // Add mode: a slave for `master` described by EDS name `edsName`.
     SlavePropertyRules(IDialogControls& controls, Context context, CServerDev* master, std::string edsName);
     // Edit mode: the slave's own settings.
@@ -121,6 +118,7 @@ private:
     SlaveEds eds_;
     bool hasEds_ = false;
     int shownEdsPosition_ = -1;  // the selection before the current change
+    bool picking_ = false;  // the EDS file dialog is open
     CSlaveDev* result_ = nullptr;
     std::map<int, std::vector<int>> entries_;       // entry numbers of each entry list
     std::map<int, std::vector<int>> addresses_;     // MAC IDs of the start and end lists

@@ -9,7 +9,7 @@
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
 #include "report/network_listing.h"
-#include "report/parameter_caption.h"
+#include "monitor/parameter_caption.h"
 #include "report/report_texts.h"
 #include "resources/resource_manager.h"
 

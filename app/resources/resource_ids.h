@@ -102,4 +102,82 @@ inline constexpr uint16_t kCheckLogWarning = 1002;
 inline constexpr uint16_t kCheckLogLog = 1003;
 inline constexpr uint16_t kCheckShowMsg = 1004;
 
+// ---- Fixed texts of the program (strings; built-in Chinese in builtin.xml) ----
+// Status tables: the text of a slave status or master-API code is string kStatusTextBase + code,
+// of an explicit reply's general status kExplicitStatusTextBase + code.
+inline constexpr uint32_t kStatusTextBase = 62000;
+inline constexpr uint32_t kExplicitStatusTextBase = 62200;
+inline constexpr uint32_t kTextApiErrorTemplate = 62300;
+inline constexpr uint32_t kTextExplicitErrorTemplate = 62301;
+inline constexpr uint32_t kTextMasterNotStarted = 62302;
+inline constexpr uint32_t kTextCannotReadNetworkFile = 62303;
+inline constexpr uint32_t kTextNetworkFileUnreadable = 62304;
+inline constexpr uint32_t kTextCannotWriteNetworkFile = 62305;
+inline constexpr uint32_t kTextChooseEdsFile = 62306;
+inline constexpr uint32_t kTextEdsFilter = 62307;
+inline constexpr uint32_t kTextHelpMissing = 62308;
+inline constexpr uint32_t kTextHelpCannotOpen = 62309;
+inline constexpr uint32_t kTextLanguageUnreadable = 62310;
+inline constexpr uint32_t kTextStartWait = 62311;
+inline constexpr uint32_t kTextCannotWriteFile = 62312;
+inline constexpr uint32_t kTextSlaveDialogTitle = 62313;
+inline constexpr uint32_t kTextChooseDeviceNetEds = 62314;
+inline constexpr uint32_t kTextOffline = 62315;
+inline constexpr uint32_t kTextAttachFailed = 62316;
+inline constexpr uint32_t kTextNote = 62317;
+inline constexpr uint32_t kTextTransferBusy = 62318;
+inline constexpr uint32_t kTextAskDefaults = 62319;
+inline constexpr uint32_t kTextAskRestore = 62320;
+inline constexpr uint32_t kTextNotHexDigit = 62321;
+inline constexpr uint32_t kTextOddHexDigits = 62322;
+inline constexpr uint32_t kTextTooManyBytes = 62323;
+inline constexpr uint32_t kTextDefaultBits = 62324;
+inline constexpr uint32_t kTextDefaultEnum = 62325;
+inline constexpr uint32_t kTextDefault = 62326;
+inline constexpr uint32_t kTextMinimum = 62327;
+inline constexpr uint32_t kTextMaximum = 62328;
+inline constexpr uint32_t kTextRangeMessage = 62329;
+inline constexpr uint32_t kTextSetClassId = 62330;
+inline constexpr uint32_t kTextClassIdNotHex = 62331;
+inline constexpr uint32_t kTextSetInstanceId = 62332;
+inline constexpr uint32_t kTextInstanceIdNotDecimal = 62333;
+inline constexpr uint32_t kTextRetryCount = 62334;
+inline constexpr uint32_t kTextRetriesExhausted = 62335;
+inline constexpr uint32_t kTextServiceNotSupported = 62336;
+inline constexpr uint32_t kTextNoSuchConnection = 62337;
+inline constexpr uint32_t kTextWriteDone = 62338;
+inline constexpr uint32_t kTextRetryRange = 62339;
+inline constexpr uint32_t kTextAllAddressesUsed = 62340;
+inline constexpr uint32_t kTextEdsNameExists = 62341;
+inline constexpr uint32_t kTextCannotReadEds = 62342;
+inline constexpr uint32_t kTextEdsWithoutIoInfo = 62343;
+inline constexpr uint32_t kTextEdsNotUsed = 62344;
+inline constexpr uint32_t kTextChooseSlaveAddress = 62345;
+inline constexpr uint32_t kTextCannotCopyEds = 62346;
+inline constexpr uint32_t kTextNoMasterChosen = 62347;
+inline constexpr uint32_t kTextChooseCardModel = 62348;
+inline constexpr uint32_t kTextChooseCardIndex = 62349;
+inline constexpr uint32_t kTextChooseChannel = 62350;
+inline constexpr uint32_t kTextChooseBaud = 62351;
+inline constexpr uint32_t kTextChooseMasterAddress = 62352;
+inline constexpr uint32_t kTextChannelTaken = 62353;
+inline constexpr uint32_t kTextCannotMoveMaster = 62354;
+inline constexpr uint32_t kTextIntegerRange = 62355;
+inline constexpr uint32_t kTextXmlEmpty = 62360;
+inline constexpr uint32_t kTextXmlMismatchedElement = 62361;
+inline constexpr uint32_t kTextXmlBadElement = 62362;
+inline constexpr uint32_t kTextXmlBadAttribute = 62363;
+inline constexpr uint32_t kTextXmlBadText = 62364;
+inline constexpr uint32_t kTextXmlBadCdata = 62365;
+inline constexpr uint32_t kTextXmlBadComment = 62366;
+inline constexpr uint32_t kTextXmlBadDeclaration = 62367;
+inline constexpr uint32_t kTextXmlTooDeep = 62368;
+inline constexpr uint32_t kTextXmlNotXml = 62369;
+inline constexpr uint32_t kTextValueColumn = 62370;
+inline constexpr uint32_t kTextImportEdsItem = 62371;
+inline constexpr uint32_t kTextUnknownUserSet = 62372;
+// Rows of the node commissioning steps: kCommissionTextBase + 0 to 36 (English forms in
+// node_commissioning.cpp).
+inline constexpr uint32_t kCommissionTextBase = 62400;
+
 }  // namespace resource_ids

@@ -9,9 +9,10 @@
 #include "platform/file_bytes.h"
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
+#include "resources/resource_manager.h"
+#include "resources/ui_texts.h"
 #include "services/control_ini.h"
 #include "services/program_dir.h"
-#include "resources/resource_manager.h"
 
 using name_share::CControlIni;
 using name_share::LogRow;
@@ -293,19 +294,23 @@ std::string CGlobal::GetStatusText(int32_t code) const {
     return text ? text : name_share::kMissingText;
 }
 
+std::string CGlobal::StatusDisplayText(int32_t code) const {
+    const uint32_t id = name_share::StatusTextId(code);
+    return id != 0 ? resources::Text(id) : name_share::kMissingText;
+}
+
 void CGlobal::ReportApiError(int32_t code, std::string_view context) {
-    const std::string ctx(context);
-    const char* text = FindStatusText(code);
-    if (!text) text = name_share::kMissingText;
-    if (infobar_.showMsg) ShowMessageBox(0, name_share::kApiErrorTemplate, ctx.c_str(), code, text);
-    LogMessage(0, name_share::kApiErrorTemplate, ctx.c_str(), code, text);
+    const std::string message =
+        resources::FormatText(resource_ids::kTextApiErrorTemplate, std::string(context).c_str(), code, StatusDisplayText(code).c_str());
+    if (infobar_.showMsg) ShowMessageBox(0, "%s", message.c_str());
+    LogMessage(0, "%s", message.c_str());
 }
 
 void CGlobal::ReportExplicitError(int32_t code, std::string_view context) {
-    const std::string ctx(context);
-    const char* text = FindExplicitStatusText(code);
-    if (!text) text = name_share::kMissingText;
-    ShowMessageBox(1, name_share::kExplicitErrorTemplate, ctx.c_str(), code, text);
+    const uint32_t id = name_share::ExplicitStatusTextId(code);
+    const std::string text = id != 0 ? resources::Text(id) : name_share::kMissingText;
+    ShowMessageBox(1, "%s",
+                   resources::FormatText(resource_ids::kTextExplicitErrorTemplate, std::string(context).c_str(), code, text.c_str()).c_str());
 }
 
 int CGlobal::ShowMessage(std::string_view text, int, uint32_t, name_share::WindowRef) {

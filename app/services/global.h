@@ -68,6 +68,8 @@ public:
     void ReportExplicitError(int32_t code, std::string_view context);
     // StatusTexts text of `code`; "(null)" when the table has none.
     std::string GetStatusText(int32_t code) const;
+    // The same text in the current language (what the windows show).
+    std::string StatusDisplayText(int32_t code) const;
     // The raw table entries (nullptr when missing).
     const char* FindStatusText(int32_t code) const;
     const char* FindExplicitStatusText(int32_t code) const;

@@ -12,7 +12,11 @@ using CodeTextMap = std::map<int32_t, const char*>;
 CodeTextMap BuildStatusTexts();
 // CIP general status codes of an explicit-message reply, shorter wording.
 CodeTextMap BuildExplicitStatusTexts();
+// The string id of the text of `code` in each table (0 when the table has no text for it).
+uint32_t StatusTextId(int32_t code);
+uint32_t ExplicitStatusTextId(int32_t code);
 
+// The built-in forms of strings kTextApiErrorTemplate and kTextExplicitErrorTemplate.
 inline constexpr const char* kApiErrorTemplate = "%s\n\n错误号:%d(%s)";
 inline constexpr const char* kExplicitErrorTemplate = "%s\n\n错误码:%d(%s)";
 // What a missing text reads as inside a composed message.

@@ -1,5 +1,7 @@
 #include "platform/file_bytes.h"
 
+#include "platform/memory_files.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +22,10 @@ struct Fd {
 
 std::optional<std::string> ReadFileBytes(const std::string& path, uint64_t maxSize) {
     if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
+    if (const std::string* held = MemoryFiles::Find(path)) {
+        if (held->size() > maxSize) return std::nullopt;
+        return *held;
+    }
     Fd file;
     file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (file.fd < 0) return std::nullopt;

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <dirent.h>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -41,23 +42,19 @@ public:
 
     bool Write(std::span<const uint8_t> data) override {
         if (pending_) return false;  // a reply of the read would be mistaken for ours
-        std::vector<uint8_t> message(1 + data.size());
-        message[0] = kSocketWrite;
-        std::copy(data.begin(), data.end(), message.begin() + 1);
-        if (!Send(message)) return false;
-        std::vector<uint8_t> reply;
-        if (!Receive(reply, 16, kReplyTimeoutMs)) return false;
-        return reply.size() == 5 && reply[0] == kSocketWrite &&
+        if (!Send(kSocketWrite, data)) return false;
+        uint8_t reply[16];
+        const std::optional<std::size_t> n = Receive(reply, kReplyTimeoutMs);
+        return n == 5 && reply[0] == kSocketWrite &&
                platform::GetU32LE(reply, 1) == static_cast<uint32_t>(data.size());
     }
 
     bool StartRead(std::size_t capacity, ReadRequest request) override {
         if (pending_) return false;
-        std::vector<uint8_t> message(9);
-        message[0] = kSocketRead;
-        platform::PutU32LE(message, 1, static_cast<uint32_t>(capacity));
-        std::copy(request.begin(), request.end(), message.begin() + 5);
-        if (!Send(message)) return false;
+        uint8_t message[8] = {};
+        platform::PutU32LE(message, 0, static_cast<uint32_t>(capacity));
+        std::copy(request.begin(), request.end(), message + 4);
+        if (!Send(kSocketRead, message)) return false;
         pending_ = true;
         capacity_ = capacity;
         timeoutMs_ = platform::GetU16LE(request, 1);
@@ -66,78 +63,90 @@ public:
 
     std::optional<std::size_t> WaitRead(std::span<uint8_t> out) override {
         if (!pending_) return std::nullopt;
-        std::vector<uint8_t> reply;
-        if (!Receive(reply, capacity_ + 1, timeoutMs_ + kReadGraceMs)) {
+        const std::optional<std::size_t> n = Receive(Buffer(capacity_ + 1), timeoutMs_ + kReadGraceMs);
+        if (!n) {
             CancelRead();
             return std::nullopt;
         }
         pending_ = false;
-        if (reply.empty() || reply[0] != kSocketRead || reply.size() - 1 > capacity_ ||
-            reply.size() - 1 > out.size()) {
-            return std::nullopt;
-        }
-        std::copy(reply.begin() + 1, reply.end(), out.begin());
-        return reply.size() - 1;
+        if (*n == 0 || buffer_[0] != kSocketRead || *n - 1 > capacity_ || *n - 1 > out.size()) return std::nullopt;
+        std::copy(buffer_.begin() + 1, buffer_.begin() + static_cast<std::ptrdiff_t>(*n), out.begin());
+        return *n - 1;
     }
 
     void CancelRead() override {
         if (!pending_) return;
         pending_ = false;
-        const uint8_t message[1] = {kSocketCancel};
-        if (!Send(message)) return;
+        if (!Send(kSocketCancel, {})) return;
         // The pending read is answered at once; its reply is dropped.
-        std::vector<uint8_t> reply;
-        (void)Receive(reply, capacity_ + 1, kReplyTimeoutMs);
+        (void)Receive(Buffer(capacity_ + 1), kReplyTimeoutMs);
     }
 
     std::optional<std::size_t> Control(uint32_t code, std::span<uint8_t> output) override {
         if (pending_) return std::nullopt;
-        std::vector<uint8_t> message(5);
-        message[0] = kSocketControl;
-        platform::PutU32LE(message, 1, code);
-        if (!Send(message)) return std::nullopt;
-        std::vector<uint8_t> reply;
-        if (!Receive(reply, 5 + output.size(), kReplyTimeoutMs)) return std::nullopt;
-        if (reply.size() < 5 || reply[0] != kSocketControl || platform::GetU32LE(reply, 1) != 0) {
+        uint8_t message[4];
+        platform::PutU32LE(message, 0, code);
+        if (!Send(kSocketControl, message)) return std::nullopt;
+        const std::optional<std::size_t> n = Receive(Buffer(5 + output.size()), kReplyTimeoutMs);
+        if (!n || *n < 5 || buffer_[0] != kSocketControl || platform::GetU32LE(buffer_, 1) != 0) {
             return std::nullopt;
         }
-        const std::size_t n = reply.size() - 5;
-        std::copy(reply.begin() + 5, reply.end(), output.begin());
-        return n;
+        std::copy(buffer_.begin() + 5, buffer_.begin() + static_cast<std::ptrdiff_t>(*n), output.begin());
+        return *n - 5;
     }
 
 private:
-    bool Send(std::span<const uint8_t> message) {
+    // One message: the opcode, then `body`.
+    bool Send(uint8_t opcode, std::span<const uint8_t> body) {
+        iovec parts[2] = {{&opcode, 1}, {const_cast<uint8_t*>(body.data()), body.size()}};
+        msghdr message{};
+        message.msg_iov = parts;
+        message.msg_iovlen = body.empty() ? 1 : 2;
         for (;;) {
-            ssize_t n = ::send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
+            ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR) continue;
-            return n == static_cast<ssize_t>(message.size());
+            return n == static_cast<ssize_t>(1 + body.size());
         }
     }
 
-    // Receives one message of at most `capacity` bytes; a longer message is a failure.
-    bool Receive(std::vector<uint8_t>& out, std::size_t capacity, int timeoutMs) {
-        pollfd p{fd_, POLLIN, 0};
+    // The pipe's receive buffer, at least `size` bytes.
+    std::span<uint8_t> Buffer(std::size_t size) {
+        if (buffer_.size() < size) buffer_.resize(size);
+        return std::span<uint8_t>(buffer_.data(), size);
+    }
+
+    // Receives one message into `into`; a longer message is a failure. The wait is the socket's
+    // receive time-out, so a reply costs one call; it is changed only when it must differ.
+    std::optional<std::size_t> Receive(std::span<uint8_t> into, int timeoutMs) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        int wait = std::min(timeoutMs, kReplyTimeoutMs);
         for (;;) {
-            int r = ::poll(&p, 1, timeoutMs);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) return false;
-            break;
+            if (wait <= 0 || !SetReceiveTimeout(wait)) return std::nullopt;
+            const ssize_t n = ::recv(fd_, into.data(), into.size(), MSG_TRUNC);
+            if (n > 0) {
+                if (static_cast<std::size_t>(n) > into.size()) return std::nullopt;
+                return static_cast<std::size_t>(n);
+            }
+            if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) return std::nullopt;
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::min<long long>(left.count(), kReplyTimeoutMs));
         }
-        out.resize(capacity);
-        for (;;) {
-            ssize_t n = ::recv(fd_, out.data(), out.size(), MSG_TRUNC);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0 || static_cast<std::size_t>(n) > capacity) return false;
-            out.resize(static_cast<std::size_t>(n));
-            return true;
-        }
+    }
+
+    bool SetReceiveTimeout(int ms) {
+        if (ms == receiveTimeoutMs_) return true;
+        const timeval t{ms / 1000, (ms % 1000) * 1000};
+        if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t) != 0) return false;
+        receiveTimeoutMs_ = ms;
+        return true;
     }
 
     int fd_;
     bool pending_ = false;
     std::size_t capacity_ = 0;
     int timeoutMs_ = 0;
+    int receiveTimeoutMs_ = 0;  // 0: none set yet (the socket waits without limit)
+    std::vector<uint8_t> buffer_;
 };
 
 }  // namespace

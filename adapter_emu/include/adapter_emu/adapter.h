@@ -76,6 +76,9 @@ public:
     void Unplug();
     void Replug();
 
+    // Commands taken from the host so far (each whole command packet, well-formed or not).
+    uint64_t CommandCount() const;
+
 private:
     struct Impl;
     std::filesystem::path folder_;

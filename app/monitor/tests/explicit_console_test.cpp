@@ -1,5 +1,6 @@
 #include "monitor/data_pane_io.h"
 #include "monitor/explicit_console.h"
+#include "services/status_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -261,7 +262,9 @@ TEST(ConsoleBoxesTest, RetryCountAndPeriod) {
     EXPECT_EQ(monitor::PeriodFromText("0").milliseconds, 500);
     EXPECT_EQ(monitor::PeriodFromText("-3").milliseconds, 500);
     EXPECT_EQ(monitor::PeriodFromText("abc").milliseconds, 500);
-    EXPECT_EQ(monitor::StatusLine(0, [](int32_t) { return std::string("x"); }), "从站在线");
+    // Status 0 reads as the status table's text for 0.
+    const auto table = name_share::BuildStatusTexts();
+    EXPECT_EQ(monitor::StatusLine(0, [&](int32_t c) { return std::string(table.at(c)); }), "从站在线");
     EXPECT_EQ(monitor::StatusLine(3, [](int32_t c) { return "code " + std::to_string(c); }), "code 3");
 }
 

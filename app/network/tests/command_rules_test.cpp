@@ -12,10 +12,10 @@ namespace {
 using Node = CommandState::Node;
 
 // Every command the main window offers (one of each range).
-const std::vector<uint16_t> kCommands = {
-    57600, 57601, 32771, 32773, 32860, 57665, 32786, 32787, 32788, 32789, 32790, 32791, 32792,
-    32793, 32816, 32819, 32820, 32821, 32862, 32830, 32834, 32835, 32836, 32778, 32779, 59392,
-    59393, 32780, 32782, 32794, 32805, 57664, 32900, 33000, 57616, 57619, 65000, 65050};
+const std::vector<uint16_t> kCommands = {57600, 57601, 32771, 32773, 32860, 57665, 32786, 32787, 32788, 32789,
+                                         32790, 32791, 32792, 32793, 32816, 32819, 32820, 32821, 32862, 32830,
+                                         32834, 32835, 32836, 32778, 32779, 59392, 59393, 32780, 32782, 32794,
+                                         32805, 57664, 32900, 33000, 57616, 57619, 65000, 65050};
 
 // Offered whatever is selected, also during a start.
 const std::set<uint16_t> kAlways = {32773, 32860, 57665, 57600, 32835, 32836, 32778, 32779, 59392,
@@ -41,15 +41,19 @@ TEST(CommandRules, EachSelectionOffersItsCommands) {
         {"stopped master without slaves", {Node::kMaster, false, true, false, 0, false}, stoppedMaster},
         {"stopped master with slaves", {Node::kMaster, false, true, false, 2, false}, Plus(stoppedMaster, {32792})},
         {"running master", {Node::kMaster, true, true, true, 2, false}, Plus(idle, {32787})},
-        {"slave of a stopped master", {Node::kSlave, false, true, false, 0, false},
+        {"slave of a stopped master",
+         {Node::kSlave, false, true, false, 0, false},
          Plus(idle, {32786, 32791, 32900, 33000, 32788, 32790, 32820})},
-        {"off-line slave of a running master", {Node::kSlave, false, true, true, 0, false},
+        {"off-line slave of a running master",
+         {Node::kSlave, false, true, true, 0, false},
          Plus(idle, {32787, 32821, 32820})},
-        {"on-line slave of a running master", {Node::kSlave, true, true, true, 0, false},
+        {"on-line slave of a running master",
+         {Node::kSlave, true, true, true, 0, false},
          Plus(idle, {32787, 32821, 32820})},
         {"slave without a master", {Node::kSlave, false, false, false, 0, false}, Plus(idle, {32788, 32820})},
         {"stopped master during a start", {Node::kMaster, false, true, false, 2, true}, kAlways},
-        {"slave of a running master during a start", {Node::kSlave, true, true, true, 0, true},
+        {"slave of a running master during a start",
+         {Node::kSlave, true, true, true, 0, true},
          Plus(kAlways, {32821, 32820})},
     };
     for (const Case& c : cases) {

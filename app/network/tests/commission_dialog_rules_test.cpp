@@ -101,9 +101,9 @@ TEST_F(CommissionRules, OpensAt63AndMakesRequestsFromTheFieldsOrAMessage) {
         {"63", "12x", 0, badAddress, 0, {}},
         {"63", "", 0, "请输入新地址或选择新的波特率。", 0, {}},
         {"63", "63", 0, "请输入新地址或选择新的波特率。", 0, {}},
-        {"63", "0", 0, "无法调试该节点：new address 0 is the master's own MAC ID", 0, {}},
-        {"0", "12", 0, "无法调试该节点：address 0 is the master's own MAC ID", 0, {}},
-        {"63", "5", 0, "无法调试该节点：new address 5 is used by the configured slave ", 0, {}},
+        {"63", "0", 0, "无法调试该节点：新地址 0 是主站自己的MAC ID", 0, {}},
+        {"0", "12", 0, "无法调试该节点：地址 0 是主站自己的MAC ID", 0, {}},
+        {"63", "5", 0, "无法调试该节点：新地址 5 已被配置的从站 ", 0, {}},
     };
     for (const Case& c : cases) {
         messages.clear();
@@ -176,7 +176,7 @@ TEST_F(CommissionRules, WhatAddToNetworkOffersAfterEachEnd) {
         }
         if (c.outcome.identity) {
             EXPECT_EQ(controls.GetText(R::kIdentity),
-                      "vendor 1250, device type 0, product code 106, revision 1.3, serial 0x4E560063, "
+                      "厂商 1250，设备类型 0，产品代码 106，版本 1.3，序列号 0x4E560063，"
                       "ND-TT1 Temperature\n" +
                           std::string(c.edsKnown ? "EDS文件：nd_tt1" : "没有与设备标识匹配的EDS文件"))
                 << c.name;

@@ -15,7 +15,7 @@
 #include "report/network_export.h"
 #include "report/network_listing.h"
 #include "report/network_report.h"
-#include "report/parameter_compare.h"
+#include "monitor/parameter_compare.h"
 #include "report/report_texts.h"
 #include "resources/resource_manager.h"
 #include "testing/build_paths.h"

@@ -27,15 +27,26 @@ namespace ids = resource_ids;
 constexpr uint32_t kToolBarTitle = 10012;  // "标准"
 
 // Toolbar 128 in order; 0 is a separator.
-constexpr uint16_t kToolBarButtons[] = {
-    ids::kCommandAddNetwork, ids::kCommandDeleteNetwork, ids::kCommandStart, ids::kCommandStop, 0,
-    ids::kCommandProperties, 0, ids::kCommandAddSlave, ids::kCommandDeleteSlave, ids::kCommandDeleteAllSlaves,
-    ids::kCommandSearch, ids::kCommandCommissionNode, ids::kCommandExplicit, 0, ids::kCommandAbout};
+constexpr uint16_t kToolBarButtons[] = {ids::kCommandAddNetwork,
+                                        ids::kCommandDeleteNetwork,
+                                        ids::kCommandStart,
+                                        ids::kCommandStop,
+                                        0,
+                                        ids::kCommandProperties,
+                                        0,
+                                        ids::kCommandAddSlave,
+                                        ids::kCommandDeleteSlave,
+                                        ids::kCommandDeleteAllSlaves,
+                                        ids::kCommandSearch,
+                                        ids::kCommandCommissionNode,
+                                        ids::kCommandExplicit,
+                                        0,
+                                        ids::kCommandAbout};
 
 // Commands with a small icon in the menus.
-constexpr uint16_t kMenuIcons[] = {ids::kCommandExit,     ids::kCommandLogClear, ids::kCommandLogSave,
-                                   ids::kCommandLogSettings, ids::kCommandImport, ids::kCommandExport,
-                                   ids::kCommandParameters, ids::kCommandIoConfig, ids::kCommandHelp};
+constexpr uint16_t kMenuIcons[] = {ids::kCommandExit,        ids::kCommandLogClear, ids::kCommandLogSave,
+                                   ids::kCommandLogSettings, ids::kCommandImport,   ids::kCommandExport,
+                                   ids::kCommandParameters,  ids::kCommandIoConfig, ids::kCommandHelp};
 
 // Buttons that show their caption beside the icon.
 bool ShowsCaption(uint16_t id) {
@@ -54,7 +65,9 @@ QIcon CommandIcon(uint16_t id) {
     return QFile::exists(path) ? QIcon(path) : QIcon();
 }
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Empties a menu that is being replaced: the command actions it shows belong to the table and
 // must not stay associated with it.
@@ -68,7 +81,11 @@ void Retire(QMenu* menu) {
 
 CommandBars::CommandBars(QMainWindow& window, CommandTable& commands, const RecentFiles& recent,
                          std::function<void()> updateCommands)
-    : QObject(&window), window_(window), commands_(commands), recent_(recent), updateCommands_(std::move(updateCommands)) {
+    : QObject(&window),
+      window_(window),
+      commands_(commands),
+      recent_(recent),
+      updateCommands_(std::move(updateCommands)) {
     CreateToolBar();
 }
 
@@ -128,7 +145,7 @@ void CommandBars::BuildMenuBar() {
     ForgetAccessibleItems();
     FillMenuBar(*bar, LoadMenuTree(ids::kMainMenu), [this](uint16_t id) { return commands_.Action(id); });
     for (QAction* top : bar->actions()) {
-        if (QMenu* menu = top->menu()) connect(menu, &QMenu::aboutToShow, this, [this] { updateCommands_(); });
+        if (QMenu* menu = top->menu()) Prepare(menu);
     }
     if (QMenu* language = LanguageMenu()) {
         connect(language, &QMenu::aboutToShow, this, &CommandBars::FillLanguageMenu);
@@ -161,6 +178,11 @@ void CommandBars::ApplyTexts() {
         }
     }
     toolBar_->setWindowTitle(LoadText(kToolBarTitle));
+    toolBar_->setAccessibleName(toolBar_->windowTitle());
+    // Qt's accessible interface of a tool bar keeps the title it was made with: a new one is
+    // made on the next query.
+    if (QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(toolBar_))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(bar));
     ForgetAccessibleItems();
 }
 
@@ -194,9 +216,7 @@ QMenu* CommandBars::ContextMenu(int subIndex) {
         contextMenu_ = new QMenu(&window_);
         contextMenu_->setObjectName(QString::number(ids::kContextMenu));
         FillMenu(*contextMenu_, LoadMenuTree(ids::kContextMenu), [this](uint16_t id) { return commands_.Action(id); });
-        for (QMenu* menu : contextMenu_->findChildren<QMenu*>()) {
-            connect(menu, &QMenu::aboutToShow, this, [this] { updateCommands_(); });
-        }
+        for (QMenu* menu : contextMenu_->findChildren<QMenu*>()) Prepare(menu);
     }
     int index = 0;
     for (QAction* entry : contextMenu_->actions()) {
@@ -216,7 +236,9 @@ QMenu* CommandBars::AddSlaveMenu() {
     return addSlaveMenu_->isEmpty() ? nullptr : addSlaveMenu_.data();
 }
 
-bool CommandBars::AddSlaveMenuBuilt() const { return addSlaveMenu_ != nullptr && !addSlaveMenu_->isEmpty(); }
+void CommandBars::ShowImportedEds(std::optional<int> position) {
+    if (position && addSlaveMenu_ != nullptr && !addSlaveMenu_->isEmpty()) AppendEdsEntry(*position);
+}
 
 void CommandBars::AppendEdsEntry(int position) {
     const std::vector<std::string>& names = GetGlobal().EdsNames();
@@ -238,8 +260,19 @@ void CommandBars::PopUpAddSlaveMenu() {
     menu->popup(at);
 }
 
+void CommandBars::Prepare(QMenu* menu) {
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        updateCommands_();
+        ForgetAccessibleItems(menu->actions());
+    });
+}
+
 void CommandBars::ForgetAccessibleItems() {
-    for (QAction* action : commands_.findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+    ForgetAccessibleItems(commands_.findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
+void CommandBars::ForgetAccessibleItems(const QList<QAction*>& actions) {
+    for (QAction* action : actions) {
         if (QAccessibleInterface* item = QAccessible::queryAccessibleInterface(action)) {
             QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(item));
         }

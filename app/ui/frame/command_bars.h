@@ -5,12 +5,15 @@
 #pragma once
 
 #include <QObject>
+#include <QList>
 #include <QPointer>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class CommandTable;
+class QAction;
 class QMainWindow;
 class QMenu;
 class QToolBar;
@@ -47,7 +50,9 @@ public:
     // none. AppendEdsEntry adds the name at `position` of the EDS list after an import.
     QMenu* AddSlaveMenu();
     void AppendEdsEntry(int position);
-    bool AddSlaveMenuBuilt() const;
+    // After an EDS import: the name at `position` of the EDS list (none: nothing was imported)
+    // joins a drop-down already built; one built later lists it anyway.
+    void ShowImportedEds(std::optional<int> position);
     // The handler of "添加从站": the drop-down under its button, else at the cursor.
     void PopUpAddSlaveMenu();
 
@@ -55,9 +60,12 @@ private:
     void CreateToolBar();
     // The menu of the menu bar that shows command `id`.
     QMenu* MenuBarMenuOf(uint16_t id) const;
-    // Forgets the accessibility items of the command actions: each item names its menu, and an
-    // action moves between menus (rebuilt menus, context menus).
+    // Re-evaluates the rules before `menu` opens and lets its entries be described anew.
+    void Prepare(QMenu* menu);
+    // Forgets the accessibility items of the command actions: each item names one menu, and an
+    // action is shown by several (menu bar, context menus) and moves to rebuilt ones.
     void ForgetAccessibleItems();
+    void ForgetAccessibleItems(const QList<QAction*>& actions);
 
     QMainWindow& window_;
     CommandTable& commands_;

@@ -22,12 +22,18 @@
 #include "ui/network/server_property.h"
 #include "ui/network/slave_property.h"
 #include "ui/widgets/template_dialog.h"
+#include "ui/widgets/ui_text.h"
 
 namespace command_dialogs {
 namespace {
 
-const char* const kKldFilter = "Norvane(*.KLD *.kld)";
-const char* const kAllFilter = "All Text(*.*) (*)";
+// Network files: string 61602 names them; both cases of the extension are offered.
+constexpr uint32_t kTextImportTitle = 61600;  // "导入主站网络配置"
+constexpr uint32_t kTextSaveTitle = 61601;    // "保存主站网络配置"
+constexpr uint32_t kTextKldFilter = 61602;    // "Norvane(*.KLD)"
+constexpr uint32_t kTextAllFilter = 61603;    // "All Text(*.*)"
+
+QString KldFilter() { return FileFilter(kTextKldFilter, "*.KLD *.kld"); }
 
 void ShowWarning(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
@@ -37,16 +43,16 @@ void ShowWarning(const QString& text) {
 }  // namespace
 
 QString AskImportPath(QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("导入主站网络配置"), QString(),
-                                        QStringLiteral("%1;;%2").arg(kKldFilter, kAllFilter));
+    return QFileDialog::getOpenFileName(parent, LoadText(kTextImportTitle), QString(),
+                                        KldFilter() + QStringLiteral(";;") + FileFilter(kTextAllFilter, "*"));
 }
 
 QString AskOpenPath(QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), QString::fromLatin1(kKldFilter));
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), KldFilter());
 }
 
 QString AskExportPath(QWidget* parent) {
-    QFileDialog dialog(parent, QStringLiteral("保存主站网络配置"), QString(), QString::fromLatin1(kKldFilter));
+    QFileDialog dialog(parent, LoadText(kTextSaveTitle), QString(), KldFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("kld"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -97,7 +103,7 @@ void ParameterEditor(CSlaveDev& slave, QWidget* parent) {
 }
 
 std::optional<int> ImportEds(QWidget* parent) {
-    QFileDialog dialog(parent, QStringLiteral("选择EDS文件"), QString(), QStringLiteral("DeviceNet EDS(*.eds)"));
+    QFileDialog dialog(parent, LoadText(resource_ids::kTextChooseEdsFile), QString(), FileFilter(resource_ids::kTextEdsFilter, "*.eds *.EDS"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -125,11 +131,11 @@ void OpenHelp() {
     const std::string file = name_share::HelpFileToOpen(GetGlobal().GetProgramDir(), chmViewer);
     const QString path = QFile::decodeName(QByteArray::fromStdString(file));
     if (!QFileInfo(path).isFile()) {
-        ShowWarning(QStringLiteral("找不到帮助文件：%1").arg(QDir::toNativeSeparators(path)));
+        ShowWarning(LoadText(resource_ids::kTextHelpMissing).arg(QDir::toNativeSeparators(path)));
         return;
     }
     if (GetGlobal().OpenProgramFile(file.substr(GetGlobal().GetProgramDir().size())) == 0) {
-        ShowWarning(QStringLiteral("无法打开帮助文件：%1").arg(QDir::toNativeSeparators(path)));
+        ShowWarning(LoadText(resource_ids::kTextHelpCannotOpen).arg(QDir::toNativeSeparators(path)));
     }
 }
 

@@ -6,10 +6,11 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "monitor/log_file.h"
 #include "services/global.h"
 #include "ui/frame/dlg_info_setting.h"
 #include "ui/models/info_log_model.h"
-#include "monitor/log_file.h"
+#include "ui/widgets/ui_text.h"
 
 CInfoLogPane::CInfoLogPane(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
@@ -52,9 +53,9 @@ int CInfoLogPane::RowCount() const { return model_->rowCount(); }
 bool CInfoLogPane::SaveTo(const QString& path) const { return SaveLogRows(model_->Rows(), path.toStdString()); }
 
 void CInfoLogPane::SaveWithDialog() {
-    QFileDialog dialog(this, QStringLiteral("保存信息"));
+    QFileDialog dialog(this, LoadText(61604));  // "保存信息"
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QStringLiteral("Text(*.txt)"));
+    dialog.setNameFilter(FileFilter(61605, "*.txt"));  // "Text(*.txt)"
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.setOption(QFileDialog::ReadOnly, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -64,7 +65,8 @@ void CInfoLogPane::SaveWithDialog() {
 bool CInfoLogPane::SaveReporting(const QString& path) {
     if (SaveTo(path)) return true;
     // The rows stay in the list; the user may choose another place.
-    GetGlobal().ShowMessageBox(name_share::kLevelWarning, "%s\n%s", "无法写入文件:", path.toStdString().c_str());
+    GetGlobal().ShowMessageBox(name_share::kLevelWarning, "%s\n%s", LoadText(resource_ids::kTextCannotWriteFile).toStdString().c_str(),
+                               path.toStdString().c_str());
     return false;
 }
 

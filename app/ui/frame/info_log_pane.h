@@ -18,9 +18,6 @@ class CInfoLogPane : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kControlId = 2009;
-    static constexpr int kCommandClear = 32780;
-    static constexpr int kCommandSave = 32782;
-    static constexpr int kCommandSettings = 32794;
 
     explicit CInfoLogPane(QWidget* parent = nullptr);
     ~CInfoLogPane() override;

@@ -12,10 +12,6 @@
 class QAction;
 class QMenu;
 
-inline constexpr uint16_t kLanguagePlaceholderId = 32830;
-inline constexpr uint16_t kFirstLanguageCommand = 65000;
-inline constexpr uint16_t kLastLanguageCommand = 65050;
-
 // Refills `menu`; `actionFor` gives the action of a command id. Returns the entries added.
 int FillLanguageMenu(QMenu& menu, const std::vector<name_share::LanguageEntry>& languages,
                      const std::function<QAction*(uint16_t)>& actionFor);

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QAbstractButton>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -32,6 +33,7 @@
 #include "ui/frame/tree_dev.h"
 #include "ui/frame/window_profile.h"
 #include "ui/widgets/language_events.h"
+#include "ui/widgets/qt_translations.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
@@ -45,9 +47,7 @@ constexpr uint32_t kPanePropertiesTitle = 10000;
 constexpr uint32_t kPaneInformationTitle = 10001;
 
 // A message box of level 0 (error) or 1 (warning) through CGlobal, with that level's caption.
-void ShowMessage(int level, const QString& text) {
-    GetGlobal().ShowMessageBox(level, "%s", text.toUtf8().constData());
-}
+void ShowMessage(int level, const QString& text) { GetGlobal().ShowMessageBox(level, "%s", text.toUtf8().constData()); }
 
 }  // namespace
 
@@ -56,6 +56,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), commands_(std::ma
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/icons/app_norvane.svg")));
+    FollowLanguageInQt();  // Qt's own texts in the language chosen at start
 
     runner_ = new MasterRunner(this);
     CreateCommands();
@@ -88,7 +89,7 @@ CMainFrame::~CMainFrame() {
     // The children go after the members: their last signals (panes hiding, the tree emptying)
     // must not reach this window any more.
     for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
-    delete views_;   // before the panes it shows
+    delete views_;  // before the panes it shows
     delete runner_;  // waits for a start under way
     if (GetGlobal().Host() == host_.get()) GetGlobal().SetHost(nullptr);
 }
@@ -128,11 +129,7 @@ void CMainFrame::CreateCommands() {
         {ids::kCommandIoConfig, [](CMainFrame&) {}},
         {ids::kCommandNoMenu, [](CMainFrame&) {}},
         {ids::kCommandLanguagePlaceholder, [](CMainFrame&) {}},
-        // The drop-down takes a new EDS name once it exists; one built later lists it anyway.
-        {ids::kCommandImportEds, [](CMainFrame& f) {
-             const std::optional<int> position = command_dialogs::ImportEds(&f);
-             if (position && f.bars_->AddSlaveMenuBuilt()) f.bars_->AppendEdsEntry(*position);
-         }},
+        {ids::kCommandImportEds, [](CMainFrame& f) { f.bars_->ShowImportedEds(command_dialogs::ImportEds(&f)); }},
         {ids::kCommandPropertyBar, [](CMainFrame& f) { f.CmdTogglePane(ids::kPaneProperties); },
          [](const CMainFrame& f) { return paneShown(f, ids::kPaneProperties); }},
         {ids::kCommandInfoBar, [](CMainFrame& f) { f.CmdTogglePane(ids::kPaneInformation); },
@@ -149,33 +146,37 @@ void CMainFrame::CreateCommands() {
         {ids::kCommandHelp, [](CMainFrame&) { command_dialogs::OpenHelp(); }},
     };
     CommandTable& t = *commands_;
-    auto rule = [this](uint16_t id) -> CommandTable::Rule {
-        const CommandRule r = CommandRules::RuleOf(id);
-        if (r == CommandRule::kAlways) return {};
-        return [this, r] {
-            return CommandRules::Enabled(r, CommandState::Of(views_ != nullptr ? views_->Selected() : nullptr, StartInProgress()));
-        };
+    auto add = [this, &t](uint16_t id, CommandTable::Handler run, CommandTable::Rule checked = {}) {
+        CommandTable::Rule enabled;
+        if (const CommandRule r = CommandRules::RuleOf(id); r != CommandRule::kAlways) {
+            enabled = [this, r] {
+                const CDeviceBase* selected = views_ != nullptr ? views_->Selected() : nullptr;
+                return CommandRules::Enabled(r, CommandState::Of(selected, StartInProgress()));
+            };
+        }
+        t.Add(id, std::move(run), std::move(enabled), std::move(checked));
     };
     for (const Entry& e : kCommands) {
         CommandTable::Rule checked;
         if (e.checked != nullptr) checked = [this, c = e.checked] { return c(*this); };
-        t.Add(e.id, [this, run = e.run] { run(*this); }, rule(e.id), std::move(checked));
+        CommandTable::Handler run = [this, r = e.run] { r(*this); };
+        add(e.id, std::move(run), std::move(checked));
     }
     // The add-slave drop-down: one entry per possible EDS name.
     for (uint16_t id = ids::kCommandFirstEdsEntry; id <= ids::kCommandLastEdsEntry; ++id) {
-        t.Add(id, [this, position = size_t{id} - ids::kCommandFirstEdsEntry] {
+        add(id, [this, position = size_t{id} - ids::kCommandFirstEdsEntry] {
             const std::vector<std::string>& names = GetGlobal().EdsNames();
             if (position < names.size()) views_->AddSlaves(names[position], this);
-        }, rule(id));
+        });
     }
     // Languages: ticked for the current one.
     for (uint16_t id = ids::kCommandFirstLanguage; id <= ids::kCommandLastLanguage; ++id) {
         const int index = id - ids::kCommandFirstLanguage;
-        t.Add(id, [this, index] { CmdLanguage(index); }, rule(id), [index] { return GetGlobal().CurrentLanguage() == index; });
+        CommandTable::Handler choose = [this, index] { CmdLanguage(index); };
+        add(id, std::move(choose), [index] { return GetGlobal().CurrentLanguage() == index; });
     }
     for (int i = 0; i < ids::kRecentFileCount; ++i) {
-        const auto id = static_cast<uint16_t>(ids::kCommandFirstRecentFile + i);
-        t.Add(id, [this, i] { CmdOpenRecent(i); }, rule(id));
+        add(static_cast<uint16_t>(ids::kCommandFirstRecentFile + i), [this, i] { CmdOpenRecent(i); });
     }
     for (uint16_t id : {ids::kCommandOpen, ids::kCommandNew}) {
         QAction* action = t.Action(id);
@@ -224,6 +225,21 @@ void CMainFrame::ApplyTexts() {
     Pane(ids::kPaneNetwork)->setWindowTitle(LoadText(kPaneNetworkTitle));
     Pane(ids::kPaneProperties)->setWindowTitle(LoadText(kPanePropertiesTitle));
     Pane(ids::kPaneInformation)->setWindowTitle(LoadText(kPaneInformationTitle));
+    // A screen reader names each pane's contents after the pane, in the current language.
+    for (int pane : {ids::kPaneNetwork, ids::kPaneProperties, ids::kPaneInformation}) {
+        if (QWidget* contents = Pane(pane)->widget()) contents->setAccessibleName(Pane(pane)->windowTitle());
+    }
+    // Qt names the float and close buttons of a pane once, in the language of that moment.
+    for (QDockWidget* pane : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (auto* button = pane->findChild<QAbstractButton*>(QStringLiteral("qt_dockwidget_floatbutton"))) {
+            button->setAccessibleName(QDockWidget::tr("Float"));
+            button->setAccessibleDescription(QDockWidget::tr("Undocks and re-attaches the dock widget"));
+        }
+        if (auto* button = pane->findChild<QAbstractButton*>(QStringLiteral("qt_dockwidget_closebutton"))) {
+            button->setAccessibleName(QDockWidget::tr("Close"));
+            button->setAccessibleDescription(QDockWidget::tr("Closes the dock widget"));
+        }
+    }
 }
 
 QDockWidget* CMainFrame::Pane(int paneId) const {
@@ -255,14 +271,14 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
     const QFileInfo info(path);
     const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     if (!info.isFile() || !info.isReadable()) {
-        ShowMessage(0, QStringLiteral("无法读取网络配置文件：%1").arg(shown));
+        ShowMessage(0, LoadText(resource_ids::kTextCannotReadNetworkFile).arg(shown));
         return false;
     }
     const std::string local = QFile::encodeName(info.absoluteFilePath()).toStdString();
     // A file that is no network (binary, another document, nothing readable) would only empty
     // the network: keep it.
     if (CheckNetworkFile(local) != NetworkFileRefusal::None) {
-        ShowMessage(0, QStringLiteral("网络配置文件无法读取：%1").arg(shown));
+        ShowMessage(0, LoadText(resource_ids::kTextNetworkFileUnreadable).arg(shown));
         return false;
     }
 
@@ -282,7 +298,7 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
 bool CMainFrame::ExportNetworkFile(const QString& path) {
     if (path.isEmpty()) return false;
     if (!SaveNetworkFile(GetNetwork(), QFile::encodeName(path).toStdString())) {
-        ShowMessage(0, QStringLiteral("无法写入网络配置文件：%1").arg(QDir::toNativeSeparators(path)));
+        ShowMessage(0, LoadText(resource_ids::kTextCannotWriteNetworkFile).arg(QDir::toNativeSeparators(path)));
         return false;
     }
     recent_.Add(QFileInfo(path).absoluteFilePath());
@@ -358,7 +374,7 @@ void CMainFrame::CmdLanguage(int index) {
                              ? QString()
                              : QString::fromStdString(global.GetProgramDir() + "language/" +
                                                       languages[static_cast<size_t>(index)].resourceFile);
-    ShowMessage(1, QStringLiteral("无法读取语言文件：%1").arg(QDir::toNativeSeparators(file)));
+    ShowMessage(1, LoadText(resource_ids::kTextLanguageUnreadable).arg(QDir::toNativeSeparators(file)));
 }
 
 void CMainFrame::OnLanguageChanged() {
@@ -366,6 +382,7 @@ void CMainFrame::OnLanguageChanged() {
     bars_->BuildMenuBar();
     ApplyTexts();
     logPane_->RetranslateUi();
+    tree_->RetranslateUi();
     views_->Retranslate();
     reloading_ = false;
     UpdateCommands();

@@ -2,9 +2,10 @@
 
 #include "network/server_dev.h"
 #include "ui/frame/wait_indicator.h"
+#include "ui/widgets/ui_text.h"
 
 MasterRunner::MasterRunner(QWidget* window)
-    : QObject(window), waitIndicator_(new CWaitIndicator(QString::fromUtf8(CWaitIndicator::kStartText), window)) {
+    : QObject(window), waitIndicator_(new CWaitIndicator(LoadText(resource_ids::kTextStartWait), window)) {
     timer_.setInterval(kRefreshIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &MasterRunner::tick);
 }

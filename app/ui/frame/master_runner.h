@@ -48,7 +48,7 @@ private:
     QTimer timer_;
     int running_ = 0;
     int timerStarts_ = 0;
-    bool starting_ = false;               // from Start until its result has arrived
+    bool starting_ = false;  // from Start until its result has arrived
     name_share::BackgroundJob startJob_;  // its result comes back through poster_
     UiPoster poster_{this};
 };

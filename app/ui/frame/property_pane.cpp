@@ -2,17 +2,23 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QResizeEvent>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "services/global.h"
+#include "ui/widgets/ui_text.h"
 #include "network/property_list.h"
 
 namespace {
 
+constexpr uint32_t kTextNameColumn = 61472;  // "名称"
+
 // Toolbar 20044: IO配置, 参数配置, 属性配置.
-constexpr uint16_t kToolBarCommands[] = {32819, 32820, 32788};
+constexpr uint16_t kToolBarCommands[] = {resource_ids::kCommandIoConfig, resource_ids::kCommandParameters,
+                                         resource_ids::kCommandProperties};
 
 void AddCategory(QTreeWidget& grid, QTreeWidgetItem* parent, const PropertyCategory& category) {
     auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(&grid);
@@ -27,6 +33,7 @@ void AddCategory(QTreeWidget& grid, QTreeWidgetItem* parent, const PropertyCateg
         row->setText(0, QString::fromStdString(property.caption));
         row->setText(1, QString::fromStdString(property.value));
         row->setData(1, CPanePropertyGrid::kNumberRole, property.isNumber);
+        row->setToolTip(0, row->text(0));
         row->setToolTip(1, row->text(1));
         row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);  // read-only
     }
@@ -52,23 +59,66 @@ CPanePropertyGrid::CPanePropertyGrid(std::function<QAction*(uint16_t)> actionFor
     grid_ = new QTreeWidget(this);
     grid_->setObjectName(QString::number(kGridId));
     grid_->setColumnCount(2);
-    grid_->header()->hide();
-    // Captions take what they need; the values get the rest (long ones show whole as tool tips).
-    grid_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // The name column fits its captions at first and can be dragged wider or narrower; the
+    // values get the rest, cut in the middle (a file's name and its end stay readable), and
+    // show whole as tool tips.
+    grid_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
     grid_->header()->setStretchLastSection(true);
     grid_->header()->setMinimumSectionSize(40);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid_->setTextElideMode(Qt::ElideRight);
+    grid_->setTextElideMode(Qt::ElideMiddle);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setAlternatingRowColors(true);
     grid_->setUniformRowHeights(true);
+    grid_->setIndentation(12);
+    connect(grid_->header(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (section == 0 && !fittingColumn_) nameColumnDragged_ = true;
+    });
     layout->addWidget(grid_, 1);
 
     BuildToolBar();
+    SetHeaderTexts();
 }
 
 CPanePropertyGrid::~CPanePropertyGrid() = default;
+
+void CPanePropertyGrid::SetHeaderTexts() {
+    grid_->setHeaderLabels({LoadText(kTextNameColumn), LoadText(resource_ids::kTextValueColumn)});
+}
+
+void CPanePropertyGrid::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FitToolBar();
+    if (!nameColumnDragged_) FitNameColumn();
+}
+
+void CPanePropertyGrid::FitNameColumn() {
+    // As wide as the longest caption (with its indentation), but at most 60 % of the pane while
+    // the pane has a width; the user may drag it, after which it stays where it was put.
+    fittingColumn_ = true;
+    grid_->resizeColumnToContents(0);
+    fittingColumn_ = false;
+    const int contents = std::max(grid_->columnWidth(0), grid_->header()->sectionSizeHint(0));
+    const int room = grid_->viewport()->width();
+    const int width = room > 0 ? std::min(contents, room * 3 / 5) : contents;
+    fittingColumn_ = true;
+    grid_->setColumnWidth(0, std::max(width, grid_->header()->minimumSectionSize()));
+    fittingColumn_ = false;
+}
+
+void CPanePropertyGrid::FitToolBar() {
+    // Captions beside the icons while the three commands fit; icons only (captions as tool tips)
+    // when the pane is narrower.
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    int wanted = 0;
+    for (QAction* action : toolBar_->actions()) {
+        if (QWidget* button = toolBar_->widgetForAction(action)) wanted += button->sizeHint().width();
+    }
+    const QMargins margins = toolBar_->contentsMargins();
+    wanted += margins.left() + margins.right() + 16;  // the handle and spacing
+    if (wanted > width()) toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+}
 
 void CPanePropertyGrid::ShowNode(CDeviceBase* node, bool force) {
     if (node == shown_ && !force) return;
@@ -78,6 +128,7 @@ void CPanePropertyGrid::ShowNode(CDeviceBase* node, bool force) {
 
 void CPanePropertyGrid::RetranslateUi() {
     BuildToolBar();
+    SetHeaderTexts();
     ShowNode(shown_, true);
 }
 
@@ -98,6 +149,7 @@ void CPanePropertyGrid::BuildToolBar() {
         }
         toolBar_->addAction(action);
     }
+    FitToolBar();
 }
 
 void CPanePropertyGrid::Fill() {
@@ -105,5 +157,6 @@ void CPanePropertyGrid::Fill() {
     grid_->setUpdatesEnabled(false);
     grid_->clear();
     for (const PropertyCategory& category : BuildNodeProperties(shown_)) AddCategory(*grid_, nullptr, category);
+    if (!nameColumnDragged_) FitNameColumn();
     grid_->setUpdatesEnabled(true);
 }

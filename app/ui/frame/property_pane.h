@@ -40,8 +40,14 @@ public:
     // How many times the grid was refilled (a changed or forced node).
     int FillCount() const { return fillCount_; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void BuildToolBar();
+    void FitToolBar();
+    void FitNameColumn();
+    void SetHeaderTexts();
     void Fill();
 
     std::function<QAction*(uint16_t)> actionFor_;
@@ -49,4 +55,6 @@ private:
     QTreeWidget* grid_ = nullptr;
     CDeviceBase* shown_ = nullptr;
     int fillCount_ = 0;
+    bool fittingColumn_ = false;     // the program sets the name column's width
+    bool nameColumnDragged_ = false;  // the user set it
 };

@@ -14,6 +14,7 @@
 #include "network/network.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "resources/resource_ids.h"
 #include "services/global.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/soak_driver.h"
@@ -23,12 +24,12 @@
 namespace {
 
 // Commands of the window (the ids of its menus and toolbar).
-constexpr uint16_t kImport = 32771;
-constexpr uint16_t kExport = 32773;
-constexpr uint16_t kStart = 32786;
-constexpr uint16_t kStop = 32787;
-constexpr uint16_t kImportEds = 32835;
-constexpr uint16_t kFirstEdsEntry = 32900;
+constexpr uint16_t kImport = resource_ids::kCommandImport;
+constexpr uint16_t kExport = resource_ids::kCommandExport;
+constexpr uint16_t kStart = resource_ids::kCommandStart;
+constexpr uint16_t kStop = resource_ids::kCommandStop;
+constexpr uint16_t kImportEds = resource_ids::kCommandImportEds;
+constexpr uint16_t kFirstEdsEntry = resource_ids::kCommandFirstEdsEntry;
 // Controls of the slave dialog: the address list and OK.
 constexpr int kSlaveAddress = 17007;
 constexpr int kOk = 1;

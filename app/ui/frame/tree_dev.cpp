@@ -36,7 +36,7 @@ QString StateWords(int icon) {
     switch (icon) {
     case CTreeDev::kIconMasterRunning: return Text(kTextMasterStarted);
     case CTreeDev::kIconMasterStopped: return Text(kTextMasterStopped);
-    case CTreeDev::kIconSlaveOnline: return QString::fromStdString(GetGlobal().GetStatusText(0));
+    case CTreeDev::kIconSlaveOnline: return QString::fromStdString(GetGlobal().StatusDisplayText(0));
     default: return Text(kTextSlaveOffline);
     }
 }
@@ -59,6 +59,10 @@ CTreeDev::CTreeDev(QWidget* parent) : QTreeWidget(parent), clock_(SteadyMs) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     setIconSize(QSize(16, 16));
+    // Names are never cut: the column is as wide as its longest row and the pane scrolls.
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CTreeDev::OnSelectionChanged);
 }
 
@@ -135,6 +139,10 @@ void CTreeDev::UpdateNodeState(CDeviceBase* node) {
         for (int i = 0; i < node->GetChildCount(); ++i) UpdateNodeState(node->GetChild(i));
     }
     ApplyState(it->second, StateIcon(*node));
+}
+
+void CTreeDev::RetranslateUi() {
+    for (auto& [node, entry] : nodes_) ApplyState(entry, entry.icon);
 }
 
 void CTreeDev::RefreshStates(bool force) {

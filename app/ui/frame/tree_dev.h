@@ -41,6 +41,8 @@ public:
     void Rebuild();
     // Empties the tree, before the nodes it shows go.
     void Clear();
+    // After a language change: the state words of every tool tip in the new language.
+    void RetranslateUi();
     // Inserts a node (as the last child of its parent's item, or at the top) and its children.
     void InsertNode(CDeviceBase* node, bool repaint = true);
     // Sets the item text to the node's current name.

@@ -7,8 +7,6 @@
 
 #include "resources/resource_manager.h"
 
-const char* const CWaitIndicator::kStartText = "正在启动主站并扫描从站，请等待……";
-
 namespace {
 constexpr uint16_t kIdText = 1000;
 }

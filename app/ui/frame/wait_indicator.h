@@ -15,7 +15,6 @@ class QProgressBar;
 class CWaitIndicator : public QProgressDialog {
     Q_OBJECT
 public:
-    static const char* const kStartText;
     static constexpr uint32_t kTemplateId = resource_ids::kWaitDialog;
     static constexpr int kStepMs = 50;
 

@@ -133,12 +133,17 @@ void CDlgDataPane::InitDataPane() {
     SetText(kIdAction, LoadText(input ? kTextRead : kTextWrite).toStdString());
     SetText(kIdTimed, LoadText(input ? kTextTimedRead : kTextTimedWrite).toStdString());
     // The template's period box gives the box size; the columns widen when a language's texts
-    // of the action button, the radios or the check box would not fit in them.
+    // of the action button, the radios or the check box would not fit in them. Input and output
+    // panes measure the same texts (both action captions, the output's mode radios), so their
+    // rows line up one below the other.
     const QWidget* periodBox = Control(kIdPeriod);
     int w = periodBox != nullptr ? periodBox->width() : 60;
     const int h = periodBox != nullptr ? periodBox->height() : 20;
-    std::vector<int> fitted{kIdAction, kIdBinary, kIdDecimal, kIdHexadecimal};
-    if (!input) fitted.insert(fitted.end(), {kIdCustom, kIdIncrement});
+    if (const auto* action = ControlAs<QAbstractButton>(kIdAction)) {
+        for (uint32_t caption : {kTextRead, kTextWrite})
+            w = std::max(w, action->fontMetrics().horizontalAdvance(LoadText(caption)) + 16);
+    }
+    const std::vector<int> fitted{kIdAction, kIdBinary, kIdDecimal, kIdHexadecimal, kIdCustom, kIdIncrement};
     for (int id : fitted) {
         if (const QWidget* c = Control(id)) w = std::max(w, c->sizeHint().width());
     }

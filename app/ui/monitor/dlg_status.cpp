@@ -3,10 +3,12 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QTimer>
+#include <algorithm>
 
 #include "monitor/data_pane_io.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "resources/ui_texts.h"
 #include "ui/widgets/ui_text.h"
 
 namespace {
@@ -40,5 +42,17 @@ void CDlgStatus::Refresh() {
     }
     CServerDev* master = slave_->GetParent();
     if (master == nullptr || master->IsRunning() == 0) slave_->UpdateStatus();
-    SetText(kIdStatusText, slave_->StatusText());
+    SetText(kIdStatusText, resources::Localized(slave_->StatusText()));
+    FitStatusText();
+}
+
+void CDlgStatus::FitStatusText() {
+    // A long status wraps inside the pane: the label and the pane grow by the lines it needs.
+    auto* label = ControlAs<QLabel>(kIdStatusText);
+    if (label == nullptr) return;
+    label->setWordWrap(true);
+    const int needed = label->heightForWidth(label->width());
+    if (needed <= label->height()) return;
+    label->resize(label->width(), needed);
+    setFixedHeight(std::max(height(), label->geometry().bottom() + 1 + 2));
 }

@@ -27,6 +27,7 @@ public:
     void Refresh();
 
 private:
+    void FitStatusText();
     CSlaveDev* slave_;
     QTimer* timer_ = nullptr;
 };

@@ -16,6 +16,7 @@
 #include "monitor/param_value_rules.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
+#include "resources/ui_texts.h"
 #include "services/global.h"
 #include "services/status_texts.h"
 #include "ui/widgets/control_factory.h"
@@ -222,8 +223,9 @@ uint32_t CParamDlg::AttachResult() const { return session_ != nullptr ? session_
 
 void CParamDlg::ReportAttachFailure() {
     const uint32_t code = AttachResult();
-    const std::string text = "主站连接失败,无法上传或下载参数\n\n错误号:" + std::to_string(code) + "(" +
-                             GetGlobal().GetStatusText(static_cast<int32_t>(code)) + ")";
+    const std::string text =
+        resources::FormatText(resource_ids::kTextApiErrorTemplate, resources::Text(resource_ids::kTextAttachFailed).c_str(),
+                              static_cast<int>(code), GetGlobal().StatusDisplayText(static_cast<int32_t>(code)).c_str());
     ShowBox(GetGlobal().LoadText(name_share::IDS_CAPTION_WARNING), text, name_share::kMbIconExclamation);
 }
 
@@ -279,7 +281,7 @@ int CParamDlg::CompareWithFile() {
     if (session_ == nullptr) return -1;
     const auto differing = session_->CompareWithFile();
     if (!differing) {
-        ShowBox("提示", LoadText(kTextUploadFirst).toStdString(), name_share::kMbIconInformation);
+        ShowBox(resources::Text(resource_ids::kTextNote), LoadText(kTextUploadFirst).toStdString(), name_share::kMbIconInformation);
         return -1;
     }
     for (int r = 0; r < model_.rowCount(); ++r) RefreshCaption(r);
@@ -333,7 +335,7 @@ bool CParamDlg::EditRow(int32_t number, const QString& text) {
     const auto input = monitor::CheckNumberInput(EdsEntry(number), text.toStdString());
     if (!input.raw) {
         RefreshCaption(row);  // the previous value stays
-        ShowBox("错误", input.message, name_share::kMbIconStop);
+        ShowBox(GetGlobal().LoadText(name_share::IDS_CAPTION_ERROR), input.message, name_share::kMbIconStop);
         return false;
     }
     SetRowValue(number, *input.raw);
@@ -406,7 +408,8 @@ void CParamDlg::RunCommand(uint16_t command, int32_t number) {
         const auto done = command == kDownloadOne ? session_->DownloadOne(working_, number)
                                                   : session_->UploadOne(working_, number);
         if (done == monitor::ParamSession::Single::kBusy) {
-            ShowBox("提示", "参数传输正在进行,请稍后再试", name_share::kMbIconInformation);
+            ShowBox(resources::Text(resource_ids::kTextNote), resources::Text(resource_ids::kTextTransferBusy),
+                    name_share::kMbIconInformation);
             return;
         }
         if (done == monitor::ParamSession::Single::kDone && command == kUploadOne)
@@ -448,19 +451,19 @@ void CParamDlg::EditBits(int32_t number) {
     SetRowValue(number, popup.Run(ToBits(EdsEntry(number).maximum), ToBits(RowValue(number))));
 }
 
-bool CParamDlg::Ask(const char* text) {
-    return ShowBox("提示", text, name_share::kMbYesNo | name_share::kMbIconQuestion) == name_share::kIdYes;
+bool CParamDlg::Ask(uint32_t textId) {
+    return ShowBox(resources::Text(resource_ids::kTextNote), resources::Text(textId), name_share::kMbYesNo | name_share::kMbIconQuestion) == name_share::kIdYes;
 }
 
 void CParamDlg::DefaultSettings() {
-    if (!Ask("是否将全部参数设置到默认值,")) return;
+    if (!Ask(resource_ids::kTextAskDefaults)) return;
     BuildRows(description_.Params());
     groupIndex_ = 0;
     SelectGroup(CurrentIndex(kGroupList));
 }
 
 void CParamDlg::ResetRows() {
-    if (!Ask("是否将全部参数恢复到原来状态")) return;
+    if (!Ask(resource_ids::kTextAskRestore)) return;
     BuildRows(working_);
     groupIndex_ = 0;
     SelectGroup(CurrentIndex(kGroupList));

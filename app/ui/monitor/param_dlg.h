@@ -96,7 +96,7 @@ private:
     void RefreshCaption(int row);
     void OnTick();
     void ShowContextMenu(const QPoint& pos);
-    bool Ask(const char* text);
+    bool Ask(uint32_t textId);
     void OnUploaded(DeviceNetEDS::CParamsInfo result);
     void OnDownloaded();
     void CloseSession();

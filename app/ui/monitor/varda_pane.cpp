@@ -12,6 +12,7 @@
 #include "services/global.h"
 #include "ui/widgets/control_factory.h"
 #include "ui/widgets/hex_edit.h"
+#include "ui/widgets/ui_text.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ CVARDAPane::CVARDAPane(CSlaveDev& slave, QWidget* parent, monitor::IConsoleRepor
     for (int id : {kExplicitTimeout, kWriteTimeout, kReadTimeout}) SetText(id, "1000");
     SetText(kRetryCount, "3");
     SetText(kPeriod, "500");
-    SetText(kStatusText, "不在线");
+    SetText(kStatusText, LoadText(resource_ids::kTextOffline).toStdString());
 
     if (auto* combo = ControlAs<QComboBox>(kSlaveList))
         connect(combo, qOverload<int>(&QComboBox::activated), this, &CVARDAPane::OnSlaveChosen);
@@ -114,7 +115,7 @@ uint32_t CVARDAPane::Timeout(int id) const {
 
 void CVARDAPane::RefreshStatus() {
     const uint32_t status = session_.SlaveStatus(static_cast<uint32_t>(address_));
-    SetText(kStatusText, monitor::StatusLine(status, [](int32_t code) { return GetGlobal().GetStatusText(code); }));
+    SetText(kStatusText, monitor::StatusLine(status, [](int32_t code) { return GetGlobal().StatusDisplayText(code); }));
 }
 
 void CVARDAPane::OnSlaveChosen(int index) {

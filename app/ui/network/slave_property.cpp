@@ -44,7 +44,7 @@ CSlaveProperty::CSlaveProperty(CServerDev* master, const std::string& edsName, Q
 CSlaveProperty::CSlaveProperty(CSlaveDev* slave, QWidget* parent)
     : TemplateDialog(kTemplateId, parent, std::vector<uint16_t>(std::begin(kRequired), std::end(kRequired))) {
     setObjectName(QString::number(kTemplateId));
-    setWindowTitle(QStringLiteral("从站属性对话框"));
+    setWindowTitle(LoadText(resource_ids::kTextSlaveDialogTitle));
     rules_ = std::make_unique<SlavePropertyRules>(*this, MakeContext(), slave);
     opened_ = rules_->Open();
     // "参数配置…" opens the parameter editor for the slave being edited.
@@ -83,6 +83,10 @@ void CSlaveProperty::Bind() {
     if (QWidget* group = Control(R::kBackgroundGroup)) {
         const int height = group->geometry().bottom() + 1 + 3;
         setFixedHeight(height);
+        // What lies below is hidden too, so neither a screen reader nor the tab order reaches it.
+        for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (child->geometry().top() >= height) child->hide();
+        }
     }
 }
 
@@ -99,7 +103,8 @@ void CSlaveProperty::ShowText(std::string_view text) {
 }
 
 std::optional<std::string> CSlaveProperty::PickEdsFile() {
-    QFileDialog dialog(this, QStringLiteral("选择DeviceNet EDS文件"), QString(), QStringLiteral("DeviceNet EDS(*.eds)"));
+    QFileDialog dialog(this, LoadText(resource_ids::kTextChooseDeviceNetEds), QString(),
+                       FileFilter(resource_ids::kTextEdsFilter, "*.eds *.EDS"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

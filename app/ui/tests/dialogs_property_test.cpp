@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -347,6 +348,43 @@ TEST_F(PropertyDialogs, ImportEdsCopiesANewFileAndNeverReplacesAListedName) {
     driver.file.clear();
     ASSERT_TRUE(frame->RunCommand(kImportEds));
     EXPECT_EQ(GetGlobal().EdsNames().size(), before + 1);
+}
+
+// "导入新的EDS文件……" chosen with the keyboard (Home, then Enter) and a file whose name is
+// listed: one file dialog and one message, as with the mouse; the listed entry is shown.
+TEST_F(PropertyDialogs, ImportEntryByKeyboardOpensTheFileDialogOnce) {
+    OpenWindow();
+    ModalDriver driver;
+    CServerDev* master = AddNetwork(driver, 0, 0);
+    ASSERT_NE(master, nullptr);
+    const std::string demoEds = frame_test::SourceDir() + "/resources/demo/eds";
+    const std::string path = EdsFiles(demoEds).front();
+    const int position = ListEds(path);
+    driver.file = path;
+    driver.boxes.clear();  // the card cannot be opened here; that box is not the case
+    int fileDialogs = 0;
+    QString shown;
+    driver.onSlave = [&](CSlaveProperty& d) {
+        auto* list = d.ControlAs<QComboBox>(SlavePropertyRules::kEdsList);
+        ASSERT_NE(list, nullptr);
+        list->setFocus();
+        const size_t seenBefore = driver.seen.size();
+        QTest::keyClick(list, Qt::Key_Home);
+        QTest::keyClick(list, Qt::Key_Return);
+        QTest::qWait(100);
+        // Every accepted file dialog appends "<file>;" to `seen`.
+        fileDialogs = static_cast<int>(std::count(driver.seen.begin() + static_cast<std::ptrdiff_t>(seenBefore), driver.seen.end(), ';'));
+        shown = list->currentText();
+        d.reject();
+    };
+    frame->Tree()->SelectNode(master);
+    ASSERT_TRUE(frame->RunCommand(static_cast<uint16_t>(kFirstEdsEntry + position)));
+    EXPECT_EQ(fileDialogs, 1) << driver.seen;
+    std::string boxes;
+    for (const std::string& b : driver.boxes) boxes += b + "\n";
+    ASSERT_EQ(driver.boxes.size(), 1u) << boxes;
+    EXPECT_EQ(driver.boxes[0], "该名称的EDS文件已经存在，如需要添加，请修改文件名称再添加");
+    EXPECT_EQ(shown.toStdString(), Stem(path));
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // recent files, dropped files, layout, help, language switch and the command line.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -500,6 +502,103 @@ TEST_F(FrameWindow, LanguageMenuListsTheLanguagesAndSwitchesEveryText) {
     EXPECT_EQ(header(1), QStringLiteral("时间"));
     EXPECT_EQ(frame->PropertyPane()->Grid()->topLevelItem(0)->text(0), QStringLiteral("主站卡信息"));
     EXPECT_TRUE(Checked(65000));
+}
+
+// Every menu of the menu bar as the accessibility tree shows it: (menu title, item names).
+std::vector<std::pair<QString, QStringList>> AccessibleMenus(QMenuBar& bar) {
+    std::vector<std::pair<QString, QStringList>> menus;
+    for (QAction* top : bar.actions()) {
+        QMenu* menu = top->menu();
+        if (menu == nullptr) continue;
+        emit menu->aboutToShow();  // as when the user opens it
+        QStringList names;
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(menu);
+        for (int i = 0; list != nullptr && i < list->childCount(); ++i) {
+            QAccessibleInterface* item = list->child(i);
+            QAction* action = menu->actions().value(i);
+            if (action == nullptr || action->isSeparator() || !action->isVisible()) continue;
+            const bool named = item != nullptr && item->isValid() && item->parent() != nullptr &&
+                               item->parent()->object() == menu;
+            names << (named ? item->text(QAccessible::Name) : QStringLiteral("<missing>"));
+        }
+        menus.emplace_back(top->text(), names);
+    }
+    return menus;
+}
+
+TEST_F(FrameWindow, LanguageSwitchKeepsEveryMenuWholeBothWaysAndAfterARestart) {
+    const auto& languages = GetGlobal().Languages();
+    ASSERT_GE(languages.size(), 2u);
+    const std::string network = frame_test::WriteDemoNetwork(folder, 1);
+    ASSERT_TRUE(frame->OpenNetworkFile(QString::fromStdString(network)));
+    const QString recent = QStringLiteral("&1 ") + QFileInfo(QString::fromStdString(network)).fileName();
+    const QString chineseTitle = frame->menuBar()->actions().value(0)->text();
+
+    // The menus as a user finds them: the languages to choose, the recent file before "Exit", and
+    // an accessible name for every entry, in the language shown.
+    auto expectWholeMenus = [&](const char* when) {
+        SCOPED_TRACE(when);
+        QMenu* language = frame->LanguageMenu();
+        ASSERT_NE(language, nullptr);
+        emit language->aboutToShow();
+        QStringList captions;
+        for (QAction* entry : language->actions()) {
+            if (entry->isVisible()) captions << entry->text();
+        }
+        EXPECT_EQ(captions.join(QLatin1Char('|')).toStdString(), languages[0].caption + "|" + languages[1].caption);
+        QMenu* file = frame->menuBar()->actions().value(0)->menu();
+        ASSERT_NE(file, nullptr);
+        emit file->aboutToShow();
+        QAction* first = frame->Commands().Action(57616);
+        EXPECT_TRUE(file->actions().contains(first));
+        EXPECT_EQ(first->text(), recent);
+        EXPECT_LT(file->actions().indexOf(first), file->actions().indexOf(frame->Commands().Action(57665)));
+        for (const auto& [title, names] : AccessibleMenus(*frame->menuBar())) {
+            QMenu* menu = nullptr;
+            for (QAction* top : frame->menuBar()->actions()) {
+                if (top->text() == title) menu = top->menu();
+            }
+            ASSERT_NE(menu, nullptr);
+            QStringList expected;
+            for (QAction* action : menu->actions()) {
+                if (!action->isSeparator() && action->isVisible()) expected << QString(action->text()).remove(QLatin1Char('&'));
+            }
+            EXPECT_EQ(names.join(QLatin1Char('|')).toStdString(), expected.join(QLatin1Char('|')).toStdString())
+                << title.toStdString();
+            for (const QString& name : names) EXPECT_FALSE(name.isEmpty()) << title.toStdString();
+        }
+    };
+    // The tree's context menu shows actions of the menu bar too; it is read first.
+    QMenu* net = frame->ContextMenu(1);
+    ASSERT_NE(net, nullptr);
+    emit net->aboutToShow();
+    QAccessibleInterface* netItems = QAccessible::queryAccessibleInterface(net);
+    ASSERT_NE(netItems, nullptr);
+    for (int i = 0; i < netItems->childCount(); ++i) ASSERT_NE(netItems->child(i), nullptr);
+    expectWholeMenus("Chinese");
+
+    ASSERT_TRUE(frame->RunCommand(65001));
+    QTRY_VERIFY(frame->menuBar()->actions().value(0)->text() != chineseTitle);
+    EXPECT_EQ(frame->menuBar()->actions().value(0)->text(), QStringLiteral("&File"));
+    expectWholeMenus("English");
+    EXPECT_EQ(frame->Commands().Action(57665)->text(), QStringLiteral("E&xit"));
+
+    // Back through the Language menu itself.
+    QAction* chinese = frame->Commands().Action(65000);
+    ASSERT_TRUE(frame->LanguageMenu()->actions().contains(chinese));
+    chinese->trigger();
+    QTRY_COMPARE(frame->menuBar()->actions().value(0)->text(), chineseTitle);
+    expectWholeMenus("Chinese again");
+
+    // English is kept for the next start.
+    ASSERT_TRUE(frame->RunCommand(65001));
+    QTRY_COMPARE(frame->menuBar()->actions().value(0)->text(), QStringLiteral("&File"));
+    frame.reset();
+    frame = std::make_unique<CMainFrame>();
+    EXPECT_EQ(frame->menuBar()->actions().value(0)->text(), QStringLiteral("&File"));
+    expectWholeMenus("English after a restart");
+    ASSERT_TRUE(frame->RunCommand(65000));
+    QTRY_COMPARE(frame->menuBar()->actions().value(0)->text(), chineseTitle);
 }
 
 TEST_F(FrameWindow, ALanguageThatCannotBeReadKeepsTheTexts) {

@@ -87,7 +87,7 @@ TEST_F(CommissionDialog, CommissionsTheNewDeviceTo12AndAddsItToTheTree) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->Busy() && dialog->IsEnabled(R::kRun); }, kStepsTimeoutMs));
         EXPECT_EQ(dialog->GetText(R::kStatus), "读取完毕");
         EXPECT_EQ(dialog->GetText(R::kIdentity),
-                  "vendor 1250, device type 0, product code 106, revision 1.3, serial 0x4E560063, "
+                  "厂商 1250，设备类型 0，产品代码 106，版本 1.3，序列号 0x4E560063，"
                   "ND-TT1 Temperature\nEDS文件：nd_tt1");
         EXPECT_EQ(master->InitCount(), 0u) << "the read gave the adapter back";
 
@@ -96,12 +96,11 @@ TEST_F(CommissionDialog, CommissionsTheNewDeviceTo12AndAddsItToTheTree) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->Busy() && dialog->IsEnabled(R::kRun); }, kStepsTimeoutMs));
         EXPECT_EQ(dialog->GetText(R::kStatus), "调试成功");
         EXPECT_EQ(Steps(*dialog),
-                  (QStringList{"commissioning address 63 as address 12", "master on line, address 63 answers its scan",
-                               "no device answers at the new address 12",
-                               "device at address 63: vendor 1250, device type 0, product code 106, revision 1.3, "
-                               "serial 0x4E560063, ND-TT1 Temperature",
-                               "MAC ID set to 12", "the device answers at address 12 with serial 0x4E560063",
-                               "done: the device of address 63 is at address 12"}));
+                  (QStringList{"把地址 63 调试为地址 12", "主站已上线，地址 63 应答扫描", "新地址 12 上没有设备应答",
+                               "地址 63 的设备：厂商 1250，设备类型 0，产品代码 106，版本 1.3，序列号 0x4E560063，"
+                               "ND-TT1 Temperature",
+                               "MAC ID已设为 12", "设备在地址 12 上应答，序列号 0x4E560063",
+                               "完成：地址 63 的设备现在位于地址 12"}));
         auto* progress = dialog->ControlAs<QProgressBar>(R::kProgress);
         EXPECT_EQ(progress->value(), progress->maximum());
         EXPECT_EQ(dialog->GetText(R::kCurrentAddress), "12");
@@ -145,7 +144,7 @@ TEST_F(CommissionDialog, CloseDuringTheStepsWaitsForTheWorkerAndChangesNothing) 
     EXPECT_FALSE(dialog->IsEnabled(R::kClose));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, kStepsTimeoutMs));
     EXPECT_FALSE(dialog->Busy());
-    EXPECT_EQ(Steps(*dialog).back(), "cancelled before this step");
+    EXPECT_EQ(Steps(*dialog).back(), "已在此步骤之前取消");
     EXPECT_FALSE(dialog->SlaveAdded());
     dialog.reset();
     EXPECT_EQ(master->InitCount(), 0u) << "the bare entries are removed and the adapter released";

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <algorithm>
 #include <QComboBox>
+#include <QAbstractItemView>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
@@ -115,8 +117,23 @@ QWidget* MakeStatic(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
     return label;
 }
 
+// A combo box of a template: its drop-down list is as wide as its longest entry (the box keeps
+// the template's width), and the chosen entry shows whole as tool tip.
+class TemplateCombo : public QComboBox {
+public:
+    explicit TemplateCombo(QWidget* parent) : QComboBox(parent) {
+        connect(this, &QComboBox::currentTextChanged, this, [this](const QString& text) { setToolTip(text); });
+    }
+    void showPopup() override {
+        const int entries = view()->sizeHintForColumn(0) + view()->frameWidth() * 2 +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+        view()->setMinimumWidth(std::max(width(), entries));
+        QComboBox::showPopup();
+    }
+};
+
 QWidget* MakeCombo(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
-    auto* combo = new QComboBox(parent);
+    auto* combo = new TemplateCombo(parent);
     combo->setEditable((c.style & kCbsTypeMask) != kCbsDropDownList);
     if (combo->isEditable()) combo->setInsertPolicy(QComboBox::NoInsert);
     return combo;

@@ -5,6 +5,7 @@
 #include <QMimeData>
 
 #include "monitor/hex_bytes.h"
+#include "resources/ui_texts.h"
 
 HexEdit::HexEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -43,7 +44,7 @@ void HexEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (!hex) {
-        emit inputRejected(tr("不是十六进制数字: \"%1\"").arg(c));
+        emit inputRejected(QString::fromStdString(resources::FormatText(resource_ids::kTextNotHexDigit, QString(c).toUtf8().constData())));
         event->accept();
         return;
     }
