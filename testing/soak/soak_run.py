@@ -15,6 +15,7 @@ meanwhile, samples Norvane's resident memory every second, and judges the run:
 """
 
 import argparse
+import atexit
 import os
 import random
 import re
@@ -238,6 +239,7 @@ def main():
 
     print(f"soak: {args.label or 'build'} {args.bin}, {seconds} s, seed {seed}, work folder {work}")
     emulator = Emulator(os.path.join(args.bin, "adapter-emu"), os.path.join(demo, "bus.xml"), work, env)
+    atexit.register(emulator.stop)  # also when this script fails
     out = open(os.path.join(work, "norvane.out"), "wb")
     err = open(os.path.join(work, "norvane.err"), "wb")
     faults_log = open(os.path.join(work, "faults.log"), "w", encoding="utf-8")
@@ -247,6 +249,7 @@ def main():
                    "-ex", "handle SIGPIPE nostop noprint", "-ex", "run", "-ex", "thread apply all bt 30",
                    "--args"] + command
     norvane = subprocess.Popen(command, stdout=out, stderr=err, env=env, cwd=work)
+    atexit.register(lambda: norvane.poll() is None and norvane.kill())
     injector = FaultInjector(emulator, rng, faults_log)
 
     # Faults and the memory clock start with the soak line, after the network is open: the driver
