@@ -10,7 +10,7 @@ packages=(
   libtinyxml2-dev libboost-dev libusb-1.0-0-dev umockdev libumockdev-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev llvm clang-tidy clang-format
-  xvfb xauth
+  xvfb xauth python3
   dpkg-dev fakeroot file lintian desktop-file-utils appstream shared-mime-info help2man fp-utils
 )
 

@@ -41,6 +41,20 @@ void MasterCard::Close() {
     }
 }
 
+uint32_t MasterCard::Reopen() {
+    std::lock_guard guard(lock_);
+    if (opened_ == 0) return VARDA_ERR_NOT_OPEN;
+    uint32_t rc = netsvc::MasterApi().Close(deviceType_, deviceIndex_);
+    if (rc != VARDA_OK) netsvc::ReportApiError(rc, model_text::kCloseFailed);
+    rc = netsvc::MasterApi().Open(deviceType_, deviceIndex_, 0);
+    if (rc != VARDA_OK) {
+        netsvc::ReportApiError(rc, (boost::format(model_text::kOpenFailed) % deviceType_ % deviceIndex_).str());
+        opened_ = 0;
+        openCount_ = 0;
+    }
+    return rc;
+}
+
 bool MasterCard::IsOpened() const {
     std::lock_guard guard(lock_);
     return opened_ != 0;

@@ -20,6 +20,11 @@ public:
     uint32_t Open();
     // Gives back one use; the last one closes the adapter (VARDA_Close).
     void Close();
+    // Closes an opened adapter and opens it again, keeping its uses (VARDA_Close, VARDA_Open):
+    // the handle of an adapter that was unplugged stays broken, and the adapter plugged in again
+    // is reached only through a new open. Returns the result of VARDA_Open (reported; the
+    // adapter then counts as closed with no uses), or 46 when the adapter was not opened.
+    uint32_t Reopen();
 
     uint32_t DeviceType() const { return deviceType_; }
     uint32_t DeviceIndex() const { return deviceIndex_; }

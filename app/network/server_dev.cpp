@@ -120,6 +120,14 @@ uint32_t CServerDev::AcquireInit() {
     VARDA_INIT_PARAM param = Config().Record();
     uint32_t handle = 0;
     rc = netsvc::MasterApi().Init(card_->DeviceType(), card_->DeviceIndex(), channel_, &param, &handle);
+    // The pipes to the adapter failed: it may have been unplugged and plugged in again
+    // since it was opened, which leaves the open handle broken. When no other master shares the
+    // card, it is opened again and the initialisation tried once more.
+    const bool linkFailure = rc == VARDA_ERR_INTERNAL || rc == VARDA_ERR_SEND_FAILED;
+    if (linkFailure && card_->Masters().size() == 1 && card_->Reopen() == VARDA_OK) {
+        handle = 0;
+        rc = netsvc::MasterApi().Init(card_->DeviceType(), card_->DeviceIndex(), channel_, &param, &handle);
+    }
     if (rc != VARDA_OK || handle == 0 || handle == VARDA_INVALID_HANDLE) {
         netsvc::ReportApiError(rc, (boost::format(model_text::kInitFailed) % card_->DeviceType() %
                                     card_->DeviceIndex() % channel_)

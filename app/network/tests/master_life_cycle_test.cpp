@@ -1,6 +1,7 @@
 // The master life cycle against a scripted master device library behind libvarda.so.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -134,6 +135,47 @@ TEST_F(MasterLifeCycle, InitFailuresAreReportedAndGiveTheCardUseBack) {
     EXPECT_EQ(reports.Take(), (Calls{ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 0)}));
     EXPECT_EQ(master->Start(), 0);
     EXPECT_EQ(master->IsRunning(), 0);
+}
+
+// An adapter unplugged and plugged in again leaves its open handle broken: an initialisation
+// whose pipes failed (57, 62) reopens the card once and tries again; other failures, a time-out
+// among them, do not.
+TEST_F(MasterLifeCycle, InitOverABrokenLinkReopensTheCardOnce) {
+    const std::string init = "VARDA_Init(101,0,0,mac=3,baud=1)";
+    struct Case {
+        uint32_t code;
+        uint32_t failures;  // consecutive failing VARDA_Init calls
+        int started;
+        Calls calls;        // from the start's first VARDA_Init up to its first VARDA_RemoveSlave
+        Calls reports;
+    };
+    const Case cases[] = {
+        {57, 1, 1, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init}, {}},
+        {62, 1, 1, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init}, {}},
+        {57, 2, 0, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init},
+         {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 57)}},
+        {45, 1, 0, {init}, {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 45)}},
+        {59, 1, 0, {init}, {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 59)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code << ", " << c.failures << " failures");
+        network.ClearNetwork();
+        fake.Reset();
+        CServerDev* master = MakeMaster(3, {});
+        fake.Fail("VARDA_Init", c.code, c.failures);
+        const std::size_t mark = fake.Calls().size();
+        EXPECT_EQ(master->Start(), c.started);
+        Calls calls = Since(mark);
+        calls.erase(std::find_if(calls.begin(), calls.end(), [](const std::string& call) {
+                        return call.rfind("VARDA_Init", 0) != 0 && call.rfind("VARDA_Close", 0) != 0 &&
+                               call.rfind("VARDA_Open", 0) != 0;
+                    }),
+                    calls.end());
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(reports.Take(), c.reports);
+        EXPECT_EQ(master->Card()->OpenCount(), c.started == 1 ? 2u : 1u) << "the master's own use is kept";
+        master->Stop();
+    }
 }
 
 TEST_F(MasterLifeCycle, InitAndOnlineUseCounts) {

@@ -282,10 +282,13 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
         return false;
     }
 
+    // The views let go of the nodes, and the refresh timer stops, before the network is
+    // replaced: reading it may show a box (an adapter that cannot be opened), and the box's
+    // event loop must not reach the nodes that are gone.
     views_->LetGo();
+    runner_->Forget();
     // Reading stops and replaces every master, also the running ones.
     LoadNetworkFile(GetNetwork(), local);
-    runner_->Forget();
     views_->ShowLoaded(rebuild);
     recent_.Add(info.absoluteFilePath());
     bars_->FillRecentFiles();

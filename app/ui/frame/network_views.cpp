@@ -127,7 +127,7 @@ void NetworkViews::LetGo() {
     selected_ = nullptr;
     properties_.ShowNode(nullptr, true);
     data_.ShowNode(nullptr, true);
-    tree_.SelectNode(nullptr);
+    tree_.Clear();  // its items point at the nodes
 }
 
 void NetworkViews::ShowLoaded(bool selectFirst) {

@@ -45,7 +45,7 @@ public:
     // A master started or stopped.
     void ShowMasterState(CServerDev* master);
 
-    // Before the network is replaced: nothing is shown or selected.
+    // Before the network is replaced: nothing is shown or selected, the tree is empty.
     void LetGo();
     // After: the tree is rebuilt and opened; `selectFirst` selects the first master.
     void ShowLoaded(bool selectFirst);

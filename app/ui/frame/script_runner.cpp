@@ -18,6 +18,7 @@
 #include "services/global.h"
 #include "services/timer_periods.h"
 #include "ui/frame/main_frame.h"
+#include "ui/frame/soak_driver.h"
 #include "ui/frame/tree_dev.h"
 #include "ui/network/slave_property.h"
 
@@ -72,6 +73,8 @@ CScriptRunner::CScriptRunner(CMainFrame& frame, std::vector<std::string> lines, 
     connect(&frame_, &CMainFrame::startFinished, this, [this](bool started) { startResult_ = started ? 1 : 0; });
 }
 
+CScriptRunner::~CScriptRunner() = default;
+
 bool CScriptRunner::ReadScript(const std::string& path, std::vector<std::string>& lines, std::FILE* out) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -90,6 +93,10 @@ void CScriptRunner::Start() { timer_.start(); }
 
 void CScriptRunner::Tick() {
     if (finished_) return;
+    if (soak_ && !soak_->Finished()) {
+        soak_->Tick();  // it answers the windows of its own commands
+        return;
+    }
     if (QWidget* modal = QApplication::activeModalWidget()) {
         Answer(modal);
         return;
@@ -261,6 +268,27 @@ bool CScriptRunner::RunLine(const std::string& line) {
         waitWhat_ = std::to_string(count) + " slaves on line";
         deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         waitFor_ = [this, count] { return OnlineSlaves() >= count; };
+        return true;
+    }
+    if (command == "soak") {
+        const auto [secondsText, rest] = SplitWord(argument);
+        const auto [seedText, path] = SplitWord(rest);
+        int seconds = 0;
+        int seed = 0;
+        if (!ParseCount(secondsText, seconds) || !ParseCount(seedText, seed) || path.empty()) {
+            Fail("soak SECONDS SEED PATH");
+            return false;
+        }
+        soak_ = std::make_unique<CSoakDriver>(frame_, out_, seconds, static_cast<uint32_t>(seed), path);
+        waitWhat_ = "the end of the soak";
+        // Winding down (closing windows, stopping masters) takes seconds, not minutes.
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds + 120);
+        waitFor_ = [this] {
+            if (!soak_->Finished()) return false;
+            if (soak_->UnreportedFailures() > 0)
+                Fail(std::to_string(soak_->UnreportedFailures()) + " failures reached neither the log nor a box");
+            return true;
+        };
         return true;
     }
     if (command == "expect-slaves") {

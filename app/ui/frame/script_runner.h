@@ -10,6 +10,9 @@
 //   expect-online COUNT SECS  waits at most SECS seconds for COUNT slaves shown on line
 //   expect-slaves COUNT       the network holds COUNT slaves
 //   stop                      "停止" of the first master
+//   soak SECONDS SEED PATH    a random run of the window for SECONDS (see soak_driver.h), PATH
+//                             being the network file it opens again; it answers the windows
+//                             itself and fails when a failure reached neither the log nor a box
 // Every line and every message box is printed on the output; a message box, a command that does
 // nothing or a wait that times out fails the line. After the last line the window is closed and
 // the application ends with 0 when every line succeeded, else 1.
@@ -21,15 +24,18 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CMainFrame;
+class CSoakDriver;
 class QWidget;
 
 class CScriptRunner : public QObject {
 public:
     CScriptRunner(CMainFrame& frame, std::vector<std::string> lines, std::FILE* out);
+    ~CScriptRunner() override;
 
     // Reads the script file; false (with a line on `out`) when it cannot be read.
     static bool ReadScript(const std::string& path, std::vector<std::string>& lines, std::FILE* out);
@@ -66,4 +72,5 @@ private:
     std::chrono::steady_clock::time_point deadline_;
     std::string waitWhat_;
     int startResult_ = -1;        // -1 running, 0 failed, 1 started
+    std::unique_ptr<CSoakDriver> soak_;  // the soak line being run
 };

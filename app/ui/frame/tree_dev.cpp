@@ -91,10 +91,14 @@ QIcon CTreeDev::IconForIndex(int index) {
     }
 }
 
-void CTreeDev::Rebuild() {
+void CTreeDev::Clear() {
     SelectNode(nullptr);
     nodes_.clear();
     clear();
+}
+
+void CTreeDev::Rebuild() {
+    Clear();
     for (CServerDev* master : GetNetwork().Masters()) {
         InsertNode(master, false);
     }

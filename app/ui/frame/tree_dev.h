@@ -38,6 +38,8 @@ public:
     // Empties the tree and inserts every master of the program's network registry (registry
     // order, then channel order) with its slaves.
     void Rebuild();
+    // Empties the tree, before the nodes it shows go.
+    void Clear();
     // After a language change: the state words of every tool tip in the new language.
     void RetranslateUi();
     // Inserts a node (as the last child of its parent's item, or at the top) and its children.

@@ -130,6 +130,31 @@ TEST_F(FrameEndToEnd, StartShowsTheNetworkRunningAndStopClosesTheAdapterOnce) {
     EXPECT_EQ(emulator->CountInLog("cmd Close "), 1) << emulator->Log();
 }
 
+// Opening a network while a master runs: the new network's second adapter is absent, and its
+// box stays open over refresh ticks; the tree must not reach the nodes of the network replaced.
+TEST_F(FrameEndToEnd, ABoxWhileANetworkIsReadOverARunningMasterRefreshesNothingGone) {
+    Open(1);
+    ASSERT_TRUE(Start(GetNetwork().Masters().front()));
+    ASSERT_TRUE(frame->RefreshTimerActive());
+    TempFolder other;
+    const QString twoAdapters = QString::fromStdString(frame_test::WriteDemoNetwork(other, 2));
+    int refreshesDuringBox = 0;
+    QTimer watch;
+    watch.setInterval(50);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QApplication::activeModalWidget() != nullptr && frame->RefreshTimerActive()) ++refreshesDuringBox;
+    });
+    watch.start();
+    {
+        ui_test::BoxAnswerer slow(QMessageBox::Ok, 3 * CMainFrame::kRefreshIntervalMs);
+        EXPECT_TRUE(frame->OpenNetworkFile(twoAdapters));
+        ASSERT_FALSE(slow.Seen().empty()) << "the second adapter cannot be opened";
+    }
+    EXPECT_EQ(refreshesDuringBox, 0) << "the refresh timer stops before the network is read";
+    EXPECT_EQ(frame->Tree()->topLevelItemCount(), 2);
+    EXPECT_FALSE(frame->RefreshTimerActive());
+}
+
 TEST_F(FrameEndToEnd, TheWindowKeepsRunningWhileAMasterStarts) {
     Open(1);
     CServerDev* master = GetNetwork().Masters().at(0);
