@@ -60,7 +60,8 @@ void BM_RecordsThroughRing(benchmark::State& state) {
         while (feeding.load(std::memory_order_relaxed)) {
             for (auto& f : batch) {
                 f.canId = 0x3C1;
-                f.data = {static_cast<uint8_t>(seq), static_cast<uint8_t>(seq >> 8), static_cast<uint8_t>(seq >> 16), 0};
+                f.data = {static_cast<uint8_t>(seq), static_cast<uint8_t>(seq >> 8), static_cast<uint8_t>(seq >> 16),
+                          0};
                 ++seq;
             }
             hub->Publish(nullptr, batch);

@@ -34,7 +34,8 @@ constexpr uint32_t kSlaves = 63;
 // The linked master API with the reads counted.
 std::atomic<uint64_t> g_reads{0};
 PFN_VARDA_ReadSlaveIO g_linkedRead = nullptr;
-uint32_t CountedRead(uint32_t handle, uint32_t mac, uint32_t type, uint8_t* buffer, uint32_t* length, uint32_t timeout) {
+uint32_t CountedRead(uint32_t handle, uint32_t mac, uint32_t type, uint8_t* buffer, uint32_t* length,
+                     uint32_t timeout) {
     g_reads.fetch_add(1, std::memory_order_relaxed);
     return g_linkedRead(handle, mac, type, buffer, length, timeout);
 }

@@ -192,7 +192,8 @@ void BM_StatusPolling63SlavesOverSockets(benchmark::State& state) {
     const std::string bin = bench::BinDir();
     for (const char* program : {"adapter-emu", "norvanectl", "libtamsen.so", "libvarda.so"}) {
         if (!fs::exists(bin + "/" + program)) {
-            state.SkipWithError((std::string(program) + " not built; set NORVANE_BIN_DIR to the build's bin folder").c_str());
+            state.SkipWithError(
+                (std::string(program) + " not built; set NORVANE_BIN_DIR to the build's bin folder").c_str());
             return;
         }
     }
@@ -292,14 +293,15 @@ void BM_StatusPolling63SlavesOverSockets(benchmark::State& state) {
         }
         return s;
     };
-    std::printf("status polling of %u slaves over sockets, %d windows of %d s:\n"
-                "  norvanectl run: %.1f %% of a core (median; goal <= %.0f %%)   windows: %s\n"
-                "  adapter-emu:    %.1f %% of a core (median; goal <= %.0f %%)   windows: %s\n"
-                "  status queries: %.0f per second; CPU per query: norvanectl %.1f us, adapter-emu %.1f us\n"
-                "  machine busy (both cores, all processes): %.0f %% median, load average %.2f\n",
-                kSlaves, windows, windowSeconds, clientMedian, kClientGoalPercent, list(client).c_str(),
-                emulatorMedian, kEmulatorGoalPercent, list(emulator).c_str(), Median(rate), Median(clientPer),
-                Median(emulatorPer), Median(machine), load1);
+    std::printf(
+        "status polling of %u slaves over sockets, %d windows of %d s:\n"
+        "  norvanectl run: %.1f %% of a core (median; goal <= %.0f %%)   windows: %s\n"
+        "  adapter-emu:    %.1f %% of a core (median; goal <= %.0f %%)   windows: %s\n"
+        "  status queries: %.0f per second; CPU per query: norvanectl %.1f us, adapter-emu %.1f us\n"
+        "  machine busy (both cores, all processes): %.0f %% median, load average %.2f\n",
+        kSlaves, windows, windowSeconds, clientMedian, kClientGoalPercent, list(client).c_str(), emulatorMedian,
+        kEmulatorGoalPercent, list(emulator).c_str(), Median(rate), Median(clientPer), Median(emulatorPer),
+        Median(machine), load1);
 }
 BENCHMARK(BM_StatusPolling63SlavesOverSockets)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 

@@ -40,7 +40,7 @@ struct Setup {
         dir = std::filesystem::path("/tmp") / ("tbench" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir / "devices");
         adapter = std::make_unique<tamsen::testing::SocketAdapter>((dir / "devices" / "usb0").string(),
-                                                                    tamsen::testing::SocketAdapter::DefaultFirmware);
+                                                                   tamsen::testing::SocketAdapter::DefaultFirmware);
         ::setenv("TAMSEN_DEVICE_DIR", (dir / "devices").c_str(), 1);
         if (std::getenv("VARDA_DEBUG_OUTPUT") == nullptr) ::setenv("VARDA_DEBUG_OUTPUT", "/dev/null", 1);
         const std::string registry = (dir / "registry.reg").string();

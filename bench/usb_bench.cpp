@@ -164,12 +164,14 @@ void GetSlaveStatusSocket(benchmark::State& state) {
 // The command and acknowledge transfers of GetNodeStatus by libusb, without the library.
 void RawLibusbExchange(benchmark::State& state) {
     const uint8_t payload[2] = {1, 1};
-    std::vector<uint8_t> first = adapter_emu::FirstTransfer(adapter_emu::BuildPacket(adapter_emu::cmd::kGetNodeStatus, payload));
+    std::vector<uint8_t> first =
+        adapter_emu::FirstTransfer(adapter_emu::BuildPacket(adapter_emu::cmd::kGetNodeStatus, payload));
     uint8_t ack[64];
     int n = 0;
     // Adapter 2's channel is not initialised, so the acknowledge is the 12-byte error one (55).
     for (auto _ : state) {
-        if (libusb_bulk_transfer(g_setup->rawDevice, 0x02, first.data(), static_cast<int>(first.size()), &n, 1000) != 0 ||
+        if (libusb_bulk_transfer(g_setup->rawDevice, 0x02, first.data(), static_cast<int>(first.size()), &n, 1000) !=
+                0 ||
             libusb_bulk_transfer(g_setup->rawDevice, 0x81, ack, sizeof ack, &n, 1000) != 0) {
             state.SkipWithError("transfer failed");
         }

@@ -17,21 +17,21 @@
 
 // The master's network settings, given to VARDA_Init.
 struct VARDA_INIT_PARAM {
-    uint32_t MacId;              // 0..63
-    uint32_t BaudRate;           // 0..2, names come from the program's settings
-    uint32_t ScanDelay;          // 1..65535 ms between scan cycles
+    uint32_t MacId;  // 0..63
+    uint32_t BaudRate;  // 0..2, names come from the program's settings
+    uint32_t ScanDelay;  // 1..65535 ms between scan cycles
     uint32_t IntervalScanCycle;  // 1..65535; only the low 8 bits reach the adapter
-    uint32_t ExpectedPacketRate; // 1..65535 ms
-    uint32_t RetryCount;         // 1..10
-    uint32_t Option1;            // 0 or 1
-    uint32_t Option2;            // 0 or 1
-    uint32_t AutoMapSize;        // 0..32, 0 means 4 bytes
+    uint32_t ExpectedPacketRate;  // 1..65535 ms
+    uint32_t RetryCount;  // 1..10
+    uint32_t Option1;  // 0 or 1
+    uint32_t Option2;  // 0 or 1
+    uint32_t AutoMapSize;  // 0..32, 0 means 4 bytes
 };
 
 // One entry of the master's scan list, given to VARDA_AddSlave.
 struct VARDA_SLAVE_CONFIG {
-    uint32_t MacId;        // 0..63
-    uint32_t VendorId;     // 0..65535, 0 = any
+    uint32_t MacId;  // 0..63
+    uint32_t VendorId;  // 0..65535, 0 = any
     uint32_t ProductType;  // 0..65535, 0 = any
     uint32_t ProductCode;  // 0..65535, 0 = any
     uint8_t ConnectionFlags;
@@ -42,8 +42,8 @@ struct VARDA_SLAVE_CONFIG {
     uint8_t CosInputSize;
     uint8_t PollOutputSize;
     uint8_t CosOutputSize;
-    uint32_t HeartbeatTime;          // 0..65535 ms
-    uint32_t AckTimeout;             // 0..65535 ms
+    uint32_t HeartbeatTime;  // 0..65535 ms
+    uint32_t AckTimeout;  // 0..65535 ms
     uint32_t ProductionInhibitTime;  // 0..65535 ms
 };
 
@@ -184,7 +184,7 @@ inline constexpr uint32_t VARDA_CONN_POLL = 1;
 inline constexpr uint32_t VARDA_CONN_COS = 2;
 inline constexpr uint32_t VARDA_CONN_CYCLIC = 3;
 
-inline constexpr uint8_t VARDA_FLAGS_IO_MASK = 0x03;       // bits 0..1, values below
+inline constexpr uint8_t VARDA_FLAGS_IO_MASK = 0x03;  // bits 0..1, values below
 inline constexpr uint8_t VARDA_FLAGS_STROBE_ONLY = 0;
 inline constexpr uint8_t VARDA_FLAGS_POLL_ONLY = 1;
 inline constexpr uint8_t VARDA_FLAGS_POLL_AND_STROBE = 2;
@@ -218,10 +218,10 @@ VARDA_EXPORT uint32_t VARDA_SaveCfg(uint32_t handle);
 VARDA_EXPORT uint32_t VARDA_EMRequest(uint32_t handle, uint32_t macId, uint32_t service, uint32_t classId,
                                       uint32_t instanceId, const uint8_t* requestData, uint32_t requestLength,
                                       uint8_t* responseData, uint32_t* responseLength, uint32_t timeoutMs);
-VARDA_EXPORT uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionType,
-                                        uint8_t* buffer, uint32_t* length, uint32_t timeoutMs);
-VARDA_EXPORT uint32_t VARDA_WriteSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionType,
-                                         const uint8_t* data, uint32_t length, uint32_t timeoutMs);
+VARDA_EXPORT uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionType, uint8_t* buffer,
+                                        uint32_t* length, uint32_t timeoutMs);
+VARDA_EXPORT uint32_t VARDA_WriteSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionType, const uint8_t* data,
+                                         uint32_t length, uint32_t timeoutMs);
 VARDA_EXPORT uint32_t VARDA_GetSlaveStatus(uint32_t handle, uint32_t macId);
 
 }  // extern "C"
@@ -246,8 +246,8 @@ using PFN_VARDA_GetSlaveStatus = decltype(&VARDA_GetSlaveStatus);
 
 // The export names in the order device libraries are resolved.
 inline constexpr const char* VARDA_FUNCTION_NAMES[16] = {
-    "VARDA_Open",      "VARDA_ReadBoardInfo", "VARDA_Close",    "VARDA_Init",
-    "VARDA_Uninit",    "VARDA_Online",        "VARDA_Offline",  "VARDA_StartScan",
-    "VARDA_StopScan",  "VARDA_AddSlave",      "VARDA_RemoveSlave", "VARDA_SaveCfg",
+    "VARDA_Open",      "VARDA_ReadBoardInfo", "VARDA_Close",        "VARDA_Init",
+    "VARDA_Uninit",    "VARDA_Online",        "VARDA_Offline",      "VARDA_StartScan",
+    "VARDA_StopScan",  "VARDA_AddSlave",      "VARDA_RemoveSlave",  "VARDA_SaveCfg",
     "VARDA_EMRequest", "VARDA_ReadSlaveIO",   "VARDA_WriteSlaveIO", "VARDA_GetSlaveStatus",
 };

@@ -82,7 +82,7 @@ struct Adapter::Impl {
         std::vector<uint8_t> bytes;
         Steady::time_point notBefore;
         int exchangePipe = 0;  // the acknowledge pipe whose exchange this belongs to
-        uint64_t stamp = 0;    // its abandoned count when the command came
+        uint64_t stamp = 0;  // its abandoned count when the command came
     };
     struct Pipe {
         int number = 0;
@@ -226,7 +226,8 @@ struct Adapter::Impl {
         }
         TraceCommand(job);
         std::vector<uint8_t> ack =
-            job.preset ? *job.preset : owner.firmware_->Execute(job.code, job.payload, {}, HostWaitMsLocked(groupIndex));
+            job.preset ? *job.preset
+                       : owner.firmware_->Execute(job.code, job.payload, {}, HostWaitMsLocked(groupIndex));
         // No wake-up needed: the I/O loop serves the pending read before it waits again.
         (void)DeliverLocked(groupIndex, job.code, std::move(ack), job.stamp);
     }
@@ -497,9 +498,9 @@ struct Adapter::Impl {
                 Trace(std::string(CommandName(job.code)) + " dropped: the host stopped waiting");
             } else {
                 TraceCommand(job);
-                std::vector<uint8_t> ack = job.preset ? *job.preset
-                                                      : owner.firmware_->Execute(job.code, job.payload, token,
-                                                                                 HostWaitMs(groupIndex));
+                std::vector<uint8_t> ack =
+                    job.preset ? *job.preset
+                               : owner.firmware_->Execute(job.code, job.payload, token, HostWaitMs(groupIndex));
                 Deliver(groupIndex, job.code, std::move(ack), job.stamp);
             }
             std::lock_guard l(g.jobMutex);

@@ -145,8 +145,9 @@ public:
                                           ": duplicate-mac=\"true\" but no slave before it has that MAC ID");
             }
             if (taken && !s.duplicateMac) {
-                Fail(e->GetLineNum(), "slave MAC ID " + std::to_string(s.mac) +
-                                          " is used twice (duplicate-mac=\"true\" on the later one simulates a duplicate)");
+                Fail(e->GetLineNum(),
+                     "slave MAC ID " + std::to_string(s.mac) +
+                         " is used twice (duplicate-mac=\"true\" on the later one simulates a duplicate)");
             }
             bus.slaves.push_back(std::move(s));
         }
@@ -187,8 +188,8 @@ private:
                 if (haveIdentity) Fail(c->GetLineNum(), ctx + "<identity> is given twice");
                 haveIdentity = true;
                 ReadIdentity(Element(*this, c, ctx + "<identity>: ",
-                                     {"vendor-id", "device-type", "product-code", "revision", "serial",
-                                      "product-name", "status"}),
+                                     {"vendor-id", "device-type", "product-code", "revision", "serial", "product-name",
+                                      "status"}),
                              s);
             } else if (n == "strobe" || n == "poll" || n == "cos" || n == "cyclic") {
                 const std::size_t type = n == "strobe" ? 0 : n == "poll" ? 1 : n == "cos" ? 2 : 3;

@@ -8,9 +8,7 @@ namespace {
 
 constexpr uint8_t kFirst = 0, kMiddle = 1, kLast = 2;
 
-uint8_t FragmentByte(uint8_t type, std::size_t count) {
-    return static_cast<uint8_t>((type << 6) | (count & 0x3F));
-}
+uint8_t FragmentByte(uint8_t type, std::size_t count) { return static_cast<uint8_t>((type << 6) | (count & 0x3F)); }
 
 }  // namespace
 

@@ -82,9 +82,10 @@ void ApplyEdsFile(const std::filesystem::path& path, SlaveDescription& slave, bo
             const auto classId = static_cast<uint16_t>(address.classId);
             const auto instance = static_cast<uint16_t>(address.instanceId);
             const auto id = static_cast<uint8_t>(address.attributeId);
-            const bool given = std::any_of(slave.attributes.begin(), slave.attributes.end(), [&](const AttributeSpec& a) {
-                return a.classId == classId && a.instance == instance && a.id == id;
-            });
+            const bool given =
+                std::any_of(slave.attributes.begin(), slave.attributes.end(), [&](const AttributeSpec& a) {
+                    return a.classId == classId && a.instance == instance && a.id == id;
+                });
             if (given) continue;
             AttributeSpec a;
             a.classId = classId;

@@ -58,7 +58,8 @@ struct Emulator::ControlServer {
         path = owner.options_.dir / kControlSocketName;
         sockaddr_un a{};
         a.sun_family = AF_UNIX;
-        if (path.string().size() >= sizeof(a.sun_path)) throw EmulatorError(path.string() + ": socket path is too long");
+        if (path.string().size() >= sizeof(a.sun_path))
+            throw EmulatorError(path.string() + ": socket path is too long");
         std::memcpy(a.sun_path, path.c_str(), path.string().size() + 1);
         ::unlink(path.c_str());
         listener.Reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));

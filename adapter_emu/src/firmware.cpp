@@ -136,7 +136,8 @@ void Firmware::Save() {
 
 void Firmware::ApplySavedNodes() {
     for (const CommissionedNode& n : saved_.nodes) {
-        auto it = std::find_if(bus_.begin(), bus_.end(), [&](const auto& e) { return e.second.FileMac() == n.fileMac; });
+        auto it =
+            std::find_if(bus_.begin(), bus_.end(), [&](const auto& e) { return e.second.FileMac() == n.fileMac; });
         if (it == bus_.end()) continue;  // the bus file no longer has it
         if (n.baud) it->second.SetBaud(*n.baud);
         if (n.mac == it->first) continue;
@@ -149,7 +150,8 @@ void Firmware::ApplySavedNodes() {
 void Firmware::SaveNodes() {
     std::vector<CommissionedNode> nodes;
     auto note = [&](const SimulatedSlave& s) {
-        if (s.Mac() != s.FileMac() || s.Baud() != s.Description().baudRate) nodes.push_back({s.FileMac(), s.Mac(), s.Baud()});
+        if (s.Mac() != s.FileMac() || s.Baud() != s.Description().baudRate)
+            nodes.push_back({s.FileMac(), s.Mac(), s.Baud()});
     };
     for (const auto& [mac, slave] : bus_) note(slave);
     for (const SimulatedSlave& slave : offLine_) note(slave);
@@ -190,14 +192,14 @@ std::vector<uint8_t> Firmware::BoardInfo() const {
     std::copy(firmware.begin(), firmware.end(), info.begin() + 32);
     platform::PutU32LE(info, 48, options_.serialNumber);
     platform::PutU16LE(info, 52, kAdapterVendorId);
-    platform::PutU16LE(info, 54, 12);     // device type: communication adapter
-    platform::PutU16LE(info, 56, 101);    // product code = device type of the master API
-    info[58] = 1;                         // revision major
-    info[59] = 0;                         // revision minor
-    info[60] = 1;                         // CAN channels
+    platform::PutU16LE(info, 54, 12);  // device type: communication adapter
+    platform::PutU16LE(info, 56, 101);  // product code = device type of the master API
+    info[58] = 1;  // revision major
+    info[59] = 0;  // revision minor
+    info[60] = 1;  // CAN channels
     info[61] = options_.adapterIndex;
-    platform::PutU32LE(info, 64, 64);     // scan-list capacity
-    platform::PutU32LE(info, 68, 100);    // firmware build
+    platform::PutU32LE(info, 64, 64);  // scan-list capacity
+    platform::PutU32LE(info, 68, 100);  // firmware build
     return info;
 }
 
@@ -418,7 +420,8 @@ Firmware::Result Firmware::ExplicitRequest(std::span<const uint8_t> p, std::uniq
         request.insert(request.end(), body.begin(), body.end());
         Emit(ExplicitFrames(can_id::Group2(mac, can_id::kMasterExplicitRequest), request, now));
         std::vector<uint8_t> response{master};
-        if (data.empty() || data[0] != cip::kErrorReplyService) response.push_back(static_cast<uint8_t>(service | cip::kReplyBit));
+        if (data.empty() || data[0] != cip::kErrorReplyService)
+            response.push_back(static_cast<uint8_t>(service | cip::kReplyBit));
         response.insert(response.end(), data.begin(), data.end());
         Emit(ExplicitFrames(can_id::Group2(mac, can_id::kSlaveExplicitResponse), response, clock_->NowMs()));
     }

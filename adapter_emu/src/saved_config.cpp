@@ -55,7 +55,8 @@ std::optional<SavedConfig> ReadSavedConfig(const std::filesystem::path& file) {
         throw fail(doc.ErrorLineNum(), "not well-formed XML");
     }
     const tinyxml2::XMLElement* root = doc.RootElement();
-    if (!root || std::string_view(root->Name()) != "adapter-state") throw fail(0, "the root element must be <adapter-state>");
+    if (!root || std::string_view(root->Name()) != "adapter-state")
+        throw fail(0, "the root element must be <adapter-state>");
     SavedConfig c;
     for (const tinyxml2::XMLElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
         const std::string_view n = e->Name();

@@ -200,7 +200,8 @@ void Scanner::TraceExchange(uint8_t mac, Entry& e, SimulatedSlave& slave, uint64
         add(IoFrames(Group1(kSlavePollResponse, mac), e.inputs[1], atMs));
     }
     if (c.Uses(0)) {
-        if (!e.strobeOutputs.empty() && (e.strobeOutputs[0] & 1) != 0) strobeBits[mac / 8] |= static_cast<uint8_t>(1u << (mac % 8));
+        if (!e.strobeOutputs.empty() && (e.strobeOutputs[0] & 1) != 0)
+            strobeBits[mac / 8] |= static_cast<uint8_t>(1u << (mac % 8));
         auto frames = IoFrames(Group1(kSlaveStrobeResponse, mac), e.inputs[0], atMs);
         strobeResponses.insert(strobeResponses.end(), frames.begin(), frames.end());
     }

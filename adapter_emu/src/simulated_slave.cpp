@@ -32,7 +32,12 @@ std::vector<uint8_t> ShortString(const std::string& s) {
 }  // namespace
 
 SimulatedSlave::SimulatedSlave(const SlaveDescription& description)
-    : description_(description), fileMac_(description.mac), baud_(description.baudRate), absent_(description.absent), idle_(description.idle), explicitDelayMs_(description.explicitDelayMs) {
+    : description_(description),
+      fileMac_(description.mac),
+      baud_(description.baudRate),
+      absent_(description.absent),
+      idle_(description.idle),
+      explicitDelayMs_(description.explicitDelayMs) {
     // Identity object, instance 1, attributes 1 to 7.
     Put(kIdentityClass, 1, 1, cip::TypeOf(cip::DataType::Uint), U16(description.vendorId));
     Put(kIdentityClass, 1, 2, cip::TypeOf(cip::DataType::Uint), U16(description.deviceType));
@@ -142,7 +147,8 @@ bool SimulatedSlave::Answers(uint64_t nowMs) const {
     if (absent_) return false;
     if (offLineUntilMs_ && nowMs < *offLineUntilMs_) return false;
     if (stoppedAtMs_ && nowMs >= *stoppedAtMs_) return false;
-    if (description_.silentAfterMs && firstContactMs_ && nowMs >= *firstContactMs_ + *description_.silentAfterMs) return false;
+    if (description_.silentAfterMs && firstContactMs_ && nowMs >= *firstContactMs_ + *description_.silentAfterMs)
+        return false;
     return true;
 }
 
@@ -195,8 +201,8 @@ CipReply SimulatedSlave::SetAttribute(Attribute& a, std::span<const uint8_t> val
 
 CipReply SimulatedSlave::Execute(uint8_t service, uint16_t classId, uint16_t instance, std::span<const uint8_t> data) {
     auto first = attributes_.lower_bound({classId, instance, 0});
-    const bool exists = first != attributes_.end() && std::get<0>(first->first) == classId &&
-                        std::get<1>(first->first) == instance;
+    const bool exists =
+        first != attributes_.end() && std::get<0>(first->first) == classId && std::get<1>(first->first) == instance;
     if (!exists) return {Status::ObjectDoesNotExist, {}};
     switch (static_cast<cip::Service>(service)) {
         case cip::Service::GetAttributeSingle: {

@@ -102,7 +102,8 @@ TEST_F(AdapterTest, ExtendedAcknowledgeTravelsOnBothPipes) {
     const auto& first = client->LastAckFirstTransfer();
     ASSERT_EQ(first.size(), 64u);
     EXPECT_EQ(first[7], XorChecksum(std::span<const uint8_t>(first).first(7))) << "header check in byte 7";
-    EXPECT_EQ(std::vector<uint8_t>(first.begin() + 8, first.end()), std::vector<uint8_t>(ack->begin() + 8, ack->begin() + 64));
+    EXPECT_EQ(std::vector<uint8_t>(first.begin() + 8, first.end()),
+              std::vector<uint8_t>(ack->begin() + 8, ack->begin() + 64));
 }
 
 TEST_F(AdapterTest, ExtendedCommandAndAcknowledgeOfWideIo) {
@@ -288,8 +289,9 @@ TEST_F(AdapterTest, ClientThatLeavesMidExchange) {
     ASSERT_EQ(emu_test::Write(client->Pipe(1), FirstTransfer(ext)), 64u);
     // An explicit request still waiting for an absent device.
     ASSERT_TRUE(emu_test::StartRead(client->Pipe(6), 64, 3000));
-    ASSERT_EQ(emu_test::Write(client->Pipe(7), FirstTransfer(BuildPacket(
-                                                   cmd::kEMRequest, emu_test::EmPayload(7, 0x0E, 1, 1, {1}, 30000)))),
+    ASSERT_EQ(emu_test::Write(client->Pipe(7),
+                              FirstTransfer(
+                                  BuildPacket(cmd::kEMRequest, emu_test::EmPayload(7, 0x0E, 1, 1, {1}, 30000)))),
               64u);
     client.reset();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -86,13 +86,16 @@ TEST(BusFileTest, MalformedFilesGiveOneLineWithFileLineAndProblem) {
          "net.xml:3: slave MAC ID 1 is used twice (duplicate-mac=\"true\" on the later one simulates a duplicate)"},
         {Slave("", "mac=\"1\" duplicate-mac=\"true\""),
          "net.xml:2: slave 1: duplicate-mac=\"true\" but no slave before it has that MAC ID"},
-        {Slave("", "mac=\"1\" duplicate-mac=\"maybe\""), "net.xml:2: <slave>: duplicate-mac must be true or false, not \"maybe\""},
+        {Slave("", "mac=\"1\" duplicate-mac=\"maybe\""),
+         "net.xml:2: <slave>: duplicate-mac must be true or false, not \"maybe\""},
         {Slave("", "mac=\"1\" switches=\"dip\""), "net.xml:2: <slave>: switches must be fixed or network, not \"dip\""},
         {Slave("", "mac=\"1\" baud=\"1M\""), "net.xml:2: <slave>: baud must be 125K, 250K or 500K, not \"1M\""},
-        {Slave("<poll input=\"256\"/>"), "net.xml:4: slave 1: <poll>: input must be a number from 0 to 255, not \"256\""},
+        {Slave("<poll input=\"256\"/>"),
+         "net.xml:4: slave 1: <poll>: input must be a number from 0 to 255, not \"256\""},
         {Slave("<poll input=\"2\" inputs=\"random\"/>"),
          "net.xml:4: slave 1: <poll>: inputs must be constant, counter or loopback, not \"random\""},
-        {Slave("<poll input=\"1\" data=\"01 02\"/>"), "net.xml:4: slave 1: <poll>: data has 2 bytes, more than the input size 1"},
+        {Slave("<poll input=\"1\" data=\"01 02\"/>"),
+         "net.xml:4: slave 1: <poll>: data has 2 bytes, more than the input size 1"},
         {Slave("<poll input=\"1\" data=\"0G\"/>"),
          "net.xml:4: slave 1: <poll>: data must be hexadecimal bytes such as \"01 A2\", not \"0G\""},
         {Slave("<poll/><poll/>"), "net.xml:4: slave 1: <poll> is given twice"},
@@ -104,9 +107,11 @@ TEST(BusFileTest, MalformedFilesGiveOneLineWithFileLineAndProblem) {
          "net.xml:4: slave 1: parameter 1: value is outside min..max"},
         {Slave("<parameter number=\"1\" type=\"UINT\" value=\"9\"><choice value=\"1\"/></parameter>"),
          "net.xml:4: slave 1: parameter 1: value is not one of its choices"},
-        {Slave("<parameter number=\"1\" type=\"UINT\" value=\"1\"/><parameter number=\"1\" type=\"UINT\" value=\"1\"/>"),
+        {Slave(
+             "<parameter number=\"1\" type=\"UINT\" value=\"1\"/><parameter number=\"1\" type=\"UINT\" value=\"1\"/>"),
          "net.xml:4: slave 1: parameter 1 is given twice"},
-        {Slave("<parameter number=\"1\" type=\"UINT\"/>"), "net.xml:4: slave 1: parameter 1: attribute \"value\" is missing"},
+        {Slave("<parameter number=\"1\" type=\"UINT\"/>"),
+         "net.xml:4: slave 1: parameter 1: attribute \"value\" is missing"},
         {Slave("<attribute class=\"0x64\" instance=\"1\" id=\"3\"/>"),
          "net.xml:4: slave 1: <attribute>: needs type and value (or data)"},
         {Slave("<fault type=\"broken\"/>"),
@@ -213,8 +218,8 @@ TEST(BusFileTest, SlaveFromItsEdsFile) {
 TEST(BusFileTest, EdsFileRules) {
     EdsFolder eds;
     // The bus file's identity wins over the EDS file's; a read-only EDS parameter is not settable.
-    BusDescription b = ParseBusText("<bus>\n<slave mac=\"3\" eds=\"" + (eds.Dir() / "dev.eds").string() + "\">" +
-                                        kId + "</slave>\n</bus>",
+    BusDescription b = ParseBusText("<bus>\n<slave mac=\"3\" eds=\"" + (eds.Dir() / "dev.eds").string() + "\">" + kId +
+                                        "</slave>\n</bus>",
                                     "net.xml");
     ASSERT_EQ(b.slaves.size(), 1u);
     EXPECT_EQ(b.slaves[0].vendorId, 1);
@@ -238,8 +243,7 @@ TEST(BusFileTest, DemoEdsFilesDescribeTheDemoDevices) {
     const std::filesystem::path demo = std::filesystem::path(src) / "resources/demo";
     BusDescription bus = LoadBusFile(demo / "bus.xml");
     // The drive's EDS file gives the identity the bus file lists for it.
-    BusDescription fromEds =
-        ParseBusText("<bus><slave mac=\"4\" eds=\"eds/nd_vf400.eds\"/></bus>", "eds.xml", demo);
+    BusDescription fromEds = ParseBusText("<bus><slave mac=\"4\" eds=\"eds/nd_vf400.eds\"/></bus>", "eds.xml", demo);
     const SlaveDescription& listed = bus.slaves[3];
     const SlaveDescription& read = fromEds.slaves[0];
     EXPECT_EQ(read.vendorId, listed.vendorId);
@@ -271,7 +275,7 @@ TEST(BusFileTest, ParameterObjectsDescribeThemselves) {
         std::vector<uint8_t> value;
     };
     const Case cases[] = {
-        {300, 2, {7}},                                       // link path size
+        {300, 2, {7}},  // link path size
         {300, 3, {0x20, 0x0F, 0x25, 0x2C, 0x01, 0x30, 0x01}},  // packed, as link paths are read
         {2, 3, {0x20, 0x0F, 0x24, 0x02, 0x30, 0x01}},
         {2, 5, {0xC1}},

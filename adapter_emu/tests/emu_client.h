@@ -122,7 +122,8 @@ public:
     // One exchange as the library makes it (two threads may exchange at once on the two groups): read request first, then the first 64 bytes on the
     // command pipe, the whole packet on the extension pipe when extended, then the acknowledge
     // (and its extension). Returns the acknowledge's bytes, nothing when none came.
-    std::optional<std::vector<uint8_t>> ExchangePacket(const std::vector<uint8_t>& packet, uint16_t readTimeoutMs = 3000) {
+    std::optional<std::vector<uint8_t>> ExchangePacket(const std::vector<uint8_t>& packet,
+                                                       uint16_t readTimeoutMs = 3000) {
         const bool em = adapter_emu::UsesExplicitGroup(packet[1]);
         PipeConn& cmd = pipes_[em ? 7 : 1];
         PipeConn& ack = pipes_[em ? 6 : 0];

@@ -99,7 +99,7 @@ TEST_F(FirmwareTest, AcknowledgeBytesOfTheMasterSequence) {
         {cmd::kOnline, {1}, "7E 43 04 00 00 80 00 37 00 00 00 8E"},  // 55: channel not initialised
         {cmd::kClose, {}, "7E 4B 00 00 00 00 00 35"},
         {cmd::kInit, emu_test::InitPayload(), "7E 42 04 00 00 80 00 2E 00 00 00 96"},  // 46: not open
-        {0x59, {}, "7E 59 04 00 00 80 00 40 00 00 00 E3"},                          // 64: unknown
+        {0x59, {}, "7E 59 04 00 00 80 00 40 00 00 00 E3"},  // 64: unknown
         {cmd::kDcDntSetScreen, {}, "7E 54 00 00 00 00 00 2A"},
     };
     for (const auto& s : steps) {
@@ -121,9 +121,9 @@ TEST_F(FirmwareTest, InitChecksEveryRange) {
         std::size_t offset;
         uint8_t value;
     };
-    const std::vector<Case> bad = {{"MacId 64", 0, 64},       {"BaudRate 3", 1, 3},    {"ScanDelay 0", 4, 0},
-                                   {"RetryCount 0", 8, 0},    {"RetryCount 11", 8, 11}, {"Option1 2", 9, 2},
-                                   {"Option2 2", 10, 2},      {"AutoMapSize 33", 11, 33}, {"channel 1", 12, 1}};
+    const std::vector<Case> bad = {{"MacId 64", 0, 64},    {"BaudRate 3", 1, 3},       {"ScanDelay 0", 4, 0},
+                                   {"RetryCount 0", 8, 0}, {"RetryCount 11", 8, 11},   {"Option1 2", 9, 2},
+                                   {"Option2 2", 10, 2},   {"AutoMapSize 33", 11, 33}, {"channel 1", 12, 1}};
     for (const auto& c : bad) {
         auto p = emu_test::InitPayload();
         if (c.offset == 4) p[5] = 0;
@@ -158,24 +158,24 @@ TEST_F(FirmwareTest, ScanListEdits) {
 
 TEST_F(FirmwareTest, StatusTransitionsOverSimulatedTime) {
     OpenAndInit(10);
-    Add(Poll(1, 4, 2));                            // matches
-    emu_test::SlaveEntry wrong = Poll(4, 4, 4);    // drive with another product code
+    Add(Poll(1, 4, 2));  // matches
+    emu_test::SlaveEntry wrong = Poll(4, 4, 4);  // drive with another product code
     wrong.vendor = 1250;
     wrong.code = 999;
     Add(wrong);
-    Add(Poll(9, 100, 200));                        // sizes differ
-    Add(Poll(7, 1, 1));                            // absent
-    Add(Poll(6, 2, 0));                            // idle
+    Add(Poll(9, 100, 200));  // sizes differ
+    Add(Poll(7, 1, 1));  // absent
+    Add(Poll(6, 2, 0));  // idle
     emu_test::SlaveEntry bare;
-    bare.mac = 3;                                  // only the MAC ID set
+    bare.mac = 3;  // only the MAC ID set
     Add(bare);
     emu_test::SlaveEntry cyclic;
     cyclic.mac = 5;
     cyclic.flags = 3 | 8;
     cyclic.cosIn = 2;
     cyclic.cosOut = 2;
-    Add(cyclic);                                   // goes silent 10 s after the first contact
-    Add(Poll(20, 1, 1));                           // nobody at 20
+    Add(cyclic);  // goes silent 10 s after the first contact
+    Add(Poll(20, 1, 1));  // nobody at 20
     Run();
     for (uint8_t mac : {1, 4, 9, 7, 6, 3, 5, 20}) EXPECT_EQ(Status(mac), 84u) << int(mac);
     clock->Advance(10);
@@ -268,8 +268,8 @@ TEST_F(FirmwareTest, InputsFollowTheirBehaviour) {
     const std::vector<Bad> bad = {
         {"read of an unlisted slave", cmd::kReadSlaveIO, emu_test::ReadIoPayload(5, 1, 4), 61},
         {"read of a connection not allocated", cmd::kReadSlaveIO, emu_test::ReadIoPayload(1, 3, 4), 67},
-        {"read with no slot", cmd::kReadSlaveIO, std::vector<uint8_t>{1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 47},
+        {"read with no slot", cmd::kReadSlaveIO,
+         std::vector<uint8_t>{1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 47},
         {"read with a short payload", cmd::kReadSlaveIO, std::vector<uint8_t>(25, 1), 47},
         {"write of an unlisted slave", cmd::kWriteSlaveIO, emu_test::WriteIoPayload(5, 1, {1}), 61},
         {"write beyond the output size", cmd::kWriteSlaveIO, emu_test::WriteIoPayload(1, 1, {1, 2, 3}), 47},
@@ -315,18 +315,18 @@ TEST_F(FirmwareTest, ExplicitRequestsToIdentityAndParameters) {
         {4, 0x10, 0x64, 1, "03 09 00", ""},
         {4, 0x0E, 0x64, 1, "03", "09 00"},
         // CIP errors: 0x94, general status, 0xFF
-        {1, 0x4B, 1, 1, "", "94 08 FF"},           // service not supported
-        {1, 0x0E, 1, 1, "63", "94 14 FF"},         // attribute not supported
-        {1, 0x0E, 0x99, 1, "01", "94 16 FF"},      // object does not exist
-        {4, 0x0E, 0x0F, 9, "01", "94 16 FF"},      // no parameter 9
-        {1, 0x10, 1, 1, "01 00 00", "94 0E FF"},   // not settable
+        {1, 0x4B, 1, 1, "", "94 08 FF"},  // service not supported
+        {1, 0x0E, 1, 1, "63", "94 14 FF"},  // attribute not supported
+        {1, 0x0E, 0x99, 1, "01", "94 16 FF"},  // object does not exist
+        {4, 0x0E, 0x0F, 9, "01", "94 16 FF"},  // no parameter 9
+        {1, 0x10, 1, 1, "01 00 00", "94 0E FF"},  // not settable
         {4, 0x10, 0x0F, 3, "01 00 00 00 00", "94 0E FF"},
         {4, 0x10, 0x0F, 1, "01 71 17", "94 09 FF"},  // 6001 above max
         {4, 0x10, 0x0F, 1, "01 00 00", "94 09 FF"},  // 0 below min
-        {4, 0x10, 0x0F, 2, "01 01", "94 09 FF"},     // not one of the choices
-        {4, 0x10, 0x0F, 4, "01 F4 01", ""},          // 500 = max
+        {4, 0x10, 0x0F, 2, "01 01", "94 09 FF"},  // not one of the choices
+        {4, 0x10, 0x0F, 4, "01 F4 01", ""},  // 500 = max
         {4, 0x10, 0x0F, 4, "01 F5 01", "94 09 FF"},
-        {4, 0x10, 0x0F, 1, "01 01", "94 13 FF"},     // not enough data
+        {4, 0x10, 0x0F, 1, "01 01", "94 13 FF"},  // not enough data
         {1, 0x0E, 1, 1, "", "94 13 FF"},
         {4, 0x10, 0x0F, 1, "01 01 00 00", "94 15 FF"},  // too much data
     };
@@ -396,9 +396,7 @@ TEST_F(FirmwareTest, SavedConfigurationSurvivesARestart) {
     OpenAndInit();
     EXPECT_EQ(Status(1), 84u);
 
-    {
-        std::ofstream(file) << "<adapter-state><slave>01 02</slave></adapter-state>";
-    }
+    { std::ofstream(file) << "<adapter-state><slave>01 02</slave></adapter-state>"; }
     try {
         Make(false, file);
         FAIL() << "malformed state file accepted";
@@ -441,7 +439,7 @@ TEST_F(FirmwareTest, TestModeNodeSeesTheBus) {
     ASSERT_EQ(produce(0x400 | (4 << 3) | 6, {10, 0x0E, 1, 1, 1}), 0u);
     ASSERT_EQ(produce(0x400 | (4 << 3) | 6, {10, 0x0E, 0x77, 1, 1}), 0u);
     ASSERT_EQ(produce(0x400 | (7 << 3) | 7, {0}), 0u);  // absent: no answer
-    ASSERT_EQ(produce(0x123, {1, 2}), 0u);             // group 1: nobody answers
+    ASSERT_EQ(produce(0x123, {1, 2}), 0u);  // group 1: nobody answers
     r = Payload(cmd::kDcDntRecv);
     ASSERT_EQ(r.size(), 38u);
     EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 8), Bytes("01 23 04 04 0A 8E E2 04"));
@@ -523,7 +521,8 @@ TEST_F(FirmwareTest, APluggedInSlaveChecksItsMacId) {
     auto r = Payload(cmd::kDcDntRecv);
     ASSERT_EQ(r.size(), 2 * 19u);
     for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(std::vector<uint8_t>(r.begin() + 19 * i, r.begin() + 19 * i + 12), Bytes("01 27 04 07 00 E2 04 07 00 00 00 00"));
+        EXPECT_EQ(std::vector<uint8_t>(r.begin() + 19 * i, r.begin() + 19 * i + 12),
+                  Bytes("01 27 04 07 00 E2 04 07 00 00 00 00"));
         EXPECT_EQ(platform::GetU32LE(r, 19 * i + 12), at + i * kDeviceNetDuplicateMacTimeoutMs);
     }
     std::vector<uint8_t> produce(8, 0);
@@ -632,7 +631,8 @@ TEST(ReceivedRecordTest, IdentifierFieldsByGroup) {
         uint16_t id;
         uint8_t group, mac, message;
     };
-    for (const Case& c : std::vector<Case>{{0x3C5, 1, 5, 15}, {0x41F, 2, 3, 7}, {0x645, 3, 5, 1}, {0x7C3, 4, 0xFF, 3}}) {
+    for (const Case& c :
+         std::vector<Case>{{0x3C5, 1, 5, 15}, {0x41F, 2, 3, 7}, {0x645, 3, 5, 1}, {0x7C3, 4, 0xFF, 3}}) {
         auto r = MakeRecord(c.id, {}, 0, false);
         EXPECT_EQ(r[16], c.group) << c.id;
         EXPECT_EQ(r[17], c.mac) << c.id;

@@ -120,18 +120,18 @@ TEST_F(SharedBusTest, NodeSeesTheMastersScanCycles) {
         {0x407, Bytes("00 01 00 00 00 00 00")},
         {0x40E, Bytes("00 4B 03 01 03 00")},  // allocate poll to slave 1 (group 2 only)
         {0x40B, Bytes("00 CB 00")},
-        {0x40D, Bytes("00 00")},        // poll command, 2 output bytes
+        {0x40D, Bytes("00 00")},  // poll command, 2 output bytes
         {0x3C1, Bytes("01 00 00 00")},  // poll response, the counter
         {0x416, Bytes("00 4B 03 01 05 00")},
         {0x413, Bytes("00 CB 00")},
         {0x41E, Bytes("00 4B 03 01 11 00")},
         {0x41B, Bytes("00 CB 00")},
         {0x343, Bytes("00 00 00 00")},  // change of state data of slave 3 (loopback)
-        {0x41A, {}},                    // the master's acknowledge
+        {0x41A, {}},  // the master's acknowledge
         {0x41D, Bytes("00 00 00 00")},  // the master's change of state data
-        {0x3C3, {}},                    // the slave's acknowledge
+        {0x3C3, {}},  // the slave's acknowledge
         {0x400, Bytes("00 00 00 00 00 00 00 00")},  // bit strobe of master 0
-        {0x382, Bytes("01")},                       // strobe response of slave 2
+        {0x382, Bytes("01")},  // strobe response of slave 2
     };
     EXPECT_EQ(first, expected);
 
@@ -204,7 +204,8 @@ TEST_F(SharedBusTest, OneMacIdTwiceOnTheBus) {
     const auto ack = fw[0]->Execute(cmd::kDcDntRecv, {});
     const auto records = emu_test::AdapterClient::Payload(ack);
     ASSERT_EQ(records.size(), 19u);
-    EXPECT_EQ(std::vector<uint8_t>(records.begin(), records.begin() + 12), Bytes("01 F7 05 07 80 01 00 00 00 00 00 00"));
+    EXPECT_EQ(std::vector<uint8_t>(records.begin(), records.begin() + 12),
+              Bytes("01 F7 05 07 80 01 00 00 00 00 00 00"));
 
     // A master at the MAC ID of the node on line stays off line: every listed slave shows 70.
     ASSERT_EQ(Result(0, cmd::kDcReset), 0u);

@@ -14,6 +14,7 @@ std::unique_ptr<FileNetwork> ReadCommandNetwork(const std::string& path, bool wi
         std::cerr << "norvanectl: cannot read network file '" << path << "': " << reason << std::endl;
         return nullptr;
     }
-    for (const std::string& problem : result.problems) std::cerr << "norvanectl: warning: " << path << ": " << problem << "\n";
+    for (const std::string& problem : result.problems)
+        std::cerr << "norvanectl: warning: " << path << ": " << problem << "\n";
     return network;
 }

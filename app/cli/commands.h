@@ -28,13 +28,13 @@ struct SearchCommandOptions {
 struct ReportOptions {
     std::string networkFile;
     std::optional<std::string> output;  // .html or .pdf; none: HTML on standard output
-    bool live = false;                  // ask the devices for their status and identity
+    bool live = false;  // ask the devices for their status and identity
 };
 
 struct ParamsCommandOptions {
     std::string networkFile;
     std::size_t master = 1;  // position of the master in the file, from 1
-    uint32_t slave = 0;      // MAC ID
+    uint32_t slave = 0;  // MAC ID
 };
 
 int RunNetwork(const RunOptions& options);

@@ -66,8 +66,8 @@ int CommissionNode(const CommissionCommandOptions& options) {
         // SIGINT and SIGTERM cancel before the next step; the scan-list entries are still removed.
         StopSignals signals;
         std::jthread worker([&] {
-            outcome = commissioning.Run(*master, request,
-                                        [&](CommissionStep, const std::string& text) { host.Line(text); });
+            outcome =
+                commissioning.Run(*master, request, [&](CommissionStep, const std::string& text) { host.Line(text); });
             finished = true;
         });
         while (!finished.load()) {

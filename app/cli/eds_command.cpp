@@ -50,7 +50,8 @@ int ShowEds(const std::string& path) {
         const auto& info = io.GetConnection(static_cast<IO::Connection>(c));
         if (info.valid == 0) continue;
         connections.AddRow({IO::kConnectionKeys[static_cast<std::size_t>(c)], Hex(info.compatibleConnections),
-                            "Input" + std::to_string(info.defaultInput), "Output" + std::to_string(info.defaultOutput)});
+                            "Input" + std::to_string(info.defaultInput),
+                            "Output" + std::to_string(info.defaultOutput)});
     }
     if (connections.RowCount() == 0) {
         out << "  (no connections)\n";

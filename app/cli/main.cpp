@@ -115,7 +115,8 @@ bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 // A whole number of at most 9 digits within min..max.
 std::optional<uint32_t> Number(const std::string& text, uint32_t min, uint32_t max) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
     const unsigned long value = std::stoul(text);
     if (value < min || value > max) return std::nullopt;
     return static_cast<uint32_t>(value);

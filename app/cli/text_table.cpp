@@ -21,10 +21,10 @@ std::size_t DisplayWidth(const std::string& text) {
         for (std::size_t k = 1; k < len && i + k < text.size(); ++k) {
             cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         }
-        width += (cp >= 0x1100 && (cp <= 0x115F || (cp >= 0x2E80 && cp <= 0xA4CF) || (cp >= 0xAC00 && cp <= 0xD7A3) ||
-                                   (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
-                                   (cp >= 0xFF00 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6) ||
-                                   (cp >= 0x20000 && cp <= 0x3FFFD)))
+        width += (cp >= 0x1100 &&
+                  (cp <= 0x115F || (cp >= 0x2E80 && cp <= 0xA4CF) || (cp >= 0xAC00 && cp <= 0xD7A3) ||
+                   (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                   (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD)))
                      ? 2
                      : 1;
         i += len;

@@ -10,8 +10,7 @@ bool IsDigitOf(char c, int format) {
     switch (format) {
         case kBinary: return c == '0' || c == '1';
         case kDecimal: return c >= '0' && c <= '9';
-        default:
-            return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        default: return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
     }
 }
 

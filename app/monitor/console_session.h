@@ -36,8 +36,7 @@ public:
     bool Sending() const { return sending_.Busy(); }
 
     IoReadOutcome ReadIo(uint32_t mac, int connectionType, const IoInputSizes& sizes, uint32_t timeoutMs);
-    IoWriteOutcome WriteIo(uint32_t mac, int connectionType, std::span<const uint8_t> editorBytes,
-                           uint32_t timeoutMs);
+    IoWriteOutcome WriteIo(uint32_t mac, int connectionType, std::span<const uint8_t> editorBytes, uint32_t timeoutMs);
     uint32_t SlaveStatus(uint32_t mac);
 
 private:

@@ -84,9 +84,9 @@ uint32_t ReadPane(const PaneTarget& target, int type, uint8_t size, std::vector<
 }
 
 uint32_t WritePane(const PaneTarget& target, int type, std::span<const uint8_t> bytes, const VardaFunctions& api) {
-    const uint32_t code = api.WriteSlaveIO(target.handle, static_cast<uint32_t>(target.address),
-                                           static_cast<uint32_t>(type), bytes.data(),
-                                           static_cast<uint32_t>(bytes.size()), 0);
+    const uint32_t code =
+        api.WriteSlaveIO(target.handle, static_cast<uint32_t>(target.address), static_cast<uint32_t>(type),
+                         bytes.data(), static_cast<uint32_t>(bytes.size()), 0);
     if (code != 0) netsvc::ReportApiError(code, IoReportContext(target.address, type, "VARDA_WriteSlaveIO"));
     return code;
 }

@@ -7,9 +7,7 @@ DataPaneLayout::DataPaneLayout(int boxWidth, int boxHeight, int size)
 
 int DataPaneLayout::BoxRows() const { return (size_ + kPerRow - 1) / kPerRow; }
 
-PaneRect DataPaneLayout::Box(int index) const {
-    return {ColumnX(index % kPerRow), RowY(index / kPerRow), w_, h_};
-}
+PaneRect DataPaneLayout::Box(int index) const { return {ColumnX(index % kPerRow), RowY(index / kPerRow), w_, h_}; }
 
 PaneRect DataPaneLayout::ActionButton() const { return {0, RowY(BoxRows()), w_, h_}; }
 

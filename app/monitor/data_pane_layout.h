@@ -20,15 +20,15 @@ public:
 
     DataPaneLayout(int boxWidth, int boxHeight, int size);
 
-    int BoxRows() const;                 // size / 4 rounded up
-    PaneRect Box(int index) const;       // byte box `index`
+    int BoxRows() const;  // size / 4 rounded up
+    PaneRect Box(int index) const;  // byte box `index`
     PaneRect ActionButton() const;
     PaneRect FormatRadio(int format) const;  // 0 binary, 1 decimal, 2 hexadecimal
     PaneRect TimedCheck() const;
     PaneRect PeriodBox() const;
     PaneRect ModeRadio(int mode) const;  // 0 custom data, 1 increment
-    int PaneWidth() const;               // 4w + 12
-    int PaneHeight() const;              // (h + 3) * (rows + 2)
+    int PaneWidth() const;  // 4w + 12
+    int PaneHeight() const;  // (h + 3) * (rows + 2)
 
 private:
     int RowY(int row) const { return row * (h_ + kGap); }

@@ -79,7 +79,8 @@ PreparedRequest PrepareRequest(int serviceIndex, std::string_view classText, std
     }
     const auto instanceId = ParseNumber(instanceText, 10);
     if (!instanceId) {
-        result.message = resources::FormatText(resource_ids::kTextInstanceIdNotDecimal, std::string(Trim(instanceText)).c_str());
+        result.message =
+            resources::FormatText(resource_ids::kTextInstanceIdNotDecimal, std::string(Trim(instanceText)).c_str());
         return result;
     }
     ExplicitRequest request;
@@ -119,10 +120,12 @@ SendOutcome SendRequest(const ConsoleApi& api, IConsoleReports& reports, uint32_
             if (!timed) return outcome;
             ++retries;
             if (retries <= retryCount) {
-                reports.ReportApiError(signedCode, context + resources::FormatText(resource_ids::kTextRetryCount, retries));
+                reports.ReportApiError(signedCode,
+                                       context + resources::FormatText(resource_ids::kTextRetryCount, retries));
                 continue;
             }
-            reports.ReportApiError(signedCode, context + resources::FormatText(resource_ids::kTextRetriesExhausted, retryCount));
+            reports.ReportApiError(signedCode,
+                                   context + resources::FormatText(resource_ids::kTextRetriesExhausted, retryCount));
             return outcome;
         }
         // A reply length beyond the buffer is not trusted further than the buffer.
@@ -139,11 +142,11 @@ SendOutcome SendRequest(const ConsoleApi& api, IConsoleReports& reports, uint32_
 
 int ReadLengthFor(int connectionType, const IoInputSizes& sizes) {
     switch (connectionType) {
-    case 0: return sizes.strobe;
-    case 1: return sizes.poll;
-    case 2:
-    case 3: return sizes.cosCyclic;
-    default: return 0;
+        case 0: return sizes.strobe;
+        case 1: return sizes.poll;
+        case 2:
+        case 3: return sizes.cosCyclic;
+        default: return 0;
     }
 }
 
@@ -159,7 +162,8 @@ IoReadOutcome ReadIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t m
     uint32_t length = static_cast<uint32_t>(std::min<std::size_t>(static_cast<std::size_t>(wanted), buffer.size()));
     const uint32_t code = api.readIo(mac, static_cast<uint32_t>(connectionType), buffer, length, timeoutMs);
     if (code != 0)
-        reports.ReportApiError(static_cast<int32_t>(code), Format("VARDA_ReadSlaveIO(从站地址=%d)--", static_cast<int>(mac)));
+        reports.ReportApiError(static_cast<int32_t>(code),
+                               Format("VARDA_ReadSlaveIO(从站地址=%d)--", static_cast<int>(mac)));
     length = static_cast<uint32_t>(std::min<std::size_t>(length, buffer.size()));
     outcome.length = length;
     outcome.data.assign(buffer.begin(), buffer.begin() + length);
@@ -173,7 +177,8 @@ IoWriteOutcome WriteIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t
     outcome.length = static_cast<uint32_t>(data.size());
     const uint32_t code = api.writeIo(mac, static_cast<uint32_t>(connectionType), data, timeoutMs);
     if (code != 0) {
-        reports.ReportApiError(static_cast<int32_t>(code), Format("VARDA_WriteSlaveIO(从站地址=%d)--", static_cast<int>(mac)));
+        reports.ReportApiError(static_cast<int32_t>(code),
+                               Format("VARDA_WriteSlaveIO(从站地址=%d)--", static_cast<int>(mac)));
         return outcome;
     }
     outcome.ok = true;

@@ -28,14 +28,16 @@ HexBytes ParseHexBytes(std::string_view text, std::size_t capacity) {
         while (i < text.size() && !IsBlank(text[i])) {
             if (DigitValue(text[i]) < 0) {
                 result.bytes.clear();
-                result.error = resources::FormatText(resource_ids::kTextNotHexDigit, std::string(text.substr(i, 1)).c_str());
+                result.error =
+                    resources::FormatText(resource_ids::kTextNotHexDigit, std::string(text.substr(i, 1)).c_str());
                 return result;
             }
             ++i;
         }
         if ((i - start) % 2 != 0) {
             result.bytes.clear();
-            result.error = resources::FormatText(resource_ids::kTextOddHexDigits, std::string(text.substr(start, i - start)).c_str());
+            result.error = resources::FormatText(resource_ids::kTextOddHexDigits,
+                                                 std::string(text.substr(start, i - start)).c_str());
             return result;
         }
         for (std::size_t k = start; k < i; k += 2) {

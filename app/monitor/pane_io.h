@@ -20,10 +20,10 @@ namespace monitor {
 class PaneIo {
 public:
     enum class Outcome {
-        kDone,     // the call succeeded
-        kFailed,   // the call failed and was reported
+        kDone,  // the call succeeded
+        kFailed,  // the call failed and was reported
         kOffline,  // the slave is not on line: nothing was called
-        kGone,     // the slave left the network: nothing was called, nor will be
+        kGone,  // the slave left the network: nothing was called, nor will be
     };
 
     // Connection `type` of `slave` (not owned; checked against the network before every use).

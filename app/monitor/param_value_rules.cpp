@@ -15,15 +15,31 @@ namespace {
 
 bool IsBitFieldType(int32_t type) {
     switch (type) {
-    case 1: case 24: case 25: case 26: case 209: case 210: case 211: case 212: return true;
-    default: return false;
+        case 1:
+        case 24:
+        case 25:
+        case 26:
+        case 209:
+        case 210:
+        case 211:
+        case 212: return true;
+        default: return false;
     }
 }
 
 bool IsEnumIntegerType(int32_t type) {
     switch (type) {
-    case 2: case 3: case 4: case 5: case 8: case 193: case 194: case 195: case 198: case 199: return true;
-    default: return false;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 8:
+        case 193:
+        case 194:
+        case 195:
+        case 198:
+        case 199: return true;
+        default: return false;
     }
 }
 
@@ -121,10 +137,8 @@ std::string BitFieldCaption(uint32_t maximum, uint32_t value) {
     std::string text;
     for (int i = 0; i < width; ++i) {
         char c;
-        if (static_cast<uint64_t>(maximum) < (uint64_t{1} << i) + 1)
-            c = 'X';
-        else
-            c = ((value >> i) & 1U) ? '1' : '0';
+        if (static_cast<uint64_t>(maximum) < (uint64_t{1} << i) + 1) c = 'X';
+        else c = ((value >> i) & 1U) ? '1' : '0';
         text.insert(text.begin(), c);
         if ((i + 1) % 4 == 0) text.insert(text.begin(), ' ');
     }
@@ -186,8 +200,7 @@ NumberInput CheckNumberInput(const DeviceNetEDS::ParamEntry& entry, const std::s
     return result;
 }
 
-std::string DefaultDescription(const DeviceNetEDS::ParamEntry& entry,
-                               const std::vector<std::string>& enumParTexts) {
+std::string DefaultDescription(const DeviceNetEDS::ParamEntry& entry, const std::vector<std::string>& enumParTexts) {
     if (entry.descriptor & kParamEnumerated) {
         if (IsBitFieldType(entry.dataType)) {
             const double d = entry.defaultValue;
@@ -201,7 +214,8 @@ std::string DefaultDescription(const DeviceNetEDS::ParamEntry& entry,
             return resources::Text(resource_ids::kTextDefaultBits) + text;
         }
         if (IsEnumIntegerType(entry.dataType))
-            return resources::Text(resource_ids::kTextDefaultEnum) + EnumCaption(ChoicesOf(entry, enumParTexts), entry.defaultValue);
+            return resources::Text(resource_ids::kTextDefaultEnum) +
+                   EnumCaption(ChoicesOf(entry, enumParTexts), entry.defaultValue);
         return {};
     }
     const ParamScaling s = ScalingOf(entry);

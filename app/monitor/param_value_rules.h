@@ -77,8 +77,7 @@ struct NumberInput {
 NumberInput CheckNumberInput(const DeviceNetEDS::ParamEntry& entry, const std::string& text);
 
 // The text of the default box for a parameter (lines end in "\r\n" for number rows).
-std::string DefaultDescription(const DeviceNetEDS::ParamEntry& entry,
-                               const std::vector<std::string>& enumParTexts);
+std::string DefaultDescription(const DeviceNetEDS::ParamEntry& entry, const std::vector<std::string>& enumParTexts);
 
 // Rows visible for a group selection. `rowCount` rows stand for parameters 1..rowCount by
 // position; index 0 shows all; otherwise only the members of `members` that have a row.

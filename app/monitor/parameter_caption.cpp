@@ -14,7 +14,6 @@ std::string ParameterCaption(const DeviceNetEDS::ParamEntry& entry, const CEDSFi
             return caption.empty() ? value : caption + " (" + value + ")";
         }
         case monitor::ParamItemKind::Number:
-        default:
-            return monitor::NumberCaption(entry, monitor::RawToShown(entry, raw));
+        default: return monitor::NumberCaption(entry, monitor::RawToShown(entry, raw));
     }
 }

@@ -19,10 +19,10 @@ struct ParameterDifference {
 };
 
 struct ParameterComparison {
-    uint32_t attachResult = 0;            // not 0: the master could not be attached, nothing read
-    std::size_t compared = 0;             // parameters read and compared
+    uint32_t attachResult = 0;  // not 0: the master could not be attached, nothing read
+    std::size_t compared = 0;  // parameters read and compared
     std::vector<ParameterDifference> differing;
-    std::vector<int32_t> unread;          // parameters the device did not give
+    std::vector<int32_t> unread;  // parameters the device did not give
 };
 
 // True when the two raw values stand for the same parameter value (floating-point types compare

@@ -23,9 +23,9 @@ inline constexpr uint32_t kAddressCaptionId = 61508;
 
 struct DataGroup {
     uint32_t captionId = 0;  // 10040..10047
-    int type = 0;            // connection type code
-    int direction = 0;       // kDirInput or kDirOutput
-    uint8_t size = 0;        // bytes, never 0
+    int type = 0;  // connection type code
+    int direction = 0;  // kDirInput or kDirOutput
+    uint8_t size = 0;  // bytes, never 0
     friend bool operator==(const DataGroup&, const DataGroup&) = default;
 };
 

@@ -10,22 +10,22 @@
 namespace {
 
 // Texts of the dialog in the string table.
-constexpr uint32_t kTextBadAddress = 61940;   // "请输入一个介于 0 和 63 之间的地址。"
-constexpr uint32_t kTextUnchanged = 61941;    // "不变"
-constexpr uint32_t kTextReading = 61942;      // "正在读取设备标识……"
-constexpr uint32_t kTextRunning = 61943;      // "正在调试节点……"
-constexpr uint32_t kTextReadDone = 61944;     // "读取完毕"
-constexpr uint32_t kTextSucceeded = 61945;    // "调试成功"
-constexpr uint32_t kTextFailed = 61946;       // "调试失败："
-constexpr uint32_t kTextCancelled = 61947;    // "已取消"
-constexpr uint32_t kTextEdsFile = 61948;      // "EDS文件："
-constexpr uint32_t kTextNoEds = 61949;        // "没有与设备标识匹配的EDS文件"
-constexpr uint32_t kTextAdded = 61950;        // "已添加到网络"
-constexpr uint32_t kTextReadFailed = 61951;   // "读取失败："
-constexpr uint32_t kTextOffBus = 61952;       // "设备已改用其他波特率，不能添加到本网络"
-constexpr uint32_t kTextRefused = 61953;      // "无法调试该节点："
-constexpr uint32_t kTextNothing = 61954;      // "请输入新地址或选择新的波特率。"
-constexpr uint32_t kTextReady = 61955;        // "准备就绪"
+constexpr uint32_t kTextBadAddress = 61940;  // "请输入一个介于 0 和 63 之间的地址。"
+constexpr uint32_t kTextUnchanged = 61941;  // "不变"
+constexpr uint32_t kTextReading = 61942;  // "正在读取设备标识……"
+constexpr uint32_t kTextRunning = 61943;  // "正在调试节点……"
+constexpr uint32_t kTextReadDone = 61944;  // "读取完毕"
+constexpr uint32_t kTextSucceeded = 61945;  // "调试成功"
+constexpr uint32_t kTextFailed = 61946;  // "调试失败："
+constexpr uint32_t kTextCancelled = 61947;  // "已取消"
+constexpr uint32_t kTextEdsFile = 61948;  // "EDS文件："
+constexpr uint32_t kTextNoEds = 61949;  // "没有与设备标识匹配的EDS文件"
+constexpr uint32_t kTextAdded = 61950;  // "已添加到网络"
+constexpr uint32_t kTextReadFailed = 61951;  // "读取失败："
+constexpr uint32_t kTextOffBus = 61952;  // "设备已改用其他波特率，不能添加到本网络"
+constexpr uint32_t kTextRefused = 61953;  // "无法调试该节点："
+constexpr uint32_t kTextNothing = 61954;  // "请输入新地址或选择新的波特率。"
+constexpr uint32_t kTextReady = 61955;  // "准备就绪"
 
 // What an empty new-address field reads as: no new address (outside 0..63).
 constexpr uint32_t kNoAddress = 64;
@@ -128,7 +128,8 @@ void CommissionDialogRules::AddRow(const std::string& text) {
 
 void CommissionDialogRules::ShowIdentity(const NodeIdentity& identity) {
     const std::optional<std::string> eds = context_.edsFor ? context_.edsFor(identity) : std::nullopt;
-    controls_.SetText(kIdentity, IdentityText(identity, CommissionLanguage::User) + "\n" + (eds ? Text(kTextEdsFile) + *eds : Text(kTextNoEds)));
+    controls_.SetText(kIdentity, IdentityText(identity, CommissionLanguage::User) + "\n" +
+                                     (eds ? Text(kTextEdsFile) + *eds : Text(kTextNoEds)));
 }
 
 void CommissionDialogRules::Finish(const CommissionOutcome& outcome) {
@@ -147,8 +148,8 @@ void CommissionDialogRules::Finish(const CommissionOutcome& outcome) {
         controls_.SetText(kCurrentAddress, std::to_string(request_.newMac));
         controls_.SetText(kNewAddress, "");
         controls_.SetCurrentIndex(kBaud, 0);
-        const bool onThisBus =
-            !request_.newBaud || context_.master == nullptr || *request_.newBaud == context_.master->Config().BaudIndex();
+        const bool onThisBus = !request_.newBaud || context_.master == nullptr ||
+                               *request_.newBaud == context_.master->Config().BaudIndex();
         const std::optional<std::string> eds =
             outcome.identity && context_.edsFor ? context_.edsFor(*outcome.identity) : std::nullopt;
         if (!onThisBus) {

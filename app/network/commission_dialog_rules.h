@@ -23,15 +23,15 @@ class CommissionDialogRules {
 public:
     enum Control : int {
         kCurrentAddress = 3420,  // EDIT, 0..63
-        kNewAddress = 3421,      // EDIT, 0..63
-        kBaud = 3422,            // COMBOBOX: unchanged, 125K, 250K, 500K
-        kIdentity = 3423,        // STATIC: the identity read and its EDS file
-        kSteps = 3424,           // LISTBOX: one row per step
-        kStatus = 3425,          // STATIC: what runs or how it ended
-        kProgress = 3426,        // progress bar (the dialog drives it)
-        kRead = 3427,            // "读取"
-        kRun = 3428,             // "执行"
-        kAdd = 3429,             // "添加到网络"
+        kNewAddress = 3421,  // EDIT, 0..63
+        kBaud = 3422,  // COMBOBOX: unchanged, 125K, 250K, 500K
+        kIdentity = 3423,  // STATIC: the identity read and its EDS file
+        kSteps = 3424,  // LISTBOX: one row per step
+        kStatus = 3425,  // STATIC: what runs or how it ended
+        kProgress = 3426,  // progress bar (the dialog drives it)
+        kRead = 3427,  // "读取"
+        kRun = 3428,  // "执行"
+        kAdd = 3429,  // "添加到网络"
         kClose = 2,
     };
     enum class Activity { kIdle, kReading, kRunning };

@@ -8,8 +8,8 @@
 
 // Type codes of a cell (ValueTypeCode).
 namespace cellcode {
-inline constexpr int kInt8 = 0, kInt16 = 1, kInt32 = 2, kInt64 = 3, kUInt8 = 4, kUInt16 = 5, kUInt32 = 6,
-                     kUInt64 = 7, kFloat = 8, kDouble = 9, kText = 10;
+inline constexpr int kInt8 = 0, kInt16 = 1, kInt32 = 2, kInt64 = 3, kUInt8 = 4, kUInt16 = 5, kUInt32 = 6, kUInt64 = 7,
+                     kFloat = 8, kDouble = 9, kText = 10;
 }
 
 // Local time of a refresh, field for field like a system-time record.
@@ -20,8 +20,8 @@ struct CellTime {
     friend bool operator==(const CellTime&, const CellTime&) = default;
 };
 
-using CellValue = std::variant<std::monostate, int8_t, int16_t, int32_t, int64_t, uint8_t, uint16_t, uint32_t,
-                               uint64_t, float, double, std::string>;
+using CellValue = std::variant<std::monostate, int8_t, int16_t, int32_t, int64_t, uint8_t, uint16_t, uint32_t, uint64_t,
+                               float, double, std::string>;
 
 struct DataCell {
     int typeCode = cellcode::kUInt8;

@@ -20,7 +20,8 @@ std::optional<int64_t> Parse(std::string_view text) {
 int64_t ParseOrZero(std::string_view text) { return Parse(text).value_or(0); }
 
 std::string RangeMessage(int64_t lo, int64_t hi) {
-    return resources::FormatText(resource_ids::kTextIntegerRange, static_cast<long long>(lo), static_cast<long long>(hi));
+    return resources::FormatText(resource_ids::kTextIntegerRange, static_cast<long long>(lo),
+                                 static_cast<long long>(hi));
 }
 
 }  // namespace dialognum

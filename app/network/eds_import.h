@@ -11,9 +11,9 @@ class EdsStore;
 struct EdsImportOutcome {
     enum class Status { kImported, kNameExists, kUnreadable, kCopyFailed };
     Status status = Status::kUnreadable;
-    int position = -1;        // the name's position in the store (the existing one for kNameExists)
-    std::string name;         // the file name without folder and extension
-    std::string message;      // what to tell the user; empty when imported
+    int position = -1;  // the name's position in the store (the existing one for kNameExists)
+    std::string name;  // the file name without folder and extension
+    std::string message;  // what to tell the user; empty when imported
 };
 
 EdsImportOutcome ImportEdsFile(EdsStore& store, const std::string& sourcePath);

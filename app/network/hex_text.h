@@ -13,8 +13,8 @@ std::string EncodeHex(std::span<const uint8_t> bytes);
 
 struct HexDecodeResult {
     std::size_t bytesStored = 0;  // bytes written from the start of the block
-    bool clean = true;            // false: odd digit count, a non-hex pair, or more digits than fit
-    bool badDigits = false;       // a pair that is not two hexadecimal digits stopped the decoding
+    bool clean = true;  // false: odd digit count, a non-hex pair, or more digits than fit
+    bool badDigits = false;  // a pair that is not two hexadecimal digits stopped the decoding
 };
 
 // Decodes pairs of digits from the start of `text` into `block`. At most block.size() bytes are

@@ -66,9 +66,7 @@ void IoDataItem::SetReserved(uint32_t value) { PutU32LE(image_, 0, value); }
 uint16_t IoDataItem::ValueType() const { return GetU16LE(image_, 4); }
 void IoDataItem::SetValueType(uint16_t type) { PutU16LE(image_, 4, type); }
 bool IoDataItem::IsInput() const { return (image_[6] & 0x03) == 1; }
-void IoDataItem::SetInput(bool input) {
-    image_[6] = static_cast<uint8_t>((image_[6] & ~0x03) | (input ? 1 : 0));
-}
+void IoDataItem::SetInput(bool input) { image_[6] = static_cast<uint8_t>((image_[6] & ~0x03) | (input ? 1 : 0)); }
 uint8_t IoDataItem::ChangedGroupIndex() const { return static_cast<uint8_t>(image_[6] >> 2); }
 void IoDataItem::SetChangedGroupIndex(uint8_t index) {
     image_[6] = static_cast<uint8_t>((image_[6] & 0x03) | ((index & 0x3F) << 2));

@@ -12,9 +12,9 @@ std::atomic<const VardaFunctions*> installed{nullptr};
 
 const VardaFunctions& LinkedMasterApi() {
     static const VardaFunctions linked{
-        &VARDA_Open,      &VARDA_ReadBoardInfo, &VARDA_Close,     &VARDA_Init,
-        &VARDA_Uninit,    &VARDA_Online,        &VARDA_Offline,   &VARDA_StartScan,
-        &VARDA_StopScan,  &VARDA_AddSlave,      &VARDA_RemoveSlave, &VARDA_SaveCfg,
+        &VARDA_Open,      &VARDA_ReadBoardInfo, &VARDA_Close,        &VARDA_Init,
+        &VARDA_Uninit,    &VARDA_Online,        &VARDA_Offline,      &VARDA_StartScan,
+        &VARDA_StopScan,  &VARDA_AddSlave,      &VARDA_RemoveSlave,  &VARDA_SaveCfg,
         &VARDA_EMRequest, &VARDA_ReadSlaveIO,   &VARDA_WriteSlaveIO, &VARDA_GetSlaveStatus,
     };
     return linked;

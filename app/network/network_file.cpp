@@ -29,19 +29,18 @@ namespace {
 std::string XmlErrorReason(tinyxml2::XMLError error) {
     using namespace resource_ids;
     switch (error) {
-    case tinyxml2::XML_ERROR_EMPTY_DOCUMENT: return resources::Text(kTextXmlEmpty);
-    case tinyxml2::XML_ERROR_MISMATCHED_ELEMENT: return resources::Text(kTextXmlMismatchedElement);
-    case tinyxml2::XML_ERROR_PARSING_ELEMENT: return resources::Text(kTextXmlBadElement);
-    case tinyxml2::XML_ERROR_PARSING_ATTRIBUTE: return resources::Text(kTextXmlBadAttribute);
-    case tinyxml2::XML_ERROR_PARSING_TEXT: return resources::Text(kTextXmlBadText);
-    case tinyxml2::XML_ERROR_PARSING_CDATA: return resources::Text(kTextXmlBadCdata);
-    case tinyxml2::XML_ERROR_PARSING_COMMENT: return resources::Text(kTextXmlBadComment);
-    case tinyxml2::XML_ERROR_PARSING_DECLARATION: return resources::Text(kTextXmlBadDeclaration);
-    case tinyxml2::XML_ELEMENT_DEPTH_EXCEEDED: return resources::Text(kTextXmlTooDeep);
-    default: return resources::Text(kTextXmlNotXml);
+        case tinyxml2::XML_ERROR_EMPTY_DOCUMENT: return resources::Text(kTextXmlEmpty);
+        case tinyxml2::XML_ERROR_MISMATCHED_ELEMENT: return resources::Text(kTextXmlMismatchedElement);
+        case tinyxml2::XML_ERROR_PARSING_ELEMENT: return resources::Text(kTextXmlBadElement);
+        case tinyxml2::XML_ERROR_PARSING_ATTRIBUTE: return resources::Text(kTextXmlBadAttribute);
+        case tinyxml2::XML_ERROR_PARSING_TEXT: return resources::Text(kTextXmlBadText);
+        case tinyxml2::XML_ERROR_PARSING_CDATA: return resources::Text(kTextXmlBadCdata);
+        case tinyxml2::XML_ERROR_PARSING_COMMENT: return resources::Text(kTextXmlBadComment);
+        case tinyxml2::XML_ERROR_PARSING_DECLARATION: return resources::Text(kTextXmlBadDeclaration);
+        case tinyxml2::XML_ELEMENT_DEPTH_EXCEEDED: return resources::Text(kTextXmlTooDeep);
+        default: return resources::Text(kTextXmlNotXml);
     }
 }
-
 
 int LineOf(const XMLElement* e) { return e != nullptr ? e->GetLineNum() : 0; }
 
@@ -58,7 +57,8 @@ void DecodeChild(const XMLElement* parent, const char* name, std::span<uint8_t> 
     const XMLElement* e = parent->FirstChildElement(name);
     const char* value = e != nullptr ? e->Attribute("value") : nullptr;
     if (value == nullptr) {
-        context.Problem((boost::format(model_text::kFileMissingElement) % LineOf(e != nullptr ? e : parent) % name).str());
+        context.Problem(
+            (boost::format(model_text::kFileMissingElement) % LineOf(e != nullptr ? e : parent) % name).str());
         return;
     }
     netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, block);
@@ -160,9 +160,7 @@ void ReadDamaged(NetworkRegistry& network, std::string_view text, NetworkReadCon
     }
 }
 
-bool IsBlank(std::string_view text) {
-    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-}
+bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
 }  // namespace
 
@@ -195,8 +193,7 @@ void CServerDev::LoadXml(const XMLElement* element, NetworkReadContext& context)
     MasterConfigBlock block = Config();
     DecodeChild(element, "config", block.bytes, context);
     SetConfig(block);
-    for (const XMLElement* e = element->FirstChildElement("Slave"); e != nullptr;
-         e = e->NextSiblingElement("Slave")) {
+    for (const XMLElement* e = element->FirstChildElement("Slave"); e != nullptr; e = e->NextSiblingElement("Slave")) {
         auto slave = std::make_unique<CSlaveDev>();
         slave->LoadXml(e, context);
         int mac = slave->GetAddress();
@@ -280,7 +277,8 @@ void CSlaveDev::LoadXml(const XMLElement* element, NetworkReadContext& context) 
             } else {
                 netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, item->MutableImage());
                 if (!r.clean) {
-                    context.Problem((boost::format(model_text::kFileSubItemBadHex) % LineOf(sub) % r.bytesStored).str());
+                    context.Problem(
+                        (boost::format(model_text::kFileSubItemBadHex) % LineOf(sub) % r.bytesStored).str());
                 }
                 item->DropReference();
             }
@@ -347,7 +345,8 @@ std::string ResolveEdsPath(const std::string& written, const std::string& baseDi
     const fs::path p(local);
     std::error_code ec;
     auto existing = [&ec](const fs::path& candidate) {
-        return fs::is_regular_file(candidate, ec) ? fs::absolute(candidate, ec).lexically_normal().string() : std::string();
+        return fs::is_regular_file(candidate, ec) ? fs::absolute(candidate, ec).lexically_normal().string()
+                                                  : std::string();
     };
     std::string found;
     if (p.is_absolute()) {
@@ -394,9 +393,8 @@ bool HasReadableCard(std::string_view text) {
 NetworkFileResult Refused(NetworkFileRefusal why, const std::string& shown) {
     NetworkFileResult result;
     result.refused = why;
-    result.problems.push_back((why == NetworkFileRefusal::CannotOpen ? model_text::kFileCannotOpen
-                                                                      : model_text::kFileNotNetwork) +
-                              shown);
+    result.problems.push_back(
+        (why == NetworkFileRefusal::CannotOpen ? model_text::kFileCannotOpen : model_text::kFileNotNetwork) + shown);
     netsvc::Log(netsvc::LogLevel::Warning, result.problems.back());
     return result;
 }
@@ -415,7 +413,8 @@ NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, 
         result.parsed = true;
         ReadCards(network, doc, context);
     } else {
-        context.Problem((boost::format(model_text::kFileDamaged) % doc.ErrorLineNum() % XmlErrorReason(doc.ErrorID())).str());
+        context.Problem(
+            (boost::format(model_text::kFileDamaged) % doc.ErrorLineNum() % XmlErrorReason(doc.ErrorID())).str());
         ReadDamaged(network, text, context);
     }
     result.problems = std::move(context.problems);

@@ -10,17 +10,17 @@ class NetworkRegistry;
 
 // Why the bytes of a file are not a network file.
 enum class NetworkFileRefusal {
-    None,           // a network file (a blank file is the empty network)
-    CannotOpen,     // the file cannot be read
-    Binary,         // bytes no text file holds (NUL and other control bytes)
+    None,  // a network file (a blank file is the empty network)
+    CannotOpen,  // the file cannot be read
+    Binary,  // bytes no text file holds (NUL and other control bytes)
     OtherDocument,  // well-formed XML whose top level holds elements but no Card
-    NothingReadable // a damaged text in which not one Card can be read
+    NothingReadable  // a damaged text in which not one Card can be read
 };
 
 struct NetworkFileResult {
-    bool opened = false;                // the file was read and taken as a network file
+    bool opened = false;  // the file was read and taken as a network file
     NetworkFileRefusal refused = NetworkFileRefusal::None;  // not None: the network was left as it was
-    bool parsed = false;                // the XML reader delivered the whole document
+    bool parsed = false;  // the XML reader delivered the whole document
     std::vector<std::string> problems;  // what could not be read (also written to the log)
 };
 

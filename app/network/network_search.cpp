@@ -77,16 +77,16 @@ bool NetworkSearch::ClearResults() {
     return true;
 }
 
-uint32_t NetworkSearch::ReadIdentityAttribute(CServerDev* master, uint32_t mac, uint8_t attribute,
-                                              uint32_t timeoutMs, uint32_t& value) {
+uint32_t NetworkSearch::ReadIdentityAttribute(CServerDev* master, uint32_t mac, uint8_t attribute, uint32_t timeoutMs,
+                                              uint32_t& value) {
     // A fresh buffer for every request: a short answer must not inherit bytes of the one before.
     std::array<uint8_t, kReplyBufferSize> reply{};
     const std::array<uint8_t, 1> request{attribute};
     uint32_t length = kAttributeReplyLength;
     ++requests_;
-    const uint32_t rc = netsvc::MasterApi().EMRequest(master->Handle(), mac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass,
-                                                      cip::kDeviceInstance, request.data(), 1, reply.data(), &length,
-                                                      timeoutMs);
+    const uint32_t rc =
+        netsvc::MasterApi().EMRequest(master->Handle(), mac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass,
+                                      cip::kDeviceInstance, request.data(), 1, reply.data(), &length, timeoutMs);
     value = 0;
     if (rc != VARDA_OK) return rc;
     // An error reply (0x94, status, 0xFF) answers the request but carries no value.
@@ -133,13 +133,15 @@ void NetworkSearch::Run(CServerDev* master, const SearchOptions& options, const 
             if (callbacks.probing) callbacks.probing(i, addresses.size());
             SearchResult result;
             result.macId = mac;
-            if (ReadIdentityAttribute(master, mac, cip::kVendorIdAttribute, options.timeoutMs, result.identity.vendorId) !=
-                VARDA_OK) {
+            if (ReadIdentityAttribute(master, mac, cip::kVendorIdAttribute, options.timeoutMs,
+                                      result.identity.vendorId) != VARDA_OK) {
                 continue;  // nobody answered: the address is empty
             }
             // Present: the other attributes are read as well as they answer.
-            ReadIdentityAttribute(master, mac, cip::kDeviceTypeAttribute, options.timeoutMs, result.identity.deviceType);
-            ReadIdentityAttribute(master, mac, cip::kProductCodeAttribute, options.timeoutMs, result.identity.productCode);
+            ReadIdentityAttribute(master, mac, cip::kDeviceTypeAttribute, options.timeoutMs,
+                                  result.identity.deviceType);
+            ReadIdentityAttribute(master, mac, cip::kProductCodeAttribute, options.timeoutMs,
+                                  result.identity.productCode);
             ReadIdentityAttribute(master, mac, cip::kRevisionAttribute, options.timeoutMs, result.identity.revision);
             result.edsName = identities.Match(result.identity).value_or(options.defaultEdsName);
             {

@@ -26,7 +26,7 @@ inline constexpr uint32_t kSearchLastAddress = 63;
 struct SearchOptions {
     uint32_t startAddress = 0;
     uint32_t timeoutMs = kSearchDefaultTimeoutMs;  // per explicit request
-    std::string defaultEdsName;                     // for a device no EDS file matches
+    std::string defaultEdsName;  // for a device no EDS file matches
     // Longest wait for the master to contact the probed addresses before the first request; it
     // ends early once every probed address reports its status.
     uint32_t pauseMs = kSearchPauseMs;
@@ -40,13 +40,13 @@ struct SearchResult {
 };
 
 enum class SearchEnd {
-    Completed,   // every probed address was asked
-    Stopped,     // stopped before the last address
+    Completed,  // every probed address was asked
+    Stopped,  // stopped before the last address
     OpenFailed,  // the master could not be initialised; nothing was probed
 };
 
 struct SearchCallbacks {
-    std::function<void(std::size_t count)> started;                   // addresses to probe
+    std::function<void(std::size_t count)> started;  // addresses to probe
     std::function<void(std::size_t index, std::size_t count)> probing;  // before each address
     std::function<void(const SearchResult&)> found;
     std::function<void(SearchEnd)> finished;  // last call of a search, after the clean-up

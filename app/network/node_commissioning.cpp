@@ -53,7 +53,6 @@ private:
     CommissionLanguage language_;
 };
 
-
 constexpr uint32_t kResetService = 0x05;
 constexpr uint32_t kReplyCapacity = 64;
 constexpr auto kStatusCheck = std::chrono::milliseconds(20);
@@ -147,9 +146,9 @@ private:
 }  // namespace
 
 std::string IdentityText(const NodeIdentity& id, CommissionLanguage language) {
-    return Phrases(language)(36, "vendor %u, device type %u, product code %u, revision %u.%u, serial %s, %s", id.vendorId,
-                             id.deviceType, id.productCode, id.revision & 0xFFu, (id.revision >> 8) & 0xFFu,
-                             Hex32(id.serialNumber).c_str(), id.productName.c_str());
+    return Phrases(language)(36, "vendor %u, device type %u, product code %u, revision %u.%u, serial %s, %s",
+                             id.vendorId, id.deviceType, id.productCode, id.revision & 0xFFu,
+                             (id.revision >> 8) & 0xFFu, Hex32(id.serialNumber).c_str(), id.productName.c_str());
 }
 
 std::string GeneralStatusText(uint8_t status, CommissionLanguage language) {
@@ -196,8 +195,8 @@ std::optional<std::string> NodeCommissioning::Refusal(const CServerDev& master, 
 namespace {
 
 // Records where a run stands and hands the row to the caller.
-void Report(CommissionOutcome& out, const NodeCommissioning::RowCallback& row, CommissionStep step,
-            CommissionEnd end, const std::string& text) {
+void Report(CommissionOutcome& out, const NodeCommissioning::RowCallback& row, CommissionStep step, CommissionEnd end,
+            const std::string& text) {
     out.step = step;
     out.end = end;
     out.message = text;
@@ -219,7 +218,9 @@ bool NodeCommissioning::WaitOnline(CServerDev& master, uint32_t mac, uint32_t wa
 CommissionOutcome NodeCommissioning::Read(CServerDev& master, const CommissionRequest& r, const RowCallback& row) {
     CommissionOutcome out;
     const Phrases text(r.language);
-    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& line) { Report(out, row, step, end, line); };
+    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& line) {
+        Report(out, row, step, end, line);
+    };
     if (std::optional<std::string> refusal = ReadRefusal(master, r)) {
         say(CommissionStep::Check, CommissionEnd::Refused, text(10, "refused: %s", refusal->c_str()));
         return out;
@@ -253,7 +254,9 @@ CommissionOutcome NodeCommissioning::Read(CServerDev& master, const CommissionRe
 CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionRequest& r, const RowCallback& row) {
     CommissionOutcome out;
     const Phrases text(r.language);
-    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& line) { Report(out, row, step, end, line); };
+    auto say = [&](CommissionStep step, CommissionEnd end, const std::string& line) {
+        Report(out, row, step, end, line);
+    };
     auto cancelled = [&](CommissionStep step) {
         if (!cancel_.load()) return false;
         say(step, CommissionEnd::Cancelled, text(14, "cancelled before this step"));
@@ -289,7 +292,8 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
     if (r.newMac != r.mac) {
         if (cancelled(CommissionStep::NewAddressFree)) return out;
         const std::array<uint8_t, 1> vendor{1};
-        if (Request(handle, r.newMac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass, vendor, r.timeoutMs).rc == VARDA_OK) {
+        if (Request(handle, r.newMac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass, vendor, r.timeoutMs).rc ==
+            VARDA_OK) {
             say(CommissionStep::NewAddressFree, CommissionEnd::Refused,
                 text(18, "refused: a device answers at the new address %u", r.newMac));
             return out;
@@ -353,7 +357,8 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
         if (cancelled(CommissionStep::SetBaud)) return out;
         if (at != r.mac) waitOnline(at);
         if (!set(CommissionStep::SetBaud, at, cip::kBaudRateAttribute, *r.newBaud)) return out;
-        say(CommissionStep::SetBaud, CommissionEnd::Done, text(25, "baud rate set to %s, taken at the reset", baudName.c_str()));
+        say(CommissionStep::SetBaud, CommissionEnd::Done,
+            text(25, "baud rate set to %s, taken at the reset", baudName.c_str()));
     }
     if (cancelled(CommissionStep::Verify)) return out;
     if (!verify(at, CommissionStep::Verify)) return out;
@@ -366,7 +371,8 @@ CommissionOutcome NodeCommissioning::Run(CServerDev& master, const CommissionReq
         const std::array<uint8_t, 1> type{0};
         const Reply reset = Request(handle, at, kResetService, cip::kIdentityClass, type, r.timeoutMs);
         if (!reset.Ok()) {
-            say(CommissionStep::Reset, CommissionEnd::Failed, text(27, "the reset failed: %s", FailureText(text, reset).c_str()));
+            say(CommissionStep::Reset, CommissionEnd::Failed,
+                text(27, "the reset failed: %s", FailureText(text, reset).c_str()));
             return out;
         }
         const uint32_t busBaud = master.Config().BaudIndex();

@@ -46,17 +46,17 @@ struct NodeIdentity {
 enum class CommissionStep { Check, Reach, NewAddressFree, ReadIdentity, SetMac, SetBaud, Verify, Reset, Done };
 
 enum class CommissionEnd {
-    Done,       // the device answered at its new address
-    Refused,    // nothing was sent to the device
-    Failed,     // a step failed; the message says which and why
+    Done,  // the device answered at its new address
+    Refused,  // nothing was sent to the device
+    Failed,  // a step failed; the message says which and why
     Cancelled,  // stopped between two steps
 };
 
 struct CommissionOutcome {
     CommissionEnd end = CommissionEnd::Failed;
     CommissionStep step = CommissionStep::Check;  // the step reached
-    std::string message;                          // the last row
-    std::optional<NodeIdentity> identity;         // once read
+    std::string message;  // the last row
+    std::optional<NodeIdentity> identity;  // once read
     bool answeredAtNewAddress = false;
 };
 

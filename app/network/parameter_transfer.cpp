@@ -21,8 +21,7 @@ constexpr int kUploadAttempts = 6;
 constexpr auto kOfflineRetryPause = std::chrono::milliseconds(500);
 
 std::string AddressText(const char* prefix, const ObjectAddress& a) {
-    return (boost::format(model_text::kExplicitRequestFailed) % prefix % a.classId %
-            a.instanceId % a.attributeId)
+    return (boost::format(model_text::kExplicitRequestFailed) % prefix % a.classId % a.instanceId % a.attributeId)
         .str();
 }
 
@@ -33,15 +32,15 @@ uint32_t CServerDev::DownloadOne(uint32_t mac, const ParameterRef& parameter) {
     std::array<uint8_t, 1 + kMaxValueBytes> request{};
     request[0] = static_cast<uint8_t>(address.attributeId);
     double value = parameter.value != nullptr ? *parameter.value : 0.0;
-    EncodeParameterValue(parameter.dataType, parameter.dataSize, value,
-                         std::span<uint8_t>(request).subspan(1));
+    EncodeParameterValue(parameter.dataType, parameter.dataSize, value, std::span<uint8_t>(request).subspan(1));
     std::size_t valueLength = parameter.dataSize > 0 ? static_cast<std::size_t>(parameter.dataSize) : 0;
     if (valueLength > kMaxValueBytes) valueLength = kMaxValueBytes;
     std::array<uint8_t, kReplySize> reply{};
     uint32_t replyLength = kReplySize;
-    uint32_t rc = netsvc::MasterApi().EMRequest(handle_, mac, CIP_SET_ATTRIBUTE_SINGLE, address.classId, address.instanceId,
-                                  request.data(), static_cast<uint32_t>(valueLength + 1), reply.data(), &replyLength,
-                                  kDownloadTimeoutMs);
+    uint32_t rc =
+        netsvc::MasterApi().EMRequest(handle_, mac, CIP_SET_ATTRIBUTE_SINGLE, address.classId, address.instanceId,
+                                      request.data(), static_cast<uint32_t>(valueLength + 1), reply.data(),
+                                      &replyLength, kDownloadTimeoutMs);
     if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText(model_text::kDownloadPrefix, address));
     return rc;
 }
@@ -55,12 +54,13 @@ uint32_t CServerDev::UploadOne(uint32_t mac, const ParameterRef& parameter, uint
         if (attempt > 0) std::this_thread::sleep_for(kOfflineRetryPause);
         reply.fill(0);
         uint32_t replyLength = kReplySize;
-        rc = netsvc::MasterApi().EMRequest(handle_, mac, CIP_GET_ATTRIBUTE_SINGLE, address.classId, address.instanceId, &request, 1,
-                             reply.data(), &replyLength, timeoutMs);
+        rc = netsvc::MasterApi().EMRequest(handle_, mac, CIP_GET_ATTRIBUTE_SINGLE, address.classId, address.instanceId,
+                                           &request, 1, reply.data(), &replyLength, timeoutMs);
         if (rc != VARDA_ERR_MASTER_OFFLINE) break;
     }
     if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText(model_text::kUploadPrefix, address));
-    if (parameter.value != nullptr) DecodeParameterValue(parameter.dataType, parameter.dataSize, reply, *parameter.value);
+    if (parameter.value != nullptr)
+        DecodeParameterValue(parameter.dataType, parameter.dataSize, reply, *parameter.value);
     return rc;
 }
 

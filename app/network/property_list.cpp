@@ -95,7 +95,7 @@ std::vector<PropertyCategory> SlaveProperties(const CSlaveDev& slave) {
             const uint8_t entryNumber = use[d.entryByte];
             if (entryNumber == 0 || entryNumber == 255) continue;
             const DeviceNetEDS::IoEntry& entry = d.input ? eds.description.IOInfo().GetInput(entryNumber)
-                                           : eds.description.IOInfo().GetOutput(entryNumber);
+                                                         : eds.description.IOInfo().GetOutput(entryNumber);
             sub.items = {
                 TextItem(61472, entry.name),
                 NumberItem(61471, entry.size),

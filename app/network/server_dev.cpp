@@ -129,9 +129,8 @@ uint32_t CServerDev::AcquireInit() {
         rc = netsvc::MasterApi().Init(card_->DeviceType(), card_->DeviceIndex(), channel_, &param, &handle);
     }
     if (rc != VARDA_OK || handle == 0 || handle == VARDA_INVALID_HANDLE) {
-        netsvc::ReportApiError(rc, (boost::format(model_text::kInitFailed) % card_->DeviceType() %
-                                    card_->DeviceIndex() % channel_)
-                                       .str());
+        netsvc::ReportApiError(
+            rc, (boost::format(model_text::kInitFailed) % card_->DeviceType() % card_->DeviceIndex() % channel_).str());
         // The card use taken for this initialisation goes back, so the adapter is not left open.
         card_->Close();
         // A zero handle with result 0 is a failure too; the caller must not take it for success.

@@ -106,11 +106,11 @@ private:
     uint32_t channel_;
     std::vector<std::unique_ptr<CSlaveDev>> slaves_;
 
-    mutable std::mutex useLock_;        // init and online counts, handle changes, auto-added list
-    std::mutex runLock_;                // Start and Stop
-    mutable std::mutex configLock_;     // config_
+    mutable std::mutex useLock_;  // init and online counts, handle changes, auto-added list
+    std::mutex runLock_;  // Start and Stop
+    mutable std::mutex configLock_;  // config_
     mutable std::shared_mutex slavesLock_;  // slaves_: the poller reads, changes are exclusive
-    std::mutex pollLock_;               // with pollWake_ and pollDone_
+    std::mutex pollLock_;  // with pollWake_ and pollDone_
     std::condition_variable pollWake_;
     bool pollDone_ = true;
 };

@@ -80,8 +80,9 @@ bool ServerPropertyRules::Open() {
     }
     SetList(kDeviceType, texts, data);
     int remembered = context_.rememberedType ? *context_.rememberedType : 0;
-    controls_.SetCurrentIndex(kDeviceType, remembered >= 0 && remembered < static_cast<int>(texts.size()) ? remembered
-                                           : (texts.empty() ? -1 : 0));
+    controls_.SetCurrentIndex(kDeviceType, remembered >= 0 && remembered < static_cast<int>(texts.size())
+                                               ? remembered
+                                               : (texts.empty() ? -1 : 0));
     OnDeviceTypeChanged();
 
     texts.clear();
@@ -94,8 +95,9 @@ bool ServerPropertyRules::Open() {
     }
     SetList(kBaud, texts, data);
     remembered = context_.rememberedBaud ? *context_.rememberedBaud : 0;
-    controls_.SetCurrentIndex(kBaud, remembered >= 0 && remembered < static_cast<int>(texts.size()) ? remembered
-                                     : (texts.empty() ? -1 : 0));
+    controls_.SetCurrentIndex(kBaud, remembered >= 0 && remembered < static_cast<int>(texts.size())
+                                         ? remembered
+                                         : (texts.empty() ? -1 : 0));
 
     const VARDA_INIT_PARAM defaults = block_.Record();
     controls_.SetText(kScanDelay, std::to_string(defaults.ScanDelay));

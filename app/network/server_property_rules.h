@@ -22,9 +22,16 @@ class NetworkRegistry;
 class ServerPropertyRules {
 public:
     enum Control : int {
-        kDeviceType = 3301, kDeviceIndex = 3302, kChannel = 3303, kBaud = 3304, kAddress = 3391,
+        kDeviceType = 3301,
+        kDeviceIndex = 3302,
+        kChannel = 3303,
+        kBaud = 3304,
+        kAddress = 3391,
         kNetworkName = 3306,
-        kScanDelay = 3309, kIntervalScanCycle = 3327, kRetryCount = 3328, kExpectedPacketRate = 3329,
+        kScanDelay = 3309,
+        kIntervalScanCycle = 3327,
+        kRetryCount = 3328,
+        kExpectedPacketRate = 3329,
         kAutoMapSize = 3331,
     };
     enum Mode : int { kEdit = 0, kNew = 1 };
@@ -34,9 +41,9 @@ public:
         const std::vector<DeviceTypeEntry>* deviceTypes = nullptr;
         const std::map<int32_t, std::string>* baudNames = nullptr;
         NetworkRegistry* network = nullptr;
-        CDeviceBase* selectedNode = nullptr;       // the tree's selected node (may be null)
-        int32_t* rememberedType = nullptr;         // position of the last chosen device type
-        int32_t* rememberedBaud = nullptr;         // position of the last chosen baud rate
+        CDeviceBase* selectedNode = nullptr;  // the tree's selected node (may be null)
+        int32_t* rememberedType = nullptr;  // position of the last chosen device type
+        int32_t* rememberedBaud = nullptr;  // position of the last chosen baud rate
         std::function<void(std::string_view)> message;  // a message box
     };
 

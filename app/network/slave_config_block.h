@@ -18,12 +18,22 @@ struct ConnectionUse {
     static constexpr std::size_t kSize = 17;
     enum Index : std::size_t {
         kFromEds = 0,
-        kPoll = 1, kPollInput = 2, kPollOutput = 3,
-        kStrobe = 4, kStrobeInput = 5, kStrobeOutput = 6,
+        kPoll = 1,
+        kPollInput = 2,
+        kPollOutput = 3,
+        kStrobe = 4,
+        kStrobeInput = 5,
+        kStrobeOutput = 6,
         kAckTimeout = 7,
-        kCos = 8, kCosInput = 9, kCosOutput = 10,
-        kCyclic = 11, kCyclicInput = 12, kCyclicOutput = 13,
-        kMulticast = 14, kMulticastInput = 15, kMulticastOutput = 16,
+        kCos = 8,
+        kCosInput = 9,
+        kCosOutput = 10,
+        kCyclic = 11,
+        kCyclicInput = 12,
+        kCyclicOutput = 13,
+        kMulticast = 14,
+        kMulticastInput = 15,
+        kMulticastOutput = 16,
     };
 
     std::array<uint8_t, kSize> bytes{};

@@ -27,7 +27,8 @@ CellTime CellTime::Now() {
     time.hour = static_cast<uint16_t>(local.tm_hour);
     time.minute = static_cast<uint16_t>(local.tm_min);
     time.second = static_cast<uint16_t>(local.tm_sec);
-    time.milliseconds = static_cast<uint16_t>(duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    time.milliseconds =
+        static_cast<uint16_t>(duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
     return time;
 }
 

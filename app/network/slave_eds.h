@@ -9,7 +9,7 @@
 
 struct SlaveEds {
     CEDSFile description;
-    std::string path;                      // "" for a slave without an EDS file
+    std::string path;  // "" for a slave without an EDS file
     DeviceNetEDS::CParamsInfo parameters;  // starts as the description's "Params" section
 };
 

@@ -498,7 +498,8 @@ SlavePropertyRules::OkResult SlavePropertyRules::Ok() {
     auto ticked = [this](int c) { return controls_.IsChecked(kConnections[static_cast<size_t>(c)].check); };
     for (int c = 0; c < kConnectionCount; ++c) {
         if (!ticked(c)) continue;
-        for (int id : {kConnections[static_cast<size_t>(c)].inputSize, kConnections[static_cast<size_t>(c)].outputSize}) {
+        for (int id :
+             {kConnections[static_cast<size_t>(c)].inputSize, kConnections[static_cast<size_t>(c)].outputSize}) {
             if (!size(id)) {
                 Say(dialognum::RangeMessage(0, 255));
                 return OkResult::kStayOpen;
@@ -579,8 +580,8 @@ SlavePropertyRules::OkResult SlavePropertyRules::Ok() {
     block_ = block;
 
     if (mode_ == kAdd) {
-        result_ = AddSlavesFromDialog(master_, batch, static_cast<uint32_t>(start), static_cast<uint32_t>(end), block_,
-                                      eds_);
+        result_ =
+            AddSlavesFromDialog(master_, batch, static_cast<uint32_t>(start), static_cast<uint32_t>(end), block_, eds_);
         if (result_ == nullptr) return OkResult::kStayOpen;
     } else {
         if (slave_ == nullptr) return OkResult::kAccepted;

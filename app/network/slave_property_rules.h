@@ -24,14 +24,32 @@ class EdsStore;
 class SlavePropertyRules {
 public:
     enum Control : int {
-        kEdsList = 3339, kSlaveName = 17005, kStartLabel = 17006, kStartList = 17007, kBatch = 17008,
-        kEndList = 17009, kEndLabel = 17010,
-        kDefaultIo = 3311, kParameters = 3407,
-        kVendorId = 14130, kProductType = 3406, kProductCode = 14132,
-        kHeartbeat = 3408, kHeartbeatLabel = 3418, kAckTimeout = 3409, kAckCheck = 3455,
-        kInhibit = 3410, kInhibitLabel = 3419,
-        kPollEveryScan = 3411, kPollInterval = 3412, kBackgroundLabel = 3417, kBackgroundGroup = 3456,
-        kInfoVersion = 3413, kInfoType = 3414, kInfoVendor = 3415, kInfoName = 3416,
+        kEdsList = 3339,
+        kSlaveName = 17005,
+        kStartLabel = 17006,
+        kStartList = 17007,
+        kBatch = 17008,
+        kEndList = 17009,
+        kEndLabel = 17010,
+        kDefaultIo = 3311,
+        kParameters = 3407,
+        kVendorId = 14130,
+        kProductType = 3406,
+        kProductCode = 14132,
+        kHeartbeat = 3408,
+        kHeartbeatLabel = 3418,
+        kAckTimeout = 3409,
+        kAckCheck = 3455,
+        kInhibit = 3410,
+        kInhibitLabel = 3419,
+        kPollEveryScan = 3411,
+        kPollInterval = 3412,
+        kBackgroundLabel = 3417,
+        kBackgroundGroup = 3456,
+        kInfoVersion = 3413,
+        kInfoType = 3414,
+        kInfoVendor = 3415,
+        kInfoName = 3416,
         kSharedOutputNote = 3468,
     };
     // The five connections in the order of ConnectionUse and of the IO_Info connection keys.
@@ -52,8 +70,8 @@ public:
 
     struct Context {
         EdsStore* eds = nullptr;
-        std::function<void(std::string_view)> message;                  // a message box
-        std::function<std::optional<std::string>()> pickEdsFile;         // open-file dialog; nothing on cancel
+        std::function<void(std::string_view)> message;  // a message box
+        std::function<std::optional<std::string>()> pickEdsFile;  // open-file dialog; nothing on cancel
         // Captions the dialog switches between (those of the current language).
         std::string slaveAddressLabel = "从站地址:";
         std::string startAddressLabel = "从站起始地址:";
@@ -120,6 +138,6 @@ private:
     int shownEdsPosition_ = -1;  // the selection before the current change
     bool picking_ = false;  // the EDS file dialog is open
     CSlaveDev* result_ = nullptr;
-    std::map<int, std::vector<int>> entries_;       // entry numbers of each entry list
-    std::map<int, std::vector<int>> addresses_;     // MAC IDs of the start and end lists
+    std::map<int, std::vector<int>> entries_;  // entry numbers of each entry list
+    std::map<int, std::vector<int>> addresses_;  // MAC IDs of the start and end lists
 };

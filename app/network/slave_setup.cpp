@@ -11,7 +11,8 @@
 namespace {
 
 bool AddressFree(const CServerDev& master, uint32_t mac) {
-    return mac <= 63 && static_cast<int>(mac) != master.GetAddress() && master.FindSlave(static_cast<int>(mac)) == nullptr;
+    return mac <= 63 && static_cast<int>(mac) != master.GetAddress() &&
+           master.FindSlave(static_cast<int>(mac)) == nullptr;
 }
 
 std::string ServicesEdsPath(const std::string& name) { return netsvc::EdsPath(name); }

@@ -18,7 +18,9 @@ uint32_t EMRequestRefused(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, cons
     return VARDA_ERR_INVALID_HANDLE;
 }
 uint32_t ReadIoRefused(uint32_t, uint32_t, uint32_t, uint8_t*, uint32_t*, uint32_t) { return VARDA_ERR_INVALID_HANDLE; }
-uint32_t WriteIoRefused(uint32_t, uint32_t, uint32_t, const uint8_t*, uint32_t, uint32_t) { return VARDA_ERR_INVALID_HANDLE; }
+uint32_t WriteIoRefused(uint32_t, uint32_t, uint32_t, const uint8_t*, uint32_t, uint32_t) {
+    return VARDA_ERR_INVALID_HANDLE;
+}
 uint32_t StatusRefused(uint32_t, uint32_t) { return VARDA_ERR_INVALID_HANDLE; }
 
 const VardaFunctions& NoAdapter() {

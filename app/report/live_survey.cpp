@@ -30,9 +30,9 @@ bool ReadIdentity(uint32_t handle, uint32_t mac, uint8_t attribute, uint32_t tim
     std::array<uint8_t, kReplyBufferSize> reply{};
     const std::array<uint8_t, 1> request{attribute};
     uint32_t length = 4;
-    const uint32_t rc = netsvc::MasterApi().EMRequest(handle, mac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass,
-                                                      cip::kDeviceInstance, request.data(), 1, reply.data(), &length,
-                                                      timeoutMs);
+    const uint32_t rc =
+        netsvc::MasterApi().EMRequest(handle, mac, CIP_GET_ATTRIBUTE_SINGLE, cip::kIdentityClass, cip::kDeviceInstance,
+                                      request.data(), 1, reply.data(), &length, timeoutMs);
     value = 0;
     if (rc != VARDA_OK || length == 0) return false;
     if (reply[0] == CIP_ERROR_REPLY_SERVICE && (length == 2 || length == 3)) return false;
@@ -52,7 +52,8 @@ LiveNetwork SurveyNetwork(NetworkRegistry& network, const SurveyOptions& options
     for (CServerDev* master : network.Masters()) {
         const std::string key = MasterKey(*master);
         std::vector<uint32_t> macs;
-        for (int i = 0; i < master->GetChildCount(); ++i) macs.push_back(static_cast<uint32_t>(master->GetChild(i)->GetAddress()));
+        for (int i = 0; i < master->GetChildCount(); ++i)
+            macs.push_back(static_cast<uint32_t>(master->GetChild(i)->GetAddress()));
         if (macs.empty()) continue;
         if (master->Start() == 0) {
             for (uint32_t mac : macs) live[{key, mac}] = LiveSlave{false, netsvc::StatusText(VARDA_ERR_INIT_FAILED)};

@@ -10,8 +10,8 @@
 class NetworkRegistry;
 
 struct SurveyOptions {
-    uint32_t settleMs = 3000;    // longest wait for every slave's status after the start
-    uint32_t requestMs = 1000;   // time-out of each identity request
+    uint32_t settleMs = 3000;  // longest wait for every slave's status after the start
+    uint32_t requestMs = 1000;  // time-out of each identity request
 };
 
 // Live data of every slave of every master; a master that cannot start gives its slaves as not

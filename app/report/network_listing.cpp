@@ -47,7 +47,8 @@ std::vector<ListedField> MasterFields(const CServerDev& master) {
     AddNumber(f, "Option2", "option 2", r.Option2);
     AddNumber(f, "AutoMapSize", "auto map size", r.AutoMapSize);
     Add(f, "ConfigTail", "bytes 36..51 of the master configuration",
-        HexBytes(block.bytes.data() + MasterConfigBlock::kRecordSize, MasterConfigBlock::kSize - MasterConfigBlock::kRecordSize));
+        HexBytes(block.bytes.data() + MasterConfigBlock::kRecordSize,
+                 MasterConfigBlock::kSize - MasterConfigBlock::kRecordSize));
     return f;
 }
 
@@ -89,7 +90,8 @@ void AddItemFields(std::vector<ListedField>& f, const IoDataItem& item, std::siz
     Add(f, key + "Description", words + "description", item.Description());
     AddNumber(f, key + "Flags", words + "flags byte", item.FlagsByte());
     Add(f, key + "Extra", words + "bytes 160..162", HexBytes(image.data() + 160, 3));
-    Add(f, key + "Value", words + "value bytes", HexBytes(image.data() + IoDataItem::kValueOffset, IoDataItem::kValueSize));
+    Add(f, key + "Value", words + "value bytes",
+        HexBytes(image.data() + IoDataItem::kValueOffset, IoDataItem::kValueSize));
     Add(f, key + "ChangedWord", words + "changed flag",
         HexBytes(image.data() + IoDataItem::kChangedOffset, IoDataItem::kImageSize - IoDataItem::kChangedOffset));
 }
@@ -100,7 +102,8 @@ std::vector<ListedField> SlaveFields(const CSlaveDev& slave, const std::string& 
     std::vector<ListedField> f;
     Add(f, "Name", "name", config.name);
     Add(f, "EdsPath", "EDS file", RelativeEdsPath(slave.Eds().path, baseDir));
-    for (std::size_t i = 0; i < ConnectionUse::kSize; ++i) AddNumber(f, kUseNames[i].key, kUseNames[i].words, config.use[i]);
+    for (std::size_t i = 0; i < ConnectionUse::kSize; ++i)
+        AddNumber(f, kUseNames[i].key, kUseNames[i].words, config.use[i]);
     AddNumber(f, "VendorId", "vendor ID", r.VendorId);
     AddNumber(f, "ProductType", "product type", r.ProductType);
     AddNumber(f, "ProductCode", "product code", r.ProductCode);
@@ -116,7 +119,8 @@ std::vector<ListedField> SlaveFields(const CSlaveDev& slave, const std::string& 
     AddNumber(f, "AckTimeout", "acknowledge time-out", r.AckTimeout);
     AddNumber(f, "ProductionInhibitTime", "production inhibit time", r.ProductionInhibitTime);
     Add(f, "RecordTail", "bytes 36..51 of the scan-list record",
-        HexBytes(config.record.bytes.data() + SlaveRecordBlock::kRecordSize, SlaveRecordBlock::kSize - SlaveRecordBlock::kRecordSize));
+        HexBytes(config.record.bytes.data() + SlaveRecordBlock::kRecordSize,
+                 SlaveRecordBlock::kSize - SlaveRecordBlock::kRecordSize));
     AddNumber(f, "GroupCount", "number of data groups", config.groups.size());
     for (std::size_t g = 0; g < config.groups.size(); ++g) {
         const IoDataGroup& group = config.groups[g];
@@ -143,7 +147,8 @@ std::string RelativeEdsPath(const std::string& edsPath, const std::string& baseD
     std::replace(text.begin(), text.end(), '\\', '/');
     std::filesystem::path p(text);
     if (p.is_absolute() && !baseDir.empty()) {
-        std::filesystem::path relative = p.lexically_normal().lexically_relative(std::filesystem::path(baseDir).lexically_normal());
+        std::filesystem::path relative =
+            p.lexically_normal().lexically_relative(std::filesystem::path(baseDir).lexically_normal());
         // Only a file inside the folder becomes relative: an absolute path elsewhere stays as it is,
         // so that the same file gives the same text wherever a copy of it is read (git textconv).
         if (!relative.empty() && *relative.begin() != "..") return relative.generic_string();

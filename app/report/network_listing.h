@@ -10,7 +10,7 @@
 class NetworkRegistry;
 
 struct ListedField {
-    std::string key;    // stable name, e.g. "PollInputSize" or "Group1.Item2.Size"
+    std::string key;  // stable name, e.g. "PollInputSize" or "Group1.Item2.Size"
     std::string words;  // the same in words, e.g. "poll input size"
     std::string value;  // decimal numbers, hexadecimal byte blocks, texts as they are
 };

@@ -126,8 +126,9 @@ std::string ConnectionsText(const Html& h, const VARDA_SLAVE_CONFIG& r) {
     if (StrobeOn(f)) line(h.E(rt::kStrobe) + inOut(r.StrobeInputSize, r.StrobeOutputSize));
     if (CosOn(f) || CyclicOn(f)) {
         const bool cos = CosOn(f);
-        std::string s = h.E(cos ? rt::kCos : rt::kCyclic) + inOut(r.CosInputSize, PollOn(f) ? r.PollOutputSize : r.CosOutputSize) +
-                        ", " + h.E(cos ? rt::kHeartbeat : rt::kCycleTime) + " " + std::to_string(r.HeartbeatTime) + " ms";
+        std::string s = h.E(cos ? rt::kCos : rt::kCyclic) +
+                        inOut(r.CosInputSize, PollOn(f) ? r.PollOutputSize : r.CosOutputSize) + ", " +
+                        h.E(cos ? rt::kHeartbeat : rt::kCycleTime) + " " + std::to_string(r.HeartbeatTime) + " ms";
         if (cos) s += ", " + h.E(rt::kInhibit) + " " + std::to_string(r.ProductionInhibitTime) + " ms";
         if (ack) s += ", " + h.E(rt::kAckTimeout) + " " + std::to_string(r.AckTimeout) + " ms";
         line(s);
@@ -145,7 +146,8 @@ void Parameters(Html& h, const CSlaveDev& slave, const std::string& baseDir) {
         return;
     }
     if (!eds.description.IsLoaded()) {
-        h.out += "<p class=\"warn\">" + h.E(rt::kEdsUnreadable) + ": " + Escape(RelativeEdsPath(eds.path, baseDir)) + "</p>\n";
+        h.out += "<p class=\"warn\">" + h.E(rt::kEdsUnreadable) + ": " + Escape(RelativeEdsPath(eds.path, baseDir)) +
+                 "</p>\n";
         return;
     }
     const auto& defaults = eds.description.Params();
@@ -189,7 +191,8 @@ void Master(Html& h, const ReportInput& input, const CServerDev& master, const s
 
     h.out += "<h2>" + h.E(rt::kMaster) + ": " + Escape(name) + "</h2>\n<table class=\"settings\">\n";
     const std::string typeName = netsvc::DeviceTypeName(type);
-    Setting(h, rt::kCard, (typeName.empty() ? "" : typeName + " ") + "(" + std::to_string(type) + "/" + std::to_string(index) + ")");
+    Setting(h, rt::kCard,
+            (typeName.empty() ? "" : typeName + " ") + "(" + std::to_string(type) + "/" + std::to_string(index) + ")");
     Setting(h, rt::kChannel, std::to_string(master.Channel()));
     Setting(h, rt::kBaudRate, netsvc::BaudName(r.BaudRate));
     Setting(h, rt::kAddress, std::to_string(r.MacId));
@@ -280,7 +283,8 @@ void Master(Html& h, const ReportInput& input, const CServerDev& master, const s
 
 }  // namespace
 
-bool IdentityDiffers(uint32_t configuredVendor, uint32_t configuredType, uint32_t configuredCode, const LiveSlave& live) {
+bool IdentityDiffers(uint32_t configuredVendor, uint32_t configuredType, uint32_t configuredCode,
+                     const LiveSlave& live) {
     auto differs = [](uint32_t configured, uint32_t actual) { return configured != 0 && configured != actual; };
     return differs(configuredVendor, live.vendorId) || differs(configuredType, live.deviceType) ||
            differs(configuredCode, live.productCode);
@@ -291,12 +295,13 @@ std::string BuildNetworkReport(const ReportInput& input) {
     std::string language = h.T(rt::kLanguage);
     if (language.empty()) language = "zh";
     const std::string title = h.E(rt::kTitle);
-    h.out = "<!DOCTYPE html>\n<html lang=\"" + Escape(language) + "\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>" + title +
-            "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n";
+    h.out = "<!DOCTYPE html>\n<html lang=\"" + Escape(language) + "\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>" +
+            title + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n";
     if (!input.networkFile.empty()) {
         h.out += "<p class=\"meta\">" + h.E(rt::kNetworkFile) + ": " + Escape(input.networkFile) + "</p>\n";
     }
-    if (!input.created.empty()) h.out += "<p class=\"meta\">" + h.E(rt::kCreated) + ": " + Escape(input.created) + "</p>\n";
+    if (!input.created.empty())
+        h.out += "<p class=\"meta\">" + h.E(rt::kCreated) + ": " + Escape(input.created) + "</p>\n";
     if (input.live) h.out += "<p class=\"meta\">" + h.E(rt::kLiveNote) + "</p>\n";
     const std::size_t partialNoticeAt = h.out.size();
 

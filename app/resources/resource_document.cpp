@@ -201,7 +201,8 @@ std::optional<DialogTemplate> ResourceDocument::Dialog(uint32_t id, uint32_t fal
     ReadPosition(dialog, t.x, t.y, t.cx, t.cy);
     t.fontFace = TextProperty(dialog, "fontface", kDefaultDialogFont);
     // A size no one can read or one that fills the screen with one letter is not a font size.
-    t.fontSize = static_cast<uint16_t>(std::clamp<int64_t>(NumberProperty(dialog, "fontsize", kDefaultDialogFontSize), 4, 48));
+    t.fontSize =
+        static_cast<uint16_t>(std::clamp<int64_t>(NumberProperty(dialog, "fontsize", kDefaultDialogFontSize), 4, 48));
     t.caption = TextProperty(dialog, "caption", "");
     for (const XMLElement* c = dialog.FirstChildElement("control"); c && t.controls.size() < kMaxControls;
          c = c->NextSiblingElement("control")) {

@@ -8,8 +8,9 @@ namespace resource_ids {
 // ---- Menus, toolbars, panes, commands and dialog templates ----
 
 // Menus.
-inline constexpr uint32_t kMainMenu = 128;     // the menu bar
-inline constexpr uint32_t kContextMenu = 20003;  // pop-ups 0 "InfoWnd", 1 "Net", 2 "Slave", 3 "viewpop", 4 "REPORTRCLICK"
+inline constexpr uint32_t kMainMenu = 128;  // the menu bar
+inline constexpr uint32_t kContextMenu =
+    20003;  // pop-ups 0 "InfoWnd", 1 "Net", 2 "Slave", 3 "viewpop", 4 "REPORTRCLICK"
 inline constexpr int kContextInfoWnd = 0;
 inline constexpr int kContextNet = 1;
 inline constexpr int kContextSlave = 2;
@@ -46,7 +47,7 @@ inline constexpr uint16_t kCommandParameters = 32820;
 inline constexpr uint16_t kCommandExplicit = 32821;
 inline constexpr uint16_t kCommandCommissionNode = 32862;  // Master, "节点调试…": a device's MAC ID and baud rate
 inline constexpr uint16_t kCommandLanguagePlaceholder = 32830;  // "no", hidden once languages are listed
-inline constexpr uint16_t kCommandNoMenu = 32834;               // no menu entry, never enabled
+inline constexpr uint16_t kCommandNoMenu = 32834;  // no menu entry, never enabled
 inline constexpr uint16_t kCommandImportEds = 32835;
 inline constexpr uint16_t kCommandHelp = 32836;
 inline constexpr uint16_t kCommandPropertyBar = 32778;
@@ -93,7 +94,7 @@ inline constexpr uint16_t kIdOk = 1;
 inline constexpr uint16_t kIdCancel = 2;
 
 // About box.
-inline constexpr uint16_t kAboutIcon = 1000;     // the program icon (STATIC, resource 128)
+inline constexpr uint16_t kAboutIcon = 1000;  // the program icon (STATIC, resource 128)
 inline constexpr uint16_t kAboutVersion = 1001;  // "DeviceNet 测试工具   V1.013"
 
 // Information-log settings.

@@ -23,7 +23,7 @@ class ResourceDocument;
 
 // Flags of one item of a menu template.
 inline constexpr uint16_t kMenuItemPopup = 0x10;
-inline constexpr uint16_t kMenuItemEnd = 0x80;        // last item of its level
+inline constexpr uint16_t kMenuItemEnd = 0x80;  // last item of its level
 inline constexpr uint16_t kMenuItemSeparator = 0x800;
 
 // One menu item while a menu is built: items are listed depth first, a pop-up's items right
@@ -67,9 +67,9 @@ struct DLGITEMTEMPLATEINFO {
     uint32_t exStyle = 0;
     int16_t x = 0, y = 0, cx = 0, cy = 0;  // dialog units
     uint16_t id = 0xFFFF;
-    std::string caption;                   // UTF-8; a single blank when the title is an ordinal
-    std::string className = "STATIC";      // Win32 class name or one of our own classes
-    uint32_t resource = 0;                 // > 0: the title is the ordinal (0xFFFF, resource)
+    std::string caption;  // UTF-8; a single blank when the title is an ordinal
+    std::string className = "STATIC";  // Win32 class name or one of our own classes
+    uint32_t resource = 0;  // > 0: the title is the ordinal (0xFFFF, resource)
 
     bool HasOrdinalTitle() const { return resource > 0; }
     // The ordinal title words: 0xFFFF and the resource number (low 16 bits).
@@ -80,7 +80,7 @@ struct DLGITEMTEMPLATEINFO {
 // A dialog template as data: the header of an in-memory dialog template and its controls in
 // document order.
 struct DialogTemplate {
-    uint32_t style = kDsSetFont;           // DS_SETFONT is always set
+    uint32_t style = kDsSetFont;  // DS_SETFONT is always set
     uint32_t exStyle = 0;
     int16_t x = 0, y = 0, cx = 0, cy = 0;  // dialog units
     std::string caption;

@@ -25,7 +25,8 @@ std::string FormatConversions(std::string_view format) {
         if (format[i] != '%') continue;
         size_t j = i + 1;
         // flags, width, precision and length, then the conversion letter
-        while (j < format.size() && std::string_view("-+ #0123456789.*hlLqjzt").find(format[j]) != std::string_view::npos) {
+        while (j < format.size() &&
+               std::string_view("-+ #0123456789.*hlLqjzt").find(format[j]) != std::string_view::npos) {
             if (format[j] == '*') conversions += '*';
             ++j;
         }

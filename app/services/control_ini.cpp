@@ -60,10 +60,8 @@ std::string CControlIni::ReadString(std::string_view section, std::string_view k
 
 bool CControlIni::WriteInt(std::string_view section, std::string_view key, int32_t value, bool hex) const {
     char text[16];
-    if (hex)
-        std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-    else
-        std::snprintf(text, sizeof text, "%d", value);
+    if (hex) std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
+    else std::snprintf(text, sizeof text, "%d", value);
     return platform::WritePrivateProfileString(section, key, text, path_);
 }
 

@@ -15,7 +15,8 @@ namespace {
 bool HasEdsExtension(const std::string& fileName) {
     if (fileName.size() < 4) return false;
     std::string ext = fileName.substr(fileName.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".eds";
 }
 

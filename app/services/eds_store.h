@@ -28,9 +28,9 @@ public:
     static constexpr const char* kNoEdsName = "Not Use EDS File";
 
     struct ImportResult {
-        int position = -1;    // position of the new name; -1 when nothing was listed
+        int position = -1;  // position of the new name; -1 when nothing was listed
         bool copied = false;  // false when the path names no file or the copy failed (nothing listed)
-        std::string target;   // the file the copy went to, or was meant to go to
+        std::string target;  // the file the copy went to, or was meant to go to
     };
 
     // Whether a file can be created or replaced at a path (see UserSettings::CanWrite).

@@ -13,11 +13,11 @@ namespace name_share {
 
 // One line of language/config.ini: "n|n|locale|resource file|caption".
 struct LanguageEntry {
-    int32_t field0 = 0;        // stored with the entry; nothing reads it
-    int32_t field1 = 0;        // stored with the entry; nothing reads it
-    std::string locale;        // passed to setlocale when the language is chosen
+    int32_t field0 = 0;  // stored with the entry; nothing reads it
+    int32_t field1 = 0;  // stored with the entry; nothing reads it
+    std::string locale;  // passed to setlocale when the language is chosen
     std::string resourceFile;  // XML resource file in the language folder
-    std::string caption;       // caption in the language menu
+    std::string caption;  // caption in the language menu
 
     bool operator==(const LanguageEntry&) const = default;
 };

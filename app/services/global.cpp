@@ -31,9 +31,9 @@ struct LevelInfo {
 
 LevelInfo LevelOf(int level) {
     switch (level) {
-    case 0: return {name_share::IDS_CAPTION_ERROR, name_share::kMbIconStop, 0, Rgb{200, 0, 0}};
-    case 1: return {name_share::IDS_CAPTION_WARNING, name_share::kMbIconExclamation, 1, Rgb{180, 180, 0}};
-    default: return {name_share::IDS_CAPTION_INFO, name_share::kMbIconInformation, 2, std::nullopt};
+        case 0: return {name_share::IDS_CAPTION_ERROR, name_share::kMbIconStop, 0, Rgb{200, 0, 0}};
+        case 1: return {name_share::IDS_CAPTION_WARNING, name_share::kMbIconExclamation, 1, Rgb{180, 180, 0}};
+        default: return {name_share::IDS_CAPTION_INFO, name_share::kMbIconInformation, 2, std::nullopt};
     }
 }
 
@@ -66,7 +66,8 @@ std::string name_share::LogTimeText() {
 CGlobal::CGlobal(std::string programDir, std::string userDir, std::string userDataDir)
     : CGenGlobal(std::move(programDir)),
       userSettings_(programDir_, std::move(userDir)),
-      settings_(std::make_unique<tinyxml2::XMLDocument>()), edsStore_(programDir_, std::move(userDataDir)) {
+      settings_(std::make_unique<tinyxml2::XMLDocument>()),
+      edsStore_(programDir_, std::move(userDataDir)) {
     if (LoadSettingsFile(programDir_ + "Norvane.xml")) {
         settingsLoaded_ = true;
         if (const tinyxml2::XMLElement* server = TopLevel(*settings_, "ServerInfo")) {
@@ -300,8 +301,8 @@ std::string CGlobal::StatusDisplayText(int32_t code) const {
 }
 
 void CGlobal::ReportApiError(int32_t code, std::string_view context) {
-    const std::string message =
-        resources::FormatText(resource_ids::kTextApiErrorTemplate, std::string(context).c_str(), code, StatusDisplayText(code).c_str());
+    const std::string message = resources::FormatText(resource_ids::kTextApiErrorTemplate, std::string(context).c_str(),
+                                                      code, StatusDisplayText(code).c_str());
     if (infobar_.showMsg) ShowMessageBox(0, "%s", message.c_str());
     LogMessage(0, "%s", message.c_str());
 }
@@ -310,7 +311,9 @@ void CGlobal::ReportExplicitError(int32_t code, std::string_view context) {
     const uint32_t id = name_share::ExplicitStatusTextId(code);
     const std::string text = id != 0 ? resources::Text(id) : name_share::kMissingText;
     ShowMessageBox(1, "%s",
-                   resources::FormatText(resource_ids::kTextExplicitErrorTemplate, std::string(context).c_str(), code, text.c_str()).c_str());
+                   resources::FormatText(resource_ids::kTextExplicitErrorTemplate, std::string(context).c_str(), code,
+                                         text.c_str())
+                       .c_str());
 }
 
 int CGlobal::ShowMessage(std::string_view text, int, uint32_t, name_share::WindowRef) {

@@ -23,8 +23,8 @@ class XMLDocument;
 
 // One "Item" of "ServerInfo" in Norvane.xml.
 struct DeviceTypeEntry {
-    std::string name;          // "name"
-    int32_t type = 0;          // "type": master API device type
+    std::string name;  // "name"
+    int32_t type = 0;  // "type": master API device type
     int32_t channelCount = 0;  // "chlCount"
 
     bool operator==(const DeviceTypeEntry&) const = default;
@@ -138,9 +138,9 @@ private:
 
     name_share::UserSettings userSettings_;
     std::unique_ptr<tinyxml2::XMLDocument> settings_;
-    std::string settingsPath_;       // the file the settings document was loaded from
-    bool settingsLoaded_ = false;    // Norvane.xml read
-    bool configLoaded_ = false;      // config.xml read
+    std::string settingsPath_;  // the file the settings document was loaded from
+    bool settingsLoaded_ = false;  // Norvane.xml read
+    bool configLoaded_ = false;  // config.xml read
     std::string pendingNetworkFile_;
     std::vector<DeviceTypeEntry> deviceTypes_;
     InfobarSettings infobar_;

@@ -25,7 +25,7 @@ inline constexpr uint32_t kMbYesNoCancel = 0x03;
 inline constexpr uint32_t kMbYesNo = 0x04;
 inline constexpr uint32_t kMbRetryCancel = 0x05;
 inline constexpr uint32_t kMbButtonMask = 0x0F;
-inline constexpr uint32_t kMbIconStop = 16;         // error
+inline constexpr uint32_t kMbIconStop = 16;  // error
 inline constexpr uint32_t kMbIconQuestion = 32;
 inline constexpr uint32_t kMbIconExclamation = 48;  // warning
 inline constexpr uint32_t kMbIconInformation = 64;
@@ -49,16 +49,16 @@ struct MessageBoxRequest {
     WindowRef owner = nullptr;  // the main window, or none
     std::string caption;
     std::string text;
-    uint32_t type = 0;          // buttons | icon, classic message-box bits
+    uint32_t type = 0;  // buttons | icon, classic message-box bits
 };
 
 // One row of the information log.
 struct LogRow {
-    int level = 2;                   // 0 error, 1 warning, 2 log
-    int image = 2;                   // image index: 0 error, 1 warning, 2 log
-    std::string time;                // "%H:%M:%S"
+    int level = 2;  // 0 error, 1 warning, 2 log
+    int image = 2;  // image index: 0 error, 1 warning, 2 log
+    std::string time;  // "%H:%M:%S"
     std::string text;
-    std::optional<Rgb> textColour;   // none: the list's default text colour
+    std::optional<Rgb> textColour;  // none: the list's default text colour
 };
 
 class IHost {

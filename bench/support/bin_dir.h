@@ -11,7 +11,6 @@ std::string BinDir();
 bool TamsenLibraryBuilt();
 
 // The message for a benchmark skipped because libtamsen.so is missing.
-inline constexpr const char* kNoTamsenLibrary =
-    "libtamsen.so not found; set NORVANE_BIN_DIR to the build's bin folder";
+inline constexpr const char* kNoTamsenLibrary = "libtamsen.so not found; set NORVANE_BIN_DIR to the build's bin folder";
 
 }  // namespace bench

@@ -75,8 +75,8 @@ std::optional<Range> TypeRange(const TypeInfo& type) {
         case TypeKind::Unsigned: return IntegerRange(false, type.size);
         case TypeKind::Signed: return IntegerRange(true, type.size);
         case TypeKind::Float: {
-            const long double max = type.size == 4 ? std::numeric_limits<float>::max()
-                                                   : std::numeric_limits<double>::max();
+            const long double max =
+                type.size == 4 ? std::numeric_limits<float>::max() : std::numeric_limits<double>::max();
             return Range{-max, max};
         }
         case TypeKind::ShortString:

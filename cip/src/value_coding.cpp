@@ -32,9 +32,7 @@ std::vector<uint8_t> EncodeNumber(const TypeInfo& type, long double value) {
             }
             break;
         }
-        case TypeKind::Bool:
-            out[0] = !std::isnan(value) && value >= 1 ? 1 : 0;
-            break;
+        case TypeKind::Bool: out[0] = !std::isnan(value) && value >= 1 ? 1 : 0; break;
         case TypeKind::Unsigned:
         case TypeKind::Signed:
             detail::PutInteger(out, detail::SaturatedBits(value, type.kind == TypeKind::Signed, type.size), type.size);

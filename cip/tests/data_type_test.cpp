@@ -65,10 +65,10 @@ TEST(DataType, FindByNameOrCode) {
         std::optional<uint8_t> code;
     };
     const Case cases[] = {
-        {"UINT", 0xC7},         {"uint", 0xC7},   {"Short_String", 0xDA}, {"0xC7", 0xC7},
-        {"0XCA", 0xCA},         {"199", 0xC7},    {"208", 0xD0},          {"0x1C7", std::nullopt},
-        {"UINT16", std::nullopt}, {"", std::nullopt}, {"-57", std::nullopt}, {"199x", std::nullopt},
-        {"0x00", std::nullopt}, {"+199", std::nullopt},
+        {"UINT", 0xC7},           {"uint", 0xC7},         {"Short_String", 0xDA}, {"0xC7", 0xC7},
+        {"0XCA", 0xCA},           {"199", 0xC7},          {"208", 0xD0},          {"0x1C7", std::nullopt},
+        {"UINT16", std::nullopt}, {"", std::nullopt},     {"-57", std::nullopt},  {"199x", std::nullopt},
+        {"0x00", std::nullopt},   {"+199", std::nullopt},
     };
     for (const Case& c : cases) {
         const auto found = FindType(c.text);

@@ -39,20 +39,20 @@ TEST(ParameterValue, Encoding) {
         bool known;
     };
     const Case cases[] = {
-        {199, 2, 513, {0x01, 0x02, 0, 0}, true},           // UINT
-        {199, 2, 2.5, {0x03, 0x00, 0, 0}, true},           // rounded to the nearest
-        {198, 1, 300, {0xFF, 0, 0, 0}, true},              // USINT held within its range
-        {200, 4, -5, {0, 0, 0, 0}, true},                  // unsigned never negative
-        {195, 2, -2, {0xFE, 0xFF, 0, 0}, true},            // INT two's complement
-        {194, 1, -129, {0x80, 0, 0, 0}, true},             // SINT held within its range
+        {199, 2, 513, {0x01, 0x02, 0, 0}, true},  // UINT
+        {199, 2, 2.5, {0x03, 0x00, 0, 0}, true},  // rounded to the nearest
+        {198, 1, 300, {0xFF, 0, 0, 0}, true},  // USINT held within its range
+        {200, 4, -5, {0, 0, 0, 0}, true},  // unsigned never negative
+        {195, 2, -2, {0xFE, 0xFF, 0, 0}, true},  // INT two's complement
+        {194, 1, -129, {0x80, 0, 0, 0}, true},  // SINT held within its range
         {196, 4, 100000, {0xA0, 0x86, 0x01, 0x00}, true},  // DINT
-        {199, 3, 70000, {0x70, 0x11, 0x01, 0}, true},      // the data size decides the width
-        {202, 4, 1.5, {0x00, 0x00, 0xC0, 0x3F}, true},     // REAL
-        {1, 1, 1, {0x01, 0, 0, 0}, true},                  // older code in the unsigned group
-        {4, 2, -1, {0xFF, 0xFF, 0, 0}, true},              // older code in the signed group
-        {199, 2, NAN, {0, 0, 0, 0}, true},                 // NaN gives 0
-        {218, 2, 7, {0, 0, 0, 0}, false},                  // unknown: nothing encoded
-        {199, 0, 7, {0, 0, 0, 0}, true},                   // no size, no bytes
+        {199, 3, 70000, {0x70, 0x11, 0x01, 0}, true},  // the data size decides the width
+        {202, 4, 1.5, {0x00, 0x00, 0xC0, 0x3F}, true},  // REAL
+        {1, 1, 1, {0x01, 0, 0, 0}, true},  // older code in the unsigned group
+        {4, 2, -1, {0xFF, 0xFF, 0, 0}, true},  // older code in the signed group
+        {199, 2, NAN, {0, 0, 0, 0}, true},  // NaN gives 0
+        {218, 2, 7, {0, 0, 0, 0}, false},  // unknown: nothing encoded
+        {199, 0, 7, {0, 0, 0, 0}, true},  // no size, no bytes
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> out(4, 0xCC);
@@ -68,7 +68,7 @@ TEST(ParameterValue, Encoding) {
         {203, 2.0, {0, 0, 0, 0, 0, 0, 0, 0x40}},
         {201, 1e30, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},  // ULINT at its top
         {197, 1e30, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},  // LINT at its top
-        {197, -1e30, {0, 0, 0, 0, 0, 0, 0, 0x80}},                      // LINT at its bottom
+        {197, -1e30, {0, 0, 0, 0, 0, 0, 0, 0x80}},  // LINT at its bottom
     };
     for (const Wide& w : wide) {
         std::vector<uint8_t> out(8);

@@ -40,12 +40,9 @@ TEST(Status, ErrorReplies) {
         std::optional<uint8_t> status;
     };
     const Case cases[] = {
-        {{0x94, 0x08, 0xFF}, 0x08},
-        {{0x94, 0x08, 0x01}, std::nullopt},  // an additional code: plain data
-        {{0x94, 0x08}, std::nullopt},
-        {{0x94, 0x08, 0xFF, 0x00}, std::nullopt},
-        {{0x8E, 0x08, 0xFF}, std::nullopt},
-        {{}, std::nullopt},
+        {{0x94, 0x08, 0xFF}, 0x08},         {{0x94, 0x08, 0x01}, std::nullopt},  // an additional code: plain data
+        {{0x94, 0x08}, std::nullopt},       {{0x94, 0x08, 0xFF, 0x00}, std::nullopt},
+        {{0x8E, 0x08, 0xFF}, std::nullopt}, {{}, std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(ErrorReplyStatus(c.reply), c.status) << c.reply.size() << " bytes";
 }
@@ -88,16 +85,26 @@ TEST(Status, ScannerStatusCodes) {
 
 TEST(Service, TableInPickingOrder) {
     const std::vector<std::pair<uint8_t, std::string>> expected = {
-        {0x01, "Get_Attributes_All"}, {0x02, "Set_Attributes_All"},
-        {0x03, "Get_Attribute_List"}, {0x04, "Set_Attribute_List"},
-        {0x05, "Reset"},              {0x06, "Start"},
-        {0x07, "Stop"},               {0x08, "Create"},
-        {0x09, "Delete"},             {0x0D, "Apply_Attributes"},
-        {0x0E, "Get_Attribute_Single"}, {0x10, "Set_Attribute_Single"},
-        {0x11, "Find_Next_Object_Instance"}, {0x14, "Error_Response"},
-        {0x15, "Restore"},            {0x16, "Save"},
-        {0x17, "No_Operation"},       {0x18, "Get_Member"},
-        {0x19, "Set_Member"},         {0x1A, "Insert_Member"},
+        {0x01, "Get_Attributes_All"},
+        {0x02, "Set_Attributes_All"},
+        {0x03, "Get_Attribute_List"},
+        {0x04, "Set_Attribute_List"},
+        {0x05, "Reset"},
+        {0x06, "Start"},
+        {0x07, "Stop"},
+        {0x08, "Create"},
+        {0x09, "Delete"},
+        {0x0D, "Apply_Attributes"},
+        {0x0E, "Get_Attribute_Single"},
+        {0x10, "Set_Attribute_Single"},
+        {0x11, "Find_Next_Object_Instance"},
+        {0x14, "Error_Response"},
+        {0x15, "Restore"},
+        {0x16, "Save"},
+        {0x17, "No_Operation"},
+        {0x18, "Get_Member"},
+        {0x19, "Set_Member"},
+        {0x1A, "Insert_Member"},
         {0x1B, "Remove_Member"},
     };
     std::vector<std::pair<uint8_t, std::string>> actual;

@@ -107,8 +107,7 @@ double ReadReal(std::string_view field) {
     // forms are not numbers here.
     if (i >= field.size() || !((field[i] >= '0' && field[i] <= '9') || field[i] == '.')) return 0.0;
     double value = 0.0;
-    auto result = std::from_chars(field.data() + i, field.data() + field.size(), value,
-                                  std::chars_format::general);
+    auto result = std::from_chars(field.data() + i, field.data() + field.size(), value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
         // from_chars leaves the value alone: fall back to a bounded answer.
         return 0.0;

@@ -16,8 +16,8 @@ namespace DeviceNetEDS {
 namespace {
 
 int32_t FixedSectionNumber(std::string_view name) {
-    static constexpr std::string_view kNames[] = {"File", "Device", "ParamClass", "IO_Info",
-                                                  "Params", "EnumPar", "Groups", "Assembly"};
+    static constexpr std::string_view kNames[] = {"File",   "Device",  "ParamClass", "IO_Info",
+                                                  "Params", "EnumPar", "Groups",     "Assembly"};
     for (int32_t i = 0; i < 8; ++i)
         if (name == kNames[i]) return i;
     return -1;
@@ -178,8 +178,8 @@ private:
         // collects nothing; an empty entry there is not stored.
         if (sectionOpen_ || !key_.empty() || !value_.empty()) {
             if (currentEntries_ == nullptr) {
-                currentEntries_ = current_ < kFirstOther ? &result_.fixed[static_cast<size_t>(current_)]
-                                                         : &result_.others[current_];
+                currentEntries_ =
+                    current_ < kFirstOther ? &result_.fixed[static_cast<size_t>(current_)] : &result_.others[current_];
                 nextPosition_ = currentEntries_->end();
             }
             // Keys mostly come in order (Param11 after Param10): the place after the previous

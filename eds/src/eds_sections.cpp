@@ -260,8 +260,7 @@ ParamEntry ReadParam(std::string_view value) {
     std::string_view type = NextField(value, pos);
     if (type.size() >= 2 && type[0] == '0' && (type[1] == 'x' || type[1] == 'X'))
         p.dataType = static_cast<int32_t>(ReadHex(type));
-    else
-        p.dataType = ReadInt(type);
+    else p.dataType = ReadInt(type);
     p.dataSize = ReadInt(NextField(value, pos));
     p.name = std::string(QuotedField(value, pos));
     p.units = std::string(QuotedField(value, pos));

@@ -24,7 +24,7 @@ std::string DeviceValue(const std::string& text, const std::string& key) {
 TEST(EdsScanner, ValueRules) {
     struct Case {
         const char* name;
-        std::string body;   // text after "[Device]\n"
+        std::string body;  // text after "[Device]\n"
         std::string key;
         std::string value;  // expected stored value
     };

@@ -47,19 +47,20 @@ TEST(EdsFields, Readers) {
 }
 
 TEST(EdsSections, FileAndDevice) {
-    CEDSFile doc = Parse(
-        "[File]\nDescText = \"" + std::string(120, 'd') + "\";\nCreateDate = 04-21-2011;\n"
-        "CreateTime = \"12:00:00\";\nModDate = 01-02-2003-extra-long;\nRevision = 1.23456789012;\n"
-        "[Device]\nVendCode = 0x22;\nVendName = \"Acme\";\nProdType = 12;\nProdTypeStr = \"Adapter\";\n"
-        "ProdCode = 34;\nMajRev = 2;\nMinRev = 7;\nProdName = \"Widget\";\nCatalog = \"W-1\";\n");
+    CEDSFile doc =
+        Parse("[File]\nDescText = \"" + std::string(120, 'd') +
+              "\";\nCreateDate = 04-21-2011;\n"
+              "CreateTime = \"12:00:00\";\nModDate = 01-02-2003-extra-long;\nRevision = 1.23456789012;\n"
+              "[Device]\nVendCode = 0x22;\nVendName = \"Acme\";\nProdType = 12;\nProdTypeStr = \"Adapter\";\n"
+              "ProdCode = 34;\nMajRev = 2;\nMinRev = 7;\nProdName = \"Widget\";\nCatalog = \"W-1\";\n");
     const CFileInfo& f = doc.File();
     EXPECT_EQ(f.SectionName(), "File");
     EXPECT_EQ(f.DescText(), std::string(99, 'd'));
     EXPECT_EQ(f.CreateDate(), "04-21-2011");
     EXPECT_EQ(f.CreateTime(), "\"12:00:00\"");  // as written, quotes kept
-    EXPECT_EQ(f.ModDate(), "01-02-2003-ext");    // 14 bytes
+    EXPECT_EQ(f.ModDate(), "01-02-2003-ext");  // 14 bytes
     EXPECT_EQ(f.ModTime(), "");
-    EXPECT_EQ(f.Revision(), "1.2345678");        // 9 bytes
+    EXPECT_EQ(f.Revision(), "1.2345678");  // 9 bytes
     const CDeviceInfo& d = doc.Device();
     EXPECT_EQ(d.VendCode(), 0);  // decimal only
     EXPECT_EQ(d.VendName(), "Acme");
@@ -133,8 +134,8 @@ TEST(EdsSections, IoInfo) {
 TEST(EdsSections, CommaInsideIoNameBreaksTheEntry) {
     CEDSFile doc = Parse("[IO_Info]\nInput1 = 8,0,0x1,\"A,B\",6,\"20 04\",\"h\";\n");
     const IoEntry& in = doc.IOInfo().GetInput(1);
-    EXPECT_EQ(in.name, "");        // the field is "\"A": unquoting drops both its bytes
-    EXPECT_EQ(in.pathSize, 0);     // "B\"" is not a number
+    EXPECT_EQ(in.name, "");  // the field is "\"A": unquoting drops both its bytes
+    EXPECT_EQ(in.pathSize, 0);  // "B\"" is not a number
 }
 
 TEST(EdsSections, Params) {
@@ -214,8 +215,8 @@ TEST(EdsSections, EnumPairsAcrossManyParams) {
     // stand; an Enum without its Param and a Param without its Enum pair with nothing.
     const std::string fields = " = 0,0,,0,1,1,\"P\",\"\",\"\",0,0,0,0,0,0,0,0,0,0,0,0;\n";
     CEDSFile doc = Parse("[Params]\nParam2" + fields + "Param10" + fields + "Enum10 = 1,\"Ten\";\n" +
-                         "Enum3 = 3,\"Orphan\";\nParam4" + fields + "Enum4 = 4,\"Four\";\n" +
-                         "QQQQQ7Param" + fields + "Enum = 7,\"Seven\";\n");
+                         "Enum3 = 3,\"Orphan\";\nParam4" + fields + "Enum4 = 4,\"Four\";\n" + "QQQQQ7Param" + fields +
+                         "Enum = 7,\"Seven\";\n");
     const struct {
         int32_t number;
         std::vector<std::string> texts;
@@ -278,8 +279,9 @@ TEST(EdsSections, EnumParGroupsAssembly) {
 }
 
 TEST(EdsSections, ParamClassAndOtherSections) {
-    CEDSFile doc = Parse("[ParamClass]\nMaxInst = 12;\nDescriptor = 0x09;\nCfgAssembly = 3;\n"
-                         "[Vendor Specific]\nA = 1;\nB = \"x\";\n");
+    CEDSFile doc = Parse(
+        "[ParamClass]\nMaxInst = 12;\nDescriptor = 0x09;\nCfgAssembly = 3;\n"
+        "[Vendor Specific]\nA = 1;\nB = \"x\";\n");
     EXPECT_EQ(doc.ParamClass().MaxInst(), 12);
     EXPECT_EQ(doc.ParamClass().Descriptor(), 9u);
     EXPECT_EQ(doc.ParamClass().CfgAssembly(), 3);
@@ -291,8 +293,9 @@ TEST(EdsSections, ParamClassAndOtherSections) {
 }
 
 TEST(EdsSections, CopiesAreDeep) {
-    CEDSFile doc = Parse("[Params]\nParam1 = 0,0,,0,1,1,\"P\",\"\",\"\",0,10,5,0,0,0,0,0,0,0,0,0;\n"
-                         "[Extra]\nK = 1;\n");
+    CEDSFile doc = Parse(
+        "[Params]\nParam1 = 0,0,,0,1,1,\"P\",\"\",\"\",0,10,5,0,0,0,0,0,0,0,0,0;\n"
+        "[Extra]\nK = 1;\n");
     CEDSFile copy = doc;
     copy.Params().SetParamValue(1, 9.0);
     EXPECT_DOUBLE_EQ(doc.Params().GetParam(1).defaultValue, 5.0);

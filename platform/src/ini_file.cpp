@@ -67,7 +67,8 @@ void IniFile::Parse(std::string_view text) {
         if (!t.empty() && t.front() == '[') {
             size_t close = t.find(']');
             line.kind = Line::Kind::Header;
-            line.section = std::string(Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+            line.section =
+                std::string(Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
         } else if (!t.empty() && t.front() != ';') {
             size_t eq = t.find('=');
             if (eq != std::string_view::npos) {

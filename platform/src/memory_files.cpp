@@ -13,7 +13,8 @@ std::atomic<MemoryFiles*> g_installed{nullptr};
 
 MemoryFiles::MemoryFiles() {
     MemoryFiles* none = nullptr;
-    if (!g_installed.compare_exchange_strong(none, this)) throw std::logic_error("MemoryFiles: one is installed already");
+    if (!g_installed.compare_exchange_strong(none, this))
+        throw std::logic_error("MemoryFiles: one is installed already");
 }
 
 MemoryFiles::~MemoryFiles() { g_installed.store(nullptr); }

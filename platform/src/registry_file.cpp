@@ -321,8 +321,7 @@ int RegOpenKey(std::string_view subKey, RegKey& out) {
     return kRegOk;
 }
 
-int RegQueryValue(const RegKey& key, std::string_view name, RegType& type, std::span<uint8_t> buffer,
-                  uint32_t& size) {
+int RegQueryValue(const RegKey& key, std::string_view name, RegType& type, std::span<uint8_t> buffer, uint32_t& size) {
     const RegValue* v = key.FindValue(name);
     if (v == nullptr) {
         type = RegType::None;

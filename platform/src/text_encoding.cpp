@@ -16,10 +16,16 @@ size_t Utf8SequenceLength(std::string_view s, size_t i) {
     if (c < 0x80) return 1;
     size_t len;
     uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; }
-    else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; }
-    else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; }
-    else return 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else return 0;
     if (i + len > s.size()) return 0;
     for (size_t k = 1; k < len; ++k) {
         if ((b(i + k) & 0xC0) != 0x80) return 0;
@@ -93,9 +99,7 @@ std::string ToUtf8(std::string_view bytes) {
     return Convert("UTF-8", "GB18030", bytes, "\xEF\xBF\xBD");
 }
 
-std::string Utf8ToGb18030(std::string_view utf8) {
-    return Convert("GB18030", "UTF-8", utf8, "?");
-}
+std::string Utf8ToGb18030(std::string_view utf8) { return Convert("GB18030", "UTF-8", utf8, "?"); }
 
 std::string CutUtf8(std::string_view text, size_t maxBytes) {
     if (text.size() <= maxBytes) return std::string(text);
@@ -113,7 +117,8 @@ std::string CutUtf8(std::string_view text, size_t maxBytes) {
 std::string_view DropIncompleteTail(std::string_view text) {
     size_t start = text.size();
     // At most three continuation bytes can belong to the last sequence.
-    while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start;
+    while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80)
+        --start;
     if (start == 0) return text;
     size_t lead = start - 1;
     if (static_cast<unsigned char>(text[lead]) < 0x80) return text;

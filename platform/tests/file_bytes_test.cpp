@@ -19,7 +19,7 @@ TEST(FileBytes, RegularFilesOnly) {
     EXPECT_EQ(platform::ReadFileBytes(file), std::string("a\0b\xFF", 4));
     EXPECT_EQ(platform::ReadFileBytes(dir + "/empty"), std::string());
     EXPECT_EQ(platform::ReadFileBytes(file, 3), std::nullopt);  // larger than allowed
-    EXPECT_EQ(platform::ReadFileBytes(dir), std::nullopt);      // a folder
+    EXPECT_EQ(platform::ReadFileBytes(dir), std::nullopt);  // a folder
     EXPECT_EQ(platform::ReadFileBytes(dir + "/missing"), std::nullopt);
     EXPECT_EQ(platform::ReadFileBytes(""), std::nullopt);
     std::string withZero = dir + "/";

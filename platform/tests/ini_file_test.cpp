@@ -35,16 +35,24 @@ TEST(IniParse, ProfileIntegers) {
         int32_t value;
     };
     const Case cases[] = {
-        {"12 ; comment", 12}, {"283;", 283}, {"  -7x", -7}, {"+5", 5},   {"abc", 0},
-        {"", 0},              {"0x10", 0},   {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN},
+        {"12 ; comment", 12},
+        {"283;", 283},
+        {"  -7x", -7},
+        {"+5", 5},
+        {"abc", 0},
+        {"", 0},
+        {"0x10", 0},
+        {"99999999999", INT32_MAX},
+        {"-99999999999", INT32_MIN},
     };
     for (const Case& c : cases) EXPECT_EQ(platform::ParseProfileInt(c.text), c.value) << c.text;
 }
 
 TEST(IniParse, FindRules) {
     platform::IniFile ini;
-    ini.Parse("top=1\n[Device]\n  VendCode = 283; $ vendor  \r\nName = \"Quoted Name\"\n; Hidden=1\nnoequals\n"
-              "Name=second\n[Other]\nA=\n[ device ]\nLate=1\n");
+    ini.Parse(
+        "top=1\n[Device]\n  VendCode = 283; $ vendor  \r\nName = \"Quoted Name\"\n; Hidden=1\nnoequals\n"
+        "Name=second\n[Other]\nA=\n[ device ]\nLate=1\n");
     EXPECT_EQ(ini.Find("device", "VENDCODE"), "283; $ vendor");
     EXPECT_EQ(ini.Find("Device", "Name"), "Quoted Name");  // the first key wins
     EXPECT_EQ(ini.Find("Device", "; Hidden"), std::nullopt);

@@ -13,11 +13,12 @@ using platform::RegType;
 
 TEST(RegistryDocument, ReadsStringDwordAndExpandValues) {
     RegistryDocument doc;
-    ASSERT_TRUE(doc.Parse("Windows Registry Editor Version 5.00\r\n\r\n"
-                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]\r\n"
-                          "\"DLL\"=\"/opt/lib/lib\\\"q\\\\.so\"\r\n"
-                          "\"Count\"=dword:0000000a\r\n"
-                          "\"Path\"=hex(2):41,00,\\\r\n  42,00\r\n"));
+    ASSERT_TRUE(
+        doc.Parse("Windows Registry Editor Version 5.00\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]\r\n"
+                  "\"DLL\"=\"/opt/lib/lib\\\"q\\\\.so\"\r\n"
+                  "\"Count\"=dword:0000000a\r\n"
+                  "\"Path\"=hex(2):41,00,\\\r\n  42,00\r\n"));
     const auto* key = doc.FindKey("software\\bramwell\\varda\\101");
     ASSERT_NE(key, nullptr);
     const auto* dll = key->FindValue("dll");
@@ -77,9 +78,9 @@ TEST(RegistryDocument, SerializeRoundTrips) {
 class RegistryFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("norvane-reg-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / ("norvane-reg-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
         path_ = (dir_ / "registry.reg").string();
         ::setenv("VARDA_REGISTRY", path_.c_str(), 1);

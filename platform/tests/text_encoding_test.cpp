@@ -9,13 +9,13 @@ TEST(TextEncoding, Utf8Validity) {
     };
     const Case cases[] = {
         {"plain", true},
-        {"\xE4\xB8\xAD\xE6\x96\x87", true},          // 中文
-        {"\xF0\x9F\x98\x80", true},                  // U+1F600
-        {"\xD6\xD0\xCE\xC4", false},                 // 中文 in GB18030
-        {"\xE4\xB8", false},                         // cut off
-        {"\xC0\xAF", false},                         // overlong
-        {"\xED\xA0\x80", false},                     // surrogate
-        {"\xF4\x90\x80\x80", false},                 // beyond U+10FFFF
+        {"\xE4\xB8\xAD\xE6\x96\x87", true},  // 中文
+        {"\xF0\x9F\x98\x80", true},  // U+1F600
+        {"\xD6\xD0\xCE\xC4", false},  // 中文 in GB18030
+        {"\xE4\xB8", false},  // cut off
+        {"\xC0\xAF", false},  // overlong
+        {"\xED\xA0\x80", false},  // surrogate
+        {"\xF4\x90\x80\x80", false},  // beyond U+10FFFF
         {std::string("a\0b", 3), true},
     };
     for (const Case& c : cases) EXPECT_EQ(platform::IsValidUtf8(c.bytes), c.valid) << c.bytes;
@@ -27,7 +27,9 @@ TEST(TextEncoding, Gb18030RoundTrip) {
     EXPECT_EQ(platform::Utf8ToGb18030("中文 ok"), "\xD6\xD0\xCE\xC4 ok");
     EXPECT_EQ(platform::ToUtf8(platform::Utf8ToGb18030("从站在线（预留）")), "从站在线（预留）");
     // Bytes that are not GB18030 either become U+FFFD; the result is valid UTF-8.
-    std::string odd = platform::ToUtf8("a\xFF" "b\x81");
+    std::string odd = platform::ToUtf8(
+        "a\xFF"
+        "b\x81");
     EXPECT_TRUE(platform::IsValidUtf8(odd));
     EXPECT_EQ(odd.substr(0, 1), "a");
     EXPECT_NE(odd.find("\xEF\xBF\xBD"), std::string::npos);

@@ -15,7 +15,7 @@ namespace tamsen::driver {
 
 // Control codes of the adapter's driver.
 inline constexpr uint32_t kControlGetPipeState = 0x222000;  // 2 bytes out: u16 state, 0 = ready
-inline constexpr uint32_t kControlResetPipe = 0x222004;     // no buffers
+inline constexpr uint32_t kControlResetPipe = 0x222004;  // no buffers
 
 using ReadRequest = std::span<const uint8_t, 4>;
 

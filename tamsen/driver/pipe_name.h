@@ -9,7 +9,7 @@ namespace tamsen::driver {
 
 struct PipeName {
     std::string device;  // the device path, without the final '/'
-    int pipe = 0;        // 0..99
+    int pipe = 0;  // 0..99
     friend bool operator==(const PipeName&, const PipeName&) = default;
 };
 

@@ -45,8 +45,7 @@ public:
         if (!Send(kSocketWrite, data)) return false;
         uint8_t reply[16];
         const std::optional<std::size_t> n = Receive(reply, kReplyTimeoutMs);
-        return n == 5 && reply[0] == kSocketWrite &&
-               platform::GetU32LE(reply, 1) == static_cast<uint32_t>(data.size());
+        return n == 5 && reply[0] == kSocketWrite && platform::GetU32LE(reply, 1) == static_cast<uint32_t>(data.size());
     }
 
     bool StartRead(std::size_t capacity, ReadRequest request) override {

@@ -44,7 +44,11 @@ class UsbPipe final : public Pipe {
 public:
     UsbPipe(std::shared_ptr<UsbDriver> driver, libusb_device_handle* handle, std::string device, int pipe,
             uint8_t endpoint, uint32_t id)
-        : driver_(std::move(driver)), handle_(handle), device_(std::move(device)), pipe_(pipe), endpoint_(endpoint),
+        : driver_(std::move(driver)),
+          handle_(handle),
+          device_(std::move(device)),
+          pipe_(pipe),
+          endpoint_(endpoint),
           id_(id) {}
 
     ~UsbPipe() override {
@@ -57,8 +61,8 @@ public:
     bool Write(std::span<const uint8_t> data) override {
         std::vector<uint8_t> copy(data.begin(), data.end());
         int transferred = 0;
-        const int r = libusb_bulk_transfer(handle_, endpoint_, copy.data(), static_cast<int>(copy.size()),
-                                           &transferred, kWriteTimeoutMs);
+        const int r = libusb_bulk_transfer(handle_, endpoint_, copy.data(), static_cast<int>(copy.size()), &transferred,
+                                           kWriteTimeoutMs);
         return r == 0 && static_cast<std::size_t>(transferred) == copy.size();
     }
 
@@ -111,9 +115,8 @@ public:
         }
         if (code != kControlGetPipeState || output.size() < 2) return std::nullopt;
         uint8_t status[2] = {};
-        const int r = libusb_control_transfer(
-            handle_, kGetStatusRequestType,
-            LIBUSB_REQUEST_GET_STATUS, 0, endpoint_, status, 2, kControlTimeoutMs);
+        const int r = libusb_control_transfer(handle_, kGetStatusRequestType, LIBUSB_REQUEST_GET_STATUS, 0, endpoint_,
+                                              status, 2, kControlTimeoutMs);
         if (r != 2) return std::nullopt;
         platform::PutU16LE(output, 0, static_cast<uint16_t>(status[0] & 0x01));  // halt bit
         return 2;
@@ -242,8 +245,7 @@ std::unique_ptr<Pipe> UsbDriver::OpenPipe(const std::string& fileName) {
         }
         // Only adapters named in $TAMSEN_USB_IDS are ever opened.
         const auto ids = ParseUsbIds(AdapterUsbIds().c_str());
-        if (std::find(ids.begin(), ids.end(), std::make_pair(descriptor.idVendor, descriptor.idProduct)) ==
-            ids.end()) {
+        if (std::find(ids.begin(), ids.end(), std::make_pair(descriptor.idVendor, descriptor.idProduct)) == ids.end()) {
             device = nullptr;
         }
         int r = device == nullptr ? LIBUSB_ERROR_NO_DEVICE : libusb_open(device, &open.handle);

@@ -64,7 +64,7 @@ extern "C" {
 
 #define DNETTEST_EXPORT __attribute__((visibility("default")))
 
-#define WM_DNET_STARTED 0x464u  /* WM_USER + 100 */
+#define WM_DNET_STARTED 0x464u /* WM_USER + 100 */
 #define WM_DNET_RECEIVED 0x467u /* WM_USER + 103 */
 
 #define DNETTEST_BLOCK_SIZE 128u

@@ -179,8 +179,8 @@ void DNetTest_Produce(uint32_t length, uint32_t value, const uint8_t* data, uint
     platform::PutU32LE(payload, 0, length);
     platform::PutU32LE(payload, 4, value);
     if (length > 0) std::memcpy(payload.data() + 8, data, length);
-    (void)TestCommand(key, Cmd::DcDntProduce, std::span<const uint8_t>(payload.data(), 8 + length),
-                      "DNetTest_Produce", "ExecCmd(Produce)");
+    (void)TestCommand(key, Cmd::DcDntProduce, std::span<const uint8_t>(payload.data(), 8 + length), "DNetTest_Produce",
+                      "ExecCmd(Produce)");
 }
 
 uint32_t DNetTest_ReConfig(uint32_t key, uint32_t value) {

@@ -64,8 +64,8 @@ void LogBadAck(const char* fn, const CommandPacket& cmd, const ReceiveBuffer& rx
                      "cmd(%s)/ack(%s) failed, bytesRead=%d: %02x %02x %02x %02x %02x %02x %02x %02x %02x %02x "
                      "%02x %02x %02x %02x %02x %02x %02x %02x %02x %02x\n",
                      std::string(CommandName(cmd.Code())).c_str(), std::string(CommandName(rx[1])).c_str(),
-                     static_cast<int>(bytesRead), rx[0], rx[1], rx[2], rx[3], rx[4], rx[5], rx[6], rx[7], rx[8],
-                     rx[9], rx[10], rx[11], rx[12], rx[13], rx[14], rx[15], rx[16], rx[17], rx[18], rx[19]);
+                     static_cast<int>(bytesRead), rx[0], rx[1], rx[2], rx[3], rx[4], rx[5], rx[6], rx[7], rx[8], rx[9],
+                     rx[10], rx[11], rx[12], rx[13], rx[14], rx[15], rx[16], rx[17], rx[18], rx[19]);
 }
 
 // The exchange after the lock (if any) is taken; `fn` names the caller in log lines.
@@ -82,8 +82,8 @@ uint32_t Exchange(const char* fn, PipeSet& pipes, ReceiveBuffer& rx, CommandPack
     // The receive buffer starts with the read request; the rest is cleared so that nothing of an
     // earlier exchange can be mistaken for this acknowledge.
     rx.fill(0);
-    const auto request = MakeReadRequest(code == static_cast<uint8_t>(Cmd::DcReset) ? kResetAckTimeoutMs
-                                                                                   : kAckTimeoutMs);
+    const auto request =
+        MakeReadRequest(code == static_cast<uint8_t>(Cmd::DcReset) ? kResetAckTimeoutMs : kAckTimeoutMs);
     std::copy(request.begin(), request.end(), rx.begin());
     if (!group.ack.StartRead(kFirstTransfer, std::span<const uint8_t, 4>(rx.data(), 4))) {
         TAMSEN_LOG_ERROR(fn, "无法发送读ACK请求\n");

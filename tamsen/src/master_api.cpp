@@ -126,10 +126,9 @@ uint32_t GuardedLogged(const char* label, Body body) {
 }
 
 bool InitParamValid(const VARDA_INIT_PARAM& p) {
-    return p.MacId <= 63 && p.BaudRate <= 2 && p.ScanDelay >= 1 && p.ScanDelay <= 65535 &&
-           p.IntervalScanCycle >= 1 && p.IntervalScanCycle <= 65535 && p.ExpectedPacketRate >= 1 &&
-           p.ExpectedPacketRate <= 65535 && p.RetryCount >= 1 && p.RetryCount <= 10 && p.Option1 <= 1 &&
-           p.Option2 <= 1 && p.AutoMapSize <= 32;
+    return p.MacId <= 63 && p.BaudRate <= 2 && p.ScanDelay >= 1 && p.ScanDelay <= 65535 && p.IntervalScanCycle >= 1 &&
+           p.IntervalScanCycle <= 65535 && p.ExpectedPacketRate >= 1 && p.ExpectedPacketRate <= 65535 &&
+           p.RetryCount >= 1 && p.RetryCount <= 10 && p.Option1 <= 1 && p.Option2 <= 1 && p.AutoMapSize <= 32;
 }
 
 bool SlaveConfigValid(const VARDA_SLAVE_CONFIG& c) {
@@ -216,8 +215,8 @@ uint32_t VARDA_Close(uint32_t deviceType, uint32_t deviceIndex) {
     });
 }
 
-uint32_t VARDA_Init(uint32_t deviceType, uint32_t deviceIndex, uint32_t channelIndex,
-                    const VARDA_INIT_PARAM* initParam, uint32_t* handleOut) {
+uint32_t VARDA_Init(uint32_t deviceType, uint32_t deviceIndex, uint32_t channelIndex, const VARDA_INIT_PARAM* initParam,
+                    uint32_t* handleOut) {
     if (handleOut != nullptr) *handleOut = VARDA_INVALID_HANDLE;
     if (deviceType != kDeviceType || channelIndex != 0 || initParam == nullptr || handleOut == nullptr ||
         !InitParamValid(*initParam)) {
@@ -306,8 +305,8 @@ uint32_t VARDA_EMRequest(uint32_t handle, uint32_t macId, uint32_t service, uint
         return VARDA_ERR_INVALID_PARAM;
     }
     return GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t channel) -> uint32_t {
-        const std::vector<uint8_t> payload = EmRequestPayload(channel, timeoutMs, macId, service, classId,
-                                                              instanceId, {requestData, requestLength});
+        const std::vector<uint8_t> payload =
+            EmRequestPayload(channel, timeoutMs, macId, service, classId, instanceId, {requestData, requestLength});
         ReceiveBuffer rx{};
         std::span<const uint8_t> ack;
         const uint32_t result = Exchange(device, Cmd::EMRequest, payload, rx, ack);
@@ -319,8 +318,8 @@ uint32_t VARDA_EMRequest(uint32_t handle, uint32_t macId, uint32_t service, uint
     });
 }
 
-uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionType, uint8_t* buffer,
-                           uint32_t* length, uint32_t timeoutMs) {
+uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionType, uint8_t* buffer, uint32_t* length,
+                           uint32_t timeoutMs) {
     if (length == nullptr) return VARDA_ERR_INVALID_PARAM;
     const uint32_t capacity = *length;
     *length = 0;
@@ -331,8 +330,8 @@ uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionT
     const uint32_t result = GuardedOnHandle(handle, [&](TamsenDevice& device, uint32_t channel) -> uint32_t {
         ReceiveBuffer rx{};
         std::span<const uint8_t> ack;
-        const uint32_t r = Exchange(device, Cmd::ReadSlaveIO, ReadSlaveIoPayload(channel, macId, connectionType, capacity),
-                                    rx, ack);
+        const uint32_t r =
+            Exchange(device, Cmd::ReadSlaveIO, ReadSlaveIoPayload(channel, macId, connectionType, capacity), rx, ack);
         if (r != VARDA_OK) return r;
         const std::size_t n = std::min<std::size_t>(capacity, ack.size());
         std::copy_n(ack.begin(), n, buffer);

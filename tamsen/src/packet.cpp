@@ -17,11 +17,11 @@ uint8_t XorChecksum(std::span<const uint8_t> bytes) {
 
 std::string_view CommandName(uint8_t code) {
     static constexpr std::string_view kNames[] = {
-        "Open",          "GetInfo",       "Init",         "Online",         "Offline",
-        "StartScan",     "StopScan",      "AddSlave",     "RemoveSlave",    "SaveCfg",
-        "Uninit",        "Close",         "EMRequest",    "ReadSlaveIO",    "WriteSlaveIO",
-        "GetNodeStatus", "DcReset",       "DcDntStartDrv", "DcDntStopDrv",  "DcDntProduce",
-        "DcDntSetScreen", "DcDntReConfig", "DcDntOffline", "DcDntOnline",   "DcDntRecv",
+        "Open",           "GetInfo",       "Init",          "Online",       "Offline",
+        "StartScan",      "StopScan",      "AddSlave",      "RemoveSlave",  "SaveCfg",
+        "Uninit",         "Close",         "EMRequest",     "ReadSlaveIO",  "WriteSlaveIO",
+        "GetNodeStatus",  "DcReset",       "DcDntStartDrv", "DcDntStopDrv", "DcDntProduce",
+        "DcDntSetScreen", "DcDntReConfig", "DcDntOffline",  "DcDntOnline",  "DcDntRecv",
     };
     static_assert(std::size(kNames) == 0x58 - 0x40 + 1);
     if (code < 0x40 || code > 0x58) return "UnknownCmd";
@@ -118,8 +118,8 @@ std::array<uint8_t, 26> ReadSlaveIoPayload(uint32_t channel, uint32_t macId, uin
     return p;
 }
 
-std::vector<uint8_t> WriteSlaveIoPayload(uint32_t channel, uint32_t timeoutMs, uint32_t macId,
-                                         uint32_t connectionType, std::span<const uint8_t> data) {
+std::vector<uint8_t> WriteSlaveIoPayload(uint32_t channel, uint32_t timeoutMs, uint32_t macId, uint32_t connectionType,
+                                         std::span<const uint8_t> data) {
     constexpr std::size_t kDataOffset = 28;  // packet offset 35
     std::vector<uint8_t> p(kDataOffset + data.size());
     p[0] = static_cast<uint8_t>(channel + 1);

@@ -15,10 +15,10 @@
 namespace tamsen {
 
 inline constexpr uint8_t kStartByte = 0x7E;
-inline constexpr std::size_t kHeaderSize = 7;      // start, code, length, extended
+inline constexpr std::size_t kHeaderSize = 7;  // start, code, length, extended
 inline constexpr std::size_t kPacketOverhead = 8;  // header + check byte
 inline constexpr std::size_t kFirstTransfer = 64;  // every command and first acknowledge read
-inline constexpr std::size_t kMaxPacket = 512;     // largest packet and receive buffer
+inline constexpr std::size_t kMaxPacket = 512;  // largest packet and receive buffer
 inline constexpr uint32_t kErrorAckBit = 0x80000000u;
 inline constexpr uint32_t kErrorAckLength = 0x80000004u;
 
@@ -78,7 +78,9 @@ public:
     std::span<uint8_t> Bytes() { return {bytes_.data(), size_}; }
     std::span<const uint8_t> Bytes() const { return {bytes_.data(), size_}; }
     // The 64-byte first transfer: the packet followed by zero padding.
-    std::span<uint8_t, kFirstTransfer> FirstTransfer() { return std::span<uint8_t, kFirstTransfer>(bytes_.data(), kFirstTransfer); }
+    std::span<uint8_t, kFirstTransfer> FirstTransfer() {
+        return std::span<uint8_t, kFirstTransfer>(bytes_.data(), kFirstTransfer);
+    }
 
 private:
     std::array<uint8_t, kMaxPacket> bytes_{};
@@ -92,7 +94,7 @@ std::vector<uint8_t> EmRequestPayload(uint32_t channel, uint32_t timeoutMs, uint
                                       uint32_t classId, uint32_t instanceId, std::span<const uint8_t> request);
 std::array<uint8_t, 26> ReadSlaveIoPayload(uint32_t channel, uint32_t macId, uint32_t connectionType,
                                            uint32_t capacity);
-std::vector<uint8_t> WriteSlaveIoPayload(uint32_t channel, uint32_t timeoutMs, uint32_t macId,
-                                         uint32_t connectionType, std::span<const uint8_t> data);
+std::vector<uint8_t> WriteSlaveIoPayload(uint32_t channel, uint32_t timeoutMs, uint32_t macId, uint32_t connectionType,
+                                         std::span<const uint8_t> data);
 
 }  // namespace tamsen

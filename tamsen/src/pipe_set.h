@@ -32,8 +32,9 @@ enum PipeRole : std::size_t {
     kPipeCount
 };
 inline constexpr std::array<int, kPipeCount> kPipeNumbers = {1, 0, 3, 2, 7, 6, 9, 8};
-inline constexpr std::array<const char*, kPipeCount> kPipeNames = {
-    "hPipeCmd", "hPipeAck", "hPipeCmdEx", "hPipeAckEx", "hPipeEmCmd", "hPipeEmAck", "hPipeEmCmdEx", "hPipeEmAckEx"};
+inline constexpr std::array<const char*, kPipeCount> kPipeNames = {"hPipeCmd",     "hPipeAck",    "hPipeCmdEx",
+                                                                   "hPipeAckEx",   "hPipeEmCmd",  "hPipeEmAck",
+                                                                   "hPipeEmCmdEx", "hPipeEmAckEx"};
 
 // The eight open pipes of one adapter. Construction opens them (in table order, which is pipe
 // 01, 00, 03, 02, 07, 06, 09, 08) or throws TamsenException with nothing left open; destruction

@@ -22,7 +22,8 @@ uint32_t RxRing::Write(std::span<const uint8_t> records) {
     const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(records.size() / DNETTEST_RECORD_SIZE), Free());
     uint32_t head = __atomic_load_n(&header_.head, __ATOMIC_RELAXED);
     for (uint32_t i = 0; i < n; ++i) {
-        std::copy_n(records.begin() + static_cast<std::ptrdiff_t>(i) * DNETTEST_RECORD_SIZE, DNETTEST_RECORD_SIZE, table_[head]);
+        std::copy_n(records.begin() + static_cast<std::ptrdiff_t>(i) * DNETTEST_RECORD_SIZE, DNETTEST_RECORD_SIZE,
+                    table_[head]);
         head = (head + 1) & DNETTEST_RING_MASK;
     }
     // The records are in place before the consumer can see the head that covers them.

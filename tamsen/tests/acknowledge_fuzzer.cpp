@@ -46,9 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t buffer[255];
     uint32_t length = sizeof buffer;
     switch (which) {
-        case 0:
-            (void)VARDA_ReadSlaveIO(adapter.handle, 1, 1, buffer, &length, 0);
-            break;
+        case 0: (void)VARDA_ReadSlaveIO(adapter.handle, 1, 1, buffer, &length, 0); break;
         case 1: {
             const uint8_t request[2] = {1, 2};
             std::vector<uint8_t> response(600);
@@ -56,9 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             (void)VARDA_EMRequest(adapter.handle, 1, 0x0E, 1, 1, request, 2, response.data(), &length, 1000);
             break;
         }
-        case 2:
-            (void)VARDA_GetSlaveStatus(adapter.handle, 1);
-            break;
+        case 2: (void)VARDA_GetSlaveStatus(adapter.handle, 1); break;
         default: {
             VARDA_BOARD_INFO info;
             (void)VARDA_ReadBoardInfo(101, 0, &info);

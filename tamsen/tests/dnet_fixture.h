@@ -114,7 +114,8 @@ protected:
                 std::lock_guard<std::mutex> guard(extensionLock_);
                 return FakeDriver::Reply::Data(std::exchange(extension_, {}));
             }
-            if ((pipe == 0 || pipe == 6) && command.size() >= 2) return FakeDriver::Reply::Data(FakeDriver::Ack(command[1]));
+            if ((pipe == 0 || pipe == 6) && command.size() >= 2)
+                return FakeDriver::Reply::Data(FakeDriver::Ack(command[1]));
             return FakeDriver::Reply::Nothing();
         });
         ::unsetenv("TAMSEN_TEST_CARD");

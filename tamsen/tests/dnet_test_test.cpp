@@ -31,7 +31,8 @@ TEST_F(DnetTest, CancelledOrUnusableChoiceLeavesBlockAndAdaptersAlone) {
         const char* env;
         bool logged;
     };
-    for (const Case& c : {Case{"cancel", false}, Case{"8", true}, Case{"-1", true}, Case{"03x", true}, Case{"", true}}) {
+    for (const Case& c :
+         {Case{"cancel", false}, Case{"8", true}, Case{"-1", true}, Case{"03x", true}, Case{"", true}}) {
         SCOPED_TRACE(c.env);
         ClearLog();
         fake_->ClearTransfers();
@@ -111,7 +112,8 @@ TEST_F(DnetTest, AnAdapterOrKeyInUseIsNotOpenedTwice) {
         auto block = Block(c.key);
         EXPECT_FALSE(Start(c.card, block));
         EXPECT_TRUE(OpenedDevices(*fake_).empty());
-        EXPECT_TRUE(std::regex_search(Log(), std::regex(R"(tamsen\.dll : WARNING : DNetTest_StartDrv<\d+> : Device opened\n)")))
+        EXPECT_TRUE(
+            std::regex_search(Log(), std::regex(R"(tamsen\.dll : WARNING : DNetTest_StartDrv<\d+> : Device opened\n)")))
             << Log();
     }
     EXPECT_EQ(DNetTest_Online(1), 0u);  // the master is not a test-mode adapter
@@ -166,7 +168,8 @@ TEST_F(DnetTest, ReceivedAcknowledgesBecomeRecordsOrLogLines) {
     ASSERT_EQ(NextReceived(), ring);
     EXPECT_EQ(ring->head, 2u);
     EXPECT_TRUE(std::regex_search(
-        Log(), std::regex(R"(tamsen\.dll : ERROR : TamsenDevice::RxThread<\d+> : Invalid ack len: bytesReturned=28\n)")))
+        Log(),
+        std::regex(R"(tamsen\.dll : ERROR : TamsenDevice::RxThread<\d+> : Invalid ack len: bytesReturned=28\n)")))
         << Log();
 
     // A failed fetch is logged and the thread goes on.
@@ -176,7 +179,9 @@ TEST_F(DnetTest, ReceivedAcknowledgesBecomeRecordsOrLogLines) {
     ASSERT_EQ(NextReceived(), ring);
     EXPECT_EQ(ring->head, 3u);
     EXPECT_TRUE(std::regex_search(
-        Log(), std::regex(R"(tamsen\.dll : ERROR : TamsenDevice::RxThread<\d+> : ExecCmdUnlock\(DcDntRecv\) failed: err=61\n)")))
+        Log(),
+        std::regex(
+            R"(tamsen\.dll : ERROR : TamsenDevice::RxThread<\d+> : ExecCmdUnlock\(DcDntRecv\) failed: err=61\n)")))
         << Log();
     // The receive thread never used the normal group.
     for (const auto& w : Writes(7)) EXPECT_EQ(w[1], 0x58);
@@ -222,7 +227,8 @@ TEST_F(DnetTest, FullRingIsNotFetchedIntoButAnnounced) {
     DNetTestRingHeader* ring = NextReceived();
     ASSERT_NE(ring, nullptr);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (ring->head != 1014 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (ring->head != 1014 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_EQ(ring->head, 1014u);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(script_.Pending(), 1u);
@@ -236,7 +242,8 @@ TEST_F(DnetTest, FullRingIsNotFetchedIntoButAnnounced) {
     std::vector<uint8_t> out(1040 * 19);
     uint32_t got = DNetTestRing_Read(ring, out.data(), 1040);
     EXPECT_EQ(got, 1014u);
-    while (ring->head != 1040 % 1024 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (ring->head != 1040 % 1024 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     got += DNetTestRing_Read(ring, out.data() + got * 19, 1040 - got);
     ASSERT_EQ(got, 1040u);
     for (uint32_t i = 0; i < got; ++i) ASSERT_EQ(platform::GetU32LE(out, i * 19 + 4), i);
@@ -264,10 +271,16 @@ TEST_F(DnetTest, FailedTestCommandsLogAndReturnZero) {
     };
     const uint8_t data[1] = {0};
     const Case cases[] = {
-        {0x55, [] { return DNetTest_ReConfig(kKey, 1); }, R"(DNetTest_ReConfig<\d+> : ExecCmd\(ReConfig\) failed: err=61\n)"},
+        {0x55, [] { return DNetTest_ReConfig(kKey, 1); },
+         R"(DNetTest_ReConfig<\d+> : ExecCmd\(ReConfig\) failed: err=61\n)"},
         {0x56, [] { return DNetTest_Offline(kKey); }, R"(DNetTest_Offline<\d+> : ExecCmd\(Offline\) failed: err=61\n)"},
         {0x57, [] { return DNetTest_Online(kKey); }, R"(DNetTest_Online<\d+> : ExecCmd\(Online\) failed: err=61\n)"},
-        {0x53, [&] { DNetTest_Produce(1, 0x40F, data, kKey); return 0u; }, R"(DNetTest_Produce<\d+> : ExecCmd\(Produce\) failed: err=61\n)"},
+        {0x53,
+         [&] {
+             DNetTest_Produce(1, 0x40F, data, kKey);
+             return 0u;
+         },
+         R"(DNetTest_Produce<\d+> : ExecCmd\(Produce\) failed: err=61\n)"},
     };
     for (const Case& c : cases) {
         ClearLog();
@@ -287,8 +300,9 @@ TEST_F(DnetTest, ProduceSendsAtMost48BytesInOneTransfer) {
         const uint8_t* data;
         bool sent;
     };
-    for (const Case& c : {Case{0, nullptr, true}, Case{3, data.data(), true}, Case{48, data.data(), true},
-                          Case{49, data.data(), false}, Case{0xFFFFFFFF, data.data(), false}, Case{2, nullptr, false}}) {
+    for (const Case& c :
+         {Case{0, nullptr, true}, Case{3, data.data(), true}, Case{48, data.data(), true}, Case{49, data.data(), false},
+          Case{0xFFFFFFFF, data.data(), false}, Case{2, nullptr, false}}) {
         SCOPED_TRACE(c.length);
         fake_->ClearTransfers();
         ClearLog();

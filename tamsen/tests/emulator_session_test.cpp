@@ -60,8 +60,9 @@ TEST(EmulatorSessionTest, MasterLifeCycleAgainstTheEmulator) {
     ASSERT_EQ(api.Init(101, 0, 0, &p, &handle), 0u);
     EXPECT_EQ(api.RemoveSlave(handle, VARDA_ALL_SLAVES), 0u);
     for (uint32_t mac : {1u, 3u}) {
-        const VARDA_SLAVE_CONFIG s = testkit::SlaveRecord(
-            mac, 0, VARDA_FLAGS_POLL_ONLY, {.pollIn = 4, .pollOut = static_cast<uint8_t>(mac == 1 ? 2 : 4)});
+        const VARDA_SLAVE_CONFIG s =
+            testkit::SlaveRecord(mac, 0, VARDA_FLAGS_POLL_ONLY,
+                                 {.pollIn = 4, .pollOut = static_cast<uint8_t>(mac == 1 ? 2 : 4)});
         EXPECT_EQ(api.AddSlave(handle, &s), 0u) << mac;
     }
     EXPECT_EQ(api.SaveCfg(handle), 0u);

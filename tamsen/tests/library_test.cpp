@@ -44,7 +44,8 @@ protected:
         ::setenv("TAMSEN_DEVICE_DIR", (dir_ / "devices").c_str(), 1);
         logPath_ = (dir_ / "debug.log").string();
         ::setenv("VARDA_DEBUG_OUTPUT", logPath_.c_str(), 1);
-        adapter_ = std::make_unique<SocketAdapter>((dir_ / "devices" / "usb0").string(), SocketAdapter::DefaultFirmware);
+        adapter_ =
+            std::make_unique<SocketAdapter>((dir_ / "devices" / "usb0").string(), SocketAdapter::DefaultFirmware);
     }
     void TearDown() override {
         adapter_.reset();
@@ -107,9 +108,9 @@ TEST_F(LibraryTest, ExportsExactlyTheMasterApiAndTheTestInterface) {
     }
     ASSERT_EQ(::pclose(nm), 0);
     std::set<std::string> expected(std::begin(VARDA_FUNCTION_NAMES), std::end(VARDA_FUNCTION_NAMES));
-    for (const char* name : {"DNetTest_StartDrv", "DNetTest_StopDrv", "DNetTest_Produce", "DNetTest_ReConfig",
-                             "DNetTest_Offline", "DNetTest_Online", "DNetTest_SetScreen", "DNetTest_GetMessage",
-                             "DNetTest_PeekMessage"}) {
+    for (const char* name :
+         {"DNetTest_StartDrv", "DNetTest_StopDrv", "DNetTest_Produce", "DNetTest_ReConfig", "DNetTest_Offline",
+          "DNetTest_Online", "DNetTest_SetScreen", "DNetTest_GetMessage", "DNetTest_PeekMessage"}) {
         expected.insert(name);
     }
     EXPECT_EQ(exported, expected);
@@ -164,10 +165,10 @@ TEST_F(LibraryTest, RegisterToolRecordsUsbIdsAndWritesTheUdevRule) {
         int exitCode;
     };
     const Case refused[] = {
-        {"--usb-ids 1a2b", 2},           // no product id
-        {"--usb-ids 1a2b:00001", 2},     // more than 16 bits
-        {"--usb-ids 1a2b:0001,", 2},     // empty entry
-        {"--usb-ids xyz:0001", 2},       // not hexadecimal
+        {"--usb-ids 1a2b", 2},  // no product id
+        {"--usb-ids 1a2b:00001", 2},  // more than 16 bits
+        {"--usb-ids 1a2b:0001,", 2},  // empty entry
+        {"--usb-ids xyz:0001", 2},  // not hexadecimal
         {"--udev-rules /tmp/x.rules", 2},  // a rule without ids
         {"--bogus", 2},
     };
@@ -195,13 +196,15 @@ TEST_F(LibraryTest, RegisterToolRecordsUsbIdsAndWritesTheUdevRule) {
               "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"1a2b\", ATTR{idProduct}==\"0001\", TAG+=\"uaccess\"\n"
               "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"0403\", ATTR{idProduct}==\"6001\", TAG+=\"uaccess\"\n");
     // Registering again replaces the list and the rule.
-    ASSERT_EQ(std::system((tool + "--usb-ids 0403:6001 --udev-rules '" + rules + "' '" + reg +
-                           "' 101 /usr/lib/libtamsen.so.1").c_str()),
+    ASSERT_EQ(std::system(
+                  (tool + "--usb-ids 0403:6001 --udev-rules '" + rules + "' '" + reg + "' 101 /usr/lib/libtamsen.so.1")
+                      .c_str()),
               0);
     EXPECT_EQ(ReadFile(rules).find("1a2b"), std::string::npos);
     // A rule file that cannot be written is an error.
     EXPECT_NE(std::system((tool + "--usb-ids 0403:6001 --udev-rules '" + (dir_ / "no/such/dir/x.rules").string() +
-                           "' '" + reg + "' 101 /usr/lib/libtamsen.so.1 2>/dev/null").c_str()),
+                           "' '" + reg + "' 101 /usr/lib/libtamsen.so.1 2>/dev/null")
+                              .c_str()),
               0);
 }
 
@@ -209,8 +212,7 @@ TEST_F(LibraryTest, SessionThroughTheDispatcherAndTheRegistry) {
     const std::string varda = BinDir() + "/libvarda.so";
     if (!std::filesystem::exists(varda)) GTEST_SKIP() << "libvarda.so is not built";
     const std::string reg = (dir_ / "registry.reg").string();
-    ASSERT_EQ(platform::RegWriteString(reg, "SOFTWARE\\BRAMWELL\\VARDA\\101", "DLL", BinDir() + "/libtamsen.so"),
-              true);
+    ASSERT_EQ(platform::RegWriteString(reg, "SOFTWARE\\BRAMWELL\\VARDA\\101", "DLL", BinDir() + "/libtamsen.so"), true);
     ::setenv("VARDA_REGISTRY", reg.c_str(), 1);
     int error = 0;
     std::string message;

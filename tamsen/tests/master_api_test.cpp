@@ -57,9 +57,8 @@ TEST_F(MasterApiTest, InitSendsThirteenBytePayload) {
     ASSERT_EQ(VARDA_Init(101, 0, 0, &p, &handle), 0u);
     EXPECT_NE(handle, 0u);
     EXPECT_NE(handle, VARDA_INVALID_HANDLE);
-    EXPECT_EQ(Writes(1), (std::vector<Bytes>{Padded({0x7E, 0x42, 0x0D, 0x00, 0x00, 0x00, 0x00, 0x05, 0x02, 0xFF,
-                                                     0x00, 0x34, 0x12, 0x02, 0x03, 0x03, 0x01, 0x00, 0x20, 0x00,
-                                                     0xCC})}));
+    EXPECT_EQ(Writes(1), (std::vector<Bytes>{Padded({0x7E, 0x42, 0x0D, 0x00, 0x00, 0x00, 0x00, 0x05, 0x02, 0xFF, 0x00,
+                                                     0x34, 0x12, 0x02, 0x03, 0x03, 0x01, 0x00, 0x20, 0x00, 0xCC})}));
 }
 
 TEST_F(MasterApiTest, AddSlaveSendsTwentyOneBytePayload) {
@@ -93,9 +92,9 @@ TEST_F(MasterApiTest, EmRequestTravelsOnTheExplicitGroupAndReturnsTheReply) {
     uint8_t response[16] = {};
     uint32_t length = sizeof response;
     ASSERT_EQ(VARDA_EMRequest(handle, 7, 0x0E, 1, 1, request, 1, response, &length, 2000), 0u);
-    EXPECT_EQ(Writes(7), (std::vector<Bytes>{Padded({0x7E, 0x4C, 0x0E, 0x00, 0x00, 0x00, 0x00, 0x01, 0xD0, 0x07,
-                                                     0x00, 0x00, 0x07, 0x0E, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00,
-                                                     0x07, 0xE5})}));
+    EXPECT_EQ(Writes(7),
+              (std::vector<Bytes>{Padded({0x7E, 0x4C, 0x0E, 0x00, 0x00, 0x00, 0x00, 0x01, 0xD0, 0x07, 0x00,
+                                          0x00, 0x07, 0x0E, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x07, 0xE5})}));
     EXPECT_TRUE(Writes(1).empty());
     EXPECT_TRUE(Writes(9).empty());
     EXPECT_EQ(length, 2u);
@@ -129,10 +128,10 @@ TEST_F(MasterApiTest, ReadSlaveIoUsesTheSlotOfTheConnectionType) {
     uint8_t buffer[4] = {};
     uint32_t length = 4;
     ASSERT_EQ(VARDA_ReadSlaveIO(handle, 12, 2, buffer, &length, 0), 0u);
-    EXPECT_EQ(Writes(1), (std::vector<Bytes>{Padded({0x7E, 0x4D, 0x1A, 0x00, 0x00, 0x00, 0x00, 0x01, 0x0C, 0x00,
-                                                     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                                     0x00, 0x02, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                                     0x00, 0x00, 0x00, 0x22})}));
+    EXPECT_EQ(Writes(1),
+              (std::vector<Bytes>{Padded({0x7E, 0x4D, 0x1A, 0x00, 0x00, 0x00, 0x00, 0x01, 0x0C, 0x00, 0x00, 0x00,
+                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x04, 0x00,
+                                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x22})}));
     // Capacity 4 and eight bytes of input: four stored.
     EXPECT_EQ(length, 4u);
     EXPECT_EQ(Bytes(buffer, buffer + 4), (Bytes{1, 2, 3, 4}));
@@ -178,7 +177,7 @@ TEST_F(MasterApiTest, GetSlaveStatusReturnsTheStatusByte) {
 TEST_F(MasterApiTest, GetSlaveStatusTurnsEveryFailureInto57) {
     const uint32_t handle = OpenAndInit();
     // Error acknowledge with the adapter's 61: still 57, a status is not a result code.
-    fake_->QueueReply("fake/dev0", 0, Reply::Data(FakeDriver::Ack(0x4F, {0x3D, 0, 0, 0}) ));
+    fake_->QueueReply("fake/dev0", 0, Reply::Data(FakeDriver::Ack(0x4F, {0x3D, 0, 0, 0})));
     Bytes error = FakeDriver::Ack(0x4F, {0x3D, 0, 0, 0});
     error[5] = 0x80;
     fake_->QueueReply("fake/dev0", 0, Reply::Data(error));
@@ -201,8 +200,11 @@ TEST_F(MasterApiTest, SimpleCommandsCarryChannelPlusOne) {
         uint8_t code;
         bool payload;
     };
-    const Case cases[] = {{VARDA_Online, 0x43, true},    {VARDA_Offline, 0x44, true}, {VARDA_StartScan, 0x45, true},
-                          {VARDA_StopScan, 0x46, true}, {VARDA_SaveCfg, 0x49, false}};
+    const Case cases[] = {{VARDA_Online, 0x43, true},
+                          {VARDA_Offline, 0x44, true},
+                          {VARDA_StartScan, 0x45, true},
+                          {VARDA_StopScan, 0x46, true},
+                          {VARDA_SaveCfg, 0x49, false}};
     for (const auto& c : cases) {
         fake_->ClearTransfers();
         ASSERT_EQ(c.fn(handle), 0u);
@@ -345,8 +347,7 @@ TEST_F(MasterApiTest, ArgumentChecksComeBeforeAnyTransfer) {
               VARDA_ERR_INVALID_PARAM);
     EXPECT_EQ(responseLength, 0u);
     responseLength = 20;
-    EXPECT_EQ(VARDA_EMRequest(handle, 1, 0x0E, 1, 1, buffer, 1, buffer, &responseLength, 99),
-              VARDA_ERR_INVALID_PARAM);
+    EXPECT_EQ(VARDA_EMRequest(handle, 1, 0x0E, 1, 1, buffer, 1, buffer, &responseLength, 99), VARDA_ERR_INVALID_PARAM);
     EXPECT_EQ(VARDA_EMRequest(handle, 1, 0x0E, 1, 1, buffer, 1, buffer, &responseLength, 30001),
               VARDA_ERR_INVALID_PARAM);
     EXPECT_EQ(VARDA_EMRequest(handle, 64, 0x0E, 1, 1, buffer, 1, buffer, &responseLength, 1000),

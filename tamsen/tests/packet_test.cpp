@@ -17,9 +17,9 @@ TEST(PacketTest, ReadRequestCarriesTimeoutAndCheck) {
 
 TEST(PacketTest, CommandNames) {
     const std::pair<uint8_t, const char*> cases[] = {
-        {0x40, "Open"},        {0x41, "GetInfo"},        {0x4C, "EMRequest"},  {0x4F, "GetNodeStatus"},
-        {0x50, "DcReset"},     {0x51, "DcDntStartDrv"},  {0x54, "DcDntSetScreen"}, {0x58, "DcDntRecv"},
-        {0x59, "UnknownCmd"},  {0x3F, "UnknownCmd"},     {0x00, "UnknownCmd"}, {0xFF, "UnknownCmd"},
+        {0x40, "Open"},       {0x41, "GetInfo"},       {0x4C, "EMRequest"},      {0x4F, "GetNodeStatus"},
+        {0x50, "DcReset"},    {0x51, "DcDntStartDrv"}, {0x54, "DcDntSetScreen"}, {0x58, "DcDntRecv"},
+        {0x59, "UnknownCmd"}, {0x3F, "UnknownCmd"},    {0x00, "UnknownCmd"},     {0xFF, "UnknownCmd"},
     };
     for (const auto& [code, name] : cases) EXPECT_EQ(CommandName(code), name) << int(code);
 }

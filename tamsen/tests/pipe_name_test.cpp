@@ -15,10 +15,10 @@ TEST(PipeNameTest, Parsing) {
         {"/tmp/adapters/a0/PIPE09", PipeName{"/tmp/adapters/a0", 9}},
         {"fake/dev0/PIPE42", PipeName{"fake/dev0", 42}},
         {"/PIPE99", PipeName{"", 99}},
-        {"PIPE01", std::nullopt},                   // no device path
-        {"/dev/x/PIPE1", std::nullopt},             // one digit
-        {"/dev/x/PIPE001", std::nullopt},           // three digits
-        {"/dev/x/pipe01", std::nullopt},            // case counts
+        {"PIPE01", std::nullopt},  // no device path
+        {"/dev/x/PIPE1", std::nullopt},  // one digit
+        {"/dev/x/PIPE001", std::nullopt},  // three digits
+        {"/dev/x/pipe01", std::nullopt},  // case counts
         {"/dev/x/PIPE0A", std::nullopt},
         {"/dev/x/PIPE01/", std::nullopt},
         {"/dev/x/PIPE-1", std::nullopt},

@@ -15,7 +15,8 @@ protected:
     std::vector<std::pair<int, Op>> PipeEvents(const std::string& device) const {
         std::vector<std::pair<int, Op>> events;
         for (const auto& t : fake_->Transfers()) {
-            if (t.device == device && (t.op == Op::Open || t.op == Op::Close) && t.ok) events.emplace_back(t.pipe, t.op);
+            if (t.device == device && (t.op == Op::Open || t.op == Op::Close) && t.ok)
+                events.emplace_back(t.pipe, t.op);
         }
         return events;
     }
@@ -24,9 +25,14 @@ protected:
 TEST_F(PipeSetTest, OpensEightPipesInOrderAndLogsEach) {
     {
         PipeSet pipes(*fake_, 1);
-        EXPECT_EQ(PipeEvents("fake/dev1"),
-                  (std::vector<std::pair<int, Op>>{{1, Op::Open}, {0, Op::Open}, {3, Op::Open}, {2, Op::Open},
-                                                   {7, Op::Open}, {6, Op::Open}, {9, Op::Open}, {8, Op::Open}}));
+        EXPECT_EQ(PipeEvents("fake/dev1"), (std::vector<std::pair<int, Op>>{{1, Op::Open},
+                                                                            {0, Op::Open},
+                                                                            {3, Op::Open},
+                                                                            {2, Op::Open},
+                                                                            {7, Op::Open},
+                                                                            {6, Op::Open},
+                                                                            {9, Op::Open},
+                                                                            {8, Op::Open}}));
         EXPECT_EQ(Log(),
                   "tamsen.dll : INFO : hPipeCmd=0x00000100\n"
                   "tamsen.dll : INFO : hPipeAck=0x00000101\n"
@@ -74,9 +80,14 @@ TEST_F(PipeSetTest, RefusedPipeClosesTheOpenedOnesInReverseOrder) {
         EXPECT_STREQ(e.what(), "One or more pipes can't be opened");
         EXPECT_EQ(e.Code(), 57u);
     }
-    EXPECT_EQ(PipeEvents("fake/dev0"),
-              (std::vector<std::pair<int, Op>>{{1, Op::Open}, {0, Op::Open}, {3, Op::Open}, {2, Op::Open},
-                                               {2, Op::Close}, {3, Op::Close}, {0, Op::Close}, {1, Op::Close}}));
+    EXPECT_EQ(PipeEvents("fake/dev0"), (std::vector<std::pair<int, Op>>{{1, Op::Open},
+                                                                        {0, Op::Open},
+                                                                        {3, Op::Open},
+                                                                        {2, Op::Open},
+                                                                        {2, Op::Close},
+                                                                        {3, Op::Close},
+                                                                        {0, Op::Close},
+                                                                        {1, Op::Close}}));
     EXPECT_TRUE(fake_->OpenPipes("fake/dev0").empty());
     // Through the API: 57, and the adapter stays closed.
     EXPECT_EQ(VARDA_Open(101, 0, 0), 57u);

@@ -211,8 +211,7 @@ void SocketAdapter::HandleMessage(int pipe, const Bytes& message) {
                 Send(p.conn, Bytes{0x02});
             }
             return;
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -260,8 +259,7 @@ SocketAdapter::Bytes SocketAdapter::DefaultFirmware(const Bytes& command) {
             const std::size_t n = payload[11] | (payload[12] << 8);
             return Ack(code, Bytes(payload + 13, payload + 13 + std::min<std::size_t>(n, length - 13)));
         }
-        default:
-            return Ack(code, {});
+        default: return Ack(code, {});
     }
 }
 

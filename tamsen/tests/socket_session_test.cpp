@@ -217,8 +217,7 @@ TEST_F(SocketSessionTest, AdapterThatAnswersGarbageGives57) {
     uint8_t response[600];
     uint32_t responseLength = sizeof response;
     uint8_t request[1] = {1};
-    EXPECT_EQ(VARDA_EMRequest(handle, 1, 0x0E, 1, 1, request, 1, response, &responseLength, 1000),
-              VARDA_ERR_INTERNAL);
+    EXPECT_EQ(VARDA_EMRequest(handle, 1, 0x0E, 1, 1, request, 1, response, &responseLength, 1000), VARDA_ERR_INTERNAL);
     EXPECT_EQ(responseLength, 0u);
     EXPECT_EQ(VARDA_Close(101, 0), 0u);
 }

@@ -45,7 +45,8 @@ TEST(UsbDriverTest, IdsFromTheEnvironmentElseFromTheRegistry) {
     ::unsetenv("TAMSEN_USB_IDS");
     ::setenv("VARDA_REGISTRY", (reg + ".missing").c_str(), 1);
     EXPECT_EQ(AdapterUsbIds(), "");
-    if (oldReg) ::setenv("VARDA_REGISTRY", savedReg.c_str(), 1); else ::unsetenv("VARDA_REGISTRY");
+    if (oldReg) ::setenv("VARDA_REGISTRY", savedReg.c_str(), 1);
+    else ::unsetenv("VARDA_REGISTRY");
     if (oldIds) ::setenv("TAMSEN_USB_IDS", savedIds.c_str(), 1);
     std::remove(reg.c_str());
 }

@@ -27,7 +27,8 @@ uint32_t Answer(MasterCall call, Fallback fallback) {
 uint32_t Ok(ScriptedMaster&) { return VARDA_OK; }
 
 uint32_t Open(uint32_t type, uint32_t index, uint32_t reserved) {
-    return Answer({"VARDA_Open", {type, index, reserved}}, [&](ScriptedMaster& m) { return m.DefaultOpen(type, index); });
+    return Answer({"VARDA_Open", {type, index, reserved}},
+                  [&](ScriptedMaster& m) { return m.DefaultOpen(type, index); });
 }
 
 uint32_t ReadBoardInfo(uint32_t type, uint32_t index, VARDA_BOARD_INFO* info) {
@@ -109,9 +110,9 @@ ScriptedMaster::ScriptedMaster() {
 ScriptedMaster::~ScriptedMaster() { current.store(nullptr, std::memory_order_release); }
 
 const VardaFunctions& ScriptedMaster::Functions() {
-    static const VardaFunctions table{&Open,    &ReadBoardInfo, &Close,     &Init,        &Uninit,    &Online,
-                                      &Offline, &StartScan,     &StopScan,  &AddSlave,    &RemoveSlave, &SaveCfg,
-                                      &EMRequest, &ReadSlaveIO, &WriteSlaveIO, &GetSlaveStatus};
+    static const VardaFunctions table{&Open,      &ReadBoardInfo, &Close,        &Init,          &Uninit,      &Online,
+                                      &Offline,   &StartScan,     &StopScan,     &AddSlave,      &RemoveSlave, &SaveCfg,
+                                      &EMRequest, &ReadSlaveIO,   &WriteSlaveIO, &GetSlaveStatus};
     return table;
 }
 

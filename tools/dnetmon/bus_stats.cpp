@@ -74,7 +74,8 @@ void BusStats::Add(uint16_t canId, std::span<const uint8_t> data) {
 std::string BusStats::Row(const std::string& name, const Count& c, double seconds) const {
     char line[96];
     const double load = 100.0 * static_cast<double>(c.bits) / (seconds * baudKbit_ * 1000.0);
-    std::snprintf(line, sizeof line, "  %-8s %10.0f %8.1f\n", name.c_str(), static_cast<double>(c.frames) / seconds, load);
+    std::snprintf(line, sizeof line, "  %-8s %10.0f %8.1f\n", name.c_str(), static_cast<double>(c.frames) / seconds,
+                  load);
     return line;
 }
 

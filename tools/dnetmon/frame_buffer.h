@@ -32,7 +32,7 @@ public:
     struct Batch {
         std::vector<Entry> entries;
         uint64_t droppedAfter = 0;  // records dropped after the last entry (none came since)
-        bool closed = false;        // closed and nothing left
+        bool closed = false;  // closed and nothing left
     };
 
     explicit FrameBuffer(std::size_t capacity = kDefaultCapacity);

@@ -30,7 +30,9 @@ std::string ServiceText(uint8_t service) {
 std::string ExplicitText(bool response, std::span<const uint8_t> data) {
     if (data.empty()) return response ? "explicit response" : "explicit request";
     if ((data[0] & 0x80) != 0) {
-        const std::string type = data.size() >= 2 ? (data[1] >> 6) == 0 ? "first" : (data[1] >> 6) == 2 ? "last" : "middle"
+        const std::string type = data.size() >= 2 ? (data[1] >> 6) == 0   ? "first"
+                                                    : (data[1] >> 6) == 2 ? "last"
+                                                                          : "middle"
                                                   : "?";
         return Format("%s fragment %d (%s)", response ? "explicit response" : "explicit request",
                       data.size() >= 2 ? data[1] & 0x3F : 0, type.c_str());
@@ -95,7 +97,8 @@ std::string Meaning(uint16_t canId, std::span<const uint8_t> data) {
                 default: {
                     if (data.size() >= 7) {
                         const unsigned vendor = data[1] | data[2] << 8;
-                        const unsigned serial = data[3] | data[4] << 8 | data[5] << 16 | static_cast<unsigned>(data[6]) << 24;
+                        const unsigned serial =
+                            data[3] | data[4] << 8 | data[5] << 16 | static_cast<unsigned>(data[6]) << 24;
                         return Format("duplicate MAC ID check %s of %u: vendor %u serial 0x%08X",
                                       (data[0] & 0x80) != 0 ? "response" : "request", mac, vendor, serial);
                     }

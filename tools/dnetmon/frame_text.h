@@ -42,8 +42,7 @@ std::string Meaning(uint16_t canId, std::span<const uint8_t> data);
 std::string ReadableLine(const Record& r);
 
 // candump log format: "(1700000000.123456) can0 3C1#01000000".
-std::string CandumpLine(double unixSeconds, std::string_view interface, uint16_t canId,
-                        std::span<const uint8_t> data);
+std::string CandumpLine(double unixSeconds, std::string_view interface, uint16_t canId, std::span<const uint8_t> data);
 
 // "ID#DATA" (ID 1 to 3 hex digits up to 7FF, DATA hex pairs, '.' between bytes allowed, up to 8
 // bytes); nothing when malformed.

@@ -145,7 +145,8 @@ Options ParseArguments(int argc, char** argv) {
             o.logFile = value();
         } else if (a == "--ifname") {
             o.ifname = value();
-            if (o.ifname.empty() || o.ifname.find_first_of(" \t\n") != std::string::npos) Usage("--ifname needs a name");
+            if (o.ifname.empty() || o.ifname.find_first_of(" \t\n") != std::string::npos)
+                Usage("--ifname needs a name");
         } else if (a == "--seconds") {
             o.seconds = Number(a, value(), 86400ul * 365);
         } else if (a == "--count") {

@@ -38,8 +38,8 @@ public:
     uint32_t Open(uint32_t deviceType, uint32_t deviceIndex, uint32_t reserved);
     uint32_t ReadBoardInfo(uint32_t deviceType, uint32_t deviceIndex, VARDA_BOARD_INFO* info);
     uint32_t Close(uint32_t deviceType, uint32_t deviceIndex);
-    uint32_t Init(uint32_t deviceType, uint32_t deviceIndex, uint32_t channelIndex,
-                  const VARDA_INIT_PARAM* initParam, uint32_t* handleOut);
+    uint32_t Init(uint32_t deviceType, uint32_t deviceIndex, uint32_t channelIndex, const VARDA_INIT_PARAM* initParam,
+                  uint32_t* handleOut);
     uint32_t Uninit(uint32_t handle);
 
     // Every other function: looks the handle up and forwards the call with the device

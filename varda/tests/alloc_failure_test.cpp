@@ -38,8 +38,7 @@ bool FromVarda(void* caller) {
 }
 
 void* Allocate(std::size_t size, void* caller) {
-    if (armed.load(std::memory_order_relaxed) != Failure::None && FromVarda(caller) &&
-        countdown.fetch_sub(1) == 1) {
+    if (armed.load(std::memory_order_relaxed) != Failure::None && FromVarda(caller) && countdown.fetch_sub(1) == 1) {
         const Failure failure = armed.exchange(Failure::None);
         if (failure == Failure::BadAlloc) throw std::bad_alloc();
         if (failure == Failure::Other) throw std::runtime_error("injected");
@@ -137,8 +136,7 @@ TEST(VardaFailures, AnOpenThatCannotBeRecordedIsUndone) {
     EXPECT_EQ(VARDA_ReadBoardInfo(type, 1, &info), VARDA_ERR_NOT_OPEN);
     // The device library closed the device again, so it opens normally now.
     EXPECT_EQ(VARDA_Open(type, 1, 0), VARDA_OK);
-    EXPECT_EQ(Functions(library),
-              (std::vector<std::string>{"VARDA_Open", "VARDA_Open", "VARDA_Close", "VARDA_Open"}));
+    EXPECT_EQ(Functions(library), (std::vector<std::string>{"VARDA_Open", "VARDA_Open", "VARDA_Close", "VARDA_Open"}));
 }
 
 TEST(VardaFailures, AnInitThatCannotBeRecordedIsUndone) {

@@ -102,9 +102,11 @@ TEST(VardaForwarding, HandleFunctionsReachTheDeviceWithItsOwnHandleAndArgumentsU
         {"VARDA_EMRequest",
          [&] { return VARDA_EMRequest(handle, 9, 0x10, 0x0F, 7, request, 3, response, &responseLength, 2500); },
          {dh, 9, 0x10, 0x0F, 7, P(request), 3, P(response), P(&responseLength), 2500}},
-        {"VARDA_ReadSlaveIO", [&] { return VARDA_ReadSlaveIO(handle, 12, 3, io, &ioLength, 30000); },
+        {"VARDA_ReadSlaveIO",
+         [&] { return VARDA_ReadSlaveIO(handle, 12, 3, io, &ioLength, 30000); },
          {dh, 12, 3, P(io), P(&ioLength), 30000}},
-        {"VARDA_WriteSlaveIO", [&] { return VARDA_WriteSlaveIO(handle, 63, 2, io, 255, 17); },
+        {"VARDA_WriteSlaveIO",
+         [&] { return VARDA_WriteSlaveIO(handle, 63, 2, io, 255, 17); },
          {dh, 63, 2, P(io), 255, 17}},
         {"VARDA_GetSlaveStatus", [&] { return VARDA_GetSlaveStatus(handle, 33); }, {dh, 33}},
     };

@@ -78,13 +78,11 @@ TEST(VardaRegistry, BadRegistryFilesGive41WithTheMatchingText) {
          fixed(retrieve)},
         {"unterminated quote", [](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL\"=\"/x.so\r\n"; },
          fixed(retrieve)},
-        {"unterminated name", [](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL=\"/x.so\"\r\n"; },
-         fixed(retrieve)},
+        {"unterminated name", [](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL=\"/x.so\"\r\n"; }, fixed(retrieve)},
         {"REG_EXPAND_SZ",
          [](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL\"=hex(2):2f,00,78,00,2e,00,73,00,6f,00,00,00\r\n"; },
          fixed(retrieve)},
-        {"REG_DWORD", [](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL\"=dword:00000001\r\n"; },
-         fixed(retrieve)},
+        {"REG_DWORD", [](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL\"=dword:00000001\r\n"; }, fixed(retrieve)},
         {"REG_SZ without its zero, filling the buffer",
          [](uint32_t t) {
              std::string hex;
@@ -96,8 +94,7 @@ TEST(VardaRegistry, BadRegistryFilesGive41WithTheMatchingText) {
          fixed(retrieve)},
         {"name of 259 characters", [&](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL\"=\"" + name259 + "\"\r\n"; },
          fixed("Failed to load library \"" + name259 + "\", err=2")},
-        {"missing library",
-         [&](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL\"=\"" + missingLibrary + "\"\r\n"; },
+        {"missing library", [&](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL\"=\"" + missingLibrary + "\"\r\n"; },
          fixed("Failed to load library \"" + missingLibrary + "\", err=2")},
         {"missing library by bare name",
          [](uint32_t t) { return kHeader + KeyLine(t) + "\"DLL\"=\"libvarda-no-such-device.so\"\r\n"; },
@@ -174,8 +171,7 @@ TEST(VardaRegistry, ReadableFilesLoadDespiteNoise) {
 TEST(VardaRegistry, RegisteringTheDispatcherItselfDoesNotLoopBack) {
     // The loader hands back this very library; its own functions are not taken as a device's.
     const uint32_t type = NewDeviceType();
-    ASSERT_TRUE(platform::RegWriteString(vardatest::RegistryPath(), SubKey(type), "DLL",
-                                         VARDA_LIBRARY));
+    ASSERT_TRUE(platform::RegWriteString(vardatest::RegistryPath(), SubKey(type), "DLL", VARDA_LIBRARY));
     EXPECT_EQ(VARDA_Open(type, 0, 0), VARDA_ERR_NO_FUNCTION);
     uint32_t handle = 0;
     EXPECT_EQ(VARDA_Init(type, 0, 0, nullptr, &handle), VARDA_ERR_NOT_OPEN);

@@ -18,12 +18,12 @@ namespace adapter_emu {
 
 // Faults of the next acknowledge (of any command, or only of `onlyCode`).
 enum class AckFaultKind {
-    Drop,        // no acknowledge at all
-    WrongCode,   // the code byte is `value` (0: command code + 1)
-    BadLength,   // the length field is `value` (0: the real length + 16); the bytes stay as they are
-    Overlong,    // the length field claims `value` payload bytes (0: 600), more than an acknowledge may carry
-    ErrorAck,    // an error acknowledge carrying the result code `value`
-    Delay,       // delivered `value` ms (real time) late
+    Drop,  // no acknowledge at all
+    WrongCode,  // the code byte is `value` (0: command code + 1)
+    BadLength,  // the length field is `value` (0: the real length + 16); the bytes stay as they are
+    Overlong,  // the length field claims `value` payload bytes (0: 600), more than an acknowledge may carry
+    ErrorAck,  // an error acknowledge carrying the result code `value`
+    Delay,  // delivered `value` ms (real time) late
 };
 
 struct AckFault {

@@ -29,16 +29,16 @@ inline constexpr uint16_t Group1(uint8_t messageId, uint8_t mac) {
 inline constexpr uint16_t Group2(uint8_t mac, uint8_t messageId) {
     return static_cast<uint16_t>(0x400 | ((mac & 0x3F) << 3) | (messageId & 0x07));
 }
-inline constexpr uint8_t kSlaveCosCyclic = 13;    // group 1: slave's change of state / cyclic data
+inline constexpr uint8_t kSlaveCosCyclic = 13;  // group 1: slave's change of state / cyclic data
 inline constexpr uint8_t kSlaveStrobeResponse = 14;  // group 1: slave's bit-strobe response
-inline constexpr uint8_t kSlavePollResponse = 15;    // group 1: poll response, COS/cyclic acknowledge
-inline constexpr uint8_t kMasterStrobe = 0;          // group 2 (master's MAC ID): bit-strobe command
-inline constexpr uint8_t kMasterCosAck = 2;          // group 2: master's COS/cyclic acknowledge
-inline constexpr uint8_t kSlaveExplicitResponse = 3; // group 2: slave's explicit/unconnected response
-inline constexpr uint8_t kMasterExplicitRequest = 4; // group 2: master's explicit request
-inline constexpr uint8_t kMasterPoll = 5;            // group 2: poll command, master's COS/cyclic data
-inline constexpr uint8_t kUnconnectedRequest = 6;    // group 2: group-2-only unconnected request
-inline constexpr uint8_t kDuplicateMacCheck = 7;     // group 2: duplicate MAC ID check
+inline constexpr uint8_t kSlavePollResponse = 15;  // group 1: poll response, COS/cyclic acknowledge
+inline constexpr uint8_t kMasterStrobe = 0;  // group 2 (master's MAC ID): bit-strobe command
+inline constexpr uint8_t kMasterCosAck = 2;  // group 2: master's COS/cyclic acknowledge
+inline constexpr uint8_t kSlaveExplicitResponse = 3;  // group 2: slave's explicit/unconnected response
+inline constexpr uint8_t kMasterExplicitRequest = 4;  // group 2: master's explicit request
+inline constexpr uint8_t kMasterPoll = 5;  // group 2: poll command, master's COS/cyclic data
+inline constexpr uint8_t kUnconnectedRequest = 6;  // group 2: group-2-only unconnected request
+inline constexpr uint8_t kDuplicateMacCheck = 7;  // group 2: duplicate MAC ID check
 }  // namespace can_id
 
 // Data longer than 8 bytes as fragments: I/O fragments carry the fragmentation byte (type 0

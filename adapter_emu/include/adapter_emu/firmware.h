@@ -50,7 +50,7 @@ inline constexpr uint32_t kDeviceNetDuplicateMacTimeoutMs = 1000;
 inline constexpr uint32_t kEmulatorDuplicateMacTimeoutMs = 100;
 
 struct FirmwareOptions {
-    bool fast = false;                           // explicit time-outs and slow replies do not wait
+    bool fast = false;  // explicit time-outs and slow replies do not wait
     // The wait after each duplicate MAC ID request, in the clock's milliseconds.
     uint32_t duplicateMacTimeoutMs = kEmulatorDuplicateMacTimeoutMs;
     std::optional<std::filesystem::path> stateFile;  // non-volatile memory; none: kept in memory

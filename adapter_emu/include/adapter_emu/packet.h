@@ -13,7 +13,7 @@
 namespace adapter_emu {
 
 inline constexpr uint8_t kStartByte = 0x7E;
-inline constexpr std::size_t kHeaderSize = 7;        // start, code, length, extended
+inline constexpr std::size_t kHeaderSize = 7;  // start, code, length, extended
 inline constexpr std::size_t kFirstTransferSize = 64;  // what travels on a command/ack pipe
 inline constexpr std::size_t kMaxAckSize = 512;
 inline constexpr uint32_t kErrorAckLength = 0x80000004u;

@@ -21,7 +21,7 @@ struct CommissionedNode {
 struct SavedConfig {
     std::optional<std::array<uint8_t, 13>> init;  // the Init payload in use when saved
     std::vector<std::array<uint8_t, 21>> slaves;  // AddSlave payloads, in MAC ID order
-    std::vector<CommissionedNode> nodes;          // the nodes' own memory, kept with the adapter's
+    std::vector<CommissionedNode> nodes;  // the nodes' own memory, kept with the adapter's
 };
 
 class StateFileError : public std::runtime_error {

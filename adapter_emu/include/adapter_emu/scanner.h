@@ -79,7 +79,7 @@ public:
     bool Scanning() const { return scanning_; }
 
     bool Add(const ScanListConfig& c);  // false when the MAC ID is listed
-    bool Remove(uint8_t mac);           // false when absent
+    bool Remove(uint8_t mac);  // false when absent
     void Clear();
     const std::map<uint8_t, Entry>& Entries() const { return entries_; }
     Entry* Find(uint8_t mac);

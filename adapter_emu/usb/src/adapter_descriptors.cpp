@@ -14,9 +14,7 @@ constexpr uint16_t kDeviceRelease = 0x0100;
 
 bool IsInPipe(int pipe) { return pipe % 2 == 0; }
 
-uint8_t EndpointOfPipe(int pipe) {
-    return static_cast<uint8_t>((pipe + 1) | (IsInPipe(pipe) ? 0x80 : 0x00));
-}
+uint8_t EndpointOfPipe(int pipe) { return static_cast<uint8_t>((pipe + 1) | (IsInPipe(pipe) ? 0x80 : 0x00)); }
 
 std::optional<int> PipeOfEndpoint(uint8_t address) {
     const int number = address & 0x0F;

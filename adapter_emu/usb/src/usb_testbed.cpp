@@ -95,11 +95,25 @@ std::string UsbTestbed::AddAdapter(UsbId id, std::filesystem::path pipeFolder,
     // Attribute values end with a newline, as sysfs writes them.
     const std::string address = std::to_string(n + 2) + "\n";
     const std::string vendorLine = std::string(vendor) + "\n", productLine = std::string(product) + "\n";
-    const gchar* attributes[] = {"busnum", "1\n", "devnum", address.c_str(), "speed", "480\n",
-                                 "bConfigurationValue", "1\n", "idVendor", vendorLine.c_str(), "idProduct",
-                                 productLine.c_str(), "bNumConfigurations", "1\n", "bNumInterfaces", " 1\n", nullptr};
-    const gchar* properties[] = {"DEVNAME", node, "DEVTYPE", "usb_device", "BUSNUM", "001", "DEVNUM", devnum,
-                                 "PRODUCT", productProperty, "DRIVER", "usb", nullptr};
+    const gchar* attributes[] = {"busnum",
+                                 "1\n",
+                                 "devnum",
+                                 address.c_str(),
+                                 "speed",
+                                 "480\n",
+                                 "bConfigurationValue",
+                                 "1\n",
+                                 "idVendor",
+                                 vendorLine.c_str(),
+                                 "idProduct",
+                                 productLine.c_str(),
+                                 "bNumConfigurations",
+                                 "1\n",
+                                 "bNumInterfaces",
+                                 " 1\n",
+                                 nullptr};
+    const gchar* properties[] = {"DEVNAME", node,      "DEVTYPE",       "usb_device", "BUSNUM", "001",  "DEVNUM",
+                                 devnum,    "PRODUCT", productProperty, "DRIVER",     "usb",    nullptr};
     gchar* syspath = umockdev_testbed_add_devicev(impl_->testbed, "usb", name.c_str(), nullptr,
                                                   const_cast<gchar**>(attributes), const_cast<gchar**>(properties));
     if (syspath == nullptr) throw std::runtime_error("cannot add USB device " + name + " to the testbed");

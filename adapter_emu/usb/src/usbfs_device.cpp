@@ -145,8 +145,8 @@ struct UsbfsDevice::Impl {
 
     std::filesystem::path folder;
     std::function<void(int)> stallPipe;
-    Fd fifo;          // the device node: empty = something to reap
-    Fd wake;          // eventfd: the watcher's set of sockets changed
+    Fd fifo;  // the device node: empty = something to reap
+    Fd wake;  // eventfd: the watcher's set of sockets changed
     bool signalled = false;
     std::array<uint8_t, 4096> fill{};  // what fills and drains the FIFO
     std::jthread watcher;
@@ -552,10 +552,8 @@ struct UsbfsDevice::Impl {
                 owner = nullptr;
                 return 0;
             }
-            case USBDEVFS_GETDRIVER:
-                return gone ? ENODEV : ENODATA;  // no kernel driver is bound to the interface
-            case USBDEVFS_IOCTL:
-                return gone ? ENODEV : ENODATA;  // nothing to connect or disconnect
+            case USBDEVFS_GETDRIVER: return gone ? ENODEV : ENODATA;  // no kernel driver is bound to the interface
+            case USBDEVFS_IOCTL: return gone ? ENODEV : ENODATA;  // nothing to connect or disconnect
             case USBDEVFS_CLEAR_HALT: {
                 if (gone) return ENODEV;
                 const auto endpoint = uintArg();
@@ -568,18 +566,16 @@ struct UsbfsDevice::Impl {
                 }
                 return 0;
             }
-            case USBDEVFS_SUBMITURB:
-                return SubmitUrb(client, arg);
+            case USBDEVFS_SUBMITURB: return SubmitUrb(client, arg);
             case USBDEVFS_DISCARDURB: {
                 // The argument is the URB's address itself.
                 uint64_t address = 0;
-                if (arg->data_len >= static_cast<gint>(sizeof address)) std::memcpy(&address, arg->data, sizeof address);
+                if (arg->data_len >= static_cast<gint>(sizeof address))
+                    std::memcpy(&address, arg->data, sizeof address);
                 return DiscardUrb(client, address);
             }
-            case USBDEVFS_REAPURBNDELAY:
-                return ReapUrb(arg);
-            default:
-                return ENOTTY;
+            case USBDEVFS_REAPURBNDELAY: return ReapUrb(arg);
+            default: return ENOTTY;
         }
     }
 

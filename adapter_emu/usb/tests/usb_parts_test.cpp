@@ -40,7 +40,8 @@ TEST(AdapterDescriptorsTest, PipeNIsTheNthEndpointOfInterface0) {
     const std::vector<uint8_t> d = AdapterDescriptors(UsbId{0x1a2b, 0x0001});
     ASSERT_EQ(d.size(), 18u + 9u + 9u + 10u * 7u);
     // Device: USB 2.0, EP0 64 bytes, 1a2b:0001, release 1.00, one configuration.
-    const std::vector<uint8_t> device = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x2b, 0x1a, 0x01, 0x00, 0x00, 0x01, 0, 0, 0, 1};
+    const std::vector<uint8_t> device = {18,   1,    0x00, 0x02, 0,    0, 0, 64, 0x2b,
+                                         0x1a, 0x01, 0x00, 0x00, 0x01, 0, 0, 0,  1};
     EXPECT_EQ(std::vector<uint8_t>(d.begin(), d.begin() + 18), device);
     // Configuration 1 of 88 bytes with one interface; interface 0 with ten endpoints.
     const std::vector<uint8_t> config = {9, 2, 88, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 10, 0xFF, 0, 0, 0};
@@ -61,18 +62,13 @@ TEST(AdapterDescriptorsTest, PipeNIsTheNthEndpointOfInterface0) {
 }
 
 TEST(EmulatedEnvironmentTest, PreloadFirstTestbedAndIdsSetSocketDriverOff) {
-    const std::vector<std::string> before = {"PATH=/usr/bin",
-                                             "LD_PRELOAD=libother.so",
-                                             "TAMSEN_DEVICE_DIR=/tmp/dev",
-                                             "UMOCKDEV_DIR=/tmp/old",
-                                             "TAMSEN_USB_IDS=ffff:ffff",
-                                             "TAMSEN_DEVICE_DIRECTORY=kept"};
+    const std::vector<std::string> before = {
+        "PATH=/usr/bin",         "LD_PRELOAD=libother.so",   "TAMSEN_DEVICE_DIR=/tmp/dev",
+        "UMOCKDEV_DIR=/tmp/old", "TAMSEN_USB_IDS=ffff:ffff", "TAMSEN_DEVICE_DIRECTORY=kept"};
     const std::vector<std::string> after = EmulatedEnvironment(before, "/tmp/umockdev.x", UsbId{0x1a2b, 1});
-    const std::vector<std::string> expected = {"PATH=/usr/bin",
-                                               "TAMSEN_DEVICE_DIRECTORY=kept",
+    const std::vector<std::string> expected = {"PATH=/usr/bin", "TAMSEN_DEVICE_DIRECTORY=kept",
                                                "LD_PRELOAD=libumockdev-preload.so.0:libother.so",
-                                               "UMOCKDEV_DIR=/tmp/umockdev.x",
-                                               "TAMSEN_USB_IDS=1a2b:0001"};
+                                               "UMOCKDEV_DIR=/tmp/umockdev.x", "TAMSEN_USB_IDS=1a2b:0001"};
     EXPECT_EQ(after, expected);
     // Run again under the emulation: the preload is not listed twice.
     const std::vector<std::string> again = EmulatedEnvironment(after, "/tmp/umockdev.y", UsbId{0x1a2b, 1});

@@ -80,7 +80,8 @@ TEST(UsbRunnerTest, WrongArgumentsAreUsageErrors) {
         const char* message;
     };
     const Case cases[] = {
-        {{"--usb", "1a2b", "--", "true"}, "adapter-emu: --usb needs VID:PID in hexadecimal, such as 1a2b:0001, not \"1a2b\"\n"},
+        {{"--usb", "1a2b", "--", "true"},
+         "adapter-emu: --usb needs VID:PID in hexadecimal, such as 1a2b:0001, not \"1a2b\"\n"},
         {{"--usb", "1a2b:0001"}, "adapter-emu: --usb needs the program to run after --\n"},
         {{"--usb", "1a2b:0001", "--"}, "adapter-emu: --usb needs the program to run after --\n"},
         {{"--dir", "/tmp/x", "--", "true"}, "adapter-emu: a program after -- runs only with --usb\n"},
@@ -101,8 +102,7 @@ TEST(UsbRunnerTest, ProgramSeesTheAdaptersAsUsbDevicesAndItsExitCodeIsKept) {
                                  {"TAMSEN_DEVICE_DIR=/tmp/socket-devices"});
     EXPECT_EQ(r.code, 3) << r.err;
     EXPECT_EQ(r.out, "ids=1a2b:0001 dir= preload=libumockdev-preload.so.0\n002\n003\n1a2b\n0001\n") << r.err;
-    EXPECT_NE(r.err.find("adapter-emu: adapter 1 is USB device 1a2b:0001 at /dev/bus/usb/001/003\n"),
-              std::string::npos)
+    EXPECT_NE(r.err.find("adapter-emu: adapter 1 is USB device 1a2b:0001 at /dev/bus/usb/001/003\n"), std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("adapter-emu: stopped (/bin/sh exited with 3)\n"), std::string::npos) << r.err;
 }
@@ -132,11 +132,10 @@ TEST(UsbRunnerTest, NorvanectlRunsTheDemoNetworkThroughUsb) {
     std::ofstream(home / "registry.reg")
         << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\BRAMWELL\\VARDA\\101]\n\"DLL\"=\""
         << BinDir() << "/libtamsen.so\"\n";
-    const Result r = RunEmulator({"--usb", "1a2b:0001", "--bus", SourceDir() + "/resources/demo/bus.xml", "--fast",
-                                  "--", BinDir() + "/norvanectl", "run", SourceDir() + "/resources/demo/demo.kld",
-                                  "--seconds", "3"},
-                                 {"VARDA_REGISTRY=" + (home / "registry.reg").string(),
-                                  "NORVANE_HOME=" + (home / "home").string()});
+    const Result r =
+        RunEmulator({"--usb", "1a2b:0001", "--bus", SourceDir() + "/resources/demo/bus.xml", "--fast", "--",
+                     BinDir() + "/norvanectl", "run", SourceDir() + "/resources/demo/demo.kld", "--seconds", "3"},
+                    {"VARDA_REGISTRY=" + (home / "registry.reg").string(), "NORVANE_HOME=" + (home / "home").string()});
     std::filesystem::remove_all(home);
     EXPECT_EQ(r.code, 0) << r.out << r.err;
     for (int mac : {1, 2, 3, 4, 5}) {

@@ -36,7 +36,8 @@ protected:
     CommissionTest() : home_("commission") {
         std::filesystem::create_directories(home_.ProgramDir() + "/edsfile");
         for (const auto& entry : std::filesystem::directory_iterator(SourceDir() + "/resources/demo/eds")) {
-            std::filesystem::copy_file(entry.path(), home_.ProgramDir() + "/edsfile/" + entry.path().filename().string());
+            std::filesystem::copy_file(entry.path(),
+                                       home_.ProgramDir() + "/edsfile/" + entry.path().filename().string());
         }
         std::filesystem::create_directories(home_.Path("state"));
     }
@@ -94,7 +95,8 @@ TEST_F(CommissionTest, NewDeviceMovesFrom63To12AndStaysThereAfterARestart) {
 
 TEST_F(CommissionTest, FixedSwitchesRefuseTheNewAddressWith0x0E) {
     if (!EmulatorSession::Available()) GTEST_SKIP() << "adapter-emu not built";
-    auto emulator = Emulator(std::regex_replace(CommissionBus(), std::regex("switches=\"network\""), "switches=\"fixed\""));
+    auto emulator =
+        Emulator(std::regex_replace(CommissionBus(), std::regex("switches=\"network\""), "switches=\"fixed\""));
     Result r = Ctl(*emulator, {"commission", DemoNetwork(), "--mac", "63", "--new-mac", "12", "--baud", "250K"});
     EXPECT_EQ(r.code, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("\nsetting the MAC ID failed: general status 0x0E ( 属性不可设置 )\n"), std::string::npos)

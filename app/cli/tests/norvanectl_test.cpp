@@ -82,10 +82,10 @@ TEST(Norvanectl, EdsTables) {
            "1,1,1,0,0,0,0,0,2;\r\n";
     Result r = RunCtl(home, {"eds", home.Path("dev.eds")});
     EXPECT_EQ(r.code, 0) << r.err;
-    for (const char* expected : {"VendCode     1250", "ProdName     ND-VF400", "Revision     3.004",
-                                 "PollInfo    0x0001  Input1  Output1",
-                                 "Input1   4     0     0x0001  Status   20 04 24 65 30 03  Drive status",
-                                 "1   Accel Time  0xC7  2     1    6000  100      s      20 0F 24 01 30 01"}) {
+    for (const char* expected :
+         {"VendCode     1250", "ProdName     ND-VF400", "Revision     3.004", "PollInfo    0x0001  Input1  Output1",
+          "Input1   4     0     0x0001  Status   20 04 24 65 30 03  Drive status",
+          "1   Accel Time  0xC7  2     1    6000  100      s      20 0F 24 01 30 01"}) {
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
     }
 }

@@ -90,7 +90,8 @@ TEST(SearchEndToEnd, TheDemoNetworkLacksOnlyTheTemperatureTransmitter) {
               (std::vector<std::string>{
                   "slave 6: vendor 1250, device type 0, product code 106, revision 1.3, EDS nd_tt1"}));
     EXPECT_NE(search.out.find("57 address(es) to probe"), std::string::npos)
-        << "3..63 without the configured 3, 4, 5 and 7\n" << search.out;
+        << "3..63 without the configured 3, 4, 5 and 7\n"
+        << search.out;
 }
 
 TEST(SearchEndToEnd, WithoutAnAdapterTheSearchFails) {

@@ -41,8 +41,8 @@ TEST(SlavePanelGroups, OrderConditionsAndEmptyBuffers) {
     // Poll 4 in / 2 out and change of state 1 in / 0 out: no change-of-state output group.
     const SlaveConfigBlock pollCos = Config({U::kPoll, U::kCos}, 4, 2, 0, 0, 1, 0);
     EXPECT_EQ(DataGroupsOf(pollCos), (std::vector<DataGroup>{{10040, kConnPoll, kDirInput, 4},
-                                                            {10041, kConnPoll, kDirOutput, 2},
-                                                            {10044, kConnCos, kDirInput, 1}}));
+                                                             {10041, kConnPoll, kDirOutput, 2},
+                                                             {10044, kConnCos, kDirInput, 1}}));
     // Change of state wins over cyclic.
     EXPECT_EQ(Captions(Config({U::kCos, U::kCyclic}, 0, 0, 0, 0, 2, 2)), (std::vector<uint32_t>{10044, 10045}));
     EXPECT_EQ(Captions(Config({U::kCyclic}, 0, 0, 0, 0, 2, 2)), (std::vector<uint32_t>{10046, 10047}));
@@ -92,9 +92,9 @@ TEST(DataPaneRules, PeriodRule) {
         int period;
         bool replaced;
     };
-    const Case cases[] = {{"500", 500, false}, {"100", 100, false}, {"10", 10, false}, {" 20", 20, false},
-                          {"0", 500, true},    {"-5", 500, true},   {"abc", 500, true}, {"", 500, true},
-                          {"99999999999", 500, true}};
+    const Case cases[] = {{"500", 500, false}, {"100", 100, false}, {"10", 10, false},
+                          {" 20", 20, false},  {"0", 500, true},    {"-5", 500, true},
+                          {"abc", 500, true},  {"", 500, true},     {"99999999999", 500, true}};
     for (const Case& c : cases) {
         const TimerPeriod p = PeriodFromText(c.text);
         EXPECT_EQ(p.milliseconds, c.period) << c.text;
@@ -138,7 +138,8 @@ uint32_t FakeRead(uint32_t handle, uint32_t mac, uint32_t type, uint8_t* buffer,
     *length = g_readLength;
     return 0;
 }
-uint32_t FakeWrite(uint32_t handle, uint32_t mac, uint32_t type, const uint8_t* data, uint32_t length, uint32_t timeout) {
+uint32_t FakeWrite(uint32_t handle, uint32_t mac, uint32_t type, const uint8_t* data, uint32_t length,
+                   uint32_t timeout) {
     g_calls.push_back({"write", handle, mac, type, length, timeout, std::vector<uint8_t>(data, data + length)});
     return g_result;
 }

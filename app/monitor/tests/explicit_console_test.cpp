@@ -48,8 +48,9 @@ struct ScriptedMaster {
 
     ConsoleApi Api() {
         ConsoleApi api;
-        api.emRequest = [this](uint32_t mac, uint32_t service, uint32_t cls, uint32_t inst, std::span<const uint8_t> req,
-                               std::span<uint8_t> reply, uint32_t& length, uint32_t) -> uint32_t {
+        api.emRequest = [this](uint32_t mac, uint32_t service, uint32_t cls, uint32_t inst,
+                               std::span<const uint8_t> req, std::span<uint8_t> reply, uint32_t& length,
+                               uint32_t) -> uint32_t {
             calls.push_back({mac, service, cls, inst, {req.begin(), req.end()}, length});
             Step step = steps.empty() ? Step{0x1234, {}} : steps.front();
             if (!steps.empty()) steps.pop_front();
@@ -172,7 +173,8 @@ TEST(ConsoleSendTest, RetrySequences) {
         std::size_t calls;
     } cases[] = {
         {false, 2, {{'A', 0x1234, ctx}}, 1},
-        {true, 2,
+        {true,
+         2,
          {{'A', 0x1234, ctx},
           {'A', 0x1234, ctx + "重试次数 1"},
           {'A', 0x1234, ctx},
@@ -185,7 +187,8 @@ TEST(ConsoleSendTest, RetrySequences) {
     for (const auto& c : cases) {
         ScriptedMaster master;  // never answers
         Recorder reports;
-        const auto outcome = monitor::SendRequest(master.Api(), reports, 4, {0x01, 1, 1, {0}}, 1000, c.timed, c.retries);
+        const auto outcome =
+            monitor::SendRequest(master.Api(), reports, 4, {0x01, 1, 1, {0}}, 1000, c.timed, c.retries);
         EXPECT_FALSE(outcome.ok);
         EXPECT_EQ(reports.reports, c.expected) << c.timed << " " << c.retries;
         EXPECT_EQ(master.calls.size(), c.calls);
@@ -244,7 +247,8 @@ TEST(ConsoleBoxesTest, RetryCountAndPeriod) {
         const char* text;
         int value;
         bool refused;
-    } cases[] = {{"0", 0, false}, {"100", 100, false}, {"101", 7, true}, {"-1", 7, true}, {"x", 7, true}, {"", 7, true}};
+    } cases[] = {{"0", 0, false}, {"100", 100, false}, {"101", 7, true},
+                 {"-1", 7, true}, {"x", 7, true},      {"", 7, true}};
     for (const auto& c : cases) {
         const auto input = monitor::CheckRetryCount(c.text, 7);
         EXPECT_EQ(input.value, c.value) << c.text;

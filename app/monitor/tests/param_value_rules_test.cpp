@@ -37,11 +37,17 @@ TEST(ParamItemKindTest, ChosenByDescriptorAndType) {
         int32_t type;
         ParamItemKind kind;
     } cases[] = {
-        {0x02, 209, ParamItemKind::EnumBit}, {0x02, 1, ParamItemKind::EnumBit},  {0x02, 212, ParamItemKind::EnumBit},
-        {0x02, 198, ParamItemKind::Enum},    {0x02, 8, ParamItemKind::Enum},     {0x02, 195, ParamItemKind::Enum},
-        {0x00, 209, ParamItemKind::Number},  {0x00, 198, ParamItemKind::Number},
+        {0x02, 209, ParamItemKind::EnumBit},
+        {0x02, 1, ParamItemKind::EnumBit},
+        {0x02, 212, ParamItemKind::EnumBit},
+        {0x02, 198, ParamItemKind::Enum},
+        {0x02, 8, ParamItemKind::Enum},
+        {0x02, 195, ParamItemKind::Enum},
+        {0x00, 209, ParamItemKind::Number},
+        {0x00, 198, ParamItemKind::Number},
         // Enumerated REAL: neither list, shown as a number row.
-        {0x02, 202, ParamItemKind::Number},  {0x12, 200, ParamItemKind::Number},
+        {0x02, 202, ParamItemKind::Number},
+        {0x12, 200, ParamItemKind::Number},
     };
     for (const auto& c : cases) {
         ParamEntry e;
@@ -102,7 +108,7 @@ TEST(ParamNumberTest, ShownToRawRoundsAndClampsToDataType) {
         double shown;
         double raw;
     } cases[] = {
-        {198, 1, 2.6, 3.0},   {198, 1, 300.0, 255.0}, {198, 1, -4.0, 0.0},  {194, 1, -200.0, -128.0},
+        {198, 1, 2.6, 3.0},         {198, 1, 300.0, 255.0},      {198, 1, -4.0, 0.0}, {194, 1, -200.0, -128.0},
         {195, 2, 40000.0, 32767.0}, {200, 4, 5e9, 4294967295.0}, {202, 4, 2.5, 2.5},
     };
     for (const auto& c : cases) {
@@ -121,18 +127,26 @@ TEST(ParamNumberTest, TypedTextChecked) {
         bool accepted;
         double raw;
     } cases[] = {
-        {"300", false, 0}, {"-1", false, 0}, {"abc", false, 0}, {"", false, 0},  {"12x", false, 0},
-        {"1e999", false, 0}, {"nan", false, 0}, {"255", true, 255}, {" 7 ", true, 7}, {"0", true, 0},
+        {"300", false, 0},
+        {"-1", false, 0},
+        {"abc", false, 0},
+        {"", false, 0},
+        {"12x", false, 0},
+        {"1e999", false, 0},
+        {"nan", false, 0},
+        {"255", true, 255},
+        {" 7 ", true, 7},
+        {"0", true, 0},
         // Within half a shown digit of a limit: the limit.
-        {"255.4", true, 255}, {"255.6", false, 0}, {"-0.4", true, 0},
+        {"255.4", true, 255},
+        {"255.6", false, 0},
+        {"-0.4", true, 0},
     };
     for (const auto& c : cases) {
         const auto input = monitor::CheckNumberInput(e, c.text);
         EXPECT_EQ(input.raw.has_value(), c.accepted) << c.text;
-        if (c.accepted)
-            EXPECT_EQ(*input.raw, c.raw) << c.text;
-        else
-            EXPECT_EQ(input.message, range) << c.text;
+        if (c.accepted) EXPECT_EQ(*input.raw, c.raw) << c.text;
+        else EXPECT_EQ(input.message, range) << c.text;
     }
 }
 
@@ -175,8 +189,8 @@ TEST(ParamBitFieldTest, PopUpOffersExactlyTheCaptionsBitsAndKeepsTheOthers) {
         uint32_t value, boxes, result;
     } cases[] = {
         {0, 0, 0x5, 0xFF, 0x5},
-        {1, 0, 0x1, 0x0, 0x1},          // the caption shows no bit: nothing offered, nothing cleared
-        {2, 1, 0x3, 0x0, 0x2},          // bit 1 is not offered and stays set
+        {1, 0, 0x1, 0x0, 0x1},  // the caption shows no bit: nothing offered, nothing cleared
+        {2, 1, 0x3, 0x0, 0x2},  // bit 1 is not offered and stays set
         {3, 2, 0x2, 0x1, 0x1},
         {15, 4, 0xF5, 0x3, 0xF3},
         {255, 8, 0x1FF, 0x80, 0x180},
@@ -194,8 +208,7 @@ TEST(ParamBitFieldTest, PopUpOffersExactlyTheCaptionsBitsAndKeepsTheOthers) {
 
 TEST(ParamDefaultTextTest, ByKind) {
     ParamEntry n = Number(5, 0, 10, 2, "V");
-    EXPECT_EQ(monitor::DefaultDescription(n, {}),
-              "默认值: 5.00 V\r\n最小值: 0.00 V\r\n最大值: 10.00 V\r\n");
+    EXPECT_EQ(monitor::DefaultDescription(n, {}), "默认值: 5.00 V\r\n最小值: 0.00 V\r\n最大值: 10.00 V\r\n");
     EXPECT_EQ(monitor::DefaultDescription(Enumerated(198, 1), {"Off", "On"}), "默认值: On");
     EXPECT_EQ(monitor::DefaultDescription(Enumerated(198, 7), {"Off", "On"}), "默认值: ");
     EXPECT_EQ(monitor::DefaultDescription(Enumerated(209, 5, 255), {}), "默认值(位表示)：101");

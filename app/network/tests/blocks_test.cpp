@@ -71,8 +71,9 @@ TEST(SlaveRecordBlock, RecordSitsAtTheFrontAndTheTailIsKept) {
     r.AckTimeout = 16;
     r.ProductionInhibitTime = 0x010203;
     block.SetRecord(r);
-    std::vector<uint8_t> expected = Bytes({0x3F, 0, 0, 0, 0x34, 0x12, 0, 0, 0x0C, 0, 0, 0, 0xEF, 0xBE, 0, 0,
-                                           0x15, 1, 2, 8, 3, 4, 5, 6, 250, 0, 0, 0, 16, 0, 0, 0, 3, 2, 1, 0});
+    std::vector<uint8_t> expected =
+        Bytes({0x3F, 0, 0, 0, 0x34, 0x12, 0,   0, 0x0C, 0, 0,  0, 0xEF, 0xBE, 0, 0, 0x15, 1,
+               2,    8, 3, 4, 5,    6,    250, 0, 0,    0, 16, 0, 0,    0,    3, 2, 1,    0});
     for (std::size_t i = 36; i < 52; ++i) expected.push_back(static_cast<uint8_t>(0xE0 + i - 36));
     EXPECT_EQ(std::vector<uint8_t>(block.bytes.begin(), block.bytes.end()), expected);
     VARDA_SLAVE_CONFIG back = block.Record();
@@ -84,8 +85,8 @@ TEST(SlaveRecordBlock, RecordSitsAtTheFrontAndTheTailIsKept) {
 
 TEST(MasterConfigBlock, DefaultsAndLayout) {
     MasterConfigBlock block = MasterConfigBlock::Defaults(5, 2);
-    std::vector<uint8_t> expected = Bytes({5, 0, 0, 0, 2, 0, 0, 0, 10, 0, 0, 0, 1, 0, 0, 0, 75, 0, 0, 0, 1, 0, 0, 0,
-                                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    std::vector<uint8_t> expected = Bytes(
+        {5, 0, 0, 0, 2, 0, 0, 0, 10, 0, 0, 0, 1, 0, 0, 0, 75, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     expected.resize(52, 0);
     EXPECT_EQ(std::vector<uint8_t>(block.bytes.begin(), block.bytes.end()), expected);
     block.bytes[51] = 0x77;
@@ -188,10 +189,10 @@ TEST(HexText, DecodingRules) {
     };
     const Case cases[] = {
         {"A0b1C2d3", Bytes({0xA0, 0xB1, 0xC2, 0xD3}), 4, true},
-        {"A0B1", Bytes({0xA0, 0xB1, 0x33, 0x44}), 2, true},          // short text keeps the rest
+        {"A0B1", Bytes({0xA0, 0xB1, 0x33, 0x44}), 2, true},  // short text keeps the rest
         {"A0B1C2D3E4F5", Bytes({0xA0, 0xB1, 0xC2, 0xD3}), 4, false},  // extra digits ignored
-        {"A0B", Bytes({0xA0, 0x22, 0x33, 0x44}), 1, false},           // odd length
-        {"A0ZZC2D3", Bytes({0xA0, 0x22, 0x33, 0x44}), 1, false},      // non-hex pair stops
+        {"A0B", Bytes({0xA0, 0x22, 0x33, 0x44}), 1, false},  // odd length
+        {"A0ZZC2D3", Bytes({0xA0, 0x22, 0x33, 0x44}), 1, false},  // non-hex pair stops
         {"", Bytes({0x11, 0x22, 0x33, 0x44}), 0, true},
     };
     for (const Case& c : cases) {

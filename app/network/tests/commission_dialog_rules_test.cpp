@@ -151,8 +151,8 @@ TEST_F(CommissionRules, WhatAddToNetworkOffersAfterEachEnd) {
     } cases[] = {
         {"answered", Answered(), 0, true, "调试成功", true},
         {"answered at the bus rate", Answered(), 1, true, "调试成功", true},
-        {"answered, then moved to 250K", Answered(), 2, true,
-         "调试成功; 设备已改用其他波特率，不能添加到本网络", false},
+        {"answered, then moved to 250K", Answered(), 2, true, "调试成功; 设备已改用其他波特率，不能添加到本网络",
+         false},
         {"answered, no EDS file", Answered(), 0, false, "调试成功; 没有与设备标识匹配的EDS文件", false},
         {"refused by the device", failed, 0, true, "调试失败：" + failed.message, false},
         {"cancelled", cancelled, 0, true, "已取消", false},

@@ -92,7 +92,8 @@ TEST(DemoNetworkFile, IsWhatTheProgramWritesForIt) {
                 for (const auto& item : group) {
                     const std::string description = item->Description();
                     const auto image = item->Image();
-                    const std::string stored(reinterpret_cast<const char*>(image.data() + IoDataItem::kDescriptionOffset),
+                    const std::string stored(reinterpret_cast<const char*>(image.data() +
+                                                                           IoDataItem::kDescriptionOffset),
                                              platform::Utf8ToGb18030(description).size());
                     EXPECT_EQ(stored, platform::Utf8ToGb18030(description)) << description;
                     chinese += description.find("连接的") != std::string::npos ? 1 : 0;
@@ -148,7 +149,8 @@ std::vector<SlaveFacts> FactsOf(const NetworkRegistry& network) {
                     std::string itemName, description;
                     slave.GetItemName(g, k, itemName, description);
                     f.items.push_back(itemName + "|" + description + "|" + std::to_string(slave.GetItemSize(g)) + "|" +
-                                      std::to_string(slave.GetItemType(g)) + "|" + std::to_string(slave.IsInputGroup(g)));
+                                      std::to_string(slave.GetItemType(g)) + "|" +
+                                      std::to_string(slave.IsInputGroup(g)));
                 }
             }
             facts.push_back(std::move(f));

@@ -18,9 +18,7 @@ void Resolve(const platform::Module& module, const char* name, F& out) {
 
 }  // namespace
 
-std::string FakeMasterControl::LibraryPath() {
-    return testkit::BinDir() + "/libfake_master_device.so";
-}
+std::string FakeMasterControl::LibraryPath() { return testkit::BinDir() + "/libfake_master_device.so"; }
 
 FakeMasterControl::FakeMasterControl() {
     int error = 0;

@@ -146,13 +146,16 @@ TEST_F(MasterLifeCycle, InitOverABrokenLinkReopensTheCardOnce) {
         uint32_t code;
         uint32_t failures;  // consecutive failing VARDA_Init calls
         int started;
-        Calls calls;        // from the start's first VARDA_Init up to its first VARDA_RemoveSlave
+        Calls calls;  // from the start's first VARDA_Init up to its first VARDA_RemoveSlave
         Calls reports;
     };
     const Case cases[] = {
         {57, 1, 1, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init}, {}},
         {62, 1, 1, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init}, {}},
-        {57, 2, 0, {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init},
+        {57,
+         2,
+         0,
+         {init, "VARDA_Close(101,0)", "VARDA_Open(101,0,0)", init},
          {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 57)}},
         {45, 1, 0, {init}, {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 45)}},
         {59, 1, 0, {init}, {ReportCapture::ApiError("VARDA_Init(类型=101,地址=0,通道索引=0)--", 59)}},
@@ -166,10 +169,11 @@ TEST_F(MasterLifeCycle, InitOverABrokenLinkReopensTheCardOnce) {
         const std::size_t mark = fake.Calls().size();
         EXPECT_EQ(master->Start(), c.started);
         Calls calls = Since(mark);
-        calls.erase(std::find_if(calls.begin(), calls.end(), [](const std::string& call) {
-                        return call.rfind("VARDA_Init", 0) != 0 && call.rfind("VARDA_Close", 0) != 0 &&
-                               call.rfind("VARDA_Open", 0) != 0;
-                    }),
+        calls.erase(std::find_if(calls.begin(), calls.end(),
+                                 [](const std::string& call) {
+                                     return call.rfind("VARDA_Init", 0) != 0 && call.rfind("VARDA_Close", 0) != 0 &&
+                                            call.rfind("VARDA_Open", 0) != 0;
+                                 }),
                     calls.end());
         EXPECT_EQ(calls, c.calls);
         EXPECT_EQ(reports.Take(), c.reports);
@@ -317,8 +321,8 @@ TEST_F(MasterLifeCycle, DownloadSendsTheEncodedValue) {
     EXPECT_EQ(fake.GetAttribute(4, 0x0F, 1, 5), (std::vector<uint8_t>{0xFD, 0xFF, 0xFF, 0xFF}));
     Calls calls = Since(mark);
     EXPECT_EQ(calls, (Calls{"VARDA_Init(101,0,0,mac=10,baud=1)", "VARDA_Online()", "VARDA_StartScan()",
-                            "VARDA_EMRequest(4,svc=16,class=15,inst=1,len=5,timeout=5000,attr=5)",
-                            "VARDA_StopScan()", "VARDA_Offline()", "VARDA_Uninit()"}));
+                            "VARDA_EMRequest(4,svc=16,class=15,inst=1,len=5,timeout=5000,attr=5)", "VARDA_StopScan()",
+                            "VARDA_Offline()", "VARDA_Uninit()"}));
     fake.Fail("VARDA_EMRequest", 9, 1);
     EXPECT_EQ(master->DownloadParameter(4, parameter), 9u);
     EXPECT_EQ(reports.Take(),

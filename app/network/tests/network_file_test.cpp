@@ -168,23 +168,33 @@ TEST_F(NetworkFile, ElementTreeInWritingOrder) {
 std::string GoldenFile() {
     std::string item(358, '0');
     auto put = [&](std::size_t byte, const std::string& hex) { item.replace(byte * 2, hex.size(), hex); };
-    put(4, "1100");              // u8
-    put(6, "01");                // input
-    put(7, "0100");              // size 1
-    put(9, "5374617465");        // "State"
-    put(163, "78563412");        // an in-memory reference of the writer
-    put(167, "2A");              // value 42
+    put(4, "1100");  // u8
+    put(6, "01");  // input
+    put(7, "0100");  // size 1
+    put(9, "5374617465");  // "State"
+    put(163, "78563412");  // an in-memory reference of the writer
+    put(167, "2A");  // value 42
     std::string name = "\xB7\xA7\xB5\xBA";  // 阀岛 in GB18030
     return "<Card type=\"101\" addr=\"1\">\n"
            "    <Server chlIndex=\"0\">\n"
-           "        <config value=\"0C000000020000000A000000010000004B0000000300000000000000000000000000000000000000000000000000000000000000\"/>\n"
-           "        <Slave name=\"" + name + "\">\n"
+           "        <config "
+           "value="
+           "\"0C000000020000000A000000010000004B0000000300000000000000000000000000000000000000000000000000000000000000"
+           "\"/>\n"
+           "        <Slave name=\"" +
+           name +
+           "\">\n"
            "            <EDSPath path=\"\"/>\n"
            "            <IOUse value=\"0101010200000001000000000000000000\"/>\n"
            "            <Item>\n"
-           "                <SubItem value=\"" + item + "\"/>\n"
+           "                <SubItem value=\"" +
+           item +
+           "\"/>\n"
            "            </Item>\n"
-           "            <VARDA_CFG value=\"21000000B30100000C000000F00200000100000004000200FA000000100000000100000000000000000000000000000000000000\"/>\n"
+           "            <VARDA_CFG "
+           "value="
+           "\"21000000B30100000C000000F00200000100000004000200FA000000100000000100000000000000000000000000000000000000"
+           "\"/>\n"
            "        </Slave>\n"
            "    </Server>\n"
            "</Card>\n";
@@ -255,9 +265,9 @@ TEST_F(NetworkFile, EdsPathsResolveBesideTheFileThenInTheEdsFolderAndAreWrittenF
     const std::string inEdsFolder = GetGlobal().EdsFolder() + "Travel.eds";
     WriteFile(inEdsFolder, eds);
     struct Case {
-        std::string written;   // EDSPath/path in the file
+        std::string written;  // EDSPath/path in the file
         std::string resolved;  // the slave's path after reading, written back as it is
-        bool logged;           // one line naming the slave and the file
+        bool logged;  // one line naming the slave and the file
     };
     const Case cases[] = {
         {"eds\\Dev.eds", dir.Path("eds/Dev.eds"), false},
@@ -347,8 +357,9 @@ TEST_F(NetworkFile, FilesThatAreNoNetworkAreRefusedAndTheNetworkStays) {
         if (c.expected == NetworkFileRefusal::None) continue;
         EXPECT_FALSE(result.opened) << c.name;
         EXPECT_EQ(NetworkDocumentText(network), good) << c.name << ": the network stays";
-        const std::string line =
-            (c.expected == NetworkFileRefusal::CannotOpen ? "无法打开网络配置文件: " : "不是网络配置文件, 当前网络未改变: ") + path;
+        const std::string line = (c.expected == NetworkFileRefusal::CannotOpen ? "无法打开网络配置文件: "
+                                                                               : "不是网络配置文件, 当前网络未改变: ") +
+                                 path;
         EXPECT_EQ(result.problems, std::vector<std::string>{line}) << c.name;
         EXPECT_EQ(reports.Take(), std::vector<std::string>{line}) << c.name;
     }
@@ -366,7 +377,8 @@ TEST_F(NetworkFile, SavingIntoAnUnwritablePlaceKeepsTheFileThatIsThere) {
     std::filesystem::create_directories(dir.Path("read-only"));
     WriteFile(dir.Path("read-only/net.kld"), "old");
     std::filesystem::permissions(dir.Path("read-only/net.kld"), std::filesystem::perms::owner_read);
-    std::filesystem::permissions(dir.Path("read-only"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(dir.Path("read-only"),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_FALSE(SaveNetworkFile(network, dir.Path("read-only/net.kld")));
     EXPECT_FALSE(SaveNetworkFile(network, dir.Path("read-only/new.kld")));
     std::filesystem::permissions(dir.Path("read-only"), std::filesystem::perms::owner_all);
@@ -394,7 +406,8 @@ TEST_F(NetworkFile, DamagedFilesReadWhatIsValid) {
     std::vector<Case> cases;
     // Cut inside the last slave of the last card: everything before it is read.
     cases.push_back({"truncated", good.substr(0, good.rfind("<VARDA_CFG")), 3, 3, true});
-    cases.push_back({"cut in the middle of a tag", good.substr(0, good.find("<Server chlIndex=\"1\"") + 10), 1, 2, true});
+    cases.push_back(
+        {"cut in the middle of a tag", good.substr(0, good.find("<Server chlIndex=\"1\"") + 10), 1, 2, true});
     cases.push_back({"garbage", "\x01\x02<<<>>>&&&", 0, 0, true});
     std::string odd = good;
     odd.replace(odd.find("value=\"") + 7, 1, "");  // one digit short in the first block
@@ -433,8 +446,8 @@ TEST_F(NetworkFile, InvalidAndDuplicateSlaveAddressesAreSkipped) {
                netmodel::EncodeHex(record.bytes) + "\"/></Slave>";
     };
     for (uint32_t i = 0; i < 10000; ++i) slaves += slaveText(i % 70);
-    std::string text = "<Card type=\"101\" addr=\"0\"><Server chlIndex=\"0\"><config value=\"05\"/>" + slaves +
-                       "</Server></Card>";
+    std::string text =
+        "<Card type=\"101\" addr=\"0\"><Server chlIndex=\"0\"><config value=\"05\"/>" + slaves + "</Server></Card>";
     NetworkRegistry network;
     NetworkFileResult result = LoadNetworkBytes(network, text);
     CServerDev* master = network.FindMaster(kType, 0, 0);

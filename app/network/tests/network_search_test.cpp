@@ -33,8 +33,8 @@ uint32_t BusEMRequest(uint32_t handle, uint32_t mac, uint32_t service, uint32_t 
                       const uint8_t* request, uint32_t requestLength, uint8_t* reply, uint32_t* replyLength,
                       uint32_t timeoutMs) {
     const uint32_t attribute = requestLength >= 1 ? request[0] : 0;
-    g_bus.adapter->Record({"VARDA_EMRequest", {handle, mac, service, classId, instanceId, attribute, *replyLength,
-                                               timeoutMs}});
+    g_bus.adapter->Record(
+        {"VARDA_EMRequest", {handle, mac, service, classId, instanceId, attribute, *replyLength, timeoutMs}});
     std::lock_guard guard(g_bus.lock);
     auto device = g_bus.devices.find(mac);
     if (device == g_bus.devices.end()) return VARDA_ERR_TIMEOUT;
@@ -71,16 +71,18 @@ TEST(EdsIdentityMap, MatchesVendorTypeAndCodeAndPrefersTheDevicesMajorRevision) 
         DeviceIdentity device;
         std::optional<std::string> name;
     };
-    const std::vector<Case> cases{
-        {{1250, 7, 101, 2 + 256 * 5}, "dio_r2"},  // major revision 2, minor 5
-        {{1250, 7, 101, 1}, "dio_r1"},
-        {{1250, 7, 101, 9}, "dio_r3"},  // no file of revision 9: the highest
-        {{1250, 6, 102, 1}, "sensor_newer"},
-        {{1250, 6, 101, 1}, std::nullopt},  // another product of the same vendor
-        {{1250, 99, 101, 1}, std::nullopt},
-        {{77, 7, 101, 1}, "other_vendor"},
-        {{0, 0, 0, 0}, std::nullopt},
-    };
+    const std::
+        vector<Case>
+            cases{
+                {{1250, 7, 101, 2 + 256 * 5}, "dio_r2"},  // major revision 2, minor 5
+                {{1250, 7, 101, 1}, "dio_r1"},
+                {{1250, 7, 101, 9}, "dio_r3"},  // no file of revision 9: the highest
+                {{1250, 6, 102, 1}, "sensor_newer"},
+                {{1250, 6, 101, 1}, std::nullopt},  // another product of the same vendor
+                {{1250, 99, 101, 1}, std::nullopt},
+                {{77, 7, 101, 1}, "other_vendor"},
+                {{0, 0, 0, 0}, std::nullopt},
+            };
     for (const Case& c : cases) {
         EXPECT_EQ(map.Match(c.device), c.name) << c.device.vendorId << "/" << c.device.deviceType << "/"
                                                << c.device.productCode << "/" << c.device.revision;
@@ -89,8 +91,10 @@ TEST(EdsIdentityMap, MatchesVendorTypeAndCodeAndPrefersTheDevicesMajorRevision) 
 
 TEST(EdsIdentityMap, BuiltFromTheFilesOfTheNames) {
     testkit::TempDir dir("identity");
-    std::ofstream(dir.Path("a.eds")) << "[Device]\r\nVendCode = 1250; vendor\r\nProdType = 7;\r\nProdCode = 101;\r\nMajRev = 1;\r\n";
-    std::ofstream(dir.Path("b.eds")) << "[Device]\r\nVendCode = 1250;\r\nProdType = 7;\r\nProdCode = 102;\r\nMajRev = 1;\r\n";
+    std::ofstream(dir.Path("a.eds"))
+        << "[Device]\r\nVendCode = 1250; vendor\r\nProdType = 7;\r\nProdCode = 101;\r\nMajRev = 1;\r\n";
+    std::ofstream(dir.Path("b.eds"))
+        << "[Device]\r\nVendCode = 1250;\r\nProdType = 7;\r\nProdCode = 102;\r\nMajRev = 1;\r\n";
     EdsIdentityMap map = EdsIdentityMap::Build({"Not Use EDS File", "a", "b", "gone"},
                                                [&](const std::string& name) { return dir.Path(name + ".eds"); });
     EXPECT_EQ(map.Size(), 2u);
@@ -254,9 +258,10 @@ TEST_F(NetworkSearchTest, StopEndsBeforeTheNextAddressAndStillRemovesTheBareEntr
     AddDevice(1, 1250, 7, 101, 1, 0);
     AddDevice(2, 1250, 7, 101, 1, 0);
     AddDevice(3, 1250, 7, 101, 1, 0);
-    EXPECT_EQ(Search(master, {}, {}, [&](std::size_t i) {
-                  if (i == 1) search.RequestStop();
-              }),
+    EXPECT_EQ(Search(master, {}, {},
+                     [&](std::size_t i) {
+                         if (i == 1) search.RequestStop();
+                     }),
               SearchEnd::Stopped);
     EXPECT_EQ(events, (Texts{"started 63", "probing 0/63", "found 1 ", "probing 1/63", "found 2 "}));
     EXPECT_EQ(adapter.CountOf("VARDA_EMRequest"), 8u);

@@ -80,8 +80,8 @@ ReportCapture::~ReportCapture() = default;
 std::vector<std::string> ReportCapture::Take() { return Host().Take(); }
 
 std::string ReportCapture::ApiError(const std::string& context, uint32_t code) {
-    return context + "\n\n错误号:" + std::to_string(code) + "(" + TestGlobal().GetStatusText(static_cast<int32_t>(code)) +
-           ")";
+    return context + "\n\n错误号:" + std::to_string(code) + "(" +
+           TestGlobal().GetStatusText(static_cast<int32_t>(code)) + ")";
 }
 
 std::string ReportCapture::DeviceTypeName(uint32_t type) {

@@ -117,7 +117,8 @@ TEST_F(ReportTest, DemoReportHoldsEverySlaveWithItsSizesAndTotals) {
     EXPECT_NE(rows[1][4].find("eds/nd_dio_16_8.eds"), std::string::npos);
     EXPECT_NE(rows[1][5].find("轮询 4/2"), std::string::npos) << rows[1][5];
     EXPECT_EQ(rows[6][4], "未使用EDS文件") << "the slave without EDS says so";
-    EXPECT_NE(html.find("<h3>参数: 7 Absent device</h3>\n<p class=\"warn\">未使用EDS文件，无参数</p>"), std::string::npos);
+    EXPECT_NE(html.find("<h3>参数: 7 Absent device</h3>\n<p class=\"warn\">未使用EDS文件，无参数</p>"),
+              std::string::npos);
 
     // Settings of the master.
     auto settings = Rows(body, "settings");
@@ -177,11 +178,13 @@ TEST_F(ReportTest, SlavesWithoutUsableEdsAreNamedAsSuch) {
     TempDir dir("report");
     const std::string absent = dir.Path("missing.eds");
     const std::string file = dir.Write("net.kld",
-        "<Card type=\"101\" addr=\"0\"><Server chlIndex=\"1\">"
-        "<config value=\"05000000\"/>"
-        "<Slave name=\"A &amp; B\"><EDSPath path=\"" + absent + "\"/><IOUse value=\"00\"/>"
-        "<VARDA_CFG value=\"0A00000000000000000000000000000003\"/></Slave>"
-        "</Server></Card>");
+                                       "<Card type=\"101\" addr=\"0\"><Server chlIndex=\"1\">"
+                                       "<config value=\"05000000\"/>"
+                                       "<Slave name=\"A &amp; B\"><EDSPath path=\"" +
+                                           absent +
+                                           "\"/><IOUse value=\"00\"/>"
+                                           "<VARDA_CFG value=\"0A00000000000000000000000000000003\"/></Slave>"
+                                           "</Server></Card>");
     FileNetwork network(file);
     ASSERT_TRUE(network.Readable());
     const std::string html = Report(network);

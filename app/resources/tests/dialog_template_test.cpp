@@ -143,9 +143,9 @@ TEST(ResourceDialogs, CheckedTemplateFallsBackWhenIdsAreMissing) {
     EXPECT_EQ(missing, (std::vector<uint16_t>{kCheckLogWarning, kCheckLogLog, kCheckShowMsg}));
 
     // A complete language template is used as it is.
-    ASSERT_TRUE(SetResourceManager(Manager(
-        "<dialog id=\"20020\" caption=\"Settings\"><control id=\"1001\"/><control id=\"1002\"/>"
-        "<control id=\"1003\"/><control id=\"1004\"/><control id=\"1\"/></dialog>")));
+    ASSERT_TRUE(SetResourceManager(
+        Manager("<dialog id=\"20020\" caption=\"Settings\"><control id=\"1001\"/><control id=\"1002\"/>"
+                "<control id=\"1003\"/><control id=\"1004\"/><control id=\"1\"/></dialog>")));
     t = LoadCheckedDialogTemplate(kInfoSettingDialog, required, &missing);
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->caption, "Settings");

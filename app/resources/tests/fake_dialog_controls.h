@@ -35,7 +35,9 @@ public:
     void SetEnabled(int id, bool enabled) override { controls_[id].enabled = enabled; }
     bool IsShown(int id) const override { return Find(id) && Find(id)->shown; }
     void SetShown(int id, bool shown) override { controls_[id].shown = shown; }
-    std::vector<std::string> Items(int id) const override { return Find(id) ? Find(id)->items : std::vector<std::string>{}; }
+    std::vector<std::string> Items(int id) const override {
+        return Find(id) ? Find(id)->items : std::vector<std::string>{};
+    }
     void SetItems(int id, const std::vector<std::string>& items) override {
         Control& c = controls_[id];
         c.items = items;

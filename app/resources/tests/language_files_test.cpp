@@ -130,9 +130,10 @@ TEST(LanguageFiles, ConfigListsChineseAndEnglish) {
 // them back.
 TEST(LanguageFiles, SwitchingBetweenTheShippedLanguages) {
     TempDir dir;
-    for (const auto& [from, to] : {std::pair<const char*, const char*>{"resources/language/config.ini", "language/config.ini"},
-                                   {"resources/builtin.xml", "language/chinese.xml"},
-                                   {"resources/language/english.xml", "language/english.xml"}}) {
+    for (const auto& [from, to] :
+         {std::pair<const char*, const char*>{"resources/language/config.ini", "language/config.ini"},
+          {"resources/builtin.xml", "language/chinese.xml"},
+          {"resources/language/english.xml", "language/english.xml"}}) {
         dir.Write(to, platform::ReadFileBytes(SourcePath(from)).value_or(""));
     }
     {
@@ -184,15 +185,25 @@ TEST(LanguageFiles, Encodings) {
         std::string expected;
     };
     const Case cases[] = {
-        {"UTF-8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><resource><string id=\"1\" value=\"信息\"/></resource>", "信息"},
+        {"UTF-8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><resource><string id=\"1\" value=\"信息\"/></resource>",
+         "信息"},
         {"no declaration, GB bytes", "<resource><string id=\"1\" value=\"" + gbText + "\"/></resource>", "信息"},
-        {"declared GB2312", "<?xml version=\"1.0\" encoding=\"GB2312\"?><resource><string id=\"1\" value=\"" + gbText + "\"/></resource>", "信息"},
-        {"declared gbk, single quotes", "<?xml version='1.0' encoding='gbk'?><resource><string id=\"1\" value=\"" + gbText + "\"/></resource>", "信息"},
+        {"declared GB2312",
+         "<?xml version=\"1.0\" encoding=\"GB2312\"?><resource><string id=\"1\" value=\"" + gbText + "\"/></resource>",
+         "信息"},
+        {"declared gbk, single quotes",
+         "<?xml version='1.0' encoding='gbk'?><resource><string id=\"1\" value=\"" + gbText + "\"/></resource>",
+         "信息"},
         // "小站" in GB18030 happens to be valid UTF-8 as well; the declaration decides.
-        {"declared GB18030, bytes that are valid UTF-8", "<?xml version=\"1.0\" encoding=\"GB18030\"?><resource><string id=\"1\" value=\"\xD0\xA1\xD5\xBE\"/></resource>", "小站"},
+        {"declared GB18030, bytes that are valid UTF-8",
+         "<?xml version=\"1.0\" encoding=\"GB18030\"?><resource><string id=\"1\" "
+         "value=\"\xD0\xA1\xD5\xBE\"/></resource>",
+         "小站"},
         {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF<resource><string id=\"1\" value=\"信息\"/></resource>", "信息"},
-        {"UTF-16LE with a byte-order mark", Utf16("<resource><string id=\"1\" value=\"信息\"/></resource>", false), "信息"},
-        {"UTF-16BE with a byte-order mark", Utf16("<resource><string id=\"1\" value=\"信息\"/></resource>", true), "信息"},
+        {"UTF-16LE with a byte-order mark", Utf16("<resource><string id=\"1\" value=\"信息\"/></resource>", false),
+         "信息"},
+        {"UTF-16BE with a byte-order mark", Utf16("<resource><string id=\"1\" value=\"信息\"/></resource>", true),
+         "信息"},
     };
     for (const Case& c : cases) {
         auto manager = CXTPResourceManagerXMLEx::FromText(c.bytes);

@@ -54,7 +54,8 @@ TEST(Resources, InvalidFilesAreNotInstalled) {
     }
     EXPECT_FALSE(CXTPResourceManagerXMLEx(dir.Path() + "missing.xml").IsValid());
     // GB18030 language files are read too.
-    const std::string path = dir.Write("gb.xml", "<resource><string id=\"10001\" value=\"\xD0\xC5\xCF\xA2\"/></resource>");
+    const std::string path =
+        dir.Write("gb.xml", "<resource><string id=\"10001\" value=\"\xD0\xC5\xCF\xA2\"/></resource>");
     auto manager = std::make_unique<CXTPResourceManagerXMLEx>(path);
     ASSERT_TRUE(manager->IsValid());
     ASSERT_TRUE(SetResourceManager(std::move(manager)));

@@ -23,17 +23,10 @@ TEST(ControlIni, ReadInt) {
         int32_t expected;
     };
     const Case cases[] = {
-        {"Main", "Count", false, 1, 12},
-        {"MAIN", "count", false, 1, 12},  // names compare case-insensitively
-        {"Main", "Hex", true, 1, 0x1F},
-        {"Main", "Hex2", true, 1, 0x20},
-        {"Main", "Hex", false, 1, 1},
-        {"Main", "Neg", false, 1, -4},
-        {"Main", "Word", false, 1, 0},
-        {"Main", "Empty", false, 0, -77},
-        {"Main", "Missing", false, 0, -77},
-        {"Nowhere", "Count", false, 0, -77},
-        {"Other", "Count", false, 1, 99},
+        {"Main", "Count", false, 1, 12},    {"MAIN", "count", false, 1, 12},  // names compare case-insensitively
+        {"Main", "Hex", true, 1, 0x1F},     {"Main", "Hex2", true, 1, 0x20},     {"Main", "Hex", false, 1, 1},
+        {"Main", "Neg", false, 1, -4},      {"Main", "Word", false, 1, 0},       {"Main", "Empty", false, 0, -77},
+        {"Main", "Missing", false, 0, -77}, {"Nowhere", "Count", false, 0, -77}, {"Other", "Count", false, 1, 99},
     };
     for (const Case& c : cases) {
         int32_t result = 5;
@@ -61,13 +54,15 @@ TEST(ControlIni, ReadStringBounds) {
 
 TEST(ControlIni, WriteIntKeepsTheRest) {
     TempDir dir;
-    const std::string path = dir.Write("a.ini", "; header comment\r\n[LANGUAGES]\r\nCount=2\r\n[LAST]\r\nSel=1\r\nOther=x\r\n");
+    const std::string path =
+        dir.Write("a.ini", "; header comment\r\n[LANGUAGES]\r\nCount=2\r\n[LAST]\r\nSel=1\r\nOther=x\r\n");
     CControlIni ini(path);
     EXPECT_TRUE(ini.WriteInt("last", "SEL", 0));
     EXPECT_TRUE(ini.WriteInt("LAST", "Mask", 255, true));
     EXPECT_TRUE(ini.WriteInt("New", "Value", -3));
-    EXPECT_EQ(dir.Read("a.ini"),
-              "; header comment\r\n[LANGUAGES]\r\nCount=2\r\n[LAST]\r\nSel=0\r\nOther=x\r\nMask=FF\r\n[New]\r\nValue=-3\r\n");
+    EXPECT_EQ(
+        dir.Read("a.ini"),
+        "; header comment\r\n[LANGUAGES]\r\nCount=2\r\n[LAST]\r\nSel=0\r\nOther=x\r\nMask=FF\r\n[New]\r\nValue=-3\r\n");
     int32_t v = 0;
     ini.ReadInt("LAST", "Mask", v, true);
     EXPECT_EQ(v, 255);

@@ -140,8 +140,9 @@ TEST(EdsStore, UserFolderBesideAReadOnlyProgramFolder) {
             c.hasUserFolder ? std::vector<std::string>{"Not Use EDS File", "Mine", "Shared", "Valve"}
                             : std::vector<std::string>{"Not Use EDS File", "Shared", "Valve"};
         EXPECT_EQ(store.Names(), expected) << c.name;
-        EXPECT_EQ(store.Path("Shared"), c.hasUserFolder ? user.Path() + "edsfile/Shared.EDS"
-                                                        : program.Path() + "edsfile/Shared.eds") << c.name;
+        EXPECT_EQ(store.Path("Shared"),
+                  c.hasUserFolder ? user.Path() + "edsfile/Shared.EDS" : program.Path() + "edsfile/Shared.eds")
+            << c.name;
         EXPECT_EQ(store.Path("Valve"), program.Path() + "edsfile/Valve.eds") << c.name;
 
         TempDir outside;

@@ -58,7 +58,8 @@ TEST(Settings, OnlyShowMsgInConfig) {
     }
     const std::string written = dir.Read("config.xml");
     EXPECT_NE(written.find("<Other keep=\"1\"/>"), std::string::npos);
-    EXPECT_NE(written.find("<InfobarParas ShowMsg=\"0\" LogError=\"1\" LogWarning=\"1\" LogLog=\"0\" SelDevType=\"0\" SelBaud=\"2\"/>"),
+    EXPECT_NE(written.find("<InfobarParas ShowMsg=\"0\" LogError=\"1\" LogWarning=\"1\" LogLog=\"0\" SelDevType=\"0\" "
+                           "SelBaud=\"2\"/>"),
               std::string::npos)
         << written;
     // Read back at the next start.
@@ -77,7 +78,8 @@ TEST(Settings, MissingConfigIsWrittenAtExit) {
     }
     EXPECT_EQ(dir.Read("Norvane.xml"), testing_support::kNorvaneXml);  // never written
     const std::string written = dir.Read("config.xml");
-    EXPECT_NE(written.find("<InfobarParas LogError=\"1\" LogWarning=\"1\" LogLog=\"1\" ShowMsg=\"1\" SelDevType=\"0\" SelBaud=\"0\"/>"),
+    EXPECT_NE(written.find("<InfobarParas LogError=\"1\" LogWarning=\"1\" LogLog=\"1\" ShowMsg=\"1\" SelDevType=\"0\" "
+                           "SelBaud=\"0\"/>"),
               std::string::npos)
         << written;
     EXPECT_EQ(written.find("ServerInfo"), std::string::npos);
@@ -96,7 +98,7 @@ TEST(Settings, MissingOrBrokenNorvaneXml) {
             EXPECT_TRUE(global.BaudNames().empty());
             EXPECT_EQ(global.Infobar(), InfobarSettings{});  // config.xml not read either
             EXPECT_TRUE(global.EdsNames().empty());
-            EXPECT_EQ(global.StatusTexts().size(), 69u);     // texts are built all the same
+            EXPECT_EQ(global.StatusTexts().size(), 69u);  // texts are built all the same
         }
         EXPECT_EQ(dir.Read("config.xml"), "<InfobarParas ShowMsg=\"0\"/>");  // left alone
     }
@@ -105,7 +107,9 @@ TEST(Settings, MissingOrBrokenNorvaneXml) {
 TEST(Settings, SettingsInGb18030) {
     TempDir dir;
     // "主站" in GB18030 is D6 F7 D5 BE.
-    dir.Write("Norvane.xml", "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<ServerInfo><Item name=\"\xD6\xF7\xD5\xBE\" type=\"101\" chlCount=\"1\"/></ServerInfo>");
+    dir.Write("Norvane.xml",
+              "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<ServerInfo><Item name=\"\xD6\xF7\xD5\xBE\" type=\"101\" "
+              "chlCount=\"1\"/></ServerInfo>");
     CGlobal global(dir.Path());
     EXPECT_EQ(global.GetDeviceTypeName(101), "主站");
 }
@@ -135,7 +139,7 @@ TEST_F(Languages, ListAndSavedSelection) {
     EXPECT_EQ(global.LoadText(10001), "信息栏");
     EXPECT_EQ(global.SelectLanguage(-1), 1);  // the saved language: English
     EXPECT_EQ(global.LoadText(10001), "Info Bar");
-    EXPECT_EQ(global.LoadText(10004), "信息");   // everything else stays Chinese
+    EXPECT_EQ(global.LoadText(10004), "信息");  // everything else stays Chinese
     EXPECT_EQ(global.LoadText(10005), "错误");
 
     // Choosing the first language writes 0 to "Sel".
@@ -182,7 +186,7 @@ TEST_F(Languages, ShortLinesAndMissingFile) {
     EXPECT_EQ(global.Languages()[2], name_share::LanguageEntry{});
     EXPECT_EQ(global.CurrentLanguage(), 7);
     EXPECT_EQ(global.SelectLanguage(-1), 0);  // index 7 names no entry
-    EXPECT_EQ(global.SelectLanguage(0), 0);   // no resource file
+    EXPECT_EQ(global.SelectLanguage(0), 0);  // no resource file
 }
 
 TEST(LanguagesMissing, NoConfigIni) {

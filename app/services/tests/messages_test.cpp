@@ -108,12 +108,24 @@ TEST_F(Messages, StatusTable) {
         const char* text;
     };
     const Case cases[] = {
-        {0, "从站在线"}, {2, " 资源不可用 "}, {11, "对象已处于服务请求的模式/状态 "},
-        {20, "不支持的属性"}, {40, " 无效的成员ID "}, {41, " 装载DLL失败 "},
-        {59, "等待超时 "}, {64, " 该接口未实现（为以后板卡预留） "}, {65, "自动扫描有效 "},
-        {67, " 连接不存在 "}, {70, "重复MAC ID检测失败 "}, {72, " 设备停止通信 "},
-        {76, " 网络无数据，并且超时 "}, {83, "设备初始化失败 "}, {91, " CAN接口BUS-OFF "},
-        {93, " 检测到一个或者多个配置功能块CRC错误 "}, {96, "接口测试模式 "}, {98, "固件错误 "},
+        {0, "从站在线"},
+        {2, " 资源不可用 "},
+        {11, "对象已处于服务请求的模式/状态 "},
+        {20, "不支持的属性"},
+        {40, " 无效的成员ID "},
+        {41, " 装载DLL失败 "},
+        {59, "等待超时 "},
+        {64, " 该接口未实现（为以后板卡预留） "},
+        {65, "自动扫描有效 "},
+        {67, " 连接不存在 "},
+        {70, "重复MAC ID检测失败 "},
+        {72, " 设备停止通信 "},
+        {76, " 网络无数据，并且超时 "},
+        {83, "设备初始化失败 "},
+        {91, " CAN接口BUS-OFF "},
+        {93, " 检测到一个或者多个配置功能块CRC错误 "},
+        {96, "接口测试模式 "},
+        {98, "固件错误 "},
         {100, " 主站卡内部错误 "},
     };
     for (const Case& c : cases) EXPECT_EQ(global->GetStatusText(c.code), c.text) << c.code;
@@ -137,9 +149,9 @@ TEST_F(Messages, ExplicitTable) {
 TEST_F(Messages, LogLevelsAndSwitches) {
     global->LogMessage(0, "e%d", 1);
     global->LogMessage(1, "w%s", "2");
-    global->LogMessage(2, "l");        // LogLog is off by default
+    global->LogMessage(2, "l");  // LogLog is off by default
     global->Infobar().logLog = 1;
-    global->LogMessage(7, "other");    // any other level is a log line
+    global->LogMessage(7, "other");  // any other level is a log line
     global->Infobar().logWarning = 0;
     global->LogMessage(1, "hidden");
     ASSERT_EQ(host.rows.size(), 3u);

@@ -34,7 +34,8 @@ public:
 inline constexpr const char* kNorvaneXml =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<ServerInfo><Item name=\"USB主站卡\" type=\"101\" chlCount=\"1\"/>"
-    "<Item name=\"PCI card\" type=\"102\" chlCount=\"2\"/><Item name=\"Again\" type=\"101\" chlCount=\"9\"/></ServerInfo>\n"
+    "<Item name=\"PCI card\" type=\"102\" chlCount=\"2\"/><Item name=\"Again\" type=\"101\" "
+    "chlCount=\"9\"/></ServerInfo>\n"
     "<BaudRate><Item value=\"0\" name=\"125K\"/><Item value=\"1\" name=\"250K\"/>"
     "<Item value=\"2\" name=\"500K\"/><Item name=\"no value\"/><Item value=\"1\" name=\"250 kbit/s\"/></BaudRate>\n";
 

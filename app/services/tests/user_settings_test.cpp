@@ -27,10 +27,12 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        if (value) ::setenv(name, value, 1); else ::unsetenv(name);
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
     }
     ~ScopedEnv() {
-        if (had_) ::setenv(name_.c_str(), old_.c_str(), 1); else ::unsetenv(name_.c_str());
+        if (had_) ::setenv(name_.c_str(), old_.c_str(), 1);
+        else ::unsetenv(name_.c_str());
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -130,8 +132,7 @@ TEST(UserSettingsPaths, ProgramFolderWhenWritableElseTheUserFolder) {
     for (const Case& c : cases) {
         std::filesystem::remove_all(userDir);
         if (c.userCopy) user.Write("norvane/config.xml", "<InfobarParas/>");
-        const UserSettings settings(program.Path(), userDir,
-                                    [&](const std::string&) { return c.programWritable; });
+        const UserSettings settings(program.Path(), userDir, [&](const std::string&) { return c.programWritable; });
         EXPECT_EQ(settings.ReadPath("config.xml"), c.read) << c.name;
         EXPECT_EQ(settings.WritePath("config.xml"), c.write) << c.name;
     }
@@ -182,9 +183,9 @@ TEST(ProgramDir, FoundBesideTheProgramOrInItsInstalledPlace) {
 TEST(UserProfile, LegacyFileIsMovedOnce) {
     struct Case {
         const char* name;
-        bool legacy;       // a file at the old place
-        bool current;      // a file at the new place
-        bool otherInOld;   // another program's file beside the legacy one
+        bool legacy;  // a file at the old place
+        bool current;  // a file at the new place
+        bool otherInOld;  // another program's file beside the legacy one
         const char* kept;  // content of the new file afterwards
     };
     const Case cases[] = {

@@ -10,8 +10,8 @@ class CMainFrame;
 
 struct StartupOptions {
     QString networkFile;  // empty: start with the network empty
-    QString scriptFile;   // --script FILE: lines run in the window, then the program ends
-    bool exit = false;    // --help, --version or a bad command line: print `output` and end
+    QString scriptFile;  // --script FILE: lines run in the window, then the program ends
+    bool exit = false;  // --help, --version or a bad command line: print `output` and end
     int exitCode = 0;
     QString output;
 };

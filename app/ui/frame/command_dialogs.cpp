@@ -29,9 +29,9 @@ namespace {
 
 // Network files: string 61602 names them; both cases of the extension are offered.
 constexpr uint32_t kTextImportTitle = 61600;  // "导入主站网络配置"
-constexpr uint32_t kTextSaveTitle = 61601;    // "保存主站网络配置"
-constexpr uint32_t kTextKldFilter = 61602;    // "Norvane(*.KLD)"
-constexpr uint32_t kTextAllFilter = 61603;    // "All Text(*.*)"
+constexpr uint32_t kTextSaveTitle = 61601;  // "保存主站网络配置"
+constexpr uint32_t kTextKldFilter = 61602;  // "Norvane(*.KLD)"
+constexpr uint32_t kTextAllFilter = 61603;  // "All Text(*.*)"
 
 QString KldFilter() { return FileFilter(kTextKldFilter, "*.KLD *.kld"); }
 
@@ -47,9 +47,7 @@ QString AskImportPath(QWidget* parent) {
                                         KldFilter() + QStringLiteral(";;") + FileFilter(kTextAllFilter, "*"));
 }
 
-QString AskOpenPath(QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), KldFilter());
-}
+QString AskOpenPath(QWidget* parent) { return QFileDialog::getOpenFileName(parent, QString(), QString(), KldFilter()); }
 
 QString AskExportPath(QWidget* parent) {
     QFileDialog dialog(parent, LoadText(kTextSaveTitle), QString(), KldFilter());
@@ -103,7 +101,8 @@ void ParameterEditor(CSlaveDev& slave, QWidget* parent) {
 }
 
 std::optional<int> ImportEds(QWidget* parent) {
-    QFileDialog dialog(parent, LoadText(resource_ids::kTextChooseEdsFile), QString(), FileFilter(resource_ids::kTextEdsFilter, "*.eds *.EDS"));
+    QFileDialog dialog(parent, LoadText(resource_ids::kTextChooseEdsFile), QString(),
+                       FileFilter(resource_ids::kTextEdsFilter, "*.eds *.EDS"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

@@ -65,7 +65,8 @@ void CInfoLogPane::SaveWithDialog() {
 bool CInfoLogPane::SaveReporting(const QString& path) {
     if (SaveTo(path)) return true;
     // The rows stay in the list; the user may choose another place.
-    GetGlobal().ShowMessageBox(name_share::kLevelWarning, "%s\n%s", LoadText(resource_ids::kTextCannotWriteFile).toStdString().c_str(),
+    GetGlobal().ShowMessageBox(name_share::kLevelWarning, "%s\n%s",
+                               LoadText(resource_ids::kTextCannotWriteFile).toStdString().c_str(),
                                path.toStdString().c_str());
     return false;
 }

@@ -13,7 +13,8 @@ int FillLanguageMenu(QMenu& menu, const std::vector<name_share::LanguageEntry>& 
         if (entry != placeholder) menu.removeAction(entry);
     }
     int added = 0;
-    for (size_t i = 0; i < languages.size() && resource_ids::kCommandFirstLanguage + i <= resource_ids::kCommandLastLanguage; ++i) {
+    for (size_t i = 0;
+         i < languages.size() && resource_ids::kCommandFirstLanguage + i <= resource_ids::kCommandLastLanguage; ++i) {
         const std::string& caption = languages[i].caption;
         if (caption.empty()) break;
         QAction* action = actionFor(static_cast<uint16_t>(resource_ids::kCommandFirstLanguage + i));

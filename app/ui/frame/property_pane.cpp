@@ -141,8 +141,7 @@ void CPanePropertyGrid::BuildToolBar() {
         QAction* action = actionFor_ ? actionFor_(id) : nullptr;
         if (action == nullptr) {
             // No command behind it yet: a disabled button with the command's caption.
-            action = new QAction(QString::fromStdString(GetGlobal().LoadText(id)).section(QLatin1Char('\n'), -1),
-                                 this);
+            action = new QAction(QString::fromStdString(GetGlobal().LoadText(id)).section(QLatin1Char('\n'), -1), this);
             action->setObjectName(QString::number(id));
             action->setProperty("placeholder", true);
             action->setEnabled(false);

@@ -55,6 +55,6 @@ private:
     QTreeWidget* grid_ = nullptr;
     CDeviceBase* shown_ = nullptr;
     int fillCount_ = 0;
-    bool fittingColumn_ = false;     // the program sets the name column's width
+    bool fittingColumn_ = false;  // the program sets the name column's width
     bool nameColumnDragged_ = false;  // the user set it
 };

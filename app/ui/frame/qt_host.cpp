@@ -16,11 +16,11 @@ bool OnUiThread() { return QThread::currentThread() == qApp->thread(); }
 
 QMessageBox::Icon IconOfType(uint32_t type) {
     switch (type & name_share::kMbIconMask) {
-    case name_share::kMbIconStop: return QMessageBox::Critical;
-    case name_share::kMbIconQuestion: return QMessageBox::Question;
-    case name_share::kMbIconExclamation: return QMessageBox::Warning;
-    case name_share::kMbIconInformation: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+        case name_share::kMbIconStop: return QMessageBox::Critical;
+        case name_share::kMbIconQuestion: return QMessageBox::Question;
+        case name_share::kMbIconExclamation: return QMessageBox::Warning;
+        case name_share::kMbIconInformation: return QMessageBox::Information;
+        default: return QMessageBox::NoIcon;
     }
 }
 
@@ -33,13 +33,14 @@ struct ButtonCode {
 std::vector<ButtonCode> ButtonsOfType(uint32_t type) {
     using namespace name_share;
     switch (type & kMbButtonMask) {
-    case kMbOkCancel: return {{QMessageBox::Ok, kIdOk}, {QMessageBox::Cancel, kIdCancel}};
-    case kMbAbortRetryIgnore:
-        return {{QMessageBox::Abort, kIdAbort}, {QMessageBox::Retry, kIdRetry}, {QMessageBox::Ignore, kIdIgnore}};
-    case kMbYesNoCancel: return {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}, {QMessageBox::Cancel, kIdCancel}};
-    case kMbYesNo: return {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}};
-    case kMbRetryCancel: return {{QMessageBox::Retry, kIdRetry}, {QMessageBox::Cancel, kIdCancel}};
-    default: return {{QMessageBox::Ok, kIdOk}};
+        case kMbOkCancel: return {{QMessageBox::Ok, kIdOk}, {QMessageBox::Cancel, kIdCancel}};
+        case kMbAbortRetryIgnore:
+            return {{QMessageBox::Abort, kIdAbort}, {QMessageBox::Retry, kIdRetry}, {QMessageBox::Ignore, kIdIgnore}};
+        case kMbYesNoCancel:
+            return {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}, {QMessageBox::Cancel, kIdCancel}};
+        case kMbYesNo: return {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}};
+        case kMbRetryCancel: return {{QMessageBox::Retry, kIdRetry}, {QMessageBox::Cancel, kIdCancel}};
+        default: return {{QMessageBox::Ok, kIdOk}};
     }
 }
 
@@ -69,8 +70,8 @@ std::unique_ptr<QMessageBox> CQtHost::MakeMessageBox(const name_share::MessageBo
 
 int CQtHost::ButtonCodeOf(const QMessageBox& box, uint32_t type) {
     const std::vector<ButtonCode> set = ButtonsOfType(type);
-    const QMessageBox::StandardButton pressed = box.clickedButton() ? box.standardButton(box.clickedButton())
-                                                                    : QMessageBox::NoButton;
+    const QMessageBox::StandardButton pressed =
+        box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::NoButton;
     for (const ButtonCode& b : set)
         if (b.button == pressed) return b.code;
     // Closed without a button (Escape, window close): Cancel when offered, else No, else the only button.
@@ -84,13 +85,14 @@ int CQtHost::ShowMessageBox(const name_share::MessageBoxRequest& request) {
     if (!OnUiThread()) {
         if (!AsksQuestion(request.type)) {
             // A worker does not wait for a box that only informs: the UI thread shows it later.
-            QMetaObject::invokeMethod(this, [this, request] { ShowMessageBox(request); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, request] { ShowMessageBox(request); }, Qt::QueuedConnection);
             return name_share::kIdOk;
         }
         // A question waits for the user's answer on the UI thread.
         int answer = name_share::kIdCancel;
-        QMetaObject::invokeMethod(this, [this, &request, &answer] { answer = ShowMessageBox(request); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, &request, &answer] { answer = ShowMessageBox(request); }, Qt::BlockingQueuedConnection);
         return answer;
     }
     std::unique_ptr<QMessageBox> box = MakeMessageBox(request, mainWindow_.data());
@@ -100,7 +102,8 @@ int CQtHost::ShowMessageBox(const name_share::MessageBoxRequest& request) {
 
 void CQtHost::AppendLogRow(const name_share::LogRow& row) {
     if (!OnUiThread()) {
-        QMetaObject::invokeMethod(this, [this, row] { AppendLogRow(row); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, row] { AppendLogRow(row); }, Qt::QueuedConnection);
         return;
     }
     if (logPane_) logPane_->AppendRow(row);

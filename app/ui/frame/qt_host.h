@@ -34,8 +34,7 @@ public:
 
     // The box a request is shown with: caption, text, buttons and icon from the type bits, the
     // first button the default.
-    static std::unique_ptr<QMessageBox> MakeMessageBox(const name_share::MessageBoxRequest& request,
-                                                       QWidget* owner);
+    static std::unique_ptr<QMessageBox> MakeMessageBox(const name_share::MessageBoxRequest& request, QWidget* owner);
     // The code (kIdOk ...) of the button that closed `box`, shown for `type`.
     static int ButtonCodeOf(const QMessageBox& box, uint32_t type);
 

@@ -28,8 +28,8 @@ bool WriteNetworkReport(const NetworkRegistry& network, const QString& path, QSt
     }
     std::string reason;
     if (!WriteFileWhole(QFile::encodeName(path).toStdString(), bytes, reason)) {
-        error = LoadText(report_text::kWriteFailed).replace(QStringLiteral("%s"), path + QStringLiteral(" (") +
-                                                                                      QString::fromStdString(reason) + ")");
+        error = LoadText(report_text::kWriteFailed)
+                    .replace(QStringLiteral("%s"), path + QStringLiteral(" (") + QString::fromStdString(reason) + ")");
         return false;
     }
     return true;

@@ -53,7 +53,8 @@ std::pair<std::string, std::string> SplitWord(const std::string& text) {
 }
 
 bool ParseCount(const std::string& text, int& out) {
-    if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (text.empty() || text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     out = std::stoi(text);
     return true;

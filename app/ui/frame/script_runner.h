@@ -60,17 +60,17 @@ private:
     std::FILE* out_;
     QTimer timer_;
     std::size_t next_ = 0;
-    std::string current_;         // the line being run
-    bool busy_ = false;           // a command is running (its dialogs run nested loops)
+    std::string current_;  // the line being run
+    bool busy_ = false;  // a command is running (its dialogs run nested loops)
     bool finished_ = false;
     int failures_ = 0;
-    int failuresBefore_ = 0;      // failures_ when the current line began
-    int boxes_ = 0;               // message boxes seen while the current line ran
-    std::string pendingFile_;     // the answer of the next file dialog
-    int pendingMac_ = -1;         // the address chosen in the next slave dialog
+    int failuresBefore_ = 0;  // failures_ when the current line began
+    int boxes_ = 0;  // message boxes seen while the current line ran
+    std::string pendingFile_;  // the answer of the next file dialog
+    int pendingMac_ = -1;  // the address chosen in the next slave dialog
     std::function<bool()> waitFor_;
     std::chrono::steady_clock::time_point deadline_;
     std::string waitWhat_;
-    int startResult_ = -1;        // -1 running, 0 failed, 1 started
+    int startResult_ = -1;  // -1 running, 0 failed, 1 started
     std::unique_ptr<CSoakDriver> soak_;  // the soak line being run
 };

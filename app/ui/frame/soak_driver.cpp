@@ -75,10 +75,17 @@ int Bump(QWidget* widget, const char* name) {
 
 // The kinds of action, drawn by weight.
 enum Action : int {
-    kSelect, kStartMaster, kStopMaster, kDataPanes, kParamEditor, kConsole, kOtherCommand, kActionCount
+    kSelect,
+    kStartMaster,
+    kStopMaster,
+    kDataPanes,
+    kParamEditor,
+    kConsole,
+    kOtherCommand,
+    kActionCount
 };
 constexpr int kWeights[kActionCount] = {14, 10, 4, 14, 6, 8, 14};
-const char* const kActionNames[kActionCount] = {"select", "start", "stop", "data panes", "parameter editor",
+const char* const kActionNames[kActionCount] = {"select",           "start",  "stop", "data panes", "parameter editor",
                                                 "explicit console", "command"};
 
 struct Command {
@@ -88,13 +95,29 @@ struct Command {
 // Commands drawn at random (exit, help and the add-slave drop-down, which is a pop-up menu, are
 // left out; the EDS entries are given directly).
 constexpr Command kCommands[] = {
-    {kProperties, "properties"}, {kAddNetwork, "add network"}, {kSearch, "search"},
-    {kCommission, "commission"}, {kPropertyBar, "property pane"}, {kInfoBar, "information pane"},
-    {kToolBarToggle, "tool bar"}, {kStatusBarToggle, "status bar"}, {kLogClear, "clear log"},
-    {kLogSave, "save log"}, {kLogSettings, "log settings"}, {kRefreshView, "refresh view"},
-    {kNew, "new view"}, {kAbout, "about"}, {kExport, "export"}, {kExportReport, "export report"},
-    {kOpen, "open"}, {kImport, "import"}, {kFirstEdsEntry, "add slave"}, {kFirstLanguage, "language 0"},
-    {kFirstLanguage + 1, "language 1"}, {kDeleteSlave, "delete slave"}, {kDeleteAllSlaves, "delete all slaves"},
+    {kProperties, "properties"},
+    {kAddNetwork, "add network"},
+    {kSearch, "search"},
+    {kCommission, "commission"},
+    {kPropertyBar, "property pane"},
+    {kInfoBar, "information pane"},
+    {kToolBarToggle, "tool bar"},
+    {kStatusBarToggle, "status bar"},
+    {kLogClear, "clear log"},
+    {kLogSave, "save log"},
+    {kLogSettings, "log settings"},
+    {kRefreshView, "refresh view"},
+    {kNew, "new view"},
+    {kAbout, "about"},
+    {kExport, "export"},
+    {kExportReport, "export report"},
+    {kOpen, "open"},
+    {kImport, "import"},
+    {kFirstEdsEntry, "add slave"},
+    {kFirstLanguage, "language 0"},
+    {kFirstLanguage + 1, "language 1"},
+    {kDeleteSlave, "delete slave"},
+    {kDeleteAllSlaves, "delete all slaves"},
 };
 
 std::vector<CDeviceBase*> Nodes(bool slavesOnly, bool runningMaster) {
@@ -188,24 +211,23 @@ void CSoakDriver::Tick() {
     }
     if (actionBusy_ || waitingStart_ || frame_.StartInProgress()) return;
     switch (phase_) {
-    case Phase::kRunning:
-        if (now >= nextAction_) {
-            nextAction_ = now + std::chrono::milliseconds(Random(50, 400));
-            NextAction();
-        }
-        return;
-    case Phase::kWindingDown:
-        phase_ = Phase::kStopping;
-        Queue(actionBusy_, [this] { StopAllMasters(); });
-        return;
-    case Phase::kStopping:
-        phase_ = Phase::kDone;
-        CheckReports(true);
-        PrintSummary();
-        finished_ = true;
-        return;
-    case Phase::kDone:
-        return;
+        case Phase::kRunning:
+            if (now >= nextAction_) {
+                nextAction_ = now + std::chrono::milliseconds(Random(50, 400));
+                NextAction();
+            }
+            return;
+        case Phase::kWindingDown:
+            phase_ = Phase::kStopping;
+            Queue(actionBusy_, [this] { StopAllMasters(); });
+            return;
+        case Phase::kStopping:
+            phase_ = Phase::kDone;
+            CheckReports(true);
+            PrintSummary();
+            finished_ = true;
+            return;
+        case Phase::kDone: return;
     }
 }
 
@@ -248,7 +270,8 @@ void CSoakDriver::HandleModal(QWidget* modal) {
     // few steps; other dialogs are looked at for a moment and cancelled.
     const bool editor = qobject_cast<CParamDlg*>(modal) != nullptr;
     if (ticks % (editor ? Random(15, 40) : Random(5, 15)) != 0) return;
-    if (modal->property(kPlanProperty).isNull()) modal->setProperty(kPlanProperty, editor ? Random(8, 24) : Random(2, 10));
+    if (modal->property(kPlanProperty).isNull())
+        modal->setProperty(kPlanProperty, editor ? Random(8, 24) : Random(2, 10));
     const int steps = Bump(modal, kStepsProperty);
     const bool closing = phase_ != Phase::kRunning || steps > modal->property(kPlanProperty).toInt();
     if (closing) {
@@ -296,7 +319,8 @@ void CSoakDriver::StepParamEditor(QWidget* dialog) {
             }
             return;
         }
-        if (auto* groups = editor->ControlAs<QComboBox>(CParamDlg::kGroupList); groups != nullptr && groups->count() > 0) {
+        if (auto* groups = editor->ControlAs<QComboBox>(CParamDlg::kGroupList);
+            groups != nullptr && groups->count() > 0) {
             const int index = Random(0, groups->count() - 1);
             Print("parameter editor: group %d", index);
             groups->setCurrentIndex(index);
@@ -313,52 +337,54 @@ void CSoakDriver::StepConsole(QWidget* dialog) {
         const uint64_t boxes = boxes_;
         const uint64_t rows = logRows_;
         switch (choice) {
-        case 0:
-        case 1: {
-            // A service of the list (Get_Attribute_Single mostly) on the identity object.
-            if (auto* services = console->ControlAs<QComboBox>(CVARDAPane::kServiceList);
-                services != nullptr && services->isEnabled() && services->count() > 0) {
-                const int index = Chance(70) ? services->findText(QStringLiteral("0x0E"), Qt::MatchContains) : -1;
-                services->setCurrentIndex(index >= 0 ? index : Random(0, services->count() - 1));
-            }
-            if (Button(console, CVARDAPane::kSend) == nullptr) return;
-            ++counts_["console send"];
-            const bool ok = console->Send();
-            Print("console: send %s", ok ? "answered" : "failed");
-            if (!ok && boxes_ == boxes && logRows_ == rows) ExpectReported("the failed console request", 1000);
-            return;
-        }
-        case 2:
-            if (QAbstractButton* b = Button(console, CVARDAPane::kGetStatus)) {
-                Print("console: status");
-                b->click();
-            }
-            return;
-        case 3:
-            if (QAbstractButton* b = Button(console, CVARDAPane::kReadIo)) {
-                ++counts_["console read io"];
-                Print("console: read io");
-                b->click();
-            }
-            return;
-        case 4:
-            if (QAbstractButton* b = Button(console, CVARDAPane::kWriteIo)) {
-                ++counts_["console write io"];
-                Print("console: write io");
-                b->click();
-            }
-            return;
-        default:
-            if (auto* timed = console->ControlAs<QCheckBox>(CVARDAPane::kTimedSend); timed != nullptr && timed->isEnabled()) {
-                if (!timed->isChecked()) {
-                    if (auto* period = console->ControlAs<QLineEdit>(CVARDAPane::kPeriod); period != nullptr && period->isEnabled())
-                        period->setText(QStringLiteral("10"));
+            case 0:
+            case 1: {
+                // A service of the list (Get_Attribute_Single mostly) on the identity object.
+                if (auto* services = console->ControlAs<QComboBox>(CVARDAPane::kServiceList);
+                    services != nullptr && services->isEnabled() && services->count() > 0) {
+                    const int index = Chance(70) ? services->findText(QStringLiteral("0x0E"), Qt::MatchContains) : -1;
+                    services->setCurrentIndex(index >= 0 ? index : Random(0, services->count() - 1));
                 }
-                ++counts_["console timed send"];
-                Print("console: timed send %s", timed->isChecked() ? "off" : "on at 10 ms");
-                timed->click();
+                if (Button(console, CVARDAPane::kSend) == nullptr) return;
+                ++counts_["console send"];
+                const bool ok = console->Send();
+                Print("console: send %s", ok ? "answered" : "failed");
+                if (!ok && boxes_ == boxes && logRows_ == rows) ExpectReported("the failed console request", 1000);
+                return;
             }
-            return;
+            case 2:
+                if (QAbstractButton* b = Button(console, CVARDAPane::kGetStatus)) {
+                    Print("console: status");
+                    b->click();
+                }
+                return;
+            case 3:
+                if (QAbstractButton* b = Button(console, CVARDAPane::kReadIo)) {
+                    ++counts_["console read io"];
+                    Print("console: read io");
+                    b->click();
+                }
+                return;
+            case 4:
+                if (QAbstractButton* b = Button(console, CVARDAPane::kWriteIo)) {
+                    ++counts_["console write io"];
+                    Print("console: write io");
+                    b->click();
+                }
+                return;
+            default:
+                if (auto* timed = console->ControlAs<QCheckBox>(CVARDAPane::kTimedSend);
+                    timed != nullptr && timed->isEnabled()) {
+                    if (!timed->isChecked()) {
+                        if (auto* period = console->ControlAs<QLineEdit>(CVARDAPane::kPeriod);
+                            period != nullptr && period->isEnabled())
+                            period->setText(QStringLiteral("10"));
+                    }
+                    ++counts_["console timed send"];
+                    Print("console: timed send %s", timed->isChecked() ? "off" : "on at 10 ms");
+                    timed->click();
+                }
+                return;
         }
     });
 }
@@ -398,63 +424,61 @@ void CSoakDriver::RunCommand(uint16_t id, const char* name) {
 
 void CSoakDriver::RunAction(int kind) {
     switch (kind) {
-    case kSelect:
-        SelectRandomNode(false, false);
-        return;
-    case kStartMaster: {
-        const std::vector<CServerDev*> masters = GetNetwork().Masters();
-        if (masters.empty()) {
-            ReopenNetwork();
+        case kSelect: SelectRandomNode(false, false); return;
+        case kStartMaster: {
+            const std::vector<CServerDev*> masters = GetNetwork().Masters();
+            if (masters.empty()) {
+                ReopenNetwork();
+                return;
+            }
+            frame_.Tree()->SelectNode(
+                masters[static_cast<std::size_t>(Random(0, static_cast<int>(masters.size()) - 1))]);
+            startBoxes_ = boxes_;
+            startLogRows_ = logRows_;
+            waitingStart_ = true;
+            RunCommand(kStart, "start");
+            if (!frame_.StartInProgress()) waitingStart_ = false;  // not offered, or ended at once
             return;
         }
-        frame_.Tree()->SelectNode(masters[static_cast<std::size_t>(Random(0, static_cast<int>(masters.size()) - 1))]);
-        startBoxes_ = boxes_;
-        startLogRows_ = logRows_;
-        waitingStart_ = true;
-        RunCommand(kStart, "start");
-        if (!frame_.StartInProgress()) waitingStart_ = false;  // not offered, or ended at once
-        return;
-    }
-    case kStopMaster: {
-        const std::vector<CServerDev*> masters = GetNetwork().Masters();
-        if (masters.empty()) return;
-        frame_.Tree()->SelectNode(masters[static_cast<std::size_t>(Random(0, static_cast<int>(masters.size()) - 1))]);
-        RunCommand(kStop, "stop");
-        return;
-    }
-    case kDataPanes:
-        WorkDataPanes();
-        return;
-    case kParamEditor:
-        SelectRandomNode(true, false);
-        RunCommand(kParameters, "parameter editor");
-        return;
-    case kConsole:
-        SelectRandomNode(true, true);
-        RunCommand(kExplicit, "explicit console");
-        return;
-    default: {
-        const Command& command = kCommands[Random(0, static_cast<int>(std::size(kCommands)) - 1)];
-        if (command.id == kDeleteSlave || command.id == kDeleteAllSlaves) {
-            // Deleting is rare: the network would soon be empty.
-            if (!Chance(25)) return;
-            SelectRandomNode(command.id == kDeleteSlave, false);
-        } else if (command.id == kProperties || command.id == kFirstEdsEntry) {
-            SelectRandomNode(false, false);
+        case kStopMaster: {
+            const std::vector<CServerDev*> masters = GetNetwork().Masters();
+            if (masters.empty()) return;
+            frame_.Tree()->SelectNode(
+                masters[static_cast<std::size_t>(Random(0, static_cast<int>(masters.size()) - 1))]);
+            RunCommand(kStop, "stop");
+            return;
         }
-        switch (command.id) {
-        case kExport: pendingFile_ = folder_ + "/soak-export.kld"; break;
-        case kExportReport: pendingFile_ = folder_ + "/soak-report.html"; break;
-        case kLogSave: pendingFile_ = folder_ + "/soak-log.txt"; break;
-        case kOpen:
-        case kImport: pendingFile_ = networkFile_; break;
-        default: pendingFile_.clear(); break;
+        case kDataPanes: WorkDataPanes(); return;
+        case kParamEditor:
+            SelectRandomNode(true, false);
+            RunCommand(kParameters, "parameter editor");
+            return;
+        case kConsole:
+            SelectRandomNode(true, true);
+            RunCommand(kExplicit, "explicit console");
+            return;
+        default: {
+            const Command& command = kCommands[Random(0, static_cast<int>(std::size(kCommands)) - 1)];
+            if (command.id == kDeleteSlave || command.id == kDeleteAllSlaves) {
+                // Deleting is rare: the network would soon be empty.
+                if (!Chance(25)) return;
+                SelectRandomNode(command.id == kDeleteSlave, false);
+            } else if (command.id == kProperties || command.id == kFirstEdsEntry) {
+                SelectRandomNode(false, false);
+            }
+            switch (command.id) {
+                case kExport: pendingFile_ = folder_ + "/soak-export.kld"; break;
+                case kExportReport: pendingFile_ = folder_ + "/soak-report.html"; break;
+                case kLogSave: pendingFile_ = folder_ + "/soak-log.txt"; break;
+                case kOpen:
+                case kImport: pendingFile_ = networkFile_; break;
+                default: pendingFile_.clear(); break;
+            }
+            RunCommand(command.id, command.name);
+            pendingFile_.clear();
+            if (SlaveCount() < 3) ReopenNetwork();
+            return;
         }
-        RunCommand(command.id, command.name);
-        pendingFile_.clear();
-        if (SlaveCount() < 3) ReopenNetwork();
-        return;
-    }
     }
 }
 
@@ -486,9 +510,11 @@ void CSoakDriver::WorkDataPanes() {
             continue;  // already as drawn
         }
         if (!box->isChecked()) {
-            if (auto* period = pane->ControlAs<QLineEdit>(CDlgDataPane::kIdPeriod)) period->setText(QStringLiteral("10"));
+            if (auto* period = pane->ControlAs<QLineEdit>(CDlgDataPane::kIdPeriod))
+                period->setText(QStringLiteral("10"));
             if (pane->Direction() == 0) {
-                if (QAbstractButton* mode = Button(pane, Chance(50) ? CDlgDataPane::kIdCustom : CDlgDataPane::kIdIncrement))
+                if (QAbstractButton* mode =
+                        Button(pane, Chance(50) ? CDlgDataPane::kIdCustom : CDlgDataPane::kIdIncrement))
                     mode->click();
             }
             ++timed;
@@ -541,9 +567,9 @@ void CSoakDriver::CheckReports(bool all) {
 
 void CSoakDriver::PrintSummary() {
     std::string actions;
-    for (const auto& [name, count] : counts_) actions += (actions.empty() ? "" : ", ") + name + " " + std::to_string(count);
+    for (const auto& [name, count] : counts_)
+        actions += (actions.empty() ? "" : ", ") + name + " " + std::to_string(count);
     Print("actions: %s", actions.c_str());
-    Print("boxes %llu, log rows %llu (errors %llu), unreported failures %d",
-          static_cast<unsigned long long>(boxes_), static_cast<unsigned long long>(logRows_),
-          static_cast<unsigned long long>(logErrors_), unreported_);
+    Print("boxes %llu, log rows %llu (errors %llu), unreported failures %d", static_cast<unsigned long long>(boxes_),
+          static_cast<unsigned long long>(logRows_), static_cast<unsigned long long>(logErrors_), unreported_);
 }

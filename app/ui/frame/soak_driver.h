@@ -43,8 +43,8 @@ private:
     enum class Phase { kRunning, kWindingDown, kStopping, kDone };
     struct PendingCheck {
         std::string what;
-        uint64_t boxes = 0;      // boxes_ when the operation began
-        uint64_t logRows = 0;    // logRows_ when the operation began
+        uint64_t boxes = 0;  // boxes_ when the operation began
+        uint64_t logRows = 0;  // logRows_ when the operation began
         std::chrono::steady_clock::time_point due;
     };
 
@@ -87,12 +87,12 @@ private:
     std::string folder_;  // the network file's folder
     Phase phase_ = Phase::kRunning;
     bool finished_ = false;
-    bool actionBusy_ = false;    // an action runs (its dialogs run nested loops)
-    bool stepBusy_ = false;      // a step in a modal window runs
+    bool actionBusy_ = false;  // an action runs (its dialogs run nested loops)
+    bool stepBusy_ = false;  // a step in a modal window runs
     bool waitingStart_ = false;  // a start runs on its worker
     uint64_t startBoxes_ = 0;
     uint64_t startLogRows_ = 0;
-    std::string pendingFile_;    // the answer of the next file dialog; empty: cancel it
+    std::string pendingFile_;  // the answer of the next file dialog; empty: cancel it
     uint64_t boxes_ = 0;
     uint64_t logRows_ = 0;
     uint64_t logErrors_ = 0;

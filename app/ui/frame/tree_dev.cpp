@@ -17,7 +17,7 @@ namespace {
 
 constexpr uint32_t kTextMasterStarted = 10022;  // "启动"
 constexpr uint32_t kTextMasterStopped = 10023;  // "停止"
-constexpr uint32_t kTextSlaveOffline = 61480;   // "从站未连接"
+constexpr uint32_t kTextSlaveOffline = 61480;  // "从站未连接"
 
 QString Text(uint32_t id) { return QString::fromStdString(GetGlobal().LoadText(id)); }
 
@@ -35,16 +35,16 @@ CDeviceBase* NodeOfItem(const QTreeWidgetItem* item) {
 // The state in words, for the tool tip and the accessible description.
 QString StateWords(int icon) {
     switch (icon) {
-    case CTreeDev::kIconMasterRunning: return Text(kTextMasterStarted);
-    case CTreeDev::kIconMasterStopped: return Text(kTextMasterStopped);
-    case CTreeDev::kIconSlaveOnline: return QString::fromStdString(GetGlobal().StatusDisplayText(0));
-    default: return Text(kTextSlaveOffline);
+        case CTreeDev::kIconMasterRunning: return Text(kTextMasterStarted);
+        case CTreeDev::kIconMasterStopped: return Text(kTextMasterStopped);
+        case CTreeDev::kIconSlaveOnline: return QString::fromStdString(GetGlobal().StatusDisplayText(0));
+        default: return Text(kTextSlaveOffline);
     }
 }
 
 qint64 SteadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace
@@ -83,11 +83,11 @@ int CTreeDev::StateIcon(const CDeviceBase& node) {
 
 QIcon CTreeDev::IconForIndex(int index) {
     switch (index) {
-    case kIconMasterRunning: return QIcon(QStringLiteral(":/icons/tree_master_running.svg"));
-    case kIconMasterStopped: return QIcon(QStringLiteral(":/icons/tree_master_stopped.svg"));
-    case kIconSlaveOnline: return QIcon(QStringLiteral(":/icons/tree_slave_online.svg"));
-    case kIconSlaveOffline: return QIcon(QStringLiteral(":/icons/tree_slave_offline.svg"));
-    default: return {};
+        case kIconMasterRunning: return QIcon(QStringLiteral(":/icons/tree_master_running.svg"));
+        case kIconMasterStopped: return QIcon(QStringLiteral(":/icons/tree_master_stopped.svg"));
+        case kIconSlaveOnline: return QIcon(QStringLiteral(":/icons/tree_slave_online.svg"));
+        case kIconSlaveOffline: return QIcon(QStringLiteral(":/icons/tree_slave_offline.svg"));
+        default: return {};
     }
 }
 

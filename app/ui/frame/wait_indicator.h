@@ -28,7 +28,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;  // Escape does not close it
-    void closeEvent(QCloseEvent* event) override;   // neither does the window's close button
+    void closeEvent(QCloseEvent* event) override;  // neither does the window's close button
 
 private:
     void Step();

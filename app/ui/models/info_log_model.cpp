@@ -20,31 +20,32 @@ QVariant InfoLogModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
     const name_share::LogRow& row = rows_[static_cast<size_t>(index.row())];
     switch (role) {
-    case Qt::DisplayRole:
-        if (index.column() == kTime) return QString::fromStdString(row.time);
-        // One line per row: the lines of a message are shown side by side.
-        if (index.column() == kText) {
-            return QString::fromStdString(row.text).split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QLatin1Char(' '));
-        }
-        return {};
-    case Qt::ToolTipRole:
-        if (index.column() == kTime) return QString::fromStdString(row.time);
-        if (index.column() == kText) return QString::fromStdString(row.text);
-        return {};
-    case Qt::DecorationRole:
-        return index.column() == kImage ? LevelIcon(row.image) : QVariant();
-    case kImageIndexRole:
-        return index.column() == kImage ? QVariant(row.image) : QVariant();
-    case Qt::ForegroundRole:
-        if (row.textColour) return QBrush(QColor(row.textColour->r, row.textColour->g, row.textColour->b));
-        return {};
-    case Qt::AccessibleTextRole:
-        if (index.column() == kImage) {
-            return QString::fromStdString(GetGlobal().LoadText(row.image == 0 ? 10005 : row.image == 1 ? 10006 : 10004));
-        }
-        return data(index, Qt::ToolTipRole);
-    default:
-        return {};
+        case Qt::DisplayRole:
+            if (index.column() == kTime) return QString::fromStdString(row.time);
+            // One line per row: the lines of a message are shown side by side.
+            if (index.column() == kText) {
+                return QString::fromStdString(row.text)
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                    .join(QLatin1Char(' '));
+            }
+            return {};
+        case Qt::ToolTipRole:
+            if (index.column() == kTime) return QString::fromStdString(row.time);
+            if (index.column() == kText) return QString::fromStdString(row.text);
+            return {};
+        case Qt::DecorationRole: return index.column() == kImage ? LevelIcon(row.image) : QVariant();
+        case kImageIndexRole: return index.column() == kImage ? QVariant(row.image) : QVariant();
+        case Qt::ForegroundRole:
+            if (row.textColour) return QBrush(QColor(row.textColour->r, row.textColour->g, row.textColour->b));
+            return {};
+        case Qt::AccessibleTextRole:
+            if (index.column() == kImage) {
+                return QString::fromStdString(GetGlobal().LoadText(row.image == 0   ? 10005
+                                                                   : row.image == 1 ? 10006
+                                                                                    : 10004));
+            }
+            return data(index, Qt::ToolTipRole);
+        default: return {};
     }
 }
 

@@ -34,10 +34,10 @@ constexpr uint32_t kTextStrobeSet = 61513;
 constexpr uint32_t kTextNote = 61514;
 
 std::vector<uint16_t> RequiredIds() {
-    return {CDlgDataPane::kIdAction,  CDlgDataPane::kIdBinary,    CDlgDataPane::kIdDecimal,
-            CDlgDataPane::kIdHexadecimal, CDlgDataPane::kIdTimed, CDlgDataPane::kIdPeriod,
-            CDlgDataPane::kIdCustom,  CDlgDataPane::kIdIncrement, CDlgDataPane::kIdNoStrobe,
-            CDlgDataPane::kIdStrobe,  CDlgDataPane::kIdStrobeSet, CDlgDataPane::kIdNote};
+    return {CDlgDataPane::kIdAction,      CDlgDataPane::kIdBinary,    CDlgDataPane::kIdDecimal,
+            CDlgDataPane::kIdHexadecimal, CDlgDataPane::kIdTimed,     CDlgDataPane::kIdPeriod,
+            CDlgDataPane::kIdCustom,      CDlgDataPane::kIdIncrement, CDlgDataPane::kIdNoStrobe,
+            CDlgDataPane::kIdStrobe,      CDlgDataPane::kIdStrobeSet, CDlgDataPane::kIdNote};
 }
 
 }  // namespace
@@ -103,9 +103,9 @@ void CDlgDataPane::InitStrobePane() {
 
 void CDlgDataPane::InitNotePane() {
     noteOnly_ = true;
-    for (int id : {1, 2, int(kIdAction), int(kIdBinary), int(kIdDecimal), int(kIdHexadecimal), int(kIdTimed),
-                   int(kIdPeriod), int(kIdMs), int(kIdCustom), int(kIdIncrement), int(kIdNoStrobe), int(kIdStrobe),
-                   int(kIdStrobeSet)}) {
+    for (int id :
+         {1, 2, int(kIdAction), int(kIdBinary), int(kIdDecimal), int(kIdHexadecimal), int(kIdTimed), int(kIdPeriod),
+          int(kIdMs), int(kIdCustom), int(kIdIncrement), int(kIdNoStrobe), int(kIdStrobe), int(kIdStrobeSet)}) {
         SetShown(id, false);
     }
     auto* note = ControlAs<QLabel>(kIdNote);

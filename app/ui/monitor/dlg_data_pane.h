@@ -77,9 +77,9 @@ private:
     const int size_;
     CSlaveDev* slave_;
     bool noteOnly_ = false;
-    int format_ = 2;     // hexadecimal
+    int format_ = 2;  // hexadecimal
     int writeMode_ = 0;  // custom data
-    int strobe_ = 0;     // not strobed
+    int strobe_ = 0;  // not strobed
     QList<CEditEx*> boxes_;  // children of the pane, deleted with it
     QTimer* timer_ = nullptr;
     std::shared_ptr<monitor::PaneIo> io_;  // shared with a running action, which may outlive the pane

@@ -26,7 +26,7 @@ namespace {
 
 constexpr uint32_t kTemplate = resource_ids::kParameterDialog;
 // Texts of the compare.
-constexpr uint32_t kTextDiffers = 61920;      // "%1 (network file: %2)"
+constexpr uint32_t kTextDiffers = 61920;  // "%1 (network file: %2)"
 constexpr uint32_t kTextSame = 61921;
 constexpr uint32_t kTextUploadFirst = 61922;
 constexpr uint32_t kTextDifferCount = 61923;  // "%1 parameter(s) differ ..."
@@ -54,14 +54,14 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
         const auto& entry = Entry(index);
         switch (monitor::ItemKindOf(entry)) {
-        case monitor::ParamItemKind::Number: return new QLineEdit(parent);
-        case monitor::ParamItemKind::Enum: {
-            auto* combo = new QComboBox(parent);
-            for (const auto& [text, value] : monitor::ChoicesOf(entry, dlg_.EnumTexts(entry.number())))
-                combo->addItem(QString::fromStdString(text), value);
-            return combo;
-        }
-        case monitor::ParamItemKind::EnumBit: return nullptr;  // the bit-check pop-up edits these
+            case monitor::ParamItemKind::Number: return new QLineEdit(parent);
+            case monitor::ParamItemKind::Enum: {
+                auto* combo = new QComboBox(parent);
+                for (const auto& [text, value] : monitor::ChoicesOf(entry, dlg_.EnumTexts(entry.number())))
+                    combo->addItem(QString::fromStdString(text), value);
+                return combo;
+            }
+            case monitor::ParamItemKind::EnumBit: return nullptr;  // the bit-check pop-up edits these
         }
         return nullptr;
     }
@@ -82,8 +82,8 @@ public:
         if (auto* line = qobject_cast<QLineEdit*>(editor)) {
             const QString text = line->text();
             // The message box comes after the editor has closed.
-            QMetaObject::invokeMethod(&dlg_, [dlg = &dlg_, number, text] { dlg->EditRow(number, text); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &dlg_, [dlg = &dlg_, number, text] { dlg->EditRow(number, text); }, Qt::QueuedConnection);
         } else if (auto* combo = qobject_cast<QComboBox*>(editor)) {
             if (combo->currentIndex() >= 0) dlg_.SetRowValue(number, combo->currentData().toInt());
         }
@@ -108,9 +108,7 @@ private:
 };
 
 CParamDlg::CParamDlg(CSlaveDev& slave, QWidget* parent)
-    : TemplateDialog(kTemplate, parent),
-      slave_(&slave),
-      description_(slave.Eds().description) {
+    : TemplateDialog(kTemplate, parent), slave_(&slave), description_(slave.Eds().description) {
     Init();
 }
 
@@ -206,8 +204,9 @@ uint32_t CParamDlg::AttachResult() const { return session_ != nullptr ? session_
 void CParamDlg::ReportAttachFailure() {
     const uint32_t code = AttachResult();
     const std::string text =
-        resources::FormatText(resource_ids::kTextApiErrorTemplate, resources::Text(resource_ids::kTextAttachFailed).c_str(),
-                              static_cast<int>(code), GetGlobal().StatusDisplayText(static_cast<int32_t>(code)).c_str());
+        resources::FormatText(resource_ids::kTextApiErrorTemplate,
+                              resources::Text(resource_ids::kTextAttachFailed).c_str(), static_cast<int>(code),
+                              GetGlobal().StatusDisplayText(static_cast<int32_t>(code)).c_str());
     ShowBox(GetGlobal().LoadText(name_share::IDS_CAPTION_WARNING), text, name_share::kMbIconExclamation);
 }
 
@@ -247,9 +246,15 @@ void CParamDlg::RefreshCaption(int row) {
     const double raw = item->data(kRawRole).toDouble();
     std::string text;
     switch (monitor::ItemKindOf(entry)) {
-    case monitor::ParamItemKind::Number: text = monitor::NumberCaption(entry, monitor::RawToShown(entry, raw)); break;
-    case monitor::ParamItemKind::Enum: text = monitor::EnumCaption(monitor::ChoicesOf(entry, EnumTexts(number)), raw); break;
-    case monitor::ParamItemKind::EnumBit: text = monitor::BitFieldCaption(ToBits(entry.maximum), ToBits(raw)); break;
+        case monitor::ParamItemKind::Number:
+            text = monitor::NumberCaption(entry, monitor::RawToShown(entry, raw));
+            break;
+        case monitor::ParamItemKind::Enum:
+            text = monitor::EnumCaption(monitor::ChoicesOf(entry, EnumTexts(number)), raw);
+            break;
+        case monitor::ParamItemKind::EnumBit:
+            text = monitor::BitFieldCaption(ToBits(entry.maximum), ToBits(raw));
+            break;
     }
     item->setText(QString::fromStdString(text));
     // A row shown afresh is no longer marked by a compare.
@@ -263,7 +268,8 @@ int CParamDlg::CompareWithFile() {
     if (session_ == nullptr) return -1;
     const auto differing = session_->CompareWithFile();
     if (!differing) {
-        ShowBox(resources::Text(resource_ids::kTextNote), LoadText(kTextUploadFirst).toStdString(), name_share::kMbIconInformation);
+        ShowBox(resources::Text(resource_ids::kTextNote), LoadText(kTextUploadFirst).toStdString(),
+                name_share::kMbIconInformation);
         return -1;
     }
     for (int r = 0; r < model_.rowCount(); ++r) RefreshCaption(r);
@@ -273,11 +279,12 @@ int CParamDlg::CompareWithFile() {
         QStandardItem* item = model_.item(row, 3);
         item->setText(LoadText(kTextDiffers).arg(QString::fromStdString(d.device), QString::fromStdString(d.stored)));
         item->setData(true, kDiffersRole);
-        for (int c = 0; c < model_.columnCount(); ++c) model_.item(row, c)->setData(QBrush(kDiffersColour), Qt::BackgroundRole);
+        for (int c = 0; c < model_.columnCount(); ++c)
+            model_.item(row, c)->setData(QBrush(kDiffersColour), Qt::BackgroundRole);
     }
     const int count = static_cast<int>(differing->size());
-    SetText(kHelpText, count == 0 ? LoadText(kTextSame).toStdString()
-                                  : LoadText(kTextDifferCount).arg(count).toStdString());
+    SetText(kHelpText,
+            count == 0 ? LoadText(kTextSame).toStdString() : LoadText(kTextDifferCount).arg(count).toStdString());
     SetText(kDefaultText, "");
     if (QTableView* view = Table()) view->viewport()->update();
     return count;
@@ -327,7 +334,8 @@ bool CParamDlg::EditRow(int32_t number, const QString& text) {
 void CParamDlg::CopyRowsBack() {
     // By the row's parameter number, so gaps in the numbering cannot shift values.
     for (int r = 0; r < model_.rowCount(); ++r)
-        working_.SetParamValue(model_.item(r, 0)->data(kNumberRole).toInt(), model_.item(r, 3)->data(kRawRole).toDouble());
+        working_.SetParamValue(model_.item(r, 0)->data(kNumberRole).toInt(),
+                               model_.item(r, 3)->data(kRawRole).toDouble());
 }
 
 void CParamDlg::SortRows(int column, Qt::SortOrder order) {
@@ -371,34 +379,34 @@ bool CParamDlg::IsCommandEnabled(uint16_t command, int32_t number) const {
     const int row = RowOf(number);
     if (row < 0) return false;
     switch (command) {
-    case kDownloadOne:
-    case kUploadOne: return CanTransfer();
-    case kRestore:
-    case kDefault: return (model_.item(row, 3)->flags() & Qt::ItemIsEditable) != 0;
-    default: return false;
+        case kDownloadOne:
+        case kUploadOne: return CanTransfer();
+        case kRestore:
+        case kDefault: return (model_.item(row, 3)->flags() & Qt::ItemIsEditable) != 0;
+        default: return false;
     }
 }
 
 void CParamDlg::RunCommand(uint16_t command, int32_t number) {
     if (!IsCommandEnabled(command, number)) return;
     switch (command) {
-    case kRestore: SetRowValue(number, working_.GetParam(number).defaultValue); break;
-    case kDefault: SetRowValue(number, EdsEntry(number).defaultValue); break;
-    case kDownloadOne:
-    case kUploadOne: {
-        if (command == kDownloadOne) working_.SetParamValue(number, RowValue(number));
-        const auto done = command == kDownloadOne ? session_->DownloadOne(working_, number)
-                                                  : session_->UploadOne(working_, number);
-        if (done == monitor::ParamSession::Single::kBusy) {
-            ShowBox(resources::Text(resource_ids::kTextNote), resources::Text(resource_ids::kTextTransferBusy),
-                    name_share::kMbIconInformation);
-            return;
+        case kRestore: SetRowValue(number, working_.GetParam(number).defaultValue); break;
+        case kDefault: SetRowValue(number, EdsEntry(number).defaultValue); break;
+        case kDownloadOne:
+        case kUploadOne: {
+            if (command == kDownloadOne) working_.SetParamValue(number, RowValue(number));
+            const auto done = command == kDownloadOne ? session_->DownloadOne(working_, number)
+                                                      : session_->UploadOne(working_, number);
+            if (done == monitor::ParamSession::Single::kBusy) {
+                ShowBox(resources::Text(resource_ids::kTextNote), resources::Text(resource_ids::kTextTransferBusy),
+                        name_share::kMbIconInformation);
+                return;
+            }
+            if (done == monitor::ParamSession::Single::kDone && command == kUploadOne)
+                SetRowValue(number, working_.GetParam(number).defaultValue);
+            break;
         }
-        if (done == monitor::ParamSession::Single::kDone && command == kUploadOne)
-            SetRowValue(number, working_.GetParam(number).defaultValue);
-        break;
-    }
-    default: break;
+        default: break;
     }
     if (QTableView* view = Table()) view->viewport()->update();
 }
@@ -434,7 +442,8 @@ void CParamDlg::EditBits(int32_t number) {
 }
 
 bool CParamDlg::Ask(uint32_t textId) {
-    return ShowBox(resources::Text(resource_ids::kTextNote), resources::Text(textId), name_share::kMbYesNo | name_share::kMbIconQuestion) == name_share::kIdYes;
+    return ShowBox(resources::Text(resource_ids::kTextNote), resources::Text(textId),
+                   name_share::kMbYesNo | name_share::kMbIconQuestion) == name_share::kIdYes;
 }
 
 void CParamDlg::DefaultSettings() {

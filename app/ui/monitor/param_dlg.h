@@ -27,8 +27,14 @@ class CParamDlg : public TemplateDialog {
     Q_OBJECT
 public:
     enum ControlId : int {
-        kGroupList = 1001, kTable = 1002, kHelpText = 1003, kDefaultText = 1004,
-        kUpload = 1005, kDownload = 1006, kDefaults = 1007, kReset = 1008,
+        kGroupList = 1001,
+        kTable = 1002,
+        kHelpText = 1003,
+        kDefaultText = 1004,
+        kUpload = 1005,
+        kDownload = 1006,
+        kDefaults = 1007,
+        kReset = 1008,
         kCompare = 1009,  // optional: older language templates lack it
     };
     enum Command : uint16_t {
@@ -114,7 +120,7 @@ private:
     int ticks_ = 0;
     QTimer openTimer_;
     bool finished_ = false;
-    bool uploadPending_ = false;    // an upload runs or its result has not arrived yet
+    bool uploadPending_ = false;  // an upload runs or its result has not arrived yet
     bool downloadPending_ = false;
     UiPoster poster_{this};
     std::unique_ptr<monitor::ParamSession> session_;  // with a slave: the master held for the editor

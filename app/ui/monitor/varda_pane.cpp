@@ -64,7 +64,8 @@ CVARDAPane::CVARDAPane(CSlaveDev& slave, QWidget* parent, monitor::IConsoleRepor
         if (HexEdit* edit = Editor(id)) {
             edit->SetCapacity(monitor::kConsoleBufferSize);
             edit->clear();
-            connect(edit, &HexEdit::inputRejected, this, [this](const QString& reason) { Message(reason.toStdString()); });
+            connect(edit, &HexEdit::inputRejected, this,
+                    [this](const QString& reason) { Message(reason.toStdString()); });
         }
     }
     if (HexEdit* edit = Editor(kServiceData)) edit->SetBytesPerRow(8);
@@ -75,10 +76,14 @@ CVARDAPane::CVARDAPane(CSlaveDev& slave, QWidget* parent, monitor::IConsoleRepor
 
     if (auto* combo = ControlAs<QComboBox>(kSlaveList))
         connect(combo, qOverload<int>(&QComboBox::activated), this, &CVARDAPane::OnSlaveChosen);
-    if (auto* b = Control(kGetStatus)) connect(qobject_cast<QAbstractButton*>(b), &QAbstractButton::clicked, this, &CVARDAPane::RefreshStatus);
-    if (auto* b = qobject_cast<QAbstractButton*>(Control(kSend))) connect(b, &QAbstractButton::clicked, this, [this] { Send(); });
-    if (auto* b = qobject_cast<QAbstractButton*>(Control(kReadIo))) connect(b, &QAbstractButton::clicked, this, &CVARDAPane::ReadIo);
-    if (auto* b = qobject_cast<QAbstractButton*>(Control(kWriteIo))) connect(b, &QAbstractButton::clicked, this, &CVARDAPane::WriteIo);
+    if (auto* b = Control(kGetStatus))
+        connect(qobject_cast<QAbstractButton*>(b), &QAbstractButton::clicked, this, &CVARDAPane::RefreshStatus);
+    if (auto* b = qobject_cast<QAbstractButton*>(Control(kSend)))
+        connect(b, &QAbstractButton::clicked, this, [this] { Send(); });
+    if (auto* b = qobject_cast<QAbstractButton*>(Control(kReadIo)))
+        connect(b, &QAbstractButton::clicked, this, &CVARDAPane::ReadIo);
+    if (auto* b = qobject_cast<QAbstractButton*>(Control(kWriteIo)))
+        connect(b, &QAbstractButton::clicked, this, &CVARDAPane::WriteIo);
     if (auto* box = ControlAs<QCheckBox>(kTimedSend))
         connect(box, &QCheckBox::clicked, this, [this](bool on) { SetTimedSending(on); });
     connect(&timer_, &QTimer::timeout, this, &CVARDAPane::OnTick);
@@ -135,7 +140,8 @@ bool CVARDAPane::Prepare() {
         Message(error.toStdString());
         return false;
     }
-    auto prepared = monitor::PrepareRequest(CurrentIndex(kServiceList), GetText(kClassList), GetText(kInstanceList), data);
+    auto prepared =
+        monitor::PrepareRequest(CurrentIndex(kServiceList), GetText(kClassList), GetText(kInstanceList), data);
     if (!prepared.request) {
         Message(prepared.message);
         return false;
@@ -161,8 +167,8 @@ bool CVARDAPane::Send() {
 }
 
 void CVARDAPane::SetTimedSending(bool on) {
-    static constexpr int kRequestControls[] = {kServiceList, kClassList, kInstanceList, kServiceData,
-                                               kExplicitTimeout, kSend, kPeriod};
+    static constexpr int kRequestControls[] = {kServiceList,     kClassList, kInstanceList, kServiceData,
+                                               kExplicitTimeout, kSend,      kPeriod};
     if (on) {
         if (!Prepare()) {
             SetChecked(kTimedSend, false);
@@ -209,8 +215,8 @@ void CVARDAPane::WriteIo() {
         Message(error.toStdString());
         return;
     }
-    const auto outcome = session_.WriteIo(static_cast<uint32_t>(address_), CurrentIndex(kConnectionType), data,
-                                          Timeout(kWriteTimeout));
+    const auto outcome =
+        session_.WriteIo(static_cast<uint32_t>(address_), CurrentIndex(kConnectionType), data, Timeout(kWriteTimeout));
     if (outcome.ok) GetGlobal().ShowMessageBox(2, "%s", outcome.message.c_str());
     SetText(kWriteLength, std::to_string(outcome.length));
 }

@@ -20,11 +20,30 @@ class CVARDAPane : public TemplateDialog {
 public:
     // Control ids of template 20032.
     enum ControlId : int {
-        kSlaveList = 1001, kStatusText = 1002, kGetStatus = 1003, kServiceList = 1004, kClassList = 1005,
-        kInstanceList = 1006, kServiceData = 1007, kRequestLength = 1008, kExplicitTimeout = 1009,
-        kSend = 1010, kReplyData = 1011, kReplyLength = 1012, kConnectionType = 1013, kWriteData = 1014,
-        kWriteLength = 1015, kWriteTimeout = 1016, kWriteIo = 1017, kReadData = 1018, kReadLength = 1019,
-        kReadTimeout = 1020, kReadIo = 1021, kTimedSend = 1022, kPeriod = 1023, kRetryCount = 1024,
+        kSlaveList = 1001,
+        kStatusText = 1002,
+        kGetStatus = 1003,
+        kServiceList = 1004,
+        kClassList = 1005,
+        kInstanceList = 1006,
+        kServiceData = 1007,
+        kRequestLength = 1008,
+        kExplicitTimeout = 1009,
+        kSend = 1010,
+        kReplyData = 1011,
+        kReplyLength = 1012,
+        kConnectionType = 1013,
+        kWriteData = 1014,
+        kWriteLength = 1015,
+        kWriteTimeout = 1016,
+        kWriteIo = 1017,
+        kReadData = 1018,
+        kReadLength = 1019,
+        kReadTimeout = 1020,
+        kReadIo = 1021,
+        kTimedSend = 1022,
+        kPeriod = 1023,
+        kRetryCount = 1024,
     };
 
     // The slave must have a master. `reports` (not owned) replaces CGlobal's reports, for tests.

@@ -43,7 +43,8 @@ CCommissionDlg::CCommissionDlg(CServerDev* master, QWidget* parent)
         connect(b, &QAbstractButton::clicked, this, [this] { Start(Rules::Activity::kReading); });
     if (auto* b = ControlAs<QAbstractButton>(Rules::kRun))
         connect(b, &QAbstractButton::clicked, this, [this] { Start(Rules::Activity::kRunning); });
-    if (auto* b = ControlAs<QAbstractButton>(Rules::kAdd)) connect(b, &QAbstractButton::clicked, this, [this] { AddToNetwork(); });
+    if (auto* b = ControlAs<QAbstractButton>(Rules::kAdd))
+        connect(b, &QAbstractButton::clicked, this, [this] { AddToNetwork(); });
     rules_->Open();
 }
 

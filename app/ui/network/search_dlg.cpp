@@ -17,15 +17,15 @@
 namespace {
 
 // Texts of the dialog in the string table, with the built-in text when a language lacks one.
-constexpr uint32_t kTextReady = 61720;        // "准备开始搜索"
-constexpr uint32_t kTextProgress = 61721;     // "正在搜索从站(%d%%)"
-constexpr uint32_t kTextFinished = 61722;     // "搜索完毕"
-constexpr uint32_t kTextOpenFailed = 61723;   // "主站打开失败，已停止搜索"
-constexpr uint32_t kTextColumnNo = 61724;     // "序号"
-constexpr uint32_t kTextColumnMac = 61725;    // "地址"
-constexpr uint32_t kTextColumnEds = 61726;    // "EDS文件"
-constexpr uint32_t kTextRange = 61727;        // "请输入一个介于 %u 和 %u 之间的整数。"
-constexpr uint32_t kTextStopping = 61728;     // "正在停止搜索……"
+constexpr uint32_t kTextReady = 61720;  // "准备开始搜索"
+constexpr uint32_t kTextProgress = 61721;  // "正在搜索从站(%d%%)"
+constexpr uint32_t kTextFinished = 61722;  // "搜索完毕"
+constexpr uint32_t kTextOpenFailed = 61723;  // "主站打开失败，已停止搜索"
+constexpr uint32_t kTextColumnNo = 61724;  // "序号"
+constexpr uint32_t kTextColumnMac = 61725;  // "地址"
+constexpr uint32_t kTextColumnEds = 61726;  // "EDS文件"
+constexpr uint32_t kTextRange = 61727;  // "请输入一个介于 %u 和 %u 之间的整数。"
+constexpr uint32_t kTextStopping = 61728;  // "正在停止搜索……"
 
 QString Text(uint32_t id, const char* fallback) {
     QString text = LoadText(id);
@@ -48,9 +48,12 @@ CSearchDlg::CSearchDlg(CServerDev* master, QWidget* parent)
         disconnect(start, &QAbstractButton::clicked, this, &QDialog::accept);
         connect(start, &QAbstractButton::clicked, this, [this] { StartSearch(); });
     }
-    if (auto* b = ControlAs<QAbstractButton>(kButtonStop)) connect(b, &QAbstractButton::clicked, this, [this] { StopSearch(); });
-    if (auto* b = ControlAs<QAbstractButton>(kButtonClear)) connect(b, &QAbstractButton::clicked, this, [this] { ClearResults(); });
-    if (auto* b = ControlAs<QAbstractButton>(kButtonAdd)) connect(b, &QAbstractButton::clicked, this, [this] { AddSlaves(); });
+    if (auto* b = ControlAs<QAbstractButton>(kButtonStop))
+        connect(b, &QAbstractButton::clicked, this, [this] { StopSearch(); });
+    if (auto* b = ControlAs<QAbstractButton>(kButtonClear))
+        connect(b, &QAbstractButton::clicked, this, [this] { ClearResults(); });
+    if (auto* b = ControlAs<QAbstractButton>(kButtonAdd))
+        connect(b, &QAbstractButton::clicked, this, [this] { AddSlaves(); });
     if (auto* edit = ControlAs<QLineEdit>(kEditTimeout)) edit->setMaxLength(5);
 
     SetText(kEditTimeout, std::to_string(kSearchDefaultTimeoutMs));
@@ -85,8 +88,9 @@ void CSearchDlg::SetUpResultList() {
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setRootIsDecorated(false);
     list_->setAllColumnsShowFocus(true);
-    list_->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(mid); "
-                                        "border-bottom: 1px solid palette(mid); }"));
+    list_->setStyleSheet(
+        QStringLiteral("QTreeView::item { border-right: 1px solid palette(mid); "
+                       "border-bottom: 1px solid palette(mid); }"));
     list_->header()->setStretchLastSection(true);
     list_->header()->setDefaultAlignment(Qt::AlignCenter);
     const int widths[] = {50, 50, 200};
@@ -95,7 +99,8 @@ void CSearchDlg::SetUpResultList() {
 
 void CSearchDlg::ApplyTexts() {
     if (list_ != nullptr) {
-        list_->setHeaderLabels({Text(kTextColumnNo, "序号"), Text(kTextColumnMac, "地址"), Text(kTextColumnEds, "EDS文件")});
+        list_->setHeaderLabels(
+            {Text(kTextColumnNo, "序号"), Text(kTextColumnMac, "地址"), Text(kTextColumnEds, "EDS文件")});
     }
 }
 
@@ -116,8 +121,8 @@ void CSearchDlg::StartSearch() {
     const unsigned long timeout = QString::fromStdString(GetText(kEditTimeout)).trimmed().toULong(&ok);
     if (!ok || timeout < kSearchMinTimeoutMs || timeout > kSearchMaxTimeoutMs) {
         QString format = Text(kTextRange, "请输入一个介于 %u 和 %u 之间的整数。");
-        const std::string message = QString::asprintf(format.toUtf8().constData(), kSearchMinTimeoutMs,
-                                                      kSearchMaxTimeoutMs).toStdString();
+        const std::string message =
+            QString::asprintf(format.toUtf8().constData(), kSearchMinTimeoutMs, kSearchMaxTimeoutMs).toStdString();
         GetGlobal().ShowMessageBox(1, "%s", message.c_str());
         if (auto* edit = ControlAs<QLineEdit>(kEditTimeout)) {
             edit->setFocus();
@@ -137,8 +142,8 @@ void CSearchDlg::StartSearch() {
     // The worker's callbacks run on this dialog's thread.
     SearchCallbacks callbacks;
     callbacks.started = poster_.Relay<std::size_t>([this](std::size_t count) { OnStarted(count); });
-    callbacks.probing =
-        poster_.Relay<std::size_t, std::size_t>([this](std::size_t index, std::size_t count) { OnProbing(index, count); });
+    callbacks.probing = poster_.Relay<std::size_t, std::size_t>(
+        [this](std::size_t index, std::size_t count) { OnProbing(index, count); });
     callbacks.found = poster_.Relay<const SearchResult&>([this](const SearchResult& result) { OnFound(result); });
     callbacks.finished = poster_.Relay<SearchEnd>([this](SearchEnd end) { OnFinished(end); });
 
@@ -190,8 +195,9 @@ void CSearchDlg::OnProbing(std::size_t index, std::size_t count) {
 void CSearchDlg::OnFound(const SearchResult& result) {
     results_.push_back(result);
     if (list_ == nullptr) return;
-    auto* item = new QTreeWidgetItem(QStringList{QString::number(list_->topLevelItemCount()),
-                                                 QString::number(result.macId), QString::fromStdString(result.edsName)});
+    auto* item =
+        new QTreeWidgetItem(QStringList{QString::number(list_->topLevelItemCount()), QString::number(result.macId),
+                                        QString::fromStdString(result.edsName)});
     for (int i = 0; i < 3; ++i) item->setTextAlignment(i, Qt::AlignCenter);
     list_->addTopLevelItem(item);
     list_->scrollToItem(item);

@@ -34,8 +34,8 @@ CServerProperty::CServerProperty(int mode, CDeviceBase* selected, QWidget* paren
             const QString markup = LoadText(static_cast<uint32_t>(id));
             if (markup.isEmpty()) continue;
             const std::string html = ServerPropertyRules::TooltipHtml(markup.toStdString());
-            field->setToolTip(QStringLiteral("<table width=\"200\"><tr><td>%1</td></tr></table>")
-                                  .arg(QString::fromStdString(html)));
+            field->setToolTip(
+                QStringLiteral("<table width=\"200\"><tr><td>%1</td></tr></table>").arg(QString::fromStdString(html)));
         }
     }
 
@@ -59,7 +59,8 @@ void CServerProperty::OnOk() {
 }
 
 void CServerProperty::ShowText(std::string_view text) {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                    QMessageBox::Ok, isVisible() ? this : parentWidget());
+    QMessageBox box(QMessageBox::Warning, windowTitle(),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok,
+                    isVisible() ? this : parentWidget());
     box.exec();
 }

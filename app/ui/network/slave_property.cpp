@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr uint16_t kRequired[] = {3339, 17005, 17007, 17008, 17009, 3344, 3345, 3346, 3347, 3348, 3349, 3350,
-                                  3351, 3353, 3356, 3357, 3359, 3360, 3408, 3409, 3410, 3411, 3412, 3455, 3456};
+constexpr uint16_t kRequired[] = {3339, 17005, 17007, 17008, 17009, 3344, 3345, 3346, 3347, 3348, 3349, 3350, 3351,
+                                  3353, 3356,  3357,  3359,  3360,  3408, 3409, 3410, 3411, 3412, 3455, 3456};
 
 }  // namespace
 
@@ -97,8 +97,9 @@ void CSlaveProperty::accept() {
 }
 
 void CSlaveProperty::ShowText(std::string_view text) {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                    QMessageBox::Ok, isVisible() ? this : parentWidget());
+    QMessageBox box(QMessageBox::Warning, windowTitle(),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok,
+                    isVisible() ? this : parentWidget());
     box.exec();
 }
 

@@ -5,7 +5,7 @@
 
 struct PdfReport {
     std::string bytes;  // the PDF file
-    int pages = 0;      // 0: nothing could be made
+    int pages = 0;  // 0: nothing could be made
 };
 
 // Renders the report. Works without a window: when the process has no Qt application yet, one

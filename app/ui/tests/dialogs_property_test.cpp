@@ -151,9 +151,7 @@ protected:
         GetNetwork().ClearNetwork();
         frame_test::UseFreshProfile(folder);
     }
-    void OpenWindow() {
-        frame = std::make_unique<CMainFrame>();
-    }
+    void OpenWindow() { frame = std::make_unique<CMainFrame>(); }
     void TearDown() override {
         frame.reset();
         GetNetwork().ClearNetwork();
@@ -255,11 +253,13 @@ TEST_F(PropertyDialogs, SlavesFromEveryEdsFileAndTheDemoNetworkStartedAgainstThe
     ASSERT_TRUE(frame->RunCommand(kStart));
     ASSERT_TRUE(finished.wait(30000));
     ASSERT_TRUE(finished.front().front().toBool());
-    const bool online = QTest::qWaitFor([demo] {
-        for (int i = 0; i < demo->GetChildCount(); ++i)
-            if (!demo->GetChild(i)->IsRunning()) return false;
-        return true;
-    }, 20000);
+    const bool online = QTest::qWaitFor(
+        [demo] {
+            for (int i = 0; i < demo->GetChildCount(); ++i)
+                if (!demo->GetChild(i)->IsRunning()) return false;
+            return true;
+        },
+        20000);
     std::string offline;
     for (int i = 0; i < demo->GetChildCount(); ++i)
         if (!demo->GetChild(i)->IsRunning()) offline += std::to_string(demo->GetChild(i)->GetAddress()) + " ";
@@ -376,7 +376,8 @@ TEST_F(PropertyDialogs, ImportEntryByKeyboardOpensTheFileDialogOnce) {
         QTest::keyClick(list, Qt::Key_Return);
         QTest::qWait(100);
         // Every accepted file dialog appends "<file>;" to `seen`.
-        fileDialogs = static_cast<int>(std::count(driver.seen.begin() + static_cast<std::ptrdiff_t>(seenBefore), driver.seen.end(), ';'));
+        fileDialogs = static_cast<int>(
+            std::count(driver.seen.begin() + static_cast<std::ptrdiff_t>(seenBefore), driver.seen.end(), ';'));
         shown = list->currentText();
         d.reject();
     };

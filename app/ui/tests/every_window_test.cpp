@@ -73,7 +73,8 @@ struct SeenText {
     QString text;
 };
 
-void AddTexts(const QAbstractItemModel* model, const QModelIndex& parent, const QString& where, std::vector<SeenText>& out) {
+void AddTexts(const QAbstractItemModel* model, const QModelIndex& parent, const QString& where,
+              std::vector<SeenText>& out) {
     if (model == nullptr) return;
     for (int row = 0; row < model->rowCount(parent); ++row) {
         for (int column = 0; column < model->columnCount(parent); ++column) {
@@ -118,7 +119,8 @@ std::vector<SeenText> TextsOf(QWidget* root) {
         if (auto* button = qobject_cast<QAbstractButton*>(w)) out.push_back({where, button->text()});
         if (auto* group = qobject_cast<QGroupBox*>(w)) out.push_back({where, group->title()});
         if (auto* combo = qobject_cast<QComboBox*>(w)) {
-            for (int i = 0; i < combo->count(); ++i) out.push_back({where + QStringLiteral(" item"), combo->itemText(i)});
+            for (int i = 0; i < combo->count(); ++i)
+                out.push_back({where + QStringLiteral(" item"), combo->itemText(i)});
         } else if (auto* view = qobject_cast<QAbstractItemView*>(w)) {
             if (qobject_cast<QHeaderView*>(w) == nullptr) AddTexts(view->model(), QModelIndex(), where, out);
         }
@@ -139,7 +141,8 @@ int NeededWidth(const QWidget* w, const QString& text) {
     QString shown = text;
     shown.remove(QLatin1Char('&'));
     int width = 0;
-    for (const QString& line : shown.split(QLatin1Char('\n'))) width = std::max(width, w->fontMetrics().horizontalAdvance(line));
+    for (const QString& line : shown.split(QLatin1Char('\n')))
+        width = std::max(width, w->fontMetrics().horizontalAdvance(line));
     return width;
 }
 
@@ -151,27 +154,32 @@ std::vector<std::string> LayoutFaults(QWidget* root) {
         if (!w->isVisibleTo(root) || w->isWindow()) continue;
         QWidget* parent = w->parentWidget();
         // Views and scroll areas clip their contents on purpose; Qt's own parts place themselves.
-        if (parent == nullptr || parent->inherits("QAbstractScrollArea") || w->objectName().startsWith(QLatin1String("qt_")) ||
-            parent->objectName().startsWith(QLatin1String("qt_")))
+        if (parent == nullptr || parent->inherits("QAbstractScrollArea") ||
+            w->objectName().startsWith(QLatin1String("qt_")) || parent->objectName().startsWith(QLatin1String("qt_")))
             continue;
         const QString name = QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->objectName();
         if (!parent->rect().contains(w->geometry()))
             faults.push_back((name + QStringLiteral(" lies outside its parent ") + parent->objectName()).toStdString());
-        if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && label->textFormat() != Qt::RichText && !label->text().isEmpty() && label->pixmap().isNull()) {
+        if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && label->textFormat() != Qt::RichText &&
+                                                    !label->text().isEmpty() && label->pixmap().isNull()) {
             const QRect room = label->contentsRect();
-            const int needed = label->wordWrap() ? label->heightForWidth(room.width()) : NeededWidth(label, label->text());
+            const int needed =
+                label->wordWrap() ? label->heightForWidth(room.width()) : NeededWidth(label, label->text());
             const int have = label->wordWrap() ? room.height() : room.width();
             if (needed > have + 1)
-                faults.push_back((name + QStringLiteral(" \"") + label->text() + QStringLiteral("\" needs ") + QString::number(needed) +
-                                  QStringLiteral(" px, has ") + QString::number(have)).toStdString());
+                faults.push_back((name + QStringLiteral(" \"") + label->text() + QStringLiteral("\" needs ") +
+                                  QString::number(needed) + QStringLiteral(" px, has ") + QString::number(have))
+                                     .toStdString());
         }
-        if (auto* button = qobject_cast<QAbstractButton*>(w); button != nullptr && !button->text().isEmpty() &&
-                                                             qobject_cast<QToolBar*>(parent) == nullptr) {
+        if (auto* button = qobject_cast<QAbstractButton*>(w);
+            button != nullptr && !button->text().isEmpty() && qobject_cast<QToolBar*>(parent) == nullptr) {
             const int needed = NeededWidth(button, button->text());
-            const int have = button->width() - (button->inherits("QPushButton") ? 4 : button->iconSize().width() / 2 + 14);
+            const int have =
+                button->width() - (button->inherits("QPushButton") ? 4 : button->iconSize().width() / 2 + 14);
             if (needed > have)
-                faults.push_back((name + QStringLiteral(" \"") + button->text() + QStringLiteral("\" needs ") + QString::number(needed) +
-                                  QStringLiteral(" px, has ") + QString::number(have)).toStdString());
+                faults.push_back((name + QStringLiteral(" \"") + button->text() + QStringLiteral("\" needs ") +
+                                  QString::number(needed) + QStringLiteral(" px, has ") + QString::number(have))
+                                     .toStdString());
         }
     }
     return faults;
@@ -205,7 +213,9 @@ public:
         auto masters = GetNetwork().Masters();
         return masters.empty() ? nullptr : masters.front();
     }
-    CSlaveDev* Slave() const { return Master() != nullptr && Master()->GetChildCount() > 0 ? Master()->GetChild(0) : nullptr; }
+    CSlaveDev* Slave() const {
+        return Master() != nullptr && Master()->GetChildCount() > 0 ? Master()->GetChild(0) : nullptr;
+    }
 
     void Visit(const QString& what, QWidget* window) {
         QApplication::processEvents();
@@ -225,49 +235,51 @@ public:
 
     void Open(Family family) {
         switch (family) {
-        case Family::MainWindow:
-            frame_->Tree()->expandAll();
-            frame_->Tree()->SelectNode(Master());
-            Visit(QStringLiteral("main window, master selected"), frame_.get());
-            break;
-        case Family::FrameDialogs: {
-            Run(kAbout, nullptr);
-            for (QDialog* about : frame_->findChildren<QDialog*>(QStringLiteral("100"))) {
-                if (about->isVisible()) Visit(QStringLiteral("about box"), about);
-                about->close();
+            case Family::MainWindow:
+                frame_->Tree()->expandAll();
+                frame_->Tree()->SelectNode(Master());
+                Visit(QStringLiteral("main window, master selected"), frame_.get());
+                break;
+            case Family::FrameDialogs: {
+                Run(kAbout, nullptr);
+                for (QDialog* about : frame_->findChildren<QDialog*>(QStringLiteral("100"))) {
+                    if (about->isVisible()) Visit(QStringLiteral("about box"), about);
+                    about->close();
+                }
+                Run(kInfoSettings, nullptr);
+                Run(kImport, nullptr);
+                Run(kExport, nullptr);
+                CWaitIndicator wait(LoadTextOfWait(), frame_.get());
+                wait.Begin();
+                Visit(QStringLiteral("wait indicator"), &wait);
+                wait.End();
+                break;
             }
-            Run(kInfoSettings, nullptr);
-            Run(kImport, nullptr);
-            Run(kExport, nullptr);
-            CWaitIndicator wait(LoadTextOfWait(), frame_.get());
-            wait.Begin();
-            Visit(QStringLiteral("wait indicator"), &wait);
-            wait.End();
-            break;
-        }
-        case Family::NetworkDialogs:
-            Run(kAddNetwork, nullptr);
-            Run(kProperties, Master());
-            Run(kProperties, Slave());
-            Run(kFirstEdsEntry, Master());
-            Run(kSearch, Master());
-            Run(kCommission, Master());
-            break;
-        case Family::MonitorWindows: {
-            frame_->Tree()->SelectNode(Slave());
-            QApplication::processEvents();
-            Visit(QStringLiteral("main window with the slave data panel"), frame_.get());
-            Run(kParameters, Slave());
-            CVARDAPane console(*Slave(), frame_.get());
-            console.show();
-            Visit(QStringLiteral("explicit message console"), &console);
-            break;
-        }
+            case Family::NetworkDialogs:
+                Run(kAddNetwork, nullptr);
+                Run(kProperties, Master());
+                Run(kProperties, Slave());
+                Run(kFirstEdsEntry, Master());
+                Run(kSearch, Master());
+                Run(kCommission, Master());
+                break;
+            case Family::MonitorWindows: {
+                frame_->Tree()->SelectNode(Slave());
+                QApplication::processEvents();
+                Visit(QStringLiteral("main window with the slave data panel"), frame_.get());
+                Run(kParameters, Slave());
+                CVARDAPane console(*Slave(), frame_.get());
+                console.show();
+                Visit(QStringLiteral("explicit message console"), &console);
+                break;
+            }
         }
     }
 
 private:
-    static QString LoadTextOfWait() { return QString::fromStdString(GetGlobal().LoadText(resource_ids::kTextStartWait)); }
+    static QString LoadTextOfWait() {
+        return QString::fromStdString(GetGlobal().LoadText(resource_ids::kTextStartWait));
+    }
 
     void Poll() {
         QWidget* modal = QApplication::activeModalWidget();
@@ -276,7 +288,8 @@ private:
         QPointer<QWidget> guard(modal);
         QTimer::singleShot(0, modal, [this, guard] {
             if (guard == nullptr) return;
-            Visit(QString::fromLatin1(guard->metaObject()->className()) + QLatin1Char(' ') + guard->objectName(), guard);
+            Visit(QString::fromLatin1(guard->metaObject()->className()) + QLatin1Char(' ') + guard->objectName(),
+                  guard);
             if (auto* box = qobject_cast<QMessageBox*>(guard.data())) {
                 box->done(QMessageBox::Ok);
             } else if (auto* dialog = qobject_cast<QDialog*>(guard.data())) {
@@ -307,17 +320,15 @@ bool UseLanguage(const std::string& code) {
 
 class EveryWindow : public ::testing::TestWithParam<Family> {
 protected:
-    void TearDown() override {
-        UseLanguage("zh");
-    }
+    void TearDown() override { UseLanguage("zh"); }
 };
 
 std::string FamilyName(Family family) {
     switch (family) {
-    case Family::MainWindow: return "MainWindow";
-    case Family::FrameDialogs: return "FrameDialogs";
-    case Family::NetworkDialogs: return "NetworkDialogs";
-    case Family::MonitorWindows: return "MonitorWindows";
+        case Family::MainWindow: return "MainWindow";
+        case Family::FrameDialogs: return "FrameDialogs";
+        case Family::NetworkDialogs: return "NetworkDialogs";
+        case Family::MonitorWindows: return "MonitorWindows";
     }
     return "?";
 }
@@ -338,7 +349,8 @@ TEST(EveryWindowInEnglish, ShowsNoChineseOutsideUserData) {
             QString text = seen.text;
             for (const QString& data : userData) text.remove(data);
             if (std::any_of(text.begin(), text.end(), IsCjk))
-                faults.push_back((what + QStringLiteral(": ") + seen.where + QStringLiteral(": ") + seen.text).toStdString());
+                faults.push_back(
+                    (what + QStringLiteral(": ") + seen.where + QStringLiteral(": ") + seen.text).toStdString());
         }
     };
     {
@@ -348,7 +360,8 @@ TEST(EveryWindowInEnglish, ShowsNoChineseOutsideUserData) {
         for (const name_share::LanguageEntry& language : GetGlobal().Languages())
             userData.insert(QString::fromStdString(language.caption));
         // Master-card names come from the device-type table of the settings.
-        for (const DeviceTypeEntry& type : GetGlobal().DeviceTypes()) userData.insert(QString::fromStdString(type.name));
+        for (const DeviceTypeEntry& type : GetGlobal().DeviceTypes())
+            userData.insert(QString::fromStdString(type.name));
         for (CServerDev* master : GetNetwork().Masters()) {
             std::string name;
             master->GetName(name);
@@ -385,7 +398,8 @@ TEST_P(EveryWindow, LayoutHoldsInBothLanguages) {
         int windows = 0;
         auto visit = [&](const QString& what, QWidget* window) {
             ++windows;
-            for (const std::string& f : LayoutFaults(window)) faults.push_back(std::string(code) + " " + what.toStdString() + ": " + f);
+            for (const std::string& f : LayoutFaults(window))
+                faults.push_back(std::string(code) + " " + what.toStdString() + ": " + f);
         };
         {
             WindowWalk walk(visit);
@@ -415,7 +429,8 @@ TEST(EveryWindowScreenshots, MainWindowDataPanelEditorAndConsole) {
             else if (what.startsWith(QLatin1String("CParamDlg"))) name = QStringLiteral("parameter-editor");
             else if (what.startsWith(QLatin1String("explicit message console"))) name = QStringLiteral("console");
             if (name.isEmpty()) return;
-            const QString file = folder + QLatin1Char('/') + name + QLatin1Char('-') + QLatin1String(code) + QStringLiteral(".png");
+            const QString file =
+                folder + QLatin1Char('/') + name + QLatin1Char('-') + QLatin1String(code) + QStringLiteral(".png");
             if (window->grab().save(file)) ++written;
         };
         WindowWalk walk(visit);
@@ -429,7 +444,8 @@ TEST(EveryWindowScreenshots, MainWindowDataPanelEditorAndConsole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, EveryWindow,
-                         ::testing::Values(Family::MainWindow, Family::FrameDialogs, Family::NetworkDialogs, Family::MonitorWindows),
+                         ::testing::Values(Family::MainWindow, Family::FrameDialogs, Family::NetworkDialogs,
+                                           Family::MonitorWindows),
                          [](const ::testing::TestParamInfo<Family>& info) { return FamilyName(info.param); });
 
 }  // namespace

@@ -220,7 +220,8 @@ TEST_F(FrameEndToEnd, AMasterThatCannotStartLeavesTheWindowStopped) {
     EXPECT_EQ(frame->RunningMasterCount(), 0);
     EXPECT_EQ(frame->Tree()->IconOf(master), CTreeDev::kIconMasterStopped);
     ASSERT_EQ(boxes.Seen().size(), 1u);
-    EXPECT_NE(boxes.Seen()[0].Text().find("VARDA_Open(类型=101,地址=5)--"), std::string::npos) << boxes.Seen()[0].Text();
+    EXPECT_NE(boxes.Seen()[0].Text().find("VARDA_Open(类型=101,地址=5)--"), std::string::npos)
+        << boxes.Seen()[0].Text();
     QTRY_COMPARE(frame->LogPane()->RowCount(), 1);  // the error row, after the log was cleared
     EXPECT_TRUE(Enabled(32786)) << "it can be tried again";
 }

@@ -129,8 +129,8 @@ TEST_F(FrameWindow, MenuBarComesFromMenu128WithTheCommandActions) {
 }
 
 TEST_F(FrameWindow, ToolBarHoldsTheButtonsInOrderWithIcons) {
-    const std::vector<int> expected{32789, 32816, 32786, 32787, 0,     32788, 0,
-                                    32791, 32790, 32792, 32793, 32862, 32821, 0, 57664};
+    const std::vector<int> expected{32789, 32816, 32786, 32787, 0,     32788, 0,    32791,
+                                    32790, 32792, 32793, 32862, 32821, 0,     57664};
     const QList<QAction*> actions = frame->ToolBar()->actions();
     ASSERT_EQ(static_cast<size_t>(actions.size()), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -186,10 +186,9 @@ TEST_F(FrameWindow, RulesForAStoppedMasterAndItsSlave) {
         bool onSlave;
     };
     const Rule rules[] = {
-        {32786, true, true},  {32787, false, false}, {32816, true, false}, {32788, true, true},
-        {32791, true, true},  {32790, false, true},  {32792, true, false}, {32793, true, false},
-        {32820, false, true}, {32821, false, false}, {32819, false, false}, {32789, true, true},
-        {32862, true, false},
+        {32786, true, true},   {32787, false, false}, {32816, true, false}, {32788, true, true},  {32791, true, true},
+        {32790, false, true},  {32792, true, false},  {32793, true, false}, {32820, false, true}, {32821, false, false},
+        {32819, false, false}, {32789, true, true},   {32862, true, false},
     };
     for (const Rule& r : rules) EXPECT_EQ(Enabled(r.id), r.onMaster) << "master " << r.id;
     Select(master->GetChild(0));
@@ -257,7 +256,8 @@ TEST_F(FrameWindow, ContextMenusOfTheTreeAndTheLog) {
     ASSERT_TRUE(slaveRect.isValid());
     const QPoint empty(5, tree->viewport()->height() - 3);
     ASSERT_EQ(tree->itemAt(empty), nullptr);
-    for (const Case& c : {Case{"empty space", empty, 1, master}, Case{"a slave", slaveRect.center(), 2, master->GetChild(0)}}) {
+    for (const Case& c :
+         {Case{"empty space", empty, 1, master}, Case{"a slave", slaveRect.center(), 2, master->GetChild(0)}}) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, c.pos, tree->viewport()->mapToGlobal(c.pos));
         QApplication::sendEvent(tree->viewport(), &event);
         QMenu* expected = frame->ContextMenu(c.subMenu);
@@ -427,7 +427,8 @@ TEST_F(FrameWindow, HelpOpensTheHtmlPagesWhenTheDesktopHasNoChmViewer) {
     std::ofstream(desktop) << "[Desktop Entry]\nName=CHM\nExec=chmview %f\nMimeType=application/vnd.ms-htmlhelp;\n";
     ASSERT_TRUE(frame->RunCommand(32836));
     for (const auto& [name, old] : {std::pair{"XDG_DATA_HOME", oldHome}, std::pair{"XDG_DATA_DIRS", oldDirs}}) {
-        if (old.isNull()) qunsetenv(name); else qputenv(name, old);
+        if (old.isNull()) qunsetenv(name);
+        else qputenv(name, old);
     }
     EXPECT_TRUE(boxes.Seen().empty());
     EXPECT_EQ(opened.paths, (std::vector<std::string>{html, chm}));
@@ -517,8 +518,8 @@ std::vector<std::pair<QString, QStringList>> AccessibleMenus(QMenuBar& bar) {
             QAccessibleInterface* item = list->child(i);
             QAction* action = menu->actions().value(i);
             if (action == nullptr || action->isSeparator() || !action->isVisible()) continue;
-            const bool named = item != nullptr && item->isValid() && item->parent() != nullptr &&
-                               item->parent()->object() == menu;
+            const bool named =
+                item != nullptr && item->isValid() && item->parent() != nullptr && item->parent()->object() == menu;
             names << (named ? item->text(QAccessible::Name) : QStringLiteral("<missing>"));
         }
         menus.emplace_back(top->text(), names);
@@ -561,7 +562,8 @@ TEST_F(FrameWindow, LanguageSwitchKeepsEveryMenuWholeBothWaysAndAfterARestart) {
             ASSERT_NE(menu, nullptr);
             QStringList expected;
             for (QAction* action : menu->actions()) {
-                if (!action->isSeparator() && action->isVisible()) expected << QString(action->text()).remove(QLatin1Char('&'));
+                if (!action->isSeparator() && action->isVisible())
+                    expected << QString(action->text()).remove(QLatin1Char('&'));
             }
             EXPECT_EQ(names.join(QLatin1Char('|')).toStdString(), expected.join(QLatin1Char('|')).toStdString())
                 << title.toStdString();
@@ -618,7 +620,8 @@ TEST_F(FrameWindow, ALanguageThatCannotBeReadKeepsTheTexts) {
 
 TEST(FrameLanguageMenu, EntriesStopAtTheFirstEmptyCaption) {
     CommandTable table;
-    table.Add(32830, [] {}, [] { return false; });
+    table.Add(
+        32830, [] {}, [] { return false; });
     for (uint16_t id = 65000; id <= 65050; ++id) table.Add(id, [] {});
     auto actionFor = [&table](uint16_t id) { return table.Action(id); };
     QMenu menu;
@@ -629,7 +632,8 @@ TEST(FrameLanguageMenu, EntriesStopAtTheFirstEmptyCaption) {
         std::vector<const char*> captions;
     };
     const Case cases[] = {
-        {{"2052|936|zh_CN.UTF-8|chinese.xml|中文(简体)", "1033|1252|en_US.UTF-8|english.xml|English"}, {"中文(简体)", "English"}},
+        {{"2052|936|zh_CN.UTF-8|chinese.xml|中文(简体)", "1033|1252|en_US.UTF-8|english.xml|English"},
+         {"中文(简体)", "English"}},
         {{"1|1|C|a.xml|A", "2|2|C|b.xml", "3|3|C|c.xml|C"}, {"A"}},  // a line without a caption ends the list
         {{"1|1|C|a.xml|"}, {}},
         {{}, {}},
@@ -685,7 +689,8 @@ TEST(FrameCommandTable, RulesDecideWhatRuns) {
     int runs = 0;
     bool enabled = false;
     bool checked = true;
-    QAction* action = table.Add(7, [&] { ++runs; }, [&] { return enabled; }, [&] { return checked; });
+    QAction* action = table.Add(
+        7, [&] { ++runs; }, [&] { return enabled; }, [&] { return checked; });
     EXPECT_EQ(table.Action(7), action);
     EXPECT_EQ(table.Action(8), nullptr);
     EXPECT_EQ(action->objectName(), QStringLiteral("7"));

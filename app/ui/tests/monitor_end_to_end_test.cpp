@@ -148,7 +148,8 @@ TEST_F(MonitorEndToEnd, AnUnpluggedAdapterUnderTimedReadsGivesReports) {
     for (const auto& box : boxes.Seen()) {
         EXPECT_NE(box.Text().find("Slave ID=1,Poll IO,VARDA_ReadSlaveIO"), std::string::npos) << box.Text();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(status->StatusText() != QStringLiteral("从站在线") && !status->StatusText().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(status->StatusText() != QStringLiteral("从站在线") && !status->StatusText().isEmpty(),
+                             5000);
     // A read asked for by hand now is answered with a message, not silence.
     Click(*pane, CDlgDataPane::kIdTimed);
     const std::size_t before = boxes.Seen().size();

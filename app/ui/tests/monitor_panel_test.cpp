@@ -61,7 +61,8 @@ protected:
     // A slave with the given connections and sizes (poll in/out, strobe in/out, COS in/out).
     CSlaveDev* Slave(int mac, std::initializer_list<ConnectionUse::Index> enabled, uint8_t pollIn, uint8_t pollOut,
                      uint8_t strobeIn = 0, uint8_t strobeOut = 0, uint8_t cosIn = 0, uint8_t cosOut = 0) {
-        CServerDev* master = GetNetwork().Masters().empty() ? AddMaster(0, 0, 0, 0, panes_test::kFakeType) : GetNetwork().Masters().front();
+        CServerDev* master = GetNetwork().Masters().empty() ? AddMaster(0, 0, 0, 0, panes_test::kFakeType)
+                                                            : GetNetwork().Masters().front();
         CSlaveDev* slave = AddSlave(master, static_cast<uint32_t>(mac), pollIn, pollOut);
         SlaveConfigBlock block = slave->Config();
         block.use[ConnectionUse::kPoll] = 0;
@@ -76,9 +77,7 @@ protected:
         return slave;
     }
 
-    void Show(CSlaveDev* slave) {
-        view.ShowNode(slave);
-    }
+    void Show(CSlaveDev* slave) { view.ShowNode(slave); }
     QStringList Titles() const {
         QStringList titles;
         for (QGroupBox* g : view.Groups()) titles << g->title();

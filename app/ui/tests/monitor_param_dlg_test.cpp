@@ -64,8 +64,11 @@ TEST_F(ParamEditor, RowsShowAccessNamesAndCaptionsByKind) {
         const char* access;
         const char* name;
         const char* caption;
-    } rows[] = {{"R", "Read only", "7"}, {"R/W", "Voltage", "5.00 V"}, {"R/W", "Mode", "On"},
-                {"R/W", "Flags", " 0000 0101"}, {"R/W", "Accel", "1.00 s"}};
+    } rows[] = {{"R", "Read only", "7"},
+                {"R/W", "Voltage", "5.00 V"},
+                {"R/W", "Mode", "On"},
+                {"R/W", "Flags", " 0000 0101"},
+                {"R/W", "Accel", "1.00 s"}};
     for (int r = 0; r < 5; ++r) {
         EXPECT_EQ(model.item(r, 0)->text(), QString::number(r + 1));
         EXPECT_EQ(model.item(r, 1)->text(), QString::fromUtf8(rows[r].access)) << r;
@@ -85,9 +88,11 @@ TEST_F(ParamEditor, ContextMenuEntriesWithoutSlaveAndForReadOnlyRows) {
         uint16_t command;
         int32_t number;
         bool enabled;
-    } cases[] = {{CParamDlg::kRestore, 1, false}, {CParamDlg::kDefault, 1, false}, {CParamDlg::kRestore, 2, true},
-                 {CParamDlg::kDefault, 2, true},  {CParamDlg::kDownloadOne, 2, false}, {CParamDlg::kUploadOne, 2, false}};
-    for (const auto& c : cases) EXPECT_EQ(dlg.IsCommandEnabled(c.command, c.number), c.enabled) << c.command << " " << c.number;
+    } cases[] = {{CParamDlg::kRestore, 1, false},     {CParamDlg::kDefault, 1, false},
+                 {CParamDlg::kRestore, 2, true},      {CParamDlg::kDefault, 2, true},
+                 {CParamDlg::kDownloadOne, 2, false}, {CParamDlg::kUploadOne, 2, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(dlg.IsCommandEnabled(c.command, c.number), c.enabled) << c.command << " " << c.number;
     dlg.SetRowValue(2, 100);
     dlg.RunCommand(CParamDlg::kDefault, 2);
     EXPECT_EQ(dlg.RowValue(2), 5.0);

@@ -25,7 +25,6 @@
 
 namespace {
 
-
 constexpr int kTransferTimeoutMs = 60000;
 
 class ParamEditorOnDemo : public frame_test::DemoWindowTest {
@@ -106,7 +105,8 @@ TEST_F(ParamEditorOnDemo, CompareMarksTheParameterChangedOnTheDeviceWithBothValu
     // Decel Time (parameter 2) becomes 7.25 s on the device, by a download past the editor.
     const DeviceNetEDS::ParamEntry& entry = FileParameters(drive->Eds()).GetParam(2);
     double raw = 725;
-    ASSERT_EQ(master->DownloadParameter(4, ParameterRef{entry.linkPathBytes, entry.dataType, entry.dataSize, &raw}), 0u);
+    ASSERT_EQ(master->DownloadParameter(4, ParameterRef{entry.linkPathBytes, entry.dataType, entry.dataSize, &raw}),
+              0u);
     QSignalSpy again(&dlg, &CParamDlg::uploadFinished);
     dlg.StartUpload();
     ASSERT_TRUE(again.wait(kTransferTimeoutMs));

@@ -34,8 +34,8 @@ using frame_test::TempFolder;
 constexpr int kSearchTimeoutMs = 30000;
 
 // The demo slaves in address order with the EDS files the search must give them.
-const std::vector<std::pair<QString, QString>> kDemoSlaves{
-    {"1", "nd_dio_16_8"}, {"2", "nd_ps20"}, {"3", "nd_ai4"}, {"4", "nd_vf400"}, {"5", "nd_vm8"}, {"6", "nd_tt1"}};
+const std::vector<std::pair<QString, QString>> kDemoSlaves{{"1", "nd_dio_16_8"}, {"2", "nd_ps20"}, {"3", "nd_ai4"},
+                                                           {"4", "nd_vf400"},    {"5", "nd_vm8"},  {"6", "nd_tt1"}};
 
 class SearchDialog : public ::testing::Test {
 protected:
@@ -109,7 +109,8 @@ TEST_F(SearchDialog, OpensReadyWithItsDefaults) {
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("序号"));
     EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("地址"));
     EXPECT_EQ(list->headerItem()->text(2), QStringLiteral("EDS文件"));
-    for (int id : {CSearchDlg::kButtonStart, CSearchDlg::kButtonClear, CSearchDlg::kButtonAdd, CSearchDlg::kButtonClose})
+    for (int id :
+         {CSearchDlg::kButtonStart, CSearchDlg::kButtonClear, CSearchDlg::kButtonAdd, CSearchDlg::kButtonClose})
         EXPECT_TRUE(Enabled(dialog, id)) << id;
     EXPECT_FALSE(Enabled(dialog, CSearchDlg::kButtonStop));
     EXPECT_EQ(dialog.ControlAs<QProgressBar>(CSearchDlg::kProgress)->value(), 0);

@@ -32,14 +32,15 @@ TEST_F(DataView, MasterShowsTheCardInformationGroup) {
     ASSERT_EQ(groups.size(), 1);
     EXPECT_EQ(groups[0]->title(), QStringLiteral("主站卡信息"));
     const QString type = QString::fromStdString(GetGlobal().GetDeviceTypeName(101));
-    EXPECT_EQ(Labels(*groups[0]), (QStringList{
-                                      QStringLiteral("主站卡名称:") + type,
-                                      QStringLiteral("主站卡型号:101"),
-                                      QStringLiteral("CAN通道个数:%1").arg(GetGlobal().GetChannelCount(101)),
-                                      QStringLiteral("CAN通道索引:0"),
-                                      QStringLiteral("已添加从站个数:3"),
-                                      QStringLiteral("使用波特率:") + QString::fromStdString(GetGlobal().GetBaudName(1)),
-                                  }));
+    EXPECT_EQ(Labels(*groups[0]),
+              (QStringList{
+                  QStringLiteral("主站卡名称:") + type,
+                  QStringLiteral("主站卡型号:101"),
+                  QStringLiteral("CAN通道个数:%1").arg(GetGlobal().GetChannelCount(101)),
+                  QStringLiteral("CAN通道索引:0"),
+                  QStringLiteral("已添加从站个数:3"),
+                  QStringLiteral("使用波特率:") + QString::fromStdString(GetGlobal().GetBaudName(1)),
+              }));
 }
 
 TEST_F(DataView, TheShownNodeIsRebuiltOnlyWhenForcedAndNoSelectionEmptiesThePanel) {

@@ -92,8 +92,8 @@ TEST_F(LogPane, SavedFileIsGb18030AndEscaped) {
     pane.AppendRow(Row(1, "08:09:10", "主站未启动 <\"&\">"));
     ASSERT_TRUE(pane.SaveTo(QString::fromStdString(Path("log.txt"))));
     const std::string bytes = ReadFile(Path("log.txt"));
-    EXPECT_EQ(bytes, platform::Utf8ToGb18030(
-                         "<item time=\"08:09:10\" info=\"主站未启动 &lt;&quot;&amp;&quot;&gt;\"/>\n"));
+    EXPECT_EQ(bytes,
+              platform::Utf8ToGb18030("<item time=\"08:09:10\" info=\"主站未启动 &lt;&quot;&amp;&quot;&gt;\"/>\n"));
     EXPECT_FALSE(platform::IsValidUtf8(bytes)) << "Chinese text is not written as UTF-8";
 }
 
@@ -129,8 +129,8 @@ TEST_F(LogPane, SaveCommandAsksForATextFileAndCancellingDoesNothing) {
         title = dialog->windowTitle();
         filters = dialog->nameFilters();
         suffix = dialog->defaultSuffix();
-        confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite) &&
-                            dialog->acceptMode() == QFileDialog::AcceptSave;
+        confirmsOverwrite =
+            !dialog->testOption(QFileDialog::DontConfirmOverwrite) && dialog->acceptMode() == QFileDialog::AcceptSave;
         dialog->reject();
     });
     chooser.start();
@@ -147,7 +147,8 @@ TEST_F(LogPane, SaveCommandAsksForATextFileAndCancellingDoesNothing) {
 TEST_F(LogPane, AFileThatCannotBeWrittenIsReportedAndTheRowsStay) {
     GetGlobal().SetHost(&host);
     pane.AppendRow(Row(2, "12:00:01", "A"));
-    std::vector<Box> boxes = BoxesDuring([&] { EXPECT_TRUE(pane.SaveReporting(QString::fromStdString(Path("ok.txt")))); });
+    std::vector<Box> boxes =
+        BoxesDuring([&] { EXPECT_TRUE(pane.SaveReporting(QString::fromStdString(Path("ok.txt")))); });
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(ReadFile(Path("ok.txt")), "<item time=\"12:00:01\" info=\"A\"/>\n");
 
@@ -241,7 +242,7 @@ TEST_F(LogPane, MessageBoxesCarryTheCaptionAndIconOfTheirLevel) {
         name_share::MessageBoxRequest request;
         request.caption = c.caption;
         request.text = "x";
-        request.type = c.level == 0 ? name_share::kMbIconStop
+        request.type = c.level == 0   ? name_share::kMbIconStop
                        : c.level == 1 ? name_share::kMbIconExclamation
                                       : name_share::kMbIconInformation;
         auto box = CQtHost::MakeMessageBox(request, nullptr);
@@ -302,7 +303,8 @@ TEST_F(LogPane, AQuestionFromAWorkerWaitsForTheAnswerOnTheWindowThread) {
         answerer.SetAnswer(QMessageBox::No);
     });
     std::thread worker([this, &answer] {
-        answer = host.ShowMessageBox({nullptr, "提示", "from a worker", name_share::kMbYesNo | name_share::kMbIconQuestion});
+        answer =
+            host.ShowMessageBox({nullptr, "提示", "from a worker", name_share::kMbYesNo | name_share::kMbIconQuestion});
     });
     QTRY_COMPARE_WITH_TIMEOUT(answer.load(), 7, 5000);
     worker.join();
@@ -376,8 +378,7 @@ TEST_F(LogPane, UntickingPopUpsKeepsErrorRowsWithoutMessageBoxes) {
     boxes = BoxesDuring([] { GetGlobal().ReportApiError(45, "VARDA_Init(类型=101,地址=0,通道索引=0)--"); });
     EXPECT_TRUE(boxes.empty());
     ASSERT_EQ(pane.RowCount(), 2);
-    EXPECT_EQ(pane.Model()->Rows()[1].text,
-              "VARDA_Init(类型=101,地址=0,通道索引=0)--\n\n错误号:45( 初始化设备失败 )");
+    EXPECT_EQ(pane.Model()->Rows()[1].text, "VARDA_Init(类型=101,地址=0,通道索引=0)--\n\n错误号:45( 初始化设备失败 )");
 }
 
 TEST_F(LogPane, ColumnsAreReTitledOnALanguageChange) {
@@ -404,7 +405,8 @@ TEST_F(LogPane, RightClickAsksForTheInfoWndMenu) {
     pane.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
     QSignalSpy spy(&pane, &CInfoLogPane::contextMenuRequested);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(50, 50), pane.List()->viewport()->mapToGlobal(QPoint(50, 50)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(50, 50),
+                            pane.List()->viewport()->mapToGlobal(QPoint(50, 50)));
     QApplication::sendEvent(pane.List()->viewport(), &event);
     ASSERT_EQ(spy.size(), 1);
     EXPECT_EQ(spy.at(0).at(0).toPoint(), pane.List()->viewport()->mapToGlobal(QPoint(50, 50)));

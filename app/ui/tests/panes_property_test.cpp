@@ -167,29 +167,15 @@ TEST_F(PropertyPane, HandConfiguredSlaveShowsNoEdsFileAndDataLengthsOnly) {
     ASSERT_EQ(slave->Config().use[ConnectionUse::kFromEds], 1);
 
     pane.ShowNode(slave);
-    EXPECT_EQ(Lines(*pane.Grid()), (std::vector<std::string>{
-                                       "[从站信息]",
-                                       "  从站名称=Valve",
-                                       "  从站地址#9",
-                                       "  EDS文件=未使用EDS文件",
-                                       "[从站配置]",
-                                       "  厂商ID#0",
-                                       "  产品类型#0",
-                                       "  产品代码#0",
-                                       "[生产消费信息]",
-                                       "  [轮询输入]",
-                                       "    数据长度#6",
-                                       "  [轮询输出]",
-                                       "    数据长度#3",
-                                       "  [选通输入]",
-                                       "    数据长度#8",
-                                       "  [选通输出]",
-                                       "    数据长度#0",
-                                       "  [周期输入]",
-                                       "    数据长度#5",
-                                       "  [周期输出]",
-                                       "    数据长度#7",
-                                   }));
+    EXPECT_EQ(Lines(*pane.Grid()),
+              (std::vector<std::string>{
+                  "[从站信息]",     "  从站名称=Valve", "  从站地址#9",   "  EDS文件=未使用EDS文件",
+                  "[从站配置]",     "  厂商ID#0",       "  产品类型#0",   "  产品代码#0",
+                  "[生产消费信息]", "  [轮询输入]",     "    数据长度#6", "  [轮询输出]",
+                  "    数据长度#3", "  [选通输入]",     "    数据长度#8", "  [选通输出]",
+                  "    数据长度#0", "  [周期输入]",     "    数据长度#5", "  [周期输出]",
+                  "    数据长度#7",
+              }));
 }
 
 TEST_F(PropertyPane, ToolbarShowsTheWindowsActionsInOrder) {

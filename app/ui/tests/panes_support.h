@@ -117,9 +117,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(fake_.Loaded()) << "the scripted master library is missing: " << FakeMaster::LibraryPath();
         fake_.Reset();
-        registryPath_ = (std::filesystem::temp_directory_path() /
-                         ("norvane-panes-registry-" + std::to_string(::getpid()) + ".reg"))
-                            .string();
+        registryPath_ =
+            (std::filesystem::temp_directory_path() / ("norvane-panes-registry-" + std::to_string(::getpid()) + ".reg"))
+                .string();
         {
             std::ofstream out(registryPath_);
             out << "Windows Registry Editor Version 5.00\r\n\r\n"

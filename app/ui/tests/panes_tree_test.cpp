@@ -38,9 +38,7 @@ protected:
         QApplication::sendEvent(tree->viewport(), &event);
         return spy.size() == 1 ? spy.at(0).at(1).toString() : QString();
     }
-    QPoint PointOf(const CDeviceBase* node) const {
-        return tree->visualItemRect(tree->ItemOf(node)).center();
-    }
+    QPoint PointOf(const CDeviceBase* node) const { return tree->visualItemRect(tree->ItemOf(node)).center(); }
 
     qint64 now = 1'000'000;
     std::unique_ptr<CTreeDev> tree;
@@ -92,8 +90,7 @@ TEST_F(Tree, StartedMasterShowsRunningAndItsSlavesOnOrOffLineAfterARefresh) {
     // The state in words, for tool tips and screen readers.
     EXPECT_EQ(tree->ItemOf(master)->data(0, Qt::AccessibleDescriptionRole).toString(), QStringLiteral("启动"));
     EXPECT_EQ(tree->ItemOf(present)->data(0, Qt::AccessibleDescriptionRole).toString(), QStringLiteral("从站在线"));
-    EXPECT_EQ(tree->ItemOf(absent)->data(0, Qt::AccessibleDescriptionRole).toString(),
-              QStringLiteral("从站未连接"));
+    EXPECT_EQ(tree->ItemOf(absent)->data(0, Qt::AccessibleDescriptionRole).toString(), QStringLiteral("从站未连接"));
     EXPECT_TRUE(tree->ItemOf(present)->toolTip(0).startsWith(QStringLiteral("Slave(3)\n")));
 
     master->Stop();
@@ -158,7 +155,7 @@ TEST_F(Tree, DeletingMovesTheSelectionUpOrDown) {
         if (c.deleteWhich == 3) b = AddMaster(1, 0);
         tree->Rebuild();
         tree->expandAll();
-        CDeviceBase* victim = c.deleteWhich == 1 ? static_cast<CDeviceBase*>(s1)
+        CDeviceBase* victim = c.deleteWhich == 1   ? static_cast<CDeviceBase*>(s1)
                               : c.deleteWhich == 2 ? static_cast<CDeviceBase*>(s2)
                                                    : static_cast<CDeviceBase*>(a);
         tree->SelectNode(victim);
@@ -221,7 +218,8 @@ TEST_F(Tree, RightClickSelectsTheItemAndAsksForTheMatchingMenu) {
     // The menu key asks for the selected node's menu, wherever the pointer is.
     tree->SelectNode(slave);
     QSignalSpy spy(tree.get(), &CTreeDev::contextMenuRequested);
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(150, 380), tree->viewport()->mapToGlobal(QPoint(150, 380)));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(150, 380),
+                          tree->viewport()->mapToGlobal(QPoint(150, 380)));
     QApplication::sendEvent(tree->viewport(), &key);
     ASSERT_EQ(spy.size(), 1);
     EXPECT_EQ(spy.at(0).at(1).toString(), QStringLiteral("Slave"));

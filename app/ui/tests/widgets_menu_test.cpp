@@ -85,7 +85,8 @@ TEST_F(WidgetsMenu, MenuBarFromMenu128) {
     FillMenuBar(bar, LoadMenuTree(resource_ids::kMainMenu), [&](uint16_t id) { return actions.For(id); });
     std::vector<std::string> titles;
     for (QAction* a : bar.actions()) titles.push_back(a->text().toStdString());
-    EXPECT_EQ(titles, (std::vector<std::string>{"文件(&F)", "主站(&N)", "查看(&V)", "工具(&T)", "&Language", "帮助(&H)"}));
+    EXPECT_EQ(titles,
+              (std::vector<std::string>{"文件(&F)", "主站(&N)", "查看(&V)", "工具(&T)", "&Language", "帮助(&H)"}));
     EXPECT_EQ(Entries(*bar.actions()[0]->menu()),
               (std::vector<std::string>{"32771 cmd32771", "32773 cmd32773", "32860 cmd32860", "-", "57665 cmd57665"}));
     EXPECT_EQ(Entries(*bar.actions()[1]->menu()),

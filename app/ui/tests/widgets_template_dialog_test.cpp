@@ -62,7 +62,8 @@ protected:
     InfobarSettings savedInfobar_;
 };
 
-const std::vector<uint16_t> kSettingsIds = {kCheckLogError, kCheckLogWarning, kCheckLogLog, kCheckShowMsg, kIdOk, kIdCancel};
+const std::vector<uint16_t> kSettingsIds = {kCheckLogError, kCheckLogWarning, kCheckLogLog, kCheckShowMsg,
+                                            kIdOk,          kIdCancel};
 
 TEST_F(WidgetsTemplateDialog, InfoSettingsCheckBoxesById) {
     TemplateDialog dialog(kInfoSettingDialog, nullptr, kSettingsIds);
@@ -93,8 +94,9 @@ TEST_F(WidgetsTemplateDialog, InfoSettingsCheckBoxesById) {
     // Every control lies inside the dialog.
     for (uint16_t id : kSettingsIds) {
         QWidget* w = dialog.Control(id);
-        EXPECT_TRUE(dialog.rect().contains(w->geometry())) << id << " " << w->geometry().right() << "," << w->geometry().bottom()
-                                                           << " in " << dialog.width() << "x" << dialog.height();
+        EXPECT_TRUE(dialog.rect().contains(w->geometry()))
+            << id << " " << w->geometry().right() << "," << w->geometry().bottom() << " in " << dialog.width() << "x"
+            << dialog.height();
         EXPECT_GT(w->width(), 0);
     }
 }
@@ -166,7 +168,8 @@ TEST_F(WidgetsTemplateDialog, ControlsInterfaceRoundTrips) {
         "<control class=\"SysListView32\" id=\"4\" style=\"0x50010001\" position=\"90,4,80,40\"/>"
         "<control class=\"NorvaneReport\" id=\"5\" position=\"90,50,80,40\"/>"
         "<control class=\"msctls_progress32\" id=\"6\" position=\"4,70,80,8\"/>"
-        "<control class=\"EDIT\" id=\"7\" style=\"0x50810804\" caption=\"read only&#10;lines\" position=\"4,82,80,30\"/>"
+        "<control class=\"EDIT\" id=\"7\" style=\"0x50810804\" caption=\"read only&#10;lines\" "
+        "position=\"4,82,80,30\"/>"
         "<control class=\"BUTTON\" id=\"8\" style=\"0x50000006\" caption=\"three\" position=\"4,116,80,10\"/>"
         "<control class=\"STATIC\" id=\"9\" style=\"0x40000000\" caption=\"hidden\" position=\"4,130,80,10\"/>"
         "<control class=\"BUTTON\" id=\"10\" style=\"0x58010000\" caption=\"disabled\" position=\"90,116,60,14\"/>"
@@ -255,7 +258,7 @@ TEST_F(WidgetsTemplateDialog, IncompleteLanguageTemplateFallsBackWithOneWarning)
     TemplateDialog again(kInfoSettingDialog, nullptr, {kIdOk, kIdCancel});
     ASSERT_EQ(LogRows().size(), 2u);
     EXPECT_EQ(LogRows()[1].text, "22%n%x dialog 20020 lacks 2");
-    
+
     // A complete language template re-captions and moves the controls.
     UseLanguage(
         "<dialog id=\"20020\" caption=\"Settings\" position=\"0,0,300,200\">"
@@ -300,7 +303,8 @@ TEST_F(WidgetsTemplateDialog, BadTemplatesStayUsable) {
 
 TEST_F(WidgetsTemplateDialog, ChildTemplateIsPartOfItsParent) {
     UseLanguage(
-        "<dialog id=\"906\" style=\"0x50000000\" position=\"0,0,80,20\"><control class=\"STATIC\" id=\"1\" caption=\"in\" position=\"2,2,40,10\"/></dialog>"
+        "<dialog id=\"906\" style=\"0x50000000\" position=\"0,0,80,20\"><control class=\"STATIC\" id=\"1\" "
+        "caption=\"in\" position=\"2,2,40,10\"/></dialog>"
         "<dialog id=\"907\" style=\"0x80C80080\" position=\"0,0,80,20\"/>");
     QWidget panel;
     auto* child = new TemplateDialog(906, &panel);
@@ -313,8 +317,10 @@ TEST_F(WidgetsTemplateDialog, ChildTemplateIsPartOfItsParent) {
 
 TEST_F(WidgetsTemplateDialog, DialogUnitsFollowTheFont) {
     UseLanguage(
-        "<dialog id=\"904\" position=\"0,0,100,50\" fontsize=\"8\"><control class=\"EDIT\" id=\"1\" position=\"0,0,100,50\"/></dialog>"
-        "<dialog id=\"905\" position=\"0,0,100,50\" fontsize=\"16\"><control class=\"EDIT\" id=\"1\" position=\"0,0,100,50\"/></dialog>");
+        "<dialog id=\"904\" position=\"0,0,100,50\" fontsize=\"8\"><control class=\"EDIT\" id=\"1\" "
+        "position=\"0,0,100,50\"/></dialog>"
+        "<dialog id=\"905\" position=\"0,0,100,50\" fontsize=\"16\"><control class=\"EDIT\" id=\"1\" "
+        "position=\"0,0,100,50\"/></dialog>");
     TemplateDialog small(904);
     TemplateDialog large(905);
     EXPECT_GT(large.Control(1)->width(), small.Control(1)->width() * 3 / 2);

@@ -36,8 +36,7 @@ QString Caption(const DLGITEMTEMPLATEINFO& c) { return QString::fromStdString(c.
 QWidget* MakeButton(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
     switch (c.style & kBsTypeMask) {
         case kBsCheckBox:
-        case kBsAutoCheckBox:
-            return new QCheckBox(Caption(c), parent);
+        case kBsAutoCheckBox: return new QCheckBox(Caption(c), parent);
         case kBs3State:
         case kBsAuto3State: {
             auto* box = new QCheckBox(Caption(c), parent);
@@ -45,8 +44,7 @@ QWidget* MakeButton(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
             return box;
         }
         case kBsRadioButton:
-        case kBsAutoRadioButton:
-            return new QRadioButton(Caption(c), parent);
+        case kBsAutoRadioButton: return new QRadioButton(Caption(c), parent);
         case kBsGroupBox: {
             auto* group = new QGroupBox(Caption(c), parent);
             group->setFocusPolicy(Qt::NoFocus);
@@ -88,7 +86,9 @@ QWidget* MakeStatic(const DLGITEMTEMPLATEINFO& c, QWidget* parent) {
     const uint32_t type = c.style & kSsTypeMask;
     if (type == kSsEtchedHorz || type == kSsEtchedVert || type == kSsEtchedFrame) {
         auto* frame = new QFrame(parent);
-        frame->setFrameShape(type == kSsEtchedHorz ? QFrame::HLine : type == kSsEtchedVert ? QFrame::VLine : QFrame::Box);
+        frame->setFrameShape(type == kSsEtchedHorz   ? QFrame::HLine
+                             : type == kSsEtchedVert ? QFrame::VLine
+                                                     : QFrame::Box);
         frame->setFrameShadow(QFrame::Sunken);
         return frame;
     }
@@ -230,6 +230,4 @@ QWidget* CreateControl(const DLGITEMTEMPLATEINFO& control, QWidget* parent) {
     return widget;
 }
 
-bool IsPlaceholderControl(const QWidget* widget) {
-    return widget && widget->property(kPlaceholderProperty).toBool();
-}
+bool IsPlaceholderControl(const QWidget* widget) { return widget && widget->property(kPlaceholderProperty).toBool(); }

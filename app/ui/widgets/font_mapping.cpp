@@ -10,8 +10,10 @@ namespace {
 // Face names of the Windows user interface that have no meaning on this desktop.
 bool IsWindowsUiFace(const QString& face) {
     static const QSet<QString> faces = {
-        "ms sans serif", "ms shell dlg", "ms shell dlg 2", "microsoft sans serif", "system", "tahoma",
-        "segoe ui", "arial", "宋体", "simsun", "新宋体", "nsimsun", "微软雅黑", "microsoft yahei", "黑体", "simhei",
+        "ms sans serif", "ms shell dlg",    "ms shell dlg 2", "microsoft sans serif",
+        "system",        "tahoma",          "segoe ui",       "arial",
+        "宋体",          "simsun",          "新宋体",         "nsimsun",
+        "微软雅黑",      "microsoft yahei", "黑体",           "simhei",
     };
     return face.isEmpty() || faces.contains(face.toLower());
 }
@@ -21,8 +23,8 @@ const QStringList& CjkFamilies() {
     static const QStringList families = [] {
         QStringList found;
         const QStringList installed = QFontDatabase::families();
-        for (const char* name : {"Noto Sans CJK SC", "Noto Sans SC", "Source Han Sans SC", "WenQuanYi Micro Hei",
-                                 "Droid Sans Fallback"}) {
+        for (const char* name :
+             {"Noto Sans CJK SC", "Noto Sans SC", "Source Han Sans SC", "WenQuanYi Micro Hei", "Droid Sans Fallback"}) {
             if (installed.contains(QString::fromUtf8(name), Qt::CaseInsensitive)) found << QString::fromUtf8(name);
         }
         return found;

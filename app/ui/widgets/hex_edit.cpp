@@ -44,7 +44,8 @@ void HexEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (!hex) {
-        emit inputRejected(QString::fromStdString(resources::FormatText(resource_ids::kTextNotHexDigit, QString(c).toUtf8().constData())));
+        emit inputRejected(QString::fromStdString(
+            resources::FormatText(resource_ids::kTextNotHexDigit, QString(c).toUtf8().constData())));
         event->accept();
         return;
     }

@@ -35,8 +35,8 @@ QString FromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), static
 // Classes whose widget takes input and so takes a preceding static text as its label.
 bool IsInputClass(const std::string& className) {
     const QString cls = QString::fromStdString(className).toLower();
-    return cls == "edit" || cls == "combobox" || cls == "listbox" || cls == "syslistview32" ||
-           cls == "systreeview32" || cls == "msctls_trackbar32" || cls == "msctls_progress32" ||
+    return cls == "edit" || cls == "combobox" || cls == "listbox" || cls == "syslistview32" || cls == "systreeview32" ||
+           cls == "msctls_trackbar32" || cls == "msctls_progress32" ||
            cls == QString::fromLatin1(kHexEditClass).toLower() || cls == QString::fromLatin1(kReportClass).toLower() ||
            cls == QString::fromLatin1(kPropertyGridClass).toLower();
 }
@@ -91,7 +91,8 @@ void TemplateDialog::Build(const DialogTemplate& dt) {
     setFont(DialogFont(dt.fontFace, dt.fontSize));
     // Dialog base units of the font: the average width of the Latin letters and the height.
     const QFontMetrics metrics(font());
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     baseUnitX_ = std::max(1, (letters / 26 + 1) / 2);
     baseUnitY_ = std::max(1, metrics.height());
 
@@ -101,7 +102,8 @@ void TemplateDialog::Build(const DialogTemplate& dt) {
     QLabel* pendingLabel = nullptr;  // a static text waiting for the control after it
     for (const DLGITEMTEMPLATEINFO& c : dt.controls) {
         QWidget* w = CreateControl(c, this);
-        QRect r(DialogUnitsToPixelsX(c.x), DialogUnitsToPixelsY(c.y), DialogUnitsToPixelsX(c.cx), DialogUnitsToPixelsY(c.cy));
+        QRect r(DialogUnitsToPixelsX(c.x), DialogUnitsToPixelsY(c.y), DialogUnitsToPixelsX(c.cx),
+                DialogUnitsToPixelsY(c.cy));
         // A combo box's height in a template includes its drop-down list.
         if (auto* combo = qobject_cast<QComboBox*>(w)) r.setHeight(combo->sizeHint().height());
         w->setGeometry(r);
@@ -234,7 +236,8 @@ void TemplateDialog::SetItems(int id, const std::vector<std::string>& items) {
         for (const std::string& item : items) l->addItem(QString::fromStdString(item));
     } else if (auto* t = qobject_cast<QTreeWidget*>(w)) {
         t->clear();
-        for (const std::string& item : items) t->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromStdString(item)}));
+        for (const std::string& item : items)
+            t->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromStdString(item)}));
     } else if (auto* table = qobject_cast<QTableWidget*>(w)) {
         table->clearContents();
         table->setColumnCount(std::max(table->columnCount(), 1));
@@ -249,7 +252,8 @@ int TemplateDialog::CurrentIndex(int id) const {
     QWidget* w = Control(id);
     if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentIndex();
     if (auto* l = qobject_cast<QListWidget*>(w)) return l->currentRow();
-    if (auto* t = qobject_cast<QTreeWidget*>(w)) return t->currentItem() ? t->indexOfTopLevelItem(t->currentItem()) : -1;
+    if (auto* t = qobject_cast<QTreeWidget*>(w))
+        return t->currentItem() ? t->indexOfTopLevelItem(t->currentItem()) : -1;
     if (auto* table = qobject_cast<QTableWidget*>(w)) return table->currentRow();
     return -1;
 }

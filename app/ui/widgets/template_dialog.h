@@ -55,7 +55,7 @@ private:
 
     uint32_t templateId_ = 0;
     bool hasTemplate_ = false;
-    int baseUnitX_ = 6;   // average character width of the dialog font, pixels
+    int baseUnitX_ = 6;  // average character width of the dialog font, pixels
     int baseUnitY_ = 13;  // character height of the dialog font, pixels
     QHash<int, QPointer<QWidget>> controls_;  // first control of each id
 };

@@ -35,9 +35,9 @@ constexpr uint8_t Code(DataType type) { return static_cast<uint8_t>(type); }
 enum class TypeKind : uint8_t { Bool, Unsigned, Signed, Float, ShortString, String };
 
 struct TypeInfo {
-    uint8_t code = 0;       // e.g. 0xC7 for UINT
+    uint8_t code = 0;  // e.g. 0xC7 for UINT
     std::string_view name;  // e.g. "UINT"
-    uint8_t size = 0;       // bytes; 0 for the string types
+    uint8_t size = 0;  // bytes; 0 for the string types
     TypeKind kind = TypeKind::Unsigned;
 
     bool IsNumeric() const { return size != 0; }

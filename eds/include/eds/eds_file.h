@@ -14,17 +14,23 @@ namespace DeviceNetEDS {
 
 // Section numbers of the interpreted sections; other sections count on from kFirstOther.
 enum SectionNumber : int32_t {
-    kFileSection = 0, kDeviceSection = 1, kParamClassSection = 2, kIoInfoSection = 3,
-    kParamsSection = 4, kEnumParSection = 5, kGroupsSection = 6, kAssemblySection = 7,
+    kFileSection = 0,
+    kDeviceSection = 1,
+    kParamClassSection = 2,
+    kIoInfoSection = 3,
+    kParamsSection = 4,
+    kEnumParSection = 5,
+    kGroupsSection = 6,
+    kAssemblySection = 7,
     kFirstOther = 8,
 };
 
 // What a scan of the bytes produces: the entries of every section under its number.
 struct ScanResult {
-    std::array<EntryMap, 8> fixed;                    // the interpreted sections
-    std::map<std::string, int32_t> otherIndex;        // other section name -> number
-    std::map<int32_t, EntryMap> others;               // number -> entries (other sections)
-    int32_t otherCounter = 0;                         // next other number minus 8
+    std::array<EntryMap, 8> fixed;  // the interpreted sections
+    std::map<std::string, int32_t> otherIndex;  // other section name -> number
+    std::map<int32_t, EntryMap> others;  // number -> entries (other sections)
+    int32_t otherCounter = 0;  // next other number minus 8
 };
 
 // The byte scanner: one pass over `bytes`.

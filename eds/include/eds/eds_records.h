@@ -13,14 +13,14 @@ using EntryMap = std::map<std::string, std::string>;
 
 // One "InputN" or "OutputN" entry of the IO_Info section.
 struct IoEntry {
-    std::string kind;             // "Input" or "Output" (at most 11 bytes)
-    int32_t number = 0;           // N of the key
-    int32_t size = 0;             // connection data size in bytes
+    std::string kind;  // "Input" or "Output" (at most 11 bytes)
+    int32_t number = 0;  // N of the key
+    int32_t size = 0;  // connection data size in bytes
     int32_t significantBits = 0;  // significant bits of the data
     uint32_t connectionMask = 0;  // connection types that may use this entry
     std::string name;
     int32_t pathSize = 0;
-    std::string pathText;         // e.g. "20 04 24 64 30 03"
+    std::string pathText;  // e.g. "20 04 24 64 30 03"
     std::vector<uint8_t> pathBytes;
     std::string help;
 
@@ -39,17 +39,17 @@ struct EnumList {
 struct ParamEntry {
     int32_t reserved = 0;
     int32_t linkPathSize = 0;
-    std::string linkPathText;         // only when linkPathSize is not 0
+    std::string linkPathText;  // only when linkPathSize is not 0
     std::vector<uint8_t> linkPathBytes;
     uint32_t descriptor = 0;
-    int32_t dataType = 0;             // CIP data type code
-    int32_t dataSize = 0;             // bytes
+    int32_t dataType = 0;  // CIP data type code
+    int32_t dataSize = 0;  // bytes
     std::string name;
     std::string units;
     std::string help;
     double minimum = 0.0;
     double maximum = 0.0;
-    double defaultValue = 0.0;        // also holds the slave's current value
+    double defaultValue = 0.0;  // also holds the slave's current value
     int32_t scalingMultiplier = 0;
     int32_t scalingDivider = 0;
     int32_t scalingBase = 0;
@@ -67,8 +67,8 @@ struct ParamEntry {
 // One "GroupN" entry of the Groups section.
 struct GroupEntry {
     std::string name;
-    int32_t memberCount = 0;           // as written; `members` may hold fewer
-    std::vector<int32_t> members;      // parameter numbers
+    int32_t memberCount = 0;  // as written; `members` may hold fewer
+    std::vector<int32_t> members;  // parameter numbers
 
     bool operator==(const GroupEntry&) const = default;
 };
@@ -78,7 +78,7 @@ struct MemberRef {
     enum Kind : int32_t { kParam = 0, kAssembly = 1, kText = 2, kNumber = 3, kEmpty = 4 };
     int32_t kind = kEmpty;
     int32_t number = 0;  // for kParam, kAssembly, kNumber
-    std::string text;    // for kText, at most 99 bytes
+    std::string text;  // for kText, at most 99 bytes
 
     bool operator==(const MemberRef&) const = default;
 };
@@ -106,10 +106,10 @@ struct AssemblyEntry {
 
 // One of the five connection keys of the IO_Info section.
 struct ConnectionInfo {
-    int32_t valid = 0;                  // 1 when the key was present
+    int32_t valid = 0;  // 1 when the key was present
     uint32_t compatibleConnections = 0;
-    int32_t defaultInput = 0;           // N of an "InputN" entry
-    int32_t defaultOutput = 0;          // N of an "OutputN" entry
+    int32_t defaultInput = 0;  // N of an "InputN" entry
+    int32_t defaultOutput = 0;  // N of an "OutputN" entry
 
     bool operator==(const ConnectionInfo&) const = default;
 };

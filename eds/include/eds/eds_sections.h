@@ -90,8 +90,8 @@ class CIO_InfoInfo : public CInfoBase {
 public:
     // Order of the connection records.
     enum Connection { kPoll = 0, kStrobe = 1, kCOS = 2, kCyclic = 3, kMulticastPoll = 4, kConnectionCount = 5 };
-    static constexpr std::array<const char*, kConnectionCount> kConnectionKeys = {
-        "PollInfo", "StrobeInfo", "COSInfo", "CyclicInfo", "MulticastPollInfo"};
+    static constexpr std::array<const char*, kConnectionCount> kConnectionKeys = {"PollInfo", "StrobeInfo", "COSInfo",
+                                                                                  "CyclicInfo", "MulticastPollInfo"};
 
     void Clear() override;
 

@@ -35,10 +35,10 @@ public:
 
 private:
     struct Line {
-        std::string text;      // the line as read, without its line end
-        std::string section;   // for header lines: the section name
-        std::string key;       // for entry lines: the key name, trimmed
-        std::string value;     // for entry lines: the value, trimmed, quotes removed
+        std::string text;  // the line as read, without its line end
+        std::string section;  // for header lines: the section name
+        std::string key;  // for entry lines: the key name, trimmed
+        std::string value;  // for entry lines: the value, trimmed, quotes removed
         enum class Kind { Other, Header, Entry } kind = Kind::Other;
     };
     std::vector<Line> lines_;
@@ -47,19 +47,17 @@ private:
 
 // GetPrivateProfileString: copies the value (or `def` when missing) into `out`, cut to
 // out.size() - 1 bytes and zero-terminated; returns the number of bytes copied.
-uint32_t GetPrivateProfileString(std::string_view section, std::string_view key,
-                                 std::string_view def, std::span<char> out,
-                                 const std::string& path);
+uint32_t GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view def,
+                                 std::span<char> out, const std::string& path);
 
 // GetPrivateProfileInt: the decimal number at the start of the value (optional blanks and
 // sign, then digits up to the first non-digit); `def` when the key is missing; 0 when the
 // value does not start with a number. Out-of-range values saturate.
-int32_t GetPrivateProfileInt(std::string_view section, std::string_view key, int32_t def,
-                             const std::string& path);
+int32_t GetPrivateProfileInt(std::string_view section, std::string_view key, int32_t def, const std::string& path);
 
 // WritePrivateProfileString: sets one key, creating the file or section when needed.
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const std::string& path);
+bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                               const std::string& path);
 
 // Reads a decimal integer the way the profile functions do (see GetPrivateProfileInt).
 int32_t ParseProfileInt(std::string_view text);

@@ -23,9 +23,9 @@ enum class RegType : uint32_t { None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dwor
 
 // System error numbers the registry functions return (those of the original platform).
 inline constexpr int kRegOk = 0;
-inline constexpr int kRegNotFound = 2;       // file, key or value missing
-inline constexpr int kRegInvalidData = 13;   // the file is not a registry file
-inline constexpr int kRegMoreData = 234;     // the value does not fit the caller's buffer
+inline constexpr int kRegNotFound = 2;  // file, key or value missing
+inline constexpr int kRegInvalidData = 13;  // the file is not a registry file
+inline constexpr int kRegMoreData = 234;  // the value does not fit the caller's buffer
 
 struct RegValue {
     std::string name;  // "" is the default value (@)
@@ -73,8 +73,7 @@ int RegOpenKey(std::string_view subKey, RegKey& out);
 
 // Reads a value into `buffer`. `size` receives the value's size in bytes. Returns kRegOk,
 // kRegNotFound or kRegMoreData (buffer too small; nothing copied).
-int RegQueryValue(const RegKey& key, std::string_view name, RegType& type, std::span<uint8_t> buffer,
-                  uint32_t& size);
+int RegQueryValue(const RegKey& key, std::string_view name, RegType& type, std::span<uint8_t> buffer, uint32_t& size);
 
 // Sets a REG_SZ value in the registry file at `filePath`, keeping every other key and value.
 // Returns false when the file cannot be written.

@@ -122,8 +122,8 @@ private:
             delivered.assign(reply.bytes.begin(), reply.bytes.begin() + static_cast<std::ptrdiff_t>(n));
             result = n;
         }
-        driver_->Record({device_, pipe_, FakeDriver::Op::ReadDone, std::move(delivered), capacity_, 0,
-                         result.has_value()});
+        driver_->Record(
+            {device_, pipe_, FakeDriver::Op::ReadDone, std::move(delivered), capacity_, 0, result.has_value()});
         return result;
     }
 

@@ -74,7 +74,9 @@ struct Api {
         int error = 0;
         module = platform::Module::Load(BinDir() + "/libtamsen.so", error, message);
         if (!module.IsLoaded()) return false;
-        auto get = [&](auto& fn, const char* name) { fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(module.Symbol(name)); };
+        auto get = [&](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(module.Symbol(name));
+        };
         get(open, "VARDA_Open");
         get(close, "VARDA_Close");
         get(init, "VARDA_Init");
@@ -162,7 +164,7 @@ class UsbSessionTest : public ::testing::Test {
 protected:
     void Start(unsigned adapters) {
         dir_ = std::filesystem::path("/tmp") / ("tusb" + std::to_string(::getpid()) + "-" +
-                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         adapter_emu::EmulatorOptions options;
@@ -262,15 +264,13 @@ TEST_F(UsbSessionTest, MasterSessionThroughLibusb) {
     const uint8_t vendorAttribute[1] = {1};
     uint8_t reply[64] = {};
     uint32_t replyLength = sizeof reply;
-    ASSERT_EQ(api_.emRequest(handle, 4, CIP_GET_ATTRIBUTE_SINGLE, 1, 1, vendorAttribute, 1, reply, &replyLength,
-                             1000),
+    ASSERT_EQ(api_.emRequest(handle, 4, CIP_GET_ATTRIBUTE_SINGLE, 1, 1, vendorAttribute, 1, reply, &replyLength, 1000),
               0u);
     ASSERT_EQ(replyLength, 2u);
     EXPECT_EQ(reply[0] | (reply[1] << 8), 1250);
     const uint8_t nameAttribute[1] = {7};
     replyLength = sizeof reply;
-    ASSERT_EQ(api_.emRequest(handle, 4, CIP_GET_ATTRIBUTE_SINGLE, 1, 1, nameAttribute, 1, reply, &replyLength,
-                             1000),
+    ASSERT_EQ(api_.emRequest(handle, 4, CIP_GET_ATTRIBUTE_SINGLE, 1, 1, nameAttribute, 1, reply, &replyLength, 1000),
               0u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply + 1), reply[0]), "ND-VF400 AC Drive");
     // Nobody at MAC 9: the adapter's time-out, not the transfer's.

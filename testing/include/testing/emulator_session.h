@@ -18,9 +18,9 @@ class EmulatorSession {
 public:
     struct Options {
         std::vector<std::string> arguments{"--fast"};  // beside --dir, --bus (and --state)
-        bool keepState = false;                        // --state: a folder in the session folder
-        uint32_t deviceType = 101;                     // the type libtamsen.so is registered for
-        int adapters = 1;                              // --adapters
+        bool keepState = false;  // --state: a folder in the session folder
+        uint32_t deviceType = 101;  // the type libtamsen.so is registered for
+        int adapters = 1;  // --adapters
     };
 
     // Writes `busXml` to the session folder, writes the registry file and starts the built

@@ -158,7 +158,8 @@ TEST(DnetmonOnEmulator, ShowsTheDecodedPollTrafficOfTheDemoSlaves) {
     ASSERT_TRUE(monitor.Start({bin + "/dnetmon", "--card", "1", "--seconds", "3", "--log", (dir / "bus.log").string(),
                                "--produce", "426#3D0E010101"},
                               dir / "dnetmon.out"));
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(dir / "dnetmon.out").find("on line") != std::string::npos || !monitor.Running(); }, 5s));
+    ASSERT_TRUE(WaitFor(
+        [&] { return ReadFile(dir / "dnetmon.out").find("on line") != std::string::npos || !monitor.Running(); }, 5s));
     ASSERT_TRUE(monitor.Running()) << ReadFile(dir / "dnetmon.out");
 
     // The master on adapter 0: slaves 1 (poll 4/2, counter) and 4 (poll 4/4, loopback).
@@ -195,13 +196,16 @@ TEST(DnetmonOnEmulator, ShowsTheDecodedPollTrafficOfTheDemoSlaves) {
     auto has = [&](const std::string& pattern) { return std::regex_search(text, std::regex(pattern)); };
     // The produced request and the drive's answer.
     EXPECT_TRUE(has(R"(426  sent \[5\])")) << text;
-    EXPECT_TRUE(has(R"(423  G2 mac  4 msg  3  \[4\] 3D 8E E2 04 +explicit/unconnected response from 4: response Get_Attribute_Single)"))
+    EXPECT_TRUE(has(
+        R"(423  G2 mac  4 msg  3  \[4\] 3D 8E E2 04 +explicit/unconnected response from 4: response Get_Attribute_Single)"))
         << text;
     // Connection allocation and the poll exchanges of both slaves, decoded.
-    EXPECT_TRUE(has(R"(40E  G2 mac  1 msg  6  \[6\] 00 4B 03 01 03 00 +unconnected request \(group 2 only\) to 1: Allocate_Master/Slave_Connection_Set choice 0x03)"))
+    EXPECT_TRUE(has(
+        R"(40E  G2 mac  1 msg  6  \[6\] 00 4B 03 01 03 00 +unconnected request \(group 2 only\) to 1: Allocate_Master/Slave_Connection_Set choice 0x03)"))
         << text;
     EXPECT_TRUE(has(R"(40D  G2 mac  1 msg  5  \[2\] 00 00 +poll command or COS/cyclic data to slave 1)")) << text;
-    EXPECT_TRUE(has(R"(3C1  G1 mac  1 msg 15  \[4\] [0-9A-F]{2} [0-9A-F]{2} 00 00 +poll response from slave 1)")) << text;
+    EXPECT_TRUE(has(R"(3C1  G1 mac  1 msg 15  \[4\] [0-9A-F]{2} [0-9A-F]{2} 00 00 +poll response from slave 1)"))
+        << text;
     EXPECT_TRUE(has(R"(425  G2 mac  4 msg  5  \[4\] 11 22 33 44 +poll command or COS/cyclic data to slave 4)")) << text;
     EXPECT_TRUE(has(R"(3C4  G1 mac  4 msg 15  \[4\] 11 22 33 44 +poll response from slave 4)")) << text;
     // Slaves that the master does not scan stay quiet.
@@ -326,8 +330,9 @@ TEST(DnetmonOnEmulator, SaysWhenItsMacIdIsTaken) {
     ::setenv("TAMSEN_DEVICE_DIR", devices.c_str(), 1);
     ::setenv("VARDA_DEBUG_OUTPUT", (dir / "debug.log").c_str(), 1);
     Child emulator;
-    ASSERT_TRUE(emulator.Start({bin + "/adapter-emu", "--dir", devices.string(), "--bus", source + "/resources/demo/bus.xml"},
-                               dir / "emu.out"));
+    ASSERT_TRUE(
+        emulator.Start({bin + "/adapter-emu", "--dir", devices.string(), "--bus", source + "/resources/demo/bus.xml"},
+                       dir / "emu.out"));
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(devices / "adapter0" / "PIPE08"); }, 5s));
     Child monitor;
     ASSERT_TRUE(monitor.Start({bin + "/dnetmon", "--card", "0", "--mac", "4", "--seconds", "10"}, dir / "dnetmon.out"));
@@ -360,7 +365,9 @@ TEST(DnetmonOnEmulator, RefusesBadArgumentsAndAbsentAdapters) {
         {{"--baud", "1000"}, 2, "--baud must be 125, 250 or 500"},
         {{"--produce", "800#00"}, 2, "--produce needs ID#DATA"},
         {{"--bogus"}, 2, "unknown argument \"--bogus\""},
-        {{"--filter-mac", "1,64"}, 2, "--filter-mac needs numbers or ranges from 0 to 63 such as 1,4,10-12, not \"1,64\""},
+        {{"--filter-mac", "1,64"},
+         2,
+         "--filter-mac needs numbers or ranges from 0 to 63 such as 1,4,10-12, not \"1,64\""},
         {{"--filter-group", "5"}, 2, "--filter-group needs numbers or ranges from 1 to 4 such as 1,2, not \"5\""},
         {{"--buffer", "0"}, 2, "--buffer must be a number from 1 to 67108864, not \"0\""},
         {{"--card", "0", "--seconds", "1"}, 1, "dnetmon: no adapter was started"},

@@ -29,8 +29,12 @@ TEST(FrameText, MeaningOfTheDeviceNetIdentifiers) {
         {0x423, {0, 0x8E, 0xE2, 4}, "explicit/unconnected response from 4: response Get_Attribute_Single"},
         {0x423, {0x3D, 0x94, 0x16, 0xFF}, "explicit/unconnected response from 4: error response: general status 0x16"},
         {0x40B, {0x80, 0x81, 0x6C}, "explicit/unconnected response from 1: explicit response fragment 1 (last)"},
-        {0x40E, {0, 0x4B, 3, 1, 3, 0}, "unconnected request (group 2 only) to 1: Allocate_Master/Slave_Connection_Set choice 0x03"},
-        {0x40F, {0x80, 0xE2, 0x04, 1, 0, 0x56, 0x4E}, "duplicate MAC ID check response of 1: vendor 1250 serial 0x4E560001"},
+        {0x40E,
+         {0, 0x4B, 3, 1, 3, 0},
+         "unconnected request (group 2 only) to 1: Allocate_Master/Slave_Connection_Set choice 0x03"},
+        {0x40F,
+         {0x80, 0xE2, 0x04, 1, 0, 0x56, 0x4E},
+         "duplicate MAC ID check response of 1: vendor 1250 serial 0x4E560001"},
         {0x5F7, {0, 1, 0, 2, 0, 0, 0}, "duplicate MAC ID check request of 62: vendor 1 serial 0x00000002"},
         {0x4F7, {}, "duplicate MAC ID check of 30"},
         {0x745, {0, 0x8E}, "unconnected explicit response from 5: response Get_Attribute_Single"},
@@ -44,14 +48,17 @@ TEST(FrameText, MeaningOfTheDeviceNetIdentifiers) {
 
 TEST(FrameText, ReadableLineSplitsTheIdentifier) {
     // flags, id 3C1, 4 bytes, time 12345 ms, group/mac/msg fields.
-    const std::array<uint8_t, kRecordSize> bytes = {1, 0xC1, 0x03, 4, 1, 2, 3, 4, 0, 0, 0, 0, 0x39, 0x30, 0, 0, 1, 1, 15};
+    const std::array<uint8_t, kRecordSize> bytes = {1, 0xC1, 0x03, 4,    1, 2, 3, 4, 0, 0,
+                                                    0, 0,    0x39, 0x30, 0, 0, 1, 1, 15};
     const Record r = ParseRecord(bytes);
     EXPECT_EQ(r.canId, 0x3C1);
     EXPECT_EQ(r.data, (Bytes{1, 2, 3, 4}));
     EXPECT_EQ(r.timeMs, 12345u);
-    EXPECT_EQ(ReadableLine(r), "    12.345  3C1  G1 mac  1 msg 15  [4] 01 02 03 04              poll response from slave 1");
+    EXPECT_EQ(ReadableLine(r),
+              "    12.345  3C1  G1 mac  1 msg 15  [4] 01 02 03 04              poll response from slave 1");
     Record group4{1, 0x7EF, {}, 5};
-    EXPECT_EQ(ReadableLine(group4), "     0.005  7EF  G4 mac -- msg 47  [0]                          offline ownership request");
+    EXPECT_EQ(ReadableLine(group4),
+              "     0.005  7EF  G4 mac -- msg 47  [0]                          offline ownership request");
     // A record claiming more than 8 bytes is cut to 8.
     std::array<uint8_t, kRecordSize> longer = bytes;
     longer[3] = 200;

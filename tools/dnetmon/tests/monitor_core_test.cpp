@@ -227,9 +227,9 @@ TEST(FrameFilter, ListsAndWhatPasses) {
         bool passes;
     };
     const PassCase ids[] = {
-        {0x3C4, true},   // group 1, MAC 4
+        {0x3C4, true},  // group 1, MAC 4
         {0x3C5, false},  // group 1, MAC 5
-        {0x423, true},   // group 2, MAC 4
+        {0x423, true},  // group 2, MAC 4
         {0x644, false},  // group 3, MAC 4
         {0x7C4, false},  // group 4: no MAC ID
     };

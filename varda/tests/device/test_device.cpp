@@ -115,11 +115,11 @@ uint32_t VARDA_Close(uint32_t deviceType, uint32_t deviceIndex) {
     return VARDA_OK;
 }
 
-uint32_t VARDA_Init(uint32_t deviceType, uint32_t deviceIndex, uint32_t channelIndex,
-                    const VARDA_INIT_PARAM* initParam, uint32_t* handleOut) {
+uint32_t VARDA_Init(uint32_t deviceType, uint32_t deviceIndex, uint32_t channelIndex, const VARDA_INIT_PARAM* initParam,
+                    uint32_t* handleOut) {
     if (handleOut != nullptr) *handleOut = VARDA_INVALID_HANDLE;
-    if (auto imposed = Enter("VARDA_Init", {deviceType, deviceIndex, channelIndex, P(initParam), P(handleOut)},
-                             deviceIndex)) {
+    if (auto imposed =
+            Enter("VARDA_Init", {deviceType, deviceIndex, channelIndex, P(initParam), P(handleOut)}, deviceIndex)) {
         return *imposed;
     }
     if (handleOut == nullptr || initParam == nullptr) return VARDA_ERR_INVALID_PARAM;
@@ -173,8 +173,8 @@ uint32_t VARDA_EMRequest(uint32_t handle, uint32_t macId, uint32_t service, uint
     return result;
 }
 
-uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionType, uint8_t* buffer,
-                           uint32_t* length, uint32_t timeoutMs) {
+uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t macId, uint32_t connectionType, uint8_t* buffer, uint32_t* length,
+                           uint32_t timeoutMs) {
     uint32_t result =
         Simple("VARDA_ReadSlaveIO", handle, {handle, macId, connectionType, P(buffer), P(length), timeoutMs});
     if (result == VARDA_OK && buffer != nullptr && length != nullptr && *length >= 1) {

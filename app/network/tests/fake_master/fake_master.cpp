@@ -100,15 +100,15 @@ FAKE_EXPORT void FakeMaster_SetStatusDelay(uint32_t ms) {
     s.statusDelayMs = ms;
 }
 
-FAKE_EXPORT void FakeMaster_SetAttribute(uint32_t mac, uint32_t cls, uint32_t inst, uint32_t attr,
-                                         const uint8_t* data, uint32_t length) {
+FAKE_EXPORT void FakeMaster_SetAttribute(uint32_t mac, uint32_t cls, uint32_t inst, uint32_t attr, const uint8_t* data,
+                                         uint32_t length) {
     State& s = S();
     std::lock_guard guard(s.lock);
     s.attributes[{mac, cls, inst, attr}] = std::vector<uint8_t>(data, data + length);
 }
 
-FAKE_EXPORT uint32_t FakeMaster_GetAttribute(uint32_t mac, uint32_t cls, uint32_t inst, uint32_t attr,
-                                             uint8_t* out, uint32_t capacity) {
+FAKE_EXPORT uint32_t FakeMaster_GetAttribute(uint32_t mac, uint32_t cls, uint32_t inst, uint32_t attr, uint8_t* out,
+                                             uint32_t capacity) {
     State& s = S();
     std::lock_guard guard(s.lock);
     auto it = s.attributes.find({mac, cls, inst, attr});
@@ -285,15 +285,15 @@ FAKE_EXPORT uint32_t VARDA_EMRequest(uint32_t handle, uint32_t mac, uint32_t ser
     return VARDA_ERR_NOT_IMPLEMENTED;
 }
 
-FAKE_EXPORT uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t mac, uint32_t conn, uint8_t* buffer,
-                                       uint32_t* length, uint32_t) {
+FAKE_EXPORT uint32_t VARDA_ReadSlaveIO(uint32_t handle, uint32_t mac, uint32_t conn, uint8_t* buffer, uint32_t* length,
+                                       uint32_t) {
     if (length != nullptr) *length = 0;
     (void)buffer;
     return HandleCall("VARDA_ReadSlaveIO", handle, Num(mac) + "," + Num(conn));
 }
 
-FAKE_EXPORT uint32_t VARDA_WriteSlaveIO(uint32_t handle, uint32_t mac, uint32_t conn, const uint8_t*,
-                                        uint32_t length, uint32_t) {
+FAKE_EXPORT uint32_t VARDA_WriteSlaveIO(uint32_t handle, uint32_t mac, uint32_t conn, const uint8_t*, uint32_t length,
+                                        uint32_t) {
     return HandleCall("VARDA_WriteSlaveIO", handle, Num(mac) + "," + Num(conn) + "," + Num(length));
 }
 

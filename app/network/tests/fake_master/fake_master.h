@@ -20,8 +20,8 @@ using PFN_FakeMaster_SetStatusDelay = void (*)(uint32_t ms);
 // Attribute storage served by Get/Set_Attribute_Single requests.
 using PFN_FakeMaster_SetAttribute = void (*)(uint32_t mac, uint32_t cls, uint32_t inst, uint32_t attr,
                                              const uint8_t* data, uint32_t length);
-using PFN_FakeMaster_GetAttribute = uint32_t (*)(uint32_t mac, uint32_t cls, uint32_t inst, uint32_t attr,
-                                                 uint8_t* out, uint32_t capacity);
+using PFN_FakeMaster_GetAttribute = uint32_t (*)(uint32_t mac, uint32_t cls, uint32_t inst, uint32_t attr, uint8_t* out,
+                                                 uint32_t capacity);
 // The call log (VARDA_GetSlaveStatus is only counted): text of call i and its time in ms.
 using PFN_FakeMaster_CallCount = uint32_t (*)();
 using PFN_FakeMaster_CallText = uint32_t (*)(uint32_t index, char* out, uint32_t capacity);

@@ -40,7 +40,9 @@ public:
     std::string Log() const { return session_ ? session_->ErrorOutput() : std::string(); }
     int CountInLog(const std::string& what) const;
     // Sends one line to the control socket (e.g. "0 delay 600"); the emulator's answer.
-    std::string Control(const std::string& line) const { return session_ ? session_->Control(line) : "error: no emulator"; }
+    std::string Control(const std::string& line) const {
+        return session_ ? session_->Control(line) : "error: no emulator";
+    }
 
 private:
     std::unique_ptr<testkit::EmulatorSession> session_;
