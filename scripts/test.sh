@@ -38,8 +38,9 @@ run_ctest() {
 stage "build and test"
 cmake -S "$root" -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
-stage "clang-tidy"
+stage "clang-tidy and formatting"
 NORVANE_JOBS="$jobs" bash scripts/tidy.sh build
+bash scripts/format.sh --check
 stage "tests"
 run_ctest --test-dir build --output-on-failure -j"$jobs"
 
