@@ -17,6 +17,7 @@
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "services/global.h"
+#include "services/timer_periods.h"
 #include "support/box_answerer.h"
 #include "support/frame_support.h"
 #include "ui/frame/command_table.h"
@@ -146,7 +147,7 @@ TEST_F(FrameEndToEnd, ABoxWhileANetworkIsReadOverARunningMasterRefreshesNothingG
     });
     watch.start();
     {
-        ui_test::BoxAnswerer slow(QMessageBox::Ok, 3 * CMainFrame::kRefreshIntervalMs);
+        ui_test::BoxAnswerer slow(QMessageBox::Ok, 3 * timer_periods::kRefreshMs);
         EXPECT_TRUE(frame->OpenNetworkFile(twoAdapters));
         ASSERT_FALSE(slow.Seen().empty()) << "the second adapter cannot be opened";
     }
