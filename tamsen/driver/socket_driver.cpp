@@ -134,7 +134,7 @@ private:
 
     bool SetReceiveTimeout(int ms) {
         if (ms == receiveTimeoutMs_) return true;
-        const timeval t{ms / 1000, (ms % 1000) * 1000};
+        const timeval t{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000) * 1000};
         if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t) != 0) return false;
         receiveTimeoutMs_ = ms;
         return true;
