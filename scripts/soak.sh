@@ -5,8 +5,9 @@
 # and replug, silent, absent, idle and slow slaves, dropped, wrong, malformed, error and delayed
 # acknowledges, halted pipes). It passes when nothing crashed, no sanitizer reported anything,
 # every failure it watched reached the log or a box, and resident memory grew less than 5 MB
-# between minute 1 (a third of the run when shorter than two minutes) and the end (in the ASan
-# build, whose allocator holds freed memory, LeakSanitizer judges leaks at exit instead).
+# between minute 1 and the end, judged in runs of two minutes or more (a shorter run is still
+# warming up, so it prints its growth unjudged; in the ASan build, whose allocator holds freed
+# memory, LeakSanitizer judges leaks at exit instead).
 #
 #   scripts/soak.sh [--asan] [--seed N] [--keep] [SECONDS]
 #
