@@ -67,6 +67,20 @@ CServerDev* FirstMaster() {
 
 }  // namespace
 
+void AnswerFileDialog(QFileDialog* dialog, const QString& path) {
+    QTimer::singleShot(0, dialog, [dialog, path] {
+        if (path.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        // Chosen as a user types a full path into the name box.
+        dialog->setDirectory(QFileInfo(path).absolutePath());
+        dialog->selectFile(QFileInfo(path).fileName());
+        if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->setText(path);
+        static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+    });
+}
+
 CScriptRunner::CScriptRunner(CMainFrame& frame, std::vector<std::string> lines, std::FILE* out)
     : frame_(frame), lines_(std::move(lines)), out_(out) {
     timer_.setInterval(timer_periods::kScriptTickMs);
@@ -153,17 +167,7 @@ void CScriptRunner::Answer(QWidget* modal) {
     } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
         const QString path = QFile::decodeName(QByteArray::fromStdString(pendingFile_));
         pendingFile_.clear();
-        QTimer::singleShot(0, dialog, [dialog, path] {
-            if (path.isEmpty()) {
-                dialog->reject();
-                return;
-            }
-            // Chosen as a user types a full path into the name box.
-            dialog->setDirectory(QFileInfo(path).absolutePath());
-            dialog->selectFile(QFileInfo(path).fileName());
-            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->setText(path);
-            static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-        });
+        AnswerFileDialog(dialog, path);
     } else if (auto* slave = dynamic_cast<CSlaveProperty*>(modal)) {
         const int mac = pendingMac_;
         pendingMac_ = -1;

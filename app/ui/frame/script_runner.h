@@ -30,7 +30,12 @@
 
 class CMainFrame;
 class CSoakDriver;
+class QFileDialog;
 class QWidget;
+
+// Answers an open file dialog as a user typing the full path into its name box would, on the
+// next turn of the event loop; an empty path cancels it.
+void AnswerFileDialog(QFileDialog* dialog, const QString& path);
 
 class CScriptRunner : public QObject {
 public:

@@ -21,6 +21,7 @@
 #include "ui/frame/data_view.h"
 #include "ui/frame/info_log_pane.h"
 #include "ui/frame/main_frame.h"
+#include "ui/frame/script_runner.h"
 #include "ui/frame/tree_dev.h"
 #include "ui/frame/wait_indicator.h"
 #include "ui/models/info_log_model.h"
@@ -252,17 +253,7 @@ void CSoakDriver::HandleModal(QWidget* modal) {
         const QString path = QString::fromStdString(pendingFile_);
         pendingFile_.clear();
         Print("file dialog: %s", path.isEmpty() ? "cancelled" : path.toUtf8().constData());
-        QTimer::singleShot(0, dialog, [dialog, path] {
-            if (path.isEmpty()) {
-                dialog->reject();
-                return;
-            }
-            // Chosen as a user types a full path into the name box.
-            dialog->setDirectory(QFileInfo(path).absolutePath());
-            dialog->selectFile(QFileInfo(path).fileName());
-            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->setText(path);
-            static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-        });
+        AnswerFileDialog(dialog, path);
         return;
     }
     if (stepBusy_) return;  // a step of a window is still under way
