@@ -106,6 +106,19 @@ double ReadReal(std::string_view field) {
     // Only plain decimal notation: digits, point, exponent. "inf", "nan" and hexadecimal
     // forms are not numbers here.
     if (i >= field.size() || !((field[i] >= '0' && field[i] <= '9') || field[i] == '.')) return 0.0;
+    // Most fields are plain integers: up to 15 digits are exact in a double, so they are summed
+    // up directly when no point or exponent follows.
+    size_t digitsEnd = i;
+    uint64_t whole = 0;
+    while (digitsEnd < field.size() && digitsEnd - i < 16 && field[digitsEnd] >= '0' && field[digitsEnd] <= '9')
+        whole = whole * 10 + static_cast<uint64_t>(field[digitsEnd++] - '0');
+    const bool moreNumber = digitsEnd < field.size() && ((field[digitsEnd] >= '0' && field[digitsEnd] <= '9') ||
+                                                         field[digitsEnd] == '.' || field[digitsEnd] == 'e' ||
+                                                         field[digitsEnd] == 'E');
+    if (digitsEnd > i && digitsEnd - i <= 15 && !moreNumber) {
+        const double value = static_cast<double>(whole);
+        return negative ? -value : value;
+    }
     double value = 0.0;
     auto result = std::from_chars(field.data() + i, field.data() + field.size(), value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {

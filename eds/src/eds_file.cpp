@@ -21,9 +21,9 @@ std::string TitleOf(std::string_view path) {
 
 // Text from files written on Chinese systems is GB18030: bring keys and values to UTF-8.
 void ConvertToUtf8(EntryMap& entries) {
-    EntryMap converted;
-    for (auto& [key, value] : entries) converted[platform::ToUtf8(key)] = platform::ToUtf8(value);
-    entries = std::move(converted);
+    EntryMapBuilder converted;
+    for (const auto& [key, value] : entries) converted.Add(platform::ToUtf8(key), platform::ToUtf8(value));
+    entries = std::move(converted).Build();
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 // run stops at goes through the full rules, so the result is the same as byte by byte.
 #include <array>
 #include <cstdint>
-#include <iterator>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -80,7 +80,7 @@ public:
             }
             Step(*p++);
         }
-        return std::move(result_);
+        return Finish();
     }
 
 private:
@@ -163,7 +163,7 @@ private:
             auto [it, inserted] = result_.otherIndex.try_emplace(header_, number);
             if (!inserted) {
                 // A repeated other section replaces the earlier one and its entries.
-                result_.others.erase(it->second);
+                others_.erase(it->second);
                 it->second = number;
             }
         }
@@ -177,28 +177,31 @@ private:
         // Text outside any section (before the first header, or after an unclosed '[')
         // collects nothing; an empty entry there is not stored.
         if (sectionOpen_ || !key_.empty() || !value_.empty()) {
-            if (currentEntries_ == nullptr) {
-                currentEntries_ =
-                    current_ < kFirstOther ? &result_.fixed[static_cast<size_t>(current_)] : &result_.others[current_];
-                nextPosition_ = currentEntries_->end();
-            }
-            // Keys mostly come in order (Param11 after Param10): the place after the previous
-            // entry is tried first, which spares the search of the whole map.
-            nextPosition_ = std::next(currentEntries_->insert_or_assign(nextPosition_, key_, value_));
+            if (currentEntries_ == nullptr)
+                currentEntries_ = current_ < kFirstOther ? &fixed_[static_cast<size_t>(current_)] : &others_[current_];
+            currentEntries_->Add(key_, value_);
         }
         key_.clear();
         value_.clear();
         inValue_ = false;
     }
 
-    ScanResult result_;
+    // Sorts the collected entries of every section into its map.
+    ScanResult Finish() {
+        for (size_t i = 0; i < fixed_.size(); ++i) result_.fixed[i] = std::move(fixed_[i]).Build();
+        for (auto& [number, entries] : others_) result_.others.emplace(number, std::move(entries).Build());
+        return std::move(result_);
+    }
+
+    ScanResult result_;  // the other sections' names; the entries come in at the end
+    std::array<EntryMapBuilder, 8> fixed_;
+    std::map<int32_t, EntryMapBuilder> others_;
     bool inComment_ = false, inHeader_ = false, sectionOpen_ = false, inValue_ = false;
     bool inQuotes_ = false, escapePending_ = false;
     std::string header_, key_, value_;
     int32_t current_ = kFileSection;
     // The entries of the current section, found at its first entry; a header resets it.
-    EntryMap* currentEntries_ = nullptr;
-    EntryMap::iterator nextPosition_;  // in *currentEntries_: after the entry stored last
+    EntryMapBuilder* currentEntries_ = nullptr;
 };
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "eds/eds_sections.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "eds/eds_fields.h"
 
@@ -12,9 +14,10 @@ using namespace fields;
 
 namespace {
 
-const std::string* FindKey(const EntryMap& entries, const std::string& key) {
+std::optional<std::string_view> FindKey(const EntryMap& entries, std::string_view key) {
     auto it = entries.find(key);
-    return it == entries.end() ? nullptr : &it->second;
+    if (it == entries.end()) return std::nullopt;
+    return it->second;
 }
 
 // The number of a numbered key: the key contains `marker` and an integer stands at byte
@@ -161,7 +164,7 @@ int CIO_InfoInfo::Interpret() {
     sectionName_ = "IO_Info";
     if (auto v = FindKey(entries, "Default")) supported_ = ReadHex(*v);
     for (size_t i = 0; i < kConnectionCount; ++i) {
-        const std::string* v = FindKey(entries, kConnectionKeys[i]);
+        std::optional<std::string_view> v = FindKey(entries, kConnectionKeys[i]);
         if (!v) continue;
         ConnectionInfo& c = connections_[i];
         size_t pos = 0;
@@ -246,14 +249,14 @@ EnumList ReadEnumPairs(std::string_view value) {
     return list;
 }
 
-ParamEntry ReadParam(std::string_view value) {
-    ParamEntry p;
+// Fills the empty record `p`.
+void ReadParam(std::string_view value, ParamEntry& p) {
     size_t pos = 0;
     p.reserved = ReadInt(NextField(value, pos));
     p.linkPathSize = ReadInt(NextField(value, pos));
     std::string_view link = NextField(value, pos);
     if (p.linkPathSize != 0) {
-        p.linkPathText = std::string(Unquote(link));
+        p.linkPathText.assign(Unquote(link));
         if (p.linkPathSize > 0) p.linkPathBytes = ReadPathBytes(p.linkPathText, static_cast<size_t>(p.linkPathSize));
     }
     p.descriptor = ReadHex(NextField(value, pos));
@@ -262,9 +265,9 @@ ParamEntry ReadParam(std::string_view value) {
         p.dataType = static_cast<int32_t>(ReadHex(type));
     else p.dataType = ReadInt(type);
     p.dataSize = ReadInt(NextField(value, pos));
-    p.name = std::string(QuotedField(value, pos));
-    p.units = std::string(QuotedField(value, pos));
-    p.help = std::string(QuotedField(value, pos));
+    p.name.assign(QuotedField(value, pos));
+    p.units.assign(QuotedField(value, pos));
+    p.help.assign(QuotedField(value, pos));
     p.minimum = ReadReal(NextField(value, pos));
     p.maximum = ReadReal(NextField(value, pos));
     p.defaultValue = ReadReal(NextField(value, pos));
@@ -277,7 +280,6 @@ ParamEntry ReadParam(std::string_view value) {
     p.baseLink = ReadInt(NextField(value, pos));
     p.offsetLink = ReadInt(NextField(value, pos));
     p.decimalPlaces = ReadInt(Rest(value, pos));
-    return p;
 }
 
 }  // namespace
@@ -290,30 +292,45 @@ int CParamsInfo::Interpret() {
     // that start with "Enum" in the order of the text after "Enum": one forward walk over the
     // Enum keys pairs them. Other keys that hold "Param" look their Enum key up.
     constexpr std::string_view kEnum = "Enum";
-    auto enumIt = entries.lower_bound(std::string(kEnum));
+    auto enumIt = entries.lower_bound(kEnum);
     auto enumSuffix = [&](EntryMap::const_iterator it) -> std::optional<std::string_view> {
-        if (it == entries.end() || it->first.compare(0, kEnum.size(), kEnum) != 0) return std::nullopt;
-        return std::string_view(it->first).substr(kEnum.size());
+        if (it == entries.end() || !it->first.starts_with(kEnum)) return std::nullopt;
+        return it->first.substr(kEnum.size());
     };
+    struct Found {
+        int32_t number;
+        std::string_view value;
+        std::optional<std::string_view> enumValue;
+    };
+    std::vector<Found> found;
+    found.reserve(entries.size());
     std::string enumKey;
     for (const auto& [key, value] : entries) {
         auto n = KeyNumber(key, "Param", 5);
         if (!n) continue;
-        ParamEntry p = ReadParam(value);
         const size_t marker = key.find("Param");
-        const std::string_view suffix = std::string_view(key).substr(marker + 5);
-        const std::string* enumValue = nullptr;
+        const std::string_view suffix = key.substr(marker + 5);
+        std::optional<std::string_view> enumValue;
         if (marker == 0) {
             std::optional<std::string_view> at;
             while ((at = enumSuffix(enumIt)) && *at < suffix) ++enumIt;
-            if (at && *at == suffix) enumValue = &enumIt->second;
+            if (at && *at == suffix) enumValue = enumIt->second;
         } else {
             enumKey = kEnum;
             enumKey += suffix;
             enumValue = FindKey(entries, enumKey);
         }
-        if (enumValue) p.enumeration = ReadEnumPairs(*enumValue);
-        params_.insert_or_assign(*n, std::move(p));
+        found.push_back({*n, value, enumValue});
+    }
+    // Records are made in number order straight into their place; of keys with the same number
+    // (Param1, Param01) the last in key order counts.
+    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.number < b.number; });
+    params_.reserve(found.size());
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (i + 1 < found.size() && found[i + 1].number == found[i].number) continue;
+        ParamEntry& p = params_.Append(found[i].number);
+        ReadParam(found[i].value, p);
+        if (found[i].enumValue) p.enumeration = ReadEnumPairs(*found[i].enumValue);
     }
     return 1;
 }
@@ -329,10 +346,7 @@ const ParamEntry& CParamsInfo::GetParam(int32_t number) const {
     return it == params_.end() ? kEmpty : it->second;
 }
 
-ParamEntry* CParamsInfo::FindParam(int32_t number) {
-    auto it = params_.find(number);
-    return it == params_.end() ? nullptr : &it->second;
-}
+ParamEntry* CParamsInfo::FindParam(int32_t number) { return params_.Find(number); }
 
 bool CParamsInfo::SetParamValue(int32_t number, double value) {
     ParamEntry* p = FindParam(number);

@@ -115,7 +115,7 @@ struct SlaveFacts {
     std::string vendName, prodName, catalog;
     uint32_t connections = 0;
     std::map<int32_t, DeviceNetEDS::IoEntry> inputs, outputs;
-    std::map<int32_t, DeviceNetEDS::ParamEntry> params;
+    DeviceNetEDS::NumberedMap<DeviceNetEDS::ParamEntry> params;
     std::vector<std::string> items;  // group/item: name, description, size, type, direction
 
     bool operator==(const SlaveFacts&) const = default;

@@ -2,14 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
-namespace DeviceNetEDS {
+#include "eds/entry_map.h"
 
-// Raw section: key -> value, ordered by plain byte comparison.
-using EntryMap = std::map<std::string, std::string>;
+namespace DeviceNetEDS {
 
 // One "InputN" or "OutputN" entry of the IO_Info section.
 struct IoEntry {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "eds/eds_records.h"
+#include "eds/numbered_map.h"
 
 namespace DeviceNetEDS {
 
@@ -137,7 +138,7 @@ class CParamsInfo : public CInfoBase {
 public:
     void Clear() override;
 
-    const std::map<int32_t, ParamEntry>& Params() const { return params_; }
+    const NumberedMap<ParamEntry>& Params() const { return params_; }
     // The entry of that number, or the empty ParamEntry.
     const ParamEntry& GetParam(int32_t number) const;
     // The entry of that number for the value writers, or nullptr when there is none.
@@ -150,7 +151,7 @@ protected:
     int Interpret() override;
 
 private:
-    std::map<int32_t, ParamEntry> params_;
+    NumberedMap<ParamEntry> params_;
 };
 
 // Section "EnumPar": parameter number -> texts (text i belongs to value i).
