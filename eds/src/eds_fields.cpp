@@ -8,29 +8,6 @@
 
 namespace DeviceNetEDS::fields {
 
-std::string_view NextField(std::string_view value, size_t& pos) {
-    if (pos == kEnd || pos > value.size()) {
-        pos = kEnd;
-        return {};
-    }
-    // Fields are short: a plain loop beats a library search call here.
-    size_t comma = pos;
-    while (comma < value.size() && value[comma] != ',') ++comma;
-    std::string_view field = value.substr(pos, comma - pos);
-    pos = comma < value.size() ? comma + 1 : kEnd;
-    return field;
-}
-
-std::string_view Rest(std::string_view value, size_t& pos) {
-    if (pos == kEnd || pos > value.size()) {
-        pos = kEnd;
-        return {};
-    }
-    std::string_view rest = value.substr(pos);
-    pos = kEnd;
-    return rest;
-}
-
 std::string_view Unquote(std::string_view field) {
     if (field.size() < 2) return {};
     return field.substr(1, field.size() - 2);
@@ -70,7 +47,7 @@ int HexDigit(char c) {
 
 }  // namespace
 
-int32_t ReadInt(std::string_view field) {
+int32_t detail::ReadIntAnyForm(std::string_view field) {
     bool overflow;
     return static_cast<int32_t>(ReadDecimal(field, overflow));
 }
@@ -132,7 +109,8 @@ double ReadReal(std::string_view field) {
 std::vector<uint8_t> ReadPathBytes(std::string_view text, size_t limit) {
     std::vector<uint8_t> bytes;
     if (text.empty() || limit == 0) return bytes;
-    bytes.reserve(std::min(limit, static_cast<size_t>(std::count(text.begin(), text.end(), ' ')) + 1));
+    // Mostly two digits and a blank per value; the list grows past this when they are shorter.
+    bytes.reserve(std::min(limit, text.size() / 3 + 1));
     size_t pos = 0;
     for (;;) {
         uint32_t v = 0;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/file_bytes.h"
+#include "platform/gb18030_decoder.h"
 #include "platform/text_encoding.h"
 
 using namespace DeviceNetEDS;
@@ -20,10 +21,26 @@ std::string TitleOf(std::string_view path) {
 }
 
 // Text from files written on Chinese systems is GB18030: bring keys and values to UTF-8.
-void ConvertToUtf8(EntryMap& entries) {
+void ConvertToUtf8(EntryMap& entries, platform::Gb18030Decoder& decoder) {
     EntryMapBuilder converted;
-    for (const auto& [key, value] : entries) converted.Add(platform::ToUtf8(key), platform::ToUtf8(value));
-    entries = std::move(converted).Build();
+    EntryMapBuilder::List list;
+    for (const auto& [key, value] : entries) converted.Add(list, decoder.ToUtf8(key), decoder.ToUtf8(value));
+    entries = converted.Build(std::move(list));
+}
+
+// The scanned entries of `bytes`, in UTF-8.
+ScanResult ScanToUtf8(std::string_view bytes) {
+    ScanResult scan = ScanEds(bytes);
+    if (!platform::IsValidUtf8(bytes)) {
+        // Opening a converter costs more than converting a file's texts: one per thread is kept.
+        thread_local platform::Gb18030Decoder decoder;
+        for (EntryMap& m : scan.fixed) ConvertToUtf8(m, decoder);
+        for (auto& [number, m] : scan.others) ConvertToUtf8(m, decoder);
+        std::map<std::string, int32_t> index;
+        for (auto& [name, number] : scan.otherIndex) index[decoder.ToUtf8(name)] = number;
+        scan.otherIndex = std::move(index);
+    }
+    return scan;
 }
 
 }  // namespace
@@ -38,20 +55,17 @@ int CEDSFile::Load(const char* path) {
 
     std::optional<std::string> buffer = platform::ReadFileBytes(path_, kMaxFileSize);
     if (!buffer) return 0;
-    return LoadFromMemory(*buffer, path_);
+    ScanResult scan = ScanToUtf8(*buffer);
+    // The entries hold their own text: the file's bytes go back before the records are made.
+    buffer.reset();
+    ParseSections(scan);
+    return 1;
 }
 
 int CEDSFile::LoadFromMemory(std::string_view bytes, const std::string& path) {
     if (&path != &path_) path_ = path;
     title_ = TitleOf(path_);
-    ScanResult scan = ScanEds(bytes);
-    if (!platform::IsValidUtf8(bytes)) {
-        for (EntryMap& m : scan.fixed) ConvertToUtf8(m);
-        for (auto& [number, m] : scan.others) ConvertToUtf8(m);
-        std::map<std::string, int32_t> index;
-        for (auto& [name, number] : scan.otherIndex) index[platform::ToUtf8(name)] = number;
-        scan.otherIndex = std::move(index);
-    }
+    ScanResult scan = ScanToUtf8(bytes);
     ParseSections(scan);
     return 1;
 }

@@ -6,6 +6,7 @@
 // run stops at goes through the full rules, so the result is the same as byte by byte.
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
@@ -44,9 +45,22 @@ constexpr std::array<uint8_t, 256> kByteFlags = MakeByteFlags();
 
 uint8_t FlagsOf(char c) { return kByteFlags[static_cast<unsigned char>(c)]; }
 
+size_t LineFeeds(std::string_view bytes) {
+    size_t count = 0;
+    const char* const end = bytes.data() + bytes.size();
+    for (const char* at = bytes.data();
+         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at)
+        ++count;
+    return count;
+}
+
 class Scanner {
 public:
     ScanResult Run(std::string_view bytes) {
+        // Every byte gives at most one byte of key or value text, a line feed inside quotes two:
+        // with room for that the runs are copied while they are scanned, without size checks.
+        text_.resize(bytes.size() + LineFeeds(bytes));
+        base_ = out_ = text_.data();
         const char* p = bytes.data();
         const char* const end = p + bytes.size();
         while (p != end) {
@@ -60,18 +74,20 @@ public:
             if (!inHeader_ && !escapePending_) {
                 if (inQuotes_) {
                     if (sectionOpen_ && inValue_) {
-                        const char* run = p;
-                        while (p != end && (FlagsOf(*p) & kQuotedStop) == 0) ++p;
-                        value_.append(run, static_cast<size_t>(p - run));
+                        char* out = out_;
+                        while (p != end && (FlagsOf(*p) & kQuotedStop) == 0) *out++ = *p++;
+                        out_ = out;
                         if (p == end) break;
                     }
                 } else {
                     // Outside any section (no header closed yet) plain bytes are dropped.
-                    std::string* into = !sectionOpen_ ? nullptr : inValue_ ? &value_ : &key_;
+                    // A discarded run is written and then forgotten.
+                    const bool collect = sectionOpen_;
+                    char* out = out_;
                     for (;;) {
-                        const char* run = p;
-                        while (p != end && (FlagsOf(*p) & (kBlank | kRule)) == 0) ++p;
-                        if (into && p != run) into->append(run, static_cast<size_t>(p - run));
+                        while (p != end && (FlagsOf(*p) & (kBlank | kRule)) == 0) *out++ = *p++;
+                        if (collect) out_ = out;
+                        else out = out_;
                         while (p != end && (FlagsOf(*p) & kBlank) != 0) ++p;
                         if (p == end || (FlagsOf(*p) & kRule) != 0) break;
                     }
@@ -109,6 +125,7 @@ private:
         }
         // 5. '=' separates key and value.
         if (c == '=' && !inQuotes_) {
+            if (!inValue_) keyLength_ = Written() - entryAt_;
             inValue_ = true;
             return;
         }
@@ -120,8 +137,8 @@ private:
         // 7. Quote opens; adjacent quoted strings are joined.
         if (c == '"' && !inQuotes_ && !escapePending_) {
             inQuotes_ = true;
-            if (!value_.empty() && value_.back() == '"') {
-                value_.pop_back();
+            if (inValue_ && Written() > entryAt_ + keyLength_ && out_[-1] == '"') {
+                --out_;
                 return;
             }
         }
@@ -144,13 +161,13 @@ private:
         if (inHeader_) {
             header_.push_back(c);
         } else if (sectionOpen_ && !inValue_) {
-            if (!IsBlankOrLineEnd(c)) key_.push_back(c);
+            if (!IsBlankOrLineEnd(c)) *out_++ = c;
         } else if (sectionOpen_ && inValue_) {
             if (inQuotes_) {
-                if (c == '\n') value_.push_back('\r');
-                value_.push_back(c);
+                if (c == '\n') *out_++ = '\r';
+                *out_++ = c;
             } else if (!IsBlankOrLineEnd(c)) {
-                value_.push_back(c);
+                *out_++ = c;
             }
         }
     }
@@ -176,32 +193,42 @@ private:
     void EndEntry() {
         // Text outside any section (before the first header, or after an unclosed '[')
         // collects nothing; an empty entry there is not stored.
-        if (sectionOpen_ || !key_.empty() || !value_.empty()) {
+        if (!inValue_) keyLength_ = Written() - entryAt_;
+        if (sectionOpen_ || Written() > entryAt_) {
             if (currentEntries_ == nullptr)
                 currentEntries_ = current_ < kFirstOther ? &fixed_[static_cast<size_t>(current_)] : &others_[current_];
-            currentEntries_->Add(key_, value_);
+            builder_.AddWritten(*currentEntries_, entryAt_, keyLength_, Written() - entryAt_ - keyLength_);
         }
-        key_.clear();
-        value_.clear();
+        entryAt_ = Written();
+        keyLength_ = 0;
         inValue_ = false;
     }
 
     // Sorts the collected entries of every section into its map.
     ScanResult Finish() {
-        for (size_t i = 0; i < fixed_.size(); ++i) result_.fixed[i] = std::move(fixed_[i]).Build();
-        for (auto& [number, entries] : others_) result_.others.emplace(number, std::move(entries).Build());
+        text_.resize(Written());
+        for (size_t i = 0; i < fixed_.size(); ++i) result_.fixed[i] = builder_.Build(std::move(fixed_[i]));
+        for (auto& [number, entries] : others_) result_.others.emplace(number, builder_.Build(std::move(entries)));
         return std::move(result_);
     }
 
     ScanResult result_;  // the other sections' names; the entries come in at the end
-    std::array<EntryMapBuilder, 8> fixed_;
-    std::map<int32_t, EntryMapBuilder> others_;
+    EntryMapBuilder builder_;
+    // Keys and values are written straight into the builder's buffer: the entry being read
+    // starts at entryAt_, and its key is keyLength_ bytes long once its '=' came.
+    std::string& text_ = builder_.Text();
+    char* base_ = nullptr;  // text_.data()
+    char* out_ = nullptr;  // where the next byte of text goes
+    size_t Written() const { return static_cast<size_t>(out_ - base_); }
+    size_t entryAt_ = 0, keyLength_ = 0;
+    std::array<EntryMapBuilder::List, 8> fixed_;
+    std::map<int32_t, EntryMapBuilder::List> others_;
     bool inComment_ = false, inHeader_ = false, sectionOpen_ = false, inValue_ = false;
     bool inQuotes_ = false, escapePending_ = false;
-    std::string header_, key_, value_;
+    std::string header_;
     int32_t current_ = kFileSection;
     // The entries of the current section, found at its first entry; a header resets it.
-    EntryMapBuilder* currentEntries_ = nullptr;
+    EntryMapBuilder::List* currentEntries_ = nullptr;
 };
 
 }  // namespace

@@ -297,40 +297,43 @@ int CParamsInfo::Interpret() {
         if (it == entries.end() || !it->first.starts_with(kEnum)) return std::nullopt;
         return it->first.substr(kEnum.size());
     };
+    // The Param keys by number, each with its entry and the entry of its Enum key (or none),
+    // as positions in `entries`.
     struct Found {
+        size_t entry, enumEntry;  // enumEntry is entries.size() when there is none
         int32_t number;
-        std::string_view value;
-        std::optional<std::string_view> enumValue;
     };
     std::vector<Found> found;
     found.reserve(entries.size());
     std::string enumKey;
-    for (const auto& [key, value] : entries) {
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        const std::string_view key = it->first;
         auto n = KeyNumber(key, "Param", 5);
         if (!n) continue;
         const size_t marker = key.find("Param");
         const std::string_view suffix = key.substr(marker + 5);
-        std::optional<std::string_view> enumValue;
+        EntryMap::const_iterator enumEntry = entries.end();
         if (marker == 0) {
             std::optional<std::string_view> at;
             while ((at = enumSuffix(enumIt)) && *at < suffix) ++enumIt;
-            if (at && *at == suffix) enumValue = enumIt->second;
+            if (at && *at == suffix) enumEntry = enumIt;
         } else {
             enumKey = kEnum;
             enumKey += suffix;
-            enumValue = FindKey(entries, enumKey);
+            enumEntry = entries.find(enumKey);
         }
-        found.push_back({*n, value, enumValue});
+        found.push_back({static_cast<size_t>(it - entries.begin()), static_cast<size_t>(enumEntry - entries.begin()), *n});
     }
     // Records are made in number order straight into their place; of keys with the same number
     // (Param1, Param01) the last in key order counts.
-    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.number < b.number; });
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return a.number != b.number ? a.number < b.number : a.entry < b.entry; });
     params_.reserve(found.size());
     for (size_t i = 0; i < found.size(); ++i) {
         if (i + 1 < found.size() && found[i + 1].number == found[i].number) continue;
         ParamEntry& p = params_.Append(found[i].number);
-        ReadParam(found[i].value, p);
-        if (found[i].enumValue) p.enumeration = ReadEnumPairs(*found[i].enumValue);
+        ReadParam(entries.begin()[found[i].entry].second, p);
+        if (found[i].enumEntry != entries.size()) p.enumeration = ReadEnumPairs(entries.begin()[found[i].enumEntry].second);
     }
     return 1;
 }

@@ -1,14 +1,17 @@
 #include "eds/entry_map.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <stdexcept>
 
 namespace DeviceNetEDS {
 
 EntryMap::EntryMap(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {
     EntryMapBuilder builder;
-    for (const auto& [key, value] : entries) builder.Add(key, value);
-    *this = std::move(builder).Build();
+    EntryMapBuilder::List list;
+    for (const auto& [key, value] : entries) builder.Add(list, key, value);
+    *this = builder.Build(std::move(list));
 }
 
 EntryMap::const_iterator EntryMap::lower_bound(std::string_view key) const {
@@ -34,11 +37,16 @@ bool operator==(const EntryMap& a, const EntryMap& b) {
            });
 }
 
-void EntryMapBuilder::Add(std::string_view key, std::string_view value) {
-    EntryMap::Slot slot{map_.text_.size(), key.size(), value.size()};
-    map_.text_.append(key);
-    map_.text_.append(value);
-    map_.slots_.push_back(slot);
+void EntryMapBuilder::AddWritten(List& list, size_t at, size_t keyLength, size_t valueLength) {
+    if (shared_) throw std::logic_error("EDS entries added after the maps were built");
+    list.slots_.push_back({at, keyLength, valueLength});
+}
+
+void EntryMapBuilder::Add(List& list, std::string_view key, std::string_view value) {
+    const size_t at = text_.size();
+    text_.append(key);
+    text_.append(value);
+    AddWritten(list, at, key.size(), value.size());
 }
 
 namespace {
@@ -46,46 +54,56 @@ namespace {
 // The first eight bytes of `text` from `from` on as a big-endian number, zero-padded: numbers
 // compare like the bytes they hold.
 uint64_t Prefix(std::string_view text, size_t from) {
-    unsigned char bytes[8] = {};
-    if (from < text.size()) text.copy(reinterpret_cast<char*>(bytes), 8, from);
     uint64_t value = 0;
-    for (unsigned char b : bytes) value = value << 8 | b;
+    if (from < text.size()) std::memcpy(&value, text.data() + from, std::min<size_t>(8, text.size() - from));
+    if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap64(value);
     return value;
 }
 
 }  // namespace
 
-EntryMap EntryMapBuilder::Build() && {
-    std::vector<EntryMap::Slot>& slots = map_.slots_;
-    // Sorted on the first sixteen key bytes held as two numbers, the whole keys compared only when
-    // those are equal, and the order of adding last: of equal keys the one added last ends its
-    // run, and only that one is kept.
+EntryMap EntryMapBuilder::Build(List&& list) {
+    EntryMap map;
+    if (list.slots_.empty()) return map;
+    if (!shared_) shared_ = std::make_shared<const std::string>(std::move(text_));
+    map.text_ = shared_;
+    std::vector<EntryMap::Slot>& slots = list.slots_;
+    auto keyLess = [&map](const EntryMap::Slot& a, const EntryMap::Slot& b) { return map.KeyOf(a) < map.KeyOf(b); };
+    if (std::adjacent_find(slots.begin(), slots.end(), [&](const EntryMap::Slot& a, const EntryMap::Slot& b) {
+            return !keyLess(a, b);
+        }) == slots.end()) {
+        // Added in key order without repeats, as small sections often are.
+        map.slots_ = std::move(slots);
+        return map;
+    }
+    // Sorted on the first sixteen key bytes held as two numbers, the whole keys compared only
+    // when those are equal, and the order of adding last: of equal keys the one added last ends
+    // its run, and only that one is kept.
     struct SortKey {
         uint64_t high, low;
         size_t index;
     };
     std::vector<SortKey> order(slots.size());
     for (size_t i = 0; i < slots.size(); ++i) {
-        const std::string_view key = map_.KeyOf(slots[i]);
+        const std::string_view key = map.KeyOf(slots[i]);
         order[i] = {Prefix(key, 0), Prefix(key, 8), i};
     }
-    auto less = [this, &slots](const SortKey& a, const SortKey& b) {
+    auto less = [&map, &slots](const SortKey& a, const SortKey& b) {
         if (a.high != b.high) return a.high < b.high;
         if (a.low != b.low) return a.low < b.low;
-        const int c = map_.KeyOf(slots[a.index]).compare(map_.KeyOf(slots[b.index]));
+        const int c = map.KeyOf(slots[a.index]).compare(map.KeyOf(slots[b.index]));
         return c != 0 ? c < 0 : a.index < b.index;
     };
-    if (!std::is_sorted(order.begin(), order.end(), less)) std::sort(order.begin(), order.end(), less);
-    std::vector<EntryMap::Slot> sorted;
-    sorted.reserve(order.size());
+    std::sort(order.begin(), order.end(), less);
+    map.slots_.reserve(order.size());
     for (size_t i = 0; i < order.size(); ++i) {
         if (i + 1 < order.size() && order[i].high == order[i + 1].high && order[i].low == order[i + 1].low &&
-            map_.KeyOf(slots[order[i].index]) == map_.KeyOf(slots[order[i + 1].index]))
+            map.KeyOf(slots[order[i].index]) == map.KeyOf(slots[order[i + 1].index]))
             continue;
-        sorted.push_back(slots[order[i].index]);
+        map.slots_.push_back(slots[order[i].index]);
     }
-    slots = std::move(sorted);
-    return std::move(map_);
+    std::vector<EntryMap::Slot>().swap(slots);  // the memory goes back before the next section's sort
+    return map;
 }
 
 }  // namespace DeviceNetEDS

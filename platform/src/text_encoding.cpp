@@ -1,5 +1,7 @@
 #include "platform/text_encoding.h"
 
+#include "platform/gb18030_decoder.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -47,11 +49,10 @@ IconvHandle OpenIconv(const char* to, const char* from) {
     return IconvHandle(cd);
 }
 
-// Converts with iconv; on an invalid or incomplete input sequence appends `replacement` and
-// skips one input byte.
-std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement) {
-    IconvHandle cd = OpenIconv(to, from);
-    if (!cd) return std::string(in);
+// Converts with the open converter `cd`; on an invalid or incomplete input sequence appends
+// `replacement` and skips one input byte.
+std::string ConvertWith(void* cd, std::string_view in, std::string_view replacement) {
+    iconv(static_cast<iconv_t>(cd), nullptr, nullptr, nullptr, nullptr);
     std::string out;
     out.reserve(in.size() * 3 / 2 + 16);
     char* src = const_cast<char*>(in.data());
@@ -60,7 +61,7 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
     while (srcLeft > 0) {
         char* dst = buffer;
         size_t dstLeft = sizeof buffer;
-        size_t r = iconv(static_cast<iconv_t>(cd.get()), &src, &srcLeft, &dst, &dstLeft);
+        size_t r = iconv(static_cast<iconv_t>(cd), &src, &srcLeft, &dst, &dstLeft);
         out.append(buffer, static_cast<size_t>(dst - buffer));
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
@@ -68,11 +69,19 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
             out.append(replacement);
             ++src;
             --srcLeft;
-            iconv(static_cast<iconv_t>(cd.get()), nullptr, nullptr, nullptr, nullptr);
+            iconv(static_cast<iconv_t>(cd), nullptr, nullptr, nullptr, nullptr);
         }
     }
     return out;
 }
+
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement) {
+    IconvHandle cd = OpenIconv(to, from);
+    if (!cd) return std::string(in);
+    return ConvertWith(cd.get(), in, replacement);
+}
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 }  // namespace
 
@@ -96,7 +105,22 @@ bool IsValidUtf8(std::string_view bytes) {
 
 std::string ToUtf8(std::string_view bytes) {
     if (IsValidUtf8(bytes)) return std::string(bytes);
-    return Convert("UTF-8", "GB18030", bytes, "\xEF\xBF\xBD");
+    return Convert("UTF-8", "GB18030", bytes, kReplacementCharacter);
+}
+
+Gb18030Decoder::Gb18030Decoder() = default;
+Gb18030Decoder::~Gb18030Decoder() = default;
+
+void Gb18030Decoder::Closer::operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+
+std::string Gb18030Decoder::ToUtf8(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    if (!cd_) {
+        iconv_t cd = iconv_open("UTF-8", "GB18030");
+        if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(bytes);
+        cd_.reset(cd);
+    }
+    return ConvertWith(cd_.get(), bytes, kReplacementCharacter);
 }
 
 std::string Utf8ToGb18030(std::string_view utf8) { return Convert("GB18030", "UTF-8", utf8, "?"); }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/gb18030_decoder.h"
+
 TEST(TextEncoding, Utf8Validity) {
     struct Case {
         std::string bytes;
@@ -34,6 +36,15 @@ TEST(TextEncoding, Gb18030RoundTrip) {
     EXPECT_EQ(odd.substr(0, 1), "a");
     EXPECT_NE(odd.find("\xEF\xBF\xBD"), std::string::npos);
     EXPECT_EQ(platform::Utf8ToGb18030("x\xFFy"), "x?y");
+}
+
+TEST(TextEncoding, DecoderKeptOpenGivesWhatToUtf8Gives) {
+    // One decoder for texts in a row: a sequence cut off at the end of one text must not
+    // reach into the next.
+    const std::string texts[] = {"\xD6\xD0", "\xCE", "\xC4ok", "plain", "a\xFF" "b\x81", "\xD6\xD0\xCE\xC4", "", "中文"};
+    platform::Gb18030Decoder decoder;
+    for (const std::string& t : texts) EXPECT_EQ(decoder.ToUtf8(t), platform::ToUtf8(t)) << t;
+    EXPECT_EQ(decoder.ToUtf8("\xCE\xC4"), "文");
 }
 
 TEST(TextEncoding, Cutting) {

@@ -1,15 +1,16 @@
 // The raw entries of one EDS section: key -> value, ordered by plain byte comparison.
 //
-// Keys and values lie one after another in a single text buffer owned by the map; the map holds
-// a sorted list of places in that buffer. A section of twenty thousand entries so costs two
-// allocations instead of a tree node and a string or two per entry, and a copy of the map is two
-// block copies.
+// Keys and values lie one after another in a text buffer that the maps made from one scan share
+// (it is never changed once a map holds it); each map holds a sorted list of places in that
+// buffer. A section of twenty thousand entries so costs one allocation instead of a tree node
+// and a string or two per entry, and a copy of the map is one block copy.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -126,7 +127,7 @@ public:
     EntryText at(std::string_view key) const;
 
     void clear() {
-        text_.clear();
+        text_.reset();
         slots_.clear();
     }
 
@@ -135,25 +136,44 @@ public:
 private:
     friend class EntryMapBuilder;
 
-    EntryText KeyOf(const Slot& s) const { return std::string_view(text_).substr(s.at, s.keyLength); }
+    EntryText KeyOf(const Slot& s) const { return std::string_view(text_->data() + s.at, s.keyLength); }
     Entry EntryAt(const Slot& s) const {
-        return {KeyOf(s), std::string_view(text_).substr(s.at + s.keyLength, s.valueLength)};
+        return {KeyOf(s), std::string_view(text_->data() + s.at + s.keyLength, s.valueLength)};
     }
 
-    std::string text_;
+    std::shared_ptr<const std::string> text_;  // null while there are no entries
     std::vector<Slot> slots_;  // sorted by key, one per key
 };
 
-// Collects entries in the order they come, then sorts them into an EntryMap; of entries with
-// the same key the one added last stays.
+// Collects the entries of one or more sections in the order they come, their texts into one
+// buffer, and then sorts each section's entries into an EntryMap that shares the buffer. Of
+// entries of one section with the same key, the one added last stays.
 class EntryMapBuilder {
 public:
-    void Add(std::string_view key, std::string_view value);
-    bool empty() const { return map_.slots_.empty(); }
-    EntryMap Build() &&;
+    // The entries of one section, in the order added.
+    class List {
+    public:
+        bool empty() const { return slots_.empty(); }
+
+    private:
+        friend class EntryMapBuilder;
+        std::vector<EntryMap::Slot> slots_;
+    };
+
+    // The buffer that entries are written into; Build ends the writing.
+    std::string& Text() { return text_; }
+    // Takes the key of `keyLength` bytes at `at` and the value of `valueLength` bytes right after
+    // it, both already written into the buffer, as an entry of `list`.
+    void AddWritten(List& list, size_t at, size_t keyLength, size_t valueLength);
+    // Writes key and value into the buffer and adds them to `list`.
+    void Add(List& list, std::string_view key, std::string_view value);
+    // The map of `list`. The first call hands the buffer over to the maps: entries added after
+    // it are refused (std::logic_error).
+    EntryMap Build(List&& list);
 
 private:
-    EntryMap map_;  // entries in the order added until Build sorts them
+    std::string text_;
+    std::shared_ptr<const std::string> shared_;  // the buffer, once Build took it over
 };
 
 }  // namespace DeviceNetEDS

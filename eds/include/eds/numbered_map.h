@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -40,7 +41,10 @@ public:
     void reserve(size_t n) { items_.reserve(n); }
     // Adds an empty record after the last one, to be filled in; `number` must be greater than
     // every number held.
-    T& Append(int32_t number) { return items_.emplace_back(number, T{}).second; }
+    T& Append(int32_t number) {
+        return items_.emplace_back(std::piecewise_construct, std::forward_as_tuple(number), std::forward_as_tuple())
+            .second;
+    }
 
     friend bool operator==(const NumberedMap&, const NumberedMap&) = default;
 
