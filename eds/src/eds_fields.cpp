@@ -89,9 +89,9 @@ double ReadReal(std::string_view field) {
     uint64_t whole = 0;
     while (digitsEnd < field.size() && digitsEnd - i < 16 && field[digitsEnd] >= '0' && field[digitsEnd] <= '9')
         whole = whole * 10 + static_cast<uint64_t>(field[digitsEnd++] - '0');
-    const bool moreNumber = digitsEnd < field.size() && ((field[digitsEnd] >= '0' && field[digitsEnd] <= '9') ||
-                                                         field[digitsEnd] == '.' || field[digitsEnd] == 'e' ||
-                                                         field[digitsEnd] == 'E');
+    const bool moreNumber =
+        digitsEnd < field.size() && ((field[digitsEnd] >= '0' && field[digitsEnd] <= '9') || field[digitsEnd] == '.' ||
+                                     field[digitsEnd] == 'e' || field[digitsEnd] == 'E');
     if (digitsEnd > i && digitsEnd - i <= 15 && !moreNumber) {
         const double value = static_cast<double>(whole);
         return negative ? -value : value;

@@ -322,18 +322,21 @@ int CParamsInfo::Interpret() {
             enumKey += suffix;
             enumEntry = entries.find(enumKey);
         }
-        found.push_back({static_cast<size_t>(it - entries.begin()), static_cast<size_t>(enumEntry - entries.begin()), *n});
+        found.push_back(
+            {static_cast<size_t>(it - entries.begin()), static_cast<size_t>(enumEntry - entries.begin()), *n});
     }
     // Records are made in number order straight into their place; of keys with the same number
     // (Param1, Param01) the last in key order counts.
-    std::sort(found.begin(), found.end(),
-              [](const Found& a, const Found& b) { return a.number != b.number ? a.number < b.number : a.entry < b.entry; });
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.number != b.number ? a.number < b.number : a.entry < b.entry;
+    });
     params_.reserve(found.size());
     for (size_t i = 0; i < found.size(); ++i) {
         if (i + 1 < found.size() && found[i + 1].number == found[i].number) continue;
         ParamEntry& p = params_.Append(found[i].number);
         ReadParam(entries.begin()[found[i].entry].second, p);
-        if (found[i].enumEntry != entries.size()) p.enumeration = ReadEnumPairs(entries.begin()[found[i].enumEntry].second);
+        if (found[i].enumEntry != entries.size())
+            p.enumeration = ReadEnumPairs(entries.begin()[found[i].enumEntry].second);
     }
     return 1;
 }

@@ -41,7 +41,15 @@ TEST(TextEncoding, Gb18030RoundTrip) {
 TEST(TextEncoding, DecoderKeptOpenGivesWhatToUtf8Gives) {
     // One decoder for texts in a row: a sequence cut off at the end of one text must not
     // reach into the next.
-    const std::string texts[] = {"\xD6\xD0", "\xCE", "\xC4ok", "plain", "a\xFF" "b\x81", "\xD6\xD0\xCE\xC4", "", "中文"};
+    const std::string texts[] = {"\xD6\xD0",
+                                 "\xCE",
+                                 "\xC4ok",
+                                 "plain",
+                                 "a\xFF"
+                                 "b\x81",
+                                 "\xD6\xD0\xCE\xC4",
+                                 "",
+                                 "中文"};
     platform::Gb18030Decoder decoder;
     for (const std::string& t : texts) EXPECT_EQ(decoder.ToUtf8(t), platform::ToUtf8(t)) << t;
     EXPECT_EQ(decoder.ToUtf8("\xCE\xC4"), "文");
