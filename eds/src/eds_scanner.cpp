@@ -6,7 +6,6 @@
 // run stops at goes through the full rules, so the result is the same as byte by byte.
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
@@ -45,21 +44,14 @@ constexpr std::array<uint8_t, 256> kByteFlags = MakeByteFlags();
 
 uint8_t FlagsOf(char c) { return kByteFlags[static_cast<unsigned char>(c)]; }
 
-size_t LineFeeds(std::string_view bytes) {
-    size_t count = 0;
-    const char* const end = bytes.data() + bytes.size();
-    for (const char* at = bytes.data();
-         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr; ++at)
-        ++count;
-    return count;
-}
-
 class Scanner {
 public:
     ScanResult Run(std::string_view bytes) {
-        // Every byte gives at most one byte of key or value text, a line feed inside quotes two:
-        // with room for that the runs are copied while they are scanned, without size checks.
-        text_.resize(bytes.size() + LineFeeds(bytes));
+        // Every byte gives at most one byte of key or value text; only a line feed inside quotes
+        // gives two, and the room for those extra bytes is counted. So the runs are copied while
+        // they are scanned, without size checks.
+        text_.resize(bytes.size() + kExtraRoom);
+        extraLeft_ = kExtraRoom;
         base_ = out_ = text_.data();
         const char* p = bytes.data();
         const char* const end = p + bytes.size();
@@ -164,7 +156,11 @@ private:
             if (!IsBlankOrLineEnd(c)) *out_++ = c;
         } else if (sectionOpen_ && inValue_) {
             if (inQuotes_) {
-                if (c == '\n') *out_++ = '\r';
+                if (c == '\n') {
+                    if (extraLeft_ == 0) MakeExtraRoom();
+                    --extraLeft_;
+                    *out_++ = '\r';
+                }
                 *out_++ = c;
             } else if (!IsBlankOrLineEnd(c)) {
                 *out_++ = c;
@@ -216,9 +212,21 @@ private:
     EntryMapBuilder builder_;
     // Keys and values are written straight into the builder's buffer: the entry being read
     // starts at entryAt_, and its key is keyLength_ bytes long once its '=' came.
+    // Room past one byte per input byte for the CR bytes added before line feeds in quotes.
+    void MakeExtraRoom() {
+        const size_t written = Written();
+        const size_t more = text_.size() / 8 + kExtraRoom;
+        text_.resize(text_.size() + more);
+        base_ = text_.data();
+        out_ = base_ + written;
+        extraLeft_ += more;
+    }
+
+    static constexpr size_t kExtraRoom = 64;
     std::string& text_ = builder_.Text();
     char* base_ = nullptr;  // text_.data()
     char* out_ = nullptr;  // where the next byte of text goes
+    size_t extraLeft_ = 0;  // bytes of room left for CR bytes
     size_t Written() const { return static_cast<size_t>(out_ - base_); }
     size_t entryAt_ = 0, keyLength_ = 0;
     std::array<EntryMapBuilder::List, 8> fixed_;
