@@ -304,7 +304,6 @@ int CParamsInfo::Interpret() {
         int32_t number;
     };
     std::vector<Found> found;
-    found.reserve(entries.size());
     std::string enumKey;
     for (auto it = entries.begin(); it != entries.end(); ++it) {
         const std::string_view key = it->first;

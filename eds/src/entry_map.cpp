@@ -39,6 +39,7 @@ bool operator==(const EntryMap& a, const EntryMap& b) {
 
 void EntryMapBuilder::AddWritten(List& list, size_t at, size_t keyLength, size_t valueLength) {
     if (shared_) throw std::logic_error("EDS entries added after the maps were built");
+    if (list.slots_.capacity() == 0) list.slots_.reserve(16);  // most sections are short
     list.slots_.push_back({at, keyLength, valueLength});
 }
 
@@ -76,9 +77,25 @@ EntryMap EntryMapBuilder::Build(List&& list) {
         map.slots_ = std::move(slots);
         return map;
     }
-    // Sorted on the first sixteen key bytes held as two numbers, the whole keys compared only
-    // when those are equal, and the order of adding last: of equal keys the one added last ends
-    // its run, and only that one is kept.
+    // Of equal keys the one added last (the highest place in the buffer) ends its run, and only
+    // that one is kept.
+    if (slots.size() <= 64) {
+        // Few entries: sorted in place on the whole keys.
+        std::sort(slots.begin(), slots.end(), [&map](const EntryMap::Slot& a, const EntryMap::Slot& b) {
+            const int c = map.KeyOf(a).compare(map.KeyOf(b));
+            return c != 0 ? c < 0 : a.at < b.at;
+        });
+        size_t kept = 0;
+        for (size_t i = 0; i < slots.size(); ++i) {
+            if (i + 1 < slots.size() && map.KeyOf(slots[i]) == map.KeyOf(slots[i + 1])) continue;
+            slots[kept++] = slots[i];
+        }
+        slots.resize(kept);
+        map.slots_ = std::move(slots);
+        return map;
+    }
+    // Many entries: sorted on the first sixteen key bytes held as two numbers, the whole keys
+    // compared only when those are equal.
     struct SortKey {
         uint64_t high, low;
         size_t index;
