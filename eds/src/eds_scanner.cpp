@@ -6,6 +6,7 @@
 // run stops at goes through the full rules, so the result is the same as byte by byte.
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
@@ -44,6 +45,24 @@ constexpr std::array<uint8_t, 256> kByteFlags = MakeByteFlags();
 
 uint8_t FlagsOf(char c) { return kByteFlags[static_cast<unsigned char>(c)]; }
 
+// Long quoted texts and comments are passed eight bytes at a time while none of the bytes is
+// one a run stops at: a byte of word ^ (c repeated) is zero exactly where the word holds c, and
+// only for a zero byte the high bit of ((x & 0x7F..) + 0x7F..) | x stays clear.
+constexpr uint64_t kEveryByte = 0x0101010101010101ull;
+constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+uint64_t Holds(uint64_t word, unsigned char c) {
+    const uint64_t x = word ^ (kEveryByte * c);
+    return ~(((x & kLow7) + kLow7) | x) & kHighBits;
+}
+
+uint64_t Word(const char* p) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
 class Scanner {
 public:
     ScanResult Run(std::string_view bytes) {
@@ -57,6 +76,11 @@ public:
         const char* const end = p + bytes.size();
         while (p != end) {
             if (inComment_) {
+                while (end - p >= 8) {
+                    const uint64_t w = Word(p);
+                    if ((Holds(w, '\r') | Holds(w, '\n')) != 0) break;
+                    p += 8;
+                }
                 while (p != end && (FlagsOf(*p) & kCommentEnd) == 0) ++p;
                 if (p == end) break;
                 inComment_ = false;
@@ -67,6 +91,13 @@ public:
                 if (inQuotes_) {
                     if (sectionOpen_ && inValue_) {
                         char* out = out_;
+                        while (end - p >= 8) {
+                            const uint64_t w = Word(p);
+                            if ((Holds(w, '"') | Holds(w, '\\') | Holds(w, '\n')) != 0) break;
+                            std::memcpy(out, &w, sizeof w);
+                            p += 8;
+                            out += 8;
+                        }
                         while (p != end && (FlagsOf(*p) & kQuotedStop) == 0) *out++ = *p++;
                         out_ = out;
                         if (p == end) break;
