@@ -1,7 +1,6 @@
 #include "network/network_file.h"
 
 #include <algorithm>
-#include <boost/format.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +12,6 @@
 
 #include "services/core_services.h"
 #include "network/hex_text.h"
-#include "network/model_texts.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
@@ -58,12 +56,13 @@ void DecodeChild(const XMLElement* parent, const char* name, std::span<uint8_t> 
     const char* value = e != nullptr ? e->Attribute("value") : nullptr;
     if (value == nullptr) {
         context.Problem(
-            (boost::format(model_text::kFileMissingElement) % LineOf(e != nullptr ? e : parent) % name).str());
+            resources::FormatText(resource_ids::kTextFileMissingElement, LineOf(e != nullptr ? e : parent), name));
         return;
     }
     netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, block);
     if (!r.clean) {
-        context.Problem((boost::format(model_text::kFileBadHex) % LineOf(e) % name % r.bytesStored).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileBadHex, LineOf(e), name,
+                                              static_cast<int>(r.bytesStored)));
     }
 }
 
@@ -82,7 +81,7 @@ bool ParseDecimal(const char* text, uint32_t& out) {
 
 bool ReadUnsigned(const XMLElement* e, const char* name, uint32_t& out, NetworkReadContext& context) {
     if (!ParseDecimal(e->Attribute(name), out)) {
-        context.Problem((boost::format(model_text::kFileBadAttribute) % LineOf(e) % e->Name() % name).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileBadAttribute, LineOf(e), e->Name(), name));
         return false;
     }
     return true;
@@ -151,10 +150,10 @@ void ReadDamaged(NetworkRegistry& network, std::string_view text, NetworkReadCon
         XMLDocument doc;
         if (doc.Parse(chunk.data(), chunk.size()) != tinyxml2::XML_SUCCESS) {
             if (!RepairCard(chunk, doc)) {
-                context.Problem(model_text::kFileCardUnreadable);
+                context.Problem(resources::Text(resource_ids::kTextFileCardUnreadable));
                 continue;
             }
-            context.Problem(model_text::kFileCardPartial);
+            context.Problem(resources::Text(resource_ids::kTextFileCardPartial));
         }
         ReadCards(network, doc, context);
     }
@@ -199,15 +198,16 @@ void CServerDev::LoadXml(const XMLElement* element, NetworkReadContext& context)
         int mac = slave->GetAddress();
         if (mac < 0 || mac > 63) {
             context.Problem(
-                (boost::format(model_text::kFileBadSlaveAddress) % LineOf(e) % slave->Config().record.MacId()).str());
+                resources::FormatText(resource_ids::kTextFileBadSlaveAddress, LineOf(e),
+                                      static_cast<unsigned>(slave->Config().record.MacId())));
             continue;
         }
         if (FindSlave(mac) != nullptr) {
-            context.Problem((boost::format(model_text::kFileDuplicateSlave) % LineOf(e) % mac).str());
+            context.Problem(resources::FormatText(resource_ids::kTextFileDuplicateSlave, LineOf(e), mac));
             continue;
         }
         if (static_cast<uint32_t>(mac) == block.MacId()) {
-            context.Problem((boost::format(model_text::kFileSlaveAtMasterAddress) % LineOf(e) % mac).str());
+            context.Problem(resources::FormatText(resource_ids::kTextFileSlaveAtMasterAddress, LineOf(e), mac));
             continue;
         }
         AddChild(std::move(slave));
@@ -246,19 +246,19 @@ void CSlaveDev::LoadXml(const XMLElement* element, NetworkReadContext& context) 
     if (const char* name = element->Attribute("name")) {
         config_.name = name;
     } else {
-        context.Problem((boost::format(model_text::kFileSlaveWithoutName) % LineOf(element)).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileSlaveWithoutName, LineOf(element)));
     }
     const XMLElement* pathElement = element->FirstChildElement("EDSPath");
     const char* path = pathElement != nullptr ? pathElement->Attribute("path") : nullptr;
     if (path == nullptr) {
-        context.Problem((boost::format(model_text::kFileSlaveWithoutEdsPath) % LineOf(element)).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileSlaveWithoutEdsPath, LineOf(element)));
         path = "";
     }
     // A path that resolves nowhere is kept as written, so the file works again once the EDS file
     // is back in place.
     std::string resolved = *path != '\0' ? ResolveEdsPath(path, context.baseDir) : std::string();
     if (*path != '\0' && resolved.empty()) {
-        context.Problem((boost::format(model_text::kFileEdsNotFound) % config_.name % path).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileEdsNotFound, config_.name.c_str(), path));
         resolved = path;
     }
     LoadSlaveEds(*eds_, resolved);
@@ -273,12 +273,13 @@ void CSlaveDev::LoadXml(const XMLElement* element, NetworkReadContext& context) 
             auto item = std::make_unique<IoDataItem>();
             const char* value = sub->Attribute("value");
             if (value == nullptr) {
-                context.Problem((boost::format(model_text::kFileSubItemWithoutValue) % LineOf(sub)).str());
+                context.Problem(resources::FormatText(resource_ids::kTextFileSubItemWithoutValue, LineOf(sub)));
             } else {
                 netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, item->MutableImage());
                 if (!r.clean) {
                     context.Problem(
-                        (boost::format(model_text::kFileSubItemBadHex) % LineOf(sub) % r.bytesStored).str());
+                        resources::FormatText(resource_ids::kTextFileSubItemBadHex, LineOf(sub),
+                                              static_cast<int>(r.bytesStored)));
                 }
                 item->DropReference();
             }
@@ -394,7 +395,9 @@ NetworkFileResult Refused(NetworkFileRefusal why, const std::string& shown) {
     NetworkFileResult result;
     result.refused = why;
     result.problems.push_back(
-        (why == NetworkFileRefusal::CannotOpen ? model_text::kFileCannotOpen : model_text::kFileNotNetwork) + shown);
+        resources::Text(why == NetworkFileRefusal::CannotOpen ? resource_ids::kTextFileCannotOpen
+                                                              : resource_ids::kTextFileNotNetwork) +
+        shown);
     netsvc::Log(netsvc::LogLevel::Warning, result.problems.back());
     return result;
 }
@@ -414,7 +417,7 @@ NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, 
         ReadCards(network, doc, context);
     } else {
         context.Problem(
-            (boost::format(model_text::kFileDamaged) % doc.ErrorLineNum() % XmlErrorReason(doc.ErrorID())).str());
+            resources::FormatText(resource_ids::kTextFileDamaged, doc.ErrorLineNum(), XmlErrorReason(doc.ErrorID()).c_str()));
         ReadDamaged(network, text, context);
     }
     result.problems = std::move(context.problems);
