@@ -107,17 +107,24 @@ void CPanePropertyGrid::FitNameColumn() {
     fittingColumn_ = false;
 }
 
-void CPanePropertyGrid::FitToolBar() {
-    // Captions beside the icons while the three commands fit; icons only (captions as tool tips)
-    // when the pane is narrower.
+int CPanePropertyGrid::WidthForCaptions() const {
+    const Qt::ToolButtonStyle style = toolBar_->toolButtonStyle();
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     int wanted = 0;
     for (QAction* action : toolBar_->actions()) {
         if (QWidget* button = toolBar_->widgetForAction(action)) wanted += button->sizeHint().width();
     }
+    toolBar_->setToolButtonStyle(style);
     const QMargins margins = toolBar_->contentsMargins();
-    wanted += margins.left() + margins.right() + 16;  // the handle and spacing
-    if (wanted > width()) toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const QMargins own = contentsMargins();
+    // the handle and the spacing between the buttons
+    return wanted + margins.left() + margins.right() + own.left() + own.right() + 16;
+}
+
+void CPanePropertyGrid::FitToolBar() {
+    // Captions beside the icons while the three commands fit; icons only (captions as tool tips)
+    // when the pane is narrower.
+    toolBar_->setToolButtonStyle(WidthForCaptions() > width() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
 }
 
 void CPanePropertyGrid::ShowNode(CDeviceBase* node, bool force) {

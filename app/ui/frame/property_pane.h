@@ -37,6 +37,8 @@ public:
     CDeviceBase* ShownNode() const { return shown_; }
     QTreeWidget* Grid() const { return grid_; }
     QToolBar* ToolBar() const { return toolBar_; }
+    // Width the pane needs to show its toolbar's commands with their captions.
+    int WidthForCaptions() const;
     // How many times the grid was refilled (a changed or forced node).
     int FillCount() const { return fillCount_; }
 

@@ -5,6 +5,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <algorithm>
+#include <vector>
+
 #include "services/global.h"
 #include "ui/monitor/param_dlg.h"
 #include "ui/widgets/ui_text.h"
@@ -87,6 +90,39 @@ void CSlaveProperty::Bind() {
         for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
             if (child->geometry().top() >= height) child->hide();
         }
+    }
+}
+
+void CSlaveProperty::SetItems(int id, const std::vector<std::string>& items) {
+    TemplateDialog::SetItems(id, items);
+    for (const SlavePropertyRules::ConnectionControls& k : SlavePropertyRules::kConnections) {
+        if (id == k.inputList || id == k.outputList) {
+            FitEntryColumns();
+            return;
+        }
+    }
+}
+
+void CSlaveProperty::FitEntryColumns() {
+    // Each column of entry lists (inputs, outputs) is as wide as its longest entry, never
+    // narrower than the template made it; the controls right of it make room.
+    for (int column = 0; column < 2; ++column) {
+        std::vector<QComboBox*> lists;
+        for (const SlavePropertyRules::ConnectionControls& k : SlavePropertyRules::kConnections) {
+            if (auto* combo = ControlAs<QComboBox>(column == 0 ? k.inputList : k.outputList)) lists.push_back(combo);
+        }
+        if (lists.empty()) continue;
+        if (templateEntryWidth_[column] == 0) templateEntryWidth_[column] = lists.front()->width();
+        int wanted = templateEntryWidth_[column];
+        for (QComboBox* combo : lists) {
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+            wanted = std::max(wanted, combo->sizeHint().width());
+        }
+        const int have = lists.front()->width();
+        if (wanted == have) continue;
+        const int right = lists.front()->geometry().right() + 1;
+        WidenAt(right, wanted - have);
+        for (QComboBox* combo : lists) combo->resize(wanted, combo->height());
     }
 }
 
