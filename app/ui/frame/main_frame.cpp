@@ -234,10 +234,15 @@ void CMainFrame::FitPanes() {
         return;
     }
     // The tree as wide as its longest name, the property pane as wide as its toolbar with
-    // captions; each at most 7/20 of the window, so the data view keeps its room.
+    // captions beside the icons; each at most 7/20 of the window.
     const int most = std::max(kDefaultPaneWidth, width() * 7 / 20);
-    const int tree = std::clamp(tree_->WidthForNames(), kDefaultPaneWidth, most);
-    const int grid = std::clamp(propertyPane_->WidthForCaptions(), kDefaultPaneWidth, most);
+    int tree = std::clamp(tree_->WidthForNames(), kDefaultPaneWidth, most);
+    int grid = std::clamp(propertyPane_->WidthForCaptions(), kDefaultPaneWidth, most);
+    // The data panes come first: what the panes would take from them goes back, from the
+    // property pane first (its toolbar can put its captions below the icons).
+    const int room = width() - dataView_->WidthForPanes();
+    if (tree + grid > room) grid = std::max(kDefaultPaneWidth, room - tree);
+    if (tree + grid > room) tree = std::max(kDefaultPaneWidth, room - grid);
     resizeDocks({network, properties}, {tree, grid}, Qt::Horizontal);
     QTimer::singleShot(0, this, [this, network, properties] {
         if (isVisible()) fittedPaneWidths_ = QSize(network->width(), properties->width());

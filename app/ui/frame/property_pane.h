@@ -48,6 +48,8 @@ protected:
 private:
     void BuildToolBar();
     void FitToolBar();
+    // Width of the toolbar with its buttons in `style`, the pane's margins included.
+    int ToolBarWidth(Qt::ToolButtonStyle style) const;
     void FitNameColumn();
     void SetHeaderTexts();
     void Fill();
