@@ -55,6 +55,7 @@ bool IniFile::Load(const std::string& path) {
 void IniFile::Parse(std::string_view text) {
     lines_.clear();
     eol_ = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    lines_.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
