@@ -95,28 +95,40 @@ void CSlaveProperty::Bind() {
 
 void CSlaveProperty::SetItems(int id, const std::vector<std::string>& items) {
     TemplateDialog::SetItems(id, items);
+    if (id == SlavePropertyRules::kEdsList) {
+        FitLists();
+        return;
+    }
     for (const SlavePropertyRules::ConnectionControls& k : SlavePropertyRules::kConnections) {
         if (id == k.inputList || id == k.outputList) {
-            FitEntryColumns();
+            FitLists();
             return;
         }
     }
 }
 
-void CSlaveProperty::FitEntryColumns() {
-    // Each column of entry lists (inputs, outputs) is as wide as its longest entry, never
-    // narrower than the template made it; the controls right of it make room.
-    for (int column = 0; column < 2; ++column) {
+void CSlaveProperty::FitLists() {
+    // Each column of lists (the EDS list; the connections' input lists; their output lists) is
+    // as wide as its longest entry, never narrower than the template made it and at most twice
+    // as wide as that, or 120 dialog units (a longer name is cut, whole in the tool tip); the
+    // controls right of it make room.
+    for (int column = 0; column < 3; ++column) {
         std::vector<QComboBox*> lists;
-        for (const SlavePropertyRules::ConnectionControls& k : SlavePropertyRules::kConnections) {
-            if (auto* combo = ControlAs<QComboBox>(column == 0 ? k.inputList : k.outputList)) lists.push_back(combo);
+        if (column == 0) {
+            if (auto* combo = ControlAs<QComboBox>(SlavePropertyRules::kEdsList)) lists.push_back(combo);
+        } else {
+            for (const SlavePropertyRules::ConnectionControls& k : SlavePropertyRules::kConnections) {
+                if (auto* combo = ControlAs<QComboBox>(column == 1 ? k.inputList : k.outputList))
+                    lists.push_back(combo);
+            }
         }
         if (lists.empty()) continue;
-        if (templateEntryWidth_[column] == 0) templateEntryWidth_[column] = lists.front()->width();
-        int wanted = templateEntryWidth_[column];
+        if (templateListWidth_[column] == 0) templateListWidth_[column] = lists.front()->width();
+        const int most = std::max(2 * templateListWidth_[column], DialogUnitsToPixelsX(120));
+        int wanted = templateListWidth_[column];
         for (QComboBox* combo : lists) {
             combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-            wanted = std::max(wanted, combo->sizeHint().width());
+            wanted = std::max(wanted, std::min(most, combo->sizeHint().width()));
         }
         const int have = lists.front()->width();
         if (wanted == have) continue;

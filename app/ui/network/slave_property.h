@@ -33,17 +33,17 @@ public:
     SlavePropertyRules& Rules() { return *rules_; }
 
     void accept() override;
-    // The entry lists of the connections size to their entries as they are filled.
+    // The EDS list and the connections' entry lists size to their entries as they are filled.
     void SetItems(int id, const std::vector<std::string>& items) override;
 
 private:
     void Bind();
-    void FitEntryColumns();
+    void FitLists();
     void ShowText(std::string_view text);
     std::optional<std::string> PickEdsFile();
     SlavePropertyRules::Context MakeContext();
 
     std::unique_ptr<SlavePropertyRules> rules_;
     bool opened_ = false;
-    int templateEntryWidth_[2] = {0, 0};  // input and output lists, as the template made them
+    int templateListWidth_[3] = {0, 0, 0};  // EDS, input and output lists, as the template made them
 };
