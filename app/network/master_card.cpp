@@ -1,6 +1,5 @@
 #include "network/master_card.h"
 
-
 #include "services/core_services.h"
 #include "network/server_dev.h"
 #include "network/master_api_table.h"
@@ -21,7 +20,8 @@ uint32_t MasterCard::Open() {
     if (opened_ == 0) {
         uint32_t rc = netsvc::MasterApi().Open(deviceType_, deviceIndex_, 0);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, resources::FormatText(resource_ids::kTextOpenFailed, static_cast<int>(deviceType_),
+            netsvc::ReportApiError(rc,
+                                   resources::FormatText(resource_ids::kTextOpenFailed, static_cast<int>(deviceType_),
                                                          static_cast<int>(deviceIndex_)));
             return rc;
         }
@@ -127,7 +127,8 @@ void MasterCard::Rekey(uint32_t deviceType, uint32_t deviceIndex) {
         opened_ = 0;
         rc = netsvc::MasterApi().Open(deviceType, deviceIndex, 0);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, resources::FormatText(resource_ids::kTextOpenFailed, static_cast<int>(deviceType),
+            netsvc::ReportApiError(rc,
+                                   resources::FormatText(resource_ids::kTextOpenFailed, static_cast<int>(deviceType),
                                                          static_cast<int>(deviceIndex)));
             openCount_ = 0;
         } else {

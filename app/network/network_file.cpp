@@ -62,8 +62,8 @@ void DecodeChild(const XMLElement* parent, const char* name, std::span<uint8_t> 
     }
     netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, block);
     if (!r.clean) {
-        context.Problem(resources::FormatText(resource_ids::kTextFileBadHex, LineOf(e), name,
-                                              static_cast<int>(r.bytesStored)));
+        context.Problem(
+            resources::FormatText(resource_ids::kTextFileBadHex, LineOf(e), name, static_cast<int>(r.bytesStored)));
     }
 }
 
@@ -225,9 +225,8 @@ void CServerDev::LoadXml(const XMLElement* element, NetworkReadContext& context)
         slave->LoadXml(e, context);
         int mac = slave->GetAddress();
         if (mac < 0 || mac > 63) {
-            context.Problem(
-                resources::FormatText(resource_ids::kTextFileBadSlaveAddress, LineOf(e),
-                                      static_cast<unsigned>(slave->Config().record.MacId())));
+            context.Problem(resources::FormatText(resource_ids::kTextFileBadSlaveAddress, LineOf(e),
+                                                  static_cast<unsigned>(slave->Config().record.MacId())));
             continue;
         }
         if (FindSlave(mac) != nullptr) {
@@ -305,9 +304,8 @@ void CSlaveDev::LoadXml(const XMLElement* element, NetworkReadContext& context) 
             } else {
                 netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, item->MutableImage());
                 if (!r.clean) {
-                    context.Problem(
-                        resources::FormatText(resource_ids::kTextFileSubItemBadHex, LineOf(sub),
-                                              static_cast<int>(r.bytesStored)));
+                    context.Problem(resources::FormatText(resource_ids::kTextFileSubItemBadHex, LineOf(sub),
+                                                          static_cast<int>(r.bytesStored)));
                 }
                 item->DropReference();
             }
@@ -406,10 +404,10 @@ bool HasBinaryBytes(std::string_view bytes) {
 NetworkFileResult Refused(NetworkFileRefusal why, const std::string& shown) {
     NetworkFileResult result;
     result.refused = why;
-    result.problems.push_back(
-        resources::Text(why == NetworkFileRefusal::CannotOpen ? resource_ids::kTextFileCannotOpen
-                                                              : resource_ids::kTextFileNotNetwork) +
-        shown);
+    result.problems.push_back(resources::Text(why == NetworkFileRefusal::CannotOpen
+                                                  ? resource_ids::kTextFileCannotOpen
+                                                  : resource_ids::kTextFileNotNetwork) +
+                              shown);
     netsvc::Log(netsvc::LogLevel::Warning, result.problems.back());
     return result;
 }

@@ -129,9 +129,10 @@ uint32_t CServerDev::AcquireInit() {
         rc = netsvc::MasterApi().Init(card_->DeviceType(), card_->DeviceIndex(), channel_, &param, &handle);
     }
     if (rc != VARDA_OK || handle == 0 || handle == VARDA_INVALID_HANDLE) {
-        netsvc::ReportApiError(
-            rc, resources::FormatText(resource_ids::kTextInitFailed, static_cast<int>(card_->DeviceType()),
-                                      static_cast<int>(card_->DeviceIndex()), static_cast<int>(channel_)));
+        netsvc::ReportApiError(rc, resources::FormatText(resource_ids::kTextInitFailed,
+                                                         static_cast<int>(card_->DeviceType()),
+                                                         static_cast<int>(card_->DeviceIndex()),
+                                                         static_cast<int>(channel_)));
         // The card use taken for this initialisation goes back, so the adapter is not left open.
         card_->Close();
         // A zero handle with result 0 is a failure too; the caller must not take it for success.
@@ -186,7 +187,8 @@ void CServerDev::LoadScanList() {
         VARDA_SLAVE_CONFIG record = slave->Config().record.Record();
         rc = netsvc::MasterApi().AddSlave(handle, &record);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, resources::FormatText(resource_ids::kTextAddSlaveFailed, static_cast<int>(record.MacId)));
+            netsvc::ReportApiError(rc, resources::FormatText(resource_ids::kTextAddSlaveFailed,
+                                                             static_cast<int>(record.MacId)));
         }
     }
 }

@@ -60,8 +60,8 @@ monitor::DataPaneLayout CaptionedLayout(TemplateDialog& pane, bool input, int si
         for (uint32_t caption : {kTextRead, kTextWrite})
             w = std::max(w, action->fontMetrics().horizontalAdvance(LoadText(caption)) + 16);
     }
-    const std::vector<int> fitted{P::kIdAction, P::kIdBinary, P::kIdDecimal, P::kIdHexadecimal, P::kIdCustom,
-                                  P::kIdIncrement};
+    const std::vector<int> fitted{P::kIdAction,      P::kIdBinary, P::kIdDecimal,
+                                  P::kIdHexadecimal, P::kIdCustom, P::kIdIncrement};
     for (int id : fitted) {
         if (const QWidget* c = pane.Control(id)) w = std::max(w, c->sizeHint().width());
     }

@@ -186,8 +186,9 @@ std::vector<std::string> LayoutFaults(QWidget* root) {
             QStyleOptionComboBox option;
             option.initFrom(combo);
             option.editable = combo->isEditable();
-            const int have =
-                combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width();
+            const int have = combo->style()
+                                 ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
+                                 .width();
             int needed = 0;
             QString longest;
             for (int i = 0; i < combo->count(); ++i) {
@@ -203,14 +204,15 @@ std::vector<std::string> LayoutFaults(QWidget* root) {
                                      .toStdString());
         }
         // The property pane's toolbar shows its commands' captions.
-        if (auto* bar = qobject_cast<QToolBar*>(w); bar != nullptr && bar->objectName() == QString::number(resource_ids::kPropertyToolBar) &&
-                                                   bar->toolButtonStyle() == Qt::ToolButtonIconOnly)
-            faults.push_back((name + QStringLiteral(" shows icons only at ") + QString::number(bar->width()) +
-                              QStringLiteral(" px"))
-                                 .toStdString());
+        if (auto* bar = qobject_cast<QToolBar*>(w);
+            bar != nullptr && bar->objectName() == QString::number(resource_ids::kPropertyToolBar) &&
+            bar->toolButtonStyle() == Qt::ToolButtonIconOnly)
+            faults.push_back(
+                (name + QStringLiteral(" shows icons only at ") + QString::number(bar->width()) + QStringLiteral(" px"))
+                    .toStdString());
         // The network tree shows every name whole.
-        if (auto* tree = qobject_cast<CTreeDev*>(w); tree != nullptr && tree->topLevelItemCount() > 0 &&
-                                                     tree->columnWidth(0) > tree->viewport()->width())
+        if (auto* tree = qobject_cast<CTreeDev*>(w);
+            tree != nullptr && tree->topLevelItemCount() > 0 && tree->columnWidth(0) > tree->viewport()->width())
             faults.push_back((name + QStringLiteral(" cuts its names: ") + QString::number(tree->columnWidth(0)) +
                               QStringLiteral(" px in ") + QString::number(tree->viewport()->width()))
                                  .toStdString());
@@ -283,7 +285,7 @@ public:
     }
     CSlaveDev* Slave() const {
         return Master() != nullptr && Master()->GetChildCount() > slaveIndex_ ? Master()->GetChild(slaveIndex_)
-                                                                               : nullptr;
+                                                                              : nullptr;
     }
     // The slave whose windows are opened: the master's `index`-th (the first by default).
     void UseSlave(int index) { slaveIndex_ = index; }
