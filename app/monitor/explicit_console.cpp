@@ -100,8 +100,8 @@ std::vector<uint8_t> PayloadOf(std::span<const uint8_t> editorBytes) {
 }
 
 std::string RequestContext(const ExplicitRequest& request) {
-    return Format("VARDA_EMRequest(服务代码=0x%x,类ID=0x%x,实例ID=%d)--", request.service, request.classId,
-                  static_cast<int>(request.instanceId));
+    return resources::FormatText(resource_ids::kTextConsoleRequestFailed, static_cast<unsigned>(request.service),
+                                 static_cast<unsigned>(request.classId), static_cast<int>(request.instanceId));
 }
 
 SendOutcome SendRequest(const ConsoleApi& api, IConsoleReports& reports, uint32_t mac, const ExplicitRequest& request,
@@ -163,7 +163,7 @@ IoReadOutcome ReadIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t m
     const uint32_t code = api.readIo(mac, static_cast<uint32_t>(connectionType), buffer, length, timeoutMs);
     if (code != 0)
         reports.ReportApiError(static_cast<int32_t>(code),
-                               Format("VARDA_ReadSlaveIO(从站地址=%d)--", static_cast<int>(mac)));
+                               resources::FormatText(resource_ids::kTextConsoleReadIoFailed, static_cast<int>(mac)));
     length = static_cast<uint32_t>(std::min<std::size_t>(length, buffer.size()));
     outcome.length = length;
     outcome.data.assign(buffer.begin(), buffer.begin() + length);
@@ -178,7 +178,7 @@ IoWriteOutcome WriteIo(const ConsoleApi& api, IConsoleReports& reports, uint32_t
     const uint32_t code = api.writeIo(mac, static_cast<uint32_t>(connectionType), data, timeoutMs);
     if (code != 0) {
         reports.ReportApiError(static_cast<int32_t>(code),
-                               Format("VARDA_WriteSlaveIO(从站地址=%d)--", static_cast<int>(mac)));
+                               resources::FormatText(resource_ids::kTextConsoleWriteIoFailed, static_cast<int>(mac)));
         return outcome;
     }
     outcome.ok = true;

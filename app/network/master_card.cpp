@@ -1,11 +1,10 @@
 #include "network/master_card.h"
 
-#include <boost/format.hpp>
-
 #include "services/core_services.h"
 #include "network/server_dev.h"
 #include "network/master_api_table.h"
 #include "network/model_texts.h"
+#include "resources/ui_texts.h"
 #include "varda_api.h"
 
 MasterCard::MasterCard(uint32_t deviceType, uint32_t deviceIndex)
@@ -21,7 +20,9 @@ uint32_t MasterCard::Open() {
     if (opened_ == 0) {
         uint32_t rc = netsvc::MasterApi().Open(deviceType_, deviceIndex_, 0);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, (boost::format(model_text::kOpenFailed) % deviceType_ % deviceIndex_).str());
+            netsvc::ReportApiError(rc,
+                                   resources::FormatText(resource_ids::kTextOpenFailed, static_cast<int>(deviceType_),
+                                                         static_cast<int>(deviceIndex_)));
             return rc;
         }
         opened_ = 1;
@@ -48,7 +49,8 @@ uint32_t MasterCard::Reopen() {
     if (rc != VARDA_OK) netsvc::ReportApiError(rc, model_text::kCloseFailed);
     rc = netsvc::MasterApi().Open(deviceType_, deviceIndex_, 0);
     if (rc != VARDA_OK) {
-        netsvc::ReportApiError(rc, (boost::format(model_text::kOpenFailed) % deviceType_ % deviceIndex_).str());
+        netsvc::ReportApiError(rc, resources::FormatText(resource_ids::kTextOpenFailed, static_cast<int>(deviceType_),
+                                                         static_cast<int>(deviceIndex_)));
         opened_ = 0;
         openCount_ = 0;
     }
@@ -125,7 +127,9 @@ void MasterCard::Rekey(uint32_t deviceType, uint32_t deviceIndex) {
         opened_ = 0;
         rc = netsvc::MasterApi().Open(deviceType, deviceIndex, 0);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, (boost::format(model_text::kOpenFailed) % deviceType % deviceIndex).str());
+            netsvc::ReportApiError(rc,
+                                   resources::FormatText(resource_ids::kTextOpenFailed, static_cast<int>(deviceType),
+                                                         static_cast<int>(deviceIndex)));
             openCount_ = 0;
         } else {
             opened_ = 1;

@@ -1,11 +1,11 @@
 #include "network/network_file.h"
 
 #include <algorithm>
-#include <boost/format.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <set>
 #include <tinyxml2.h>
@@ -13,7 +13,6 @@
 
 #include "services/core_services.h"
 #include "network/hex_text.h"
-#include "network/model_texts.h"
 #include "network/network_registry.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
@@ -58,12 +57,13 @@ void DecodeChild(const XMLElement* parent, const char* name, std::span<uint8_t> 
     const char* value = e != nullptr ? e->Attribute("value") : nullptr;
     if (value == nullptr) {
         context.Problem(
-            (boost::format(model_text::kFileMissingElement) % LineOf(e != nullptr ? e : parent) % name).str());
+            resources::FormatText(resource_ids::kTextFileMissingElement, LineOf(e != nullptr ? e : parent), name));
         return;
     }
     netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, block);
     if (!r.clean) {
-        context.Problem((boost::format(model_text::kFileBadHex) % LineOf(e) % name % r.bytesStored).str());
+        context.Problem(
+            resources::FormatText(resource_ids::kTextFileBadHex, LineOf(e), name, static_cast<int>(r.bytesStored)));
     }
 }
 
@@ -82,7 +82,7 @@ bool ParseDecimal(const char* text, uint32_t& out) {
 
 bool ReadUnsigned(const XMLElement* e, const char* name, uint32_t& out, NetworkReadContext& context) {
     if (!ParseDecimal(e->Attribute(name), out)) {
-        context.Problem((boost::format(model_text::kFileBadAttribute) % LineOf(e) % e->Name() % name).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileBadAttribute, LineOf(e), e->Name(), name));
         return false;
     }
     return true;
@@ -118,46 +118,73 @@ std::vector<std::size_t> CardStarts(std::string_view text) {
     return starts;
 }
 
+// The last position of `marker` in `text`, npos when absent. Compares only where the first byte
+// matches, not at every position.
+std::size_t LastOf(std::string_view text, std::string_view marker) {
+    if (marker.empty() || marker.size() > text.size()) return std::string_view::npos;
+    for (std::size_t pos = text.size() - marker.size() + 1; pos-- > 0;) {
+        if (text[pos] == marker.front() && text.substr(pos, marker.size()) == marker) return pos;
+    }
+    return std::string_view::npos;
+}
+
 // A Card element that does not parse, cut back to a point where it can be closed: after its last
 // complete Slave, before its last Slave, or before its last Server. Empty when none parses.
-bool RepairCard(const std::string& chunk, XMLDocument& doc) {
+bool RepairCard(std::string_view chunk, XMLDocument& doc) {
     struct Cut {
-        const char* marker;
+        std::string_view marker;
         bool after;
-        const char* closing;
+        std::string_view closing;
     };
     static constexpr Cut kCuts[] = {
         {"</Slave>", true, "</Server></Card>"},
         {"<Slave", false, "</Server></Card>"},
         {"<Server", false, "</Card>"},
     };
+    std::string repaired;
     for (const Cut& cut : kCuts) {
-        std::size_t pos = chunk.rfind(cut.marker);
-        if (pos == std::string::npos) continue;
-        if (cut.after) pos += std::char_traits<char>::length(cut.marker);
-        std::string repaired = chunk.substr(0, pos) + cut.closing;
+        std::size_t pos = LastOf(chunk, cut.marker);
+        if (pos == std::string_view::npos) continue;
+        if (cut.after) pos += cut.marker.size();
+        repaired.assign(chunk.substr(0, pos));
+        repaired += cut.closing;
         if (doc.Parse(repaired.data(), repaired.size()) == tinyxml2::XML_SUCCESS) return true;
     }
     return false;
 }
 
-// A damaged document: each Card is read on its own; a Card that is cut off or broken is read as
-// far as it can be closed.
-void ReadDamaged(NetworkRegistry& network, std::string_view text, NetworkReadContext& context) {
-    std::vector<std::size_t> starts = CardStarts(text);
+// One Card of a damaged document, parsed on its own.
+struct DamagedCard {
+    std::unique_ptr<XMLDocument> doc;  // nullptr when it could not be read even cut back
+    bool partial = false;  // read as far as it could be closed
+};
+
+// Whether a Card gives something to read: a card without a master does not.
+bool HasMaster(const DamagedCard& card) {
+    if (!card.doc) return false;
+    const XMLElement* element = card.doc->FirstChildElement("Card");
+    return element != nullptr && element->FirstChildElement("Server") != nullptr;
+}
+
+// Each Card of a damaged document read on its own; a Card that is cut off or broken is read as
+// far as it can be closed. With `untilMaster` the reading stops after the first Card that has a
+// master, which is all a check needs.
+std::vector<DamagedCard> ReadCardChunks(std::string_view text, bool untilMaster) {
+    std::vector<DamagedCard> cards;
+    const std::vector<std::size_t> starts = CardStarts(text);
     for (std::size_t i = 0; i < starts.size(); ++i) {
-        std::size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
-        std::string chunk(text.substr(starts[i], end - starts[i]));
-        XMLDocument doc;
-        if (doc.Parse(chunk.data(), chunk.size()) != tinyxml2::XML_SUCCESS) {
-            if (!RepairCard(chunk, doc)) {
-                context.Problem(model_text::kFileCardUnreadable);
-                continue;
-            }
-            context.Problem(model_text::kFileCardPartial);
+        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
+        const std::string_view chunk = text.substr(starts[i], end - starts[i]);
+        DamagedCard card;
+        card.doc = std::make_unique<XMLDocument>();
+        if (card.doc->Parse(chunk.data(), chunk.size()) != tinyxml2::XML_SUCCESS) {
+            card.partial = true;
+            if (!RepairCard(chunk, *card.doc)) card.doc.reset();
         }
-        ReadCards(network, doc, context);
+        cards.push_back(std::move(card));
+        if (untilMaster && HasMaster(cards.back())) break;
     }
+    return cards;
 }
 
 bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
@@ -198,16 +225,16 @@ void CServerDev::LoadXml(const XMLElement* element, NetworkReadContext& context)
         slave->LoadXml(e, context);
         int mac = slave->GetAddress();
         if (mac < 0 || mac > 63) {
-            context.Problem(
-                (boost::format(model_text::kFileBadSlaveAddress) % LineOf(e) % slave->Config().record.MacId()).str());
+            context.Problem(resources::FormatText(resource_ids::kTextFileBadSlaveAddress, LineOf(e),
+                                                  static_cast<unsigned>(slave->Config().record.MacId())));
             continue;
         }
         if (FindSlave(mac) != nullptr) {
-            context.Problem((boost::format(model_text::kFileDuplicateSlave) % LineOf(e) % mac).str());
+            context.Problem(resources::FormatText(resource_ids::kTextFileDuplicateSlave, LineOf(e), mac));
             continue;
         }
         if (static_cast<uint32_t>(mac) == block.MacId()) {
-            context.Problem((boost::format(model_text::kFileSlaveAtMasterAddress) % LineOf(e) % mac).str());
+            context.Problem(resources::FormatText(resource_ids::kTextFileSlaveAtMasterAddress, LineOf(e), mac));
             continue;
         }
         AddChild(std::move(slave));
@@ -246,19 +273,19 @@ void CSlaveDev::LoadXml(const XMLElement* element, NetworkReadContext& context) 
     if (const char* name = element->Attribute("name")) {
         config_.name = name;
     } else {
-        context.Problem((boost::format(model_text::kFileSlaveWithoutName) % LineOf(element)).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileSlaveWithoutName, LineOf(element)));
     }
     const XMLElement* pathElement = element->FirstChildElement("EDSPath");
     const char* path = pathElement != nullptr ? pathElement->Attribute("path") : nullptr;
     if (path == nullptr) {
-        context.Problem((boost::format(model_text::kFileSlaveWithoutEdsPath) % LineOf(element)).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileSlaveWithoutEdsPath, LineOf(element)));
         path = "";
     }
     // A path that resolves nowhere is kept as written, so the file works again once the EDS file
     // is back in place.
     std::string resolved = *path != '\0' ? ResolveEdsPath(path, context.baseDir) : std::string();
     if (*path != '\0' && resolved.empty()) {
-        context.Problem((boost::format(model_text::kFileEdsNotFound) % config_.name % path).str());
+        context.Problem(resources::FormatText(resource_ids::kTextFileEdsNotFound, config_.name.c_str(), path));
         resolved = path;
     }
     LoadSlaveEds(*eds_, resolved);
@@ -273,12 +300,12 @@ void CSlaveDev::LoadXml(const XMLElement* element, NetworkReadContext& context) 
             auto item = std::make_unique<IoDataItem>();
             const char* value = sub->Attribute("value");
             if (value == nullptr) {
-                context.Problem((boost::format(model_text::kFileSubItemWithoutValue) % LineOf(sub)).str());
+                context.Problem(resources::FormatText(resource_ids::kTextFileSubItemWithoutValue, LineOf(sub)));
             } else {
                 netmodel::HexDecodeResult r = netmodel::DecodeHexInto(value, item->MutableImage());
                 if (!r.clean) {
-                    context.Problem(
-                        (boost::format(model_text::kFileSubItemBadHex) % LineOf(sub) % r.bytesStored).str());
+                    context.Problem(resources::FormatText(resource_ids::kTextFileSubItemBadHex, LineOf(sub),
+                                                          static_cast<int>(r.bytesStored)));
                 }
                 item->DropReference();
             }
@@ -374,48 +401,75 @@ bool HasBinaryBytes(std::string_view bytes) {
     });
 }
 
-// Whether a damaged document holds at least one Card with a master that the reader can take,
-// whole or cut back.
-bool HasReadableCard(std::string_view text) {
-    std::vector<std::size_t> starts = CardStarts(text);
-    for (std::size_t i = 0; i < starts.size(); ++i) {
-        std::size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
-        std::string chunk(text.substr(starts[i], end - starts[i]));
-        XMLDocument doc;
-        if (doc.Parse(chunk.data(), chunk.size()) != tinyxml2::XML_SUCCESS && !RepairCard(chunk, doc)) continue;
-        // A card without a master gives nothing to read.
-        const XMLElement* card = doc.FirstChildElement("Card");
-        if (card != nullptr && card->FirstChildElement("Server") != nullptr) return true;
-    }
-    return false;
-}
-
 NetworkFileResult Refused(NetworkFileRefusal why, const std::string& shown) {
     NetworkFileResult result;
     result.refused = why;
-    result.problems.push_back(
-        (why == NetworkFileRefusal::CannotOpen ? model_text::kFileCannotOpen : model_text::kFileNotNetwork) + shown);
+    result.problems.push_back(resources::Text(why == NetworkFileRefusal::CannotOpen
+                                                  ? resource_ids::kTextFileCannotOpen
+                                                  : resource_ids::kTextFileNotNetwork) +
+                              shown);
     netsvc::Log(netsvc::LogLevel::Warning, result.problems.back());
     return result;
 }
 
+// A file's bytes examined once: whether they are refused, and what the reader goes on with.
+struct Examined {
+    NetworkFileRefusal refusal = NetworkFileRefusal::None;
+    std::string text;  // the bytes as UTF-8
+    bool blank = false;  // nothing but blanks: an empty network
+    XMLDocument doc;  // the whole document, or its parser error when it is damaged
+    bool damaged = false;
+    std::vector<DamagedCard> cards;  // of a damaged document, read Card by Card
+};
+
+// With `allCards` every Card of a damaged document is read (what loading needs); without, the
+// reading stops at the first Card that has a master (what a check needs).
+std::unique_ptr<Examined> Examine(std::string_view bytes, bool allCards) {
+    auto e = std::make_unique<Examined>();
+    if (HasBinaryBytes(bytes)) {
+        e->refusal = NetworkFileRefusal::Binary;
+        return e;
+    }
+    e->text = netsvc::FileTextToUtf8(bytes);
+    if (IsBlank(e->text)) {
+        e->blank = true;
+        return e;
+    }
+    if (e->doc.Parse(e->text.data(), e->text.size()) == tinyxml2::XML_SUCCESS) {
+        // Only a declaration or comments: an empty network; elements but no Card: another document.
+        if (e->doc.FirstChildElement() != nullptr && e->doc.FirstChildElement("Card") == nullptr)
+            e->refusal = NetworkFileRefusal::OtherDocument;
+        return e;
+    }
+    e->damaged = true;
+    e->cards = ReadCardChunks(e->text, !allCards);
+    if (std::none_of(e->cards.begin(), e->cards.end(), HasMaster)) e->refusal = NetworkFileRefusal::NothingReadable;
+    return e;
+}
+
 NetworkFileResult ReadNetwork(NetworkRegistry& network, std::string_view bytes, NetworkReadContext& context,
                               const std::string& shown) {
-    if (NetworkFileRefusal why = CheckNetworkBytes(bytes); why != NetworkFileRefusal::None) return Refused(why, shown);
+    const std::unique_ptr<Examined> file = Examine(bytes, true);
+    if (file->refusal != NetworkFileRefusal::None) return Refused(file->refusal, shown);
     NetworkFileResult result;
     result.opened = true;
     network.ClearNetwork();
-    std::string text = netsvc::FileTextToUtf8(bytes);
-    XMLDocument doc;
-    if (IsBlank(text)) {
+    if (file->blank) {
         result.parsed = true;  // an empty network
-    } else if (doc.Parse(text.data(), text.size()) == tinyxml2::XML_SUCCESS) {
+    } else if (!file->damaged) {
         result.parsed = true;
-        ReadCards(network, doc, context);
+        ReadCards(network, file->doc, context);
     } else {
-        context.Problem(
-            (boost::format(model_text::kFileDamaged) % doc.ErrorLineNum() % XmlErrorReason(doc.ErrorID())).str());
-        ReadDamaged(network, text, context);
+        context.Problem(resources::FormatText(resource_ids::kTextFileDamaged, file->doc.ErrorLineNum(),
+                                              XmlErrorReason(file->doc.ErrorID()).c_str()));
+        for (const DamagedCard& card : file->cards) {
+            if (!card.doc) {
+                context.Problem(resources::Text(resource_ids::kTextFileCardUnreadable));
+                continue;
+            }
+            if (card.partial) context.Problem(resources::Text(resource_ids::kTextFileCardPartial));
+            ReadCards(network, *card.doc, context);
+        }
     }
     result.problems = std::move(context.problems);
     return result;
@@ -433,20 +487,7 @@ std::optional<std::string> ReadBytes(const std::string& path) {
 
 }  // namespace
 
-NetworkFileRefusal CheckNetworkBytes(std::string_view bytes) {
-    if (HasBinaryBytes(bytes)) return NetworkFileRefusal::Binary;
-    const std::string text = netsvc::FileTextToUtf8(bytes);
-    if (IsBlank(text)) return NetworkFileRefusal::None;
-    XMLDocument doc;
-    const tinyxml2::XMLError error = doc.Parse(text.data(), text.size());
-    if (error == tinyxml2::XML_SUCCESS) {
-        // Only a declaration or comments: an empty network; elements but no Card: another document.
-        return doc.FirstChildElement() == nullptr || doc.FirstChildElement("Card") != nullptr
-                   ? NetworkFileRefusal::None
-                   : NetworkFileRefusal::OtherDocument;
-    }
-    return HasReadableCard(text) ? NetworkFileRefusal::None : NetworkFileRefusal::NothingReadable;
-}
+NetworkFileRefusal CheckNetworkBytes(std::string_view bytes) { return Examine(bytes, false)->refusal; }
 
 NetworkFileRefusal CheckNetworkFile(const std::string& path) {
     std::optional<std::string> bytes = ReadBytes(path);

@@ -1,6 +1,5 @@
 // Reading and writing slave parameters by explicit messages (Get/Set_Attribute_Single).
 #include <array>
-#include <boost/format.hpp>
 #include <chrono>
 #include <thread>
 
@@ -9,7 +8,7 @@
 #include "network/parameter_value.h"
 #include "network/server_dev.h"
 #include "network/master_api_table.h"
-#include "network/model_texts.h"
+#include "resources/ui_texts.h"
 #include "varda_api.h"
 
 namespace {
@@ -20,9 +19,10 @@ constexpr uint32_t kDownloadTimeoutMs = 5000;
 constexpr int kUploadAttempts = 6;
 constexpr auto kOfflineRetryPause = std::chrono::milliseconds(500);
 
-std::string AddressText(const char* prefix, const ObjectAddress& a) {
-    return (boost::format(model_text::kExplicitRequestFailed) % prefix % a.classId % a.instanceId % a.attributeId)
-        .str();
+std::string AddressText(uint32_t prefixId, const ObjectAddress& a) {
+    return resources::FormatText(resource_ids::kTextExplicitRequestFailed, resources::Text(prefixId).c_str(),
+                                 static_cast<unsigned>(a.classId), static_cast<int>(a.instanceId),
+                                 static_cast<int>(a.attributeId));
 }
 
 }  // namespace
@@ -41,7 +41,7 @@ uint32_t CServerDev::DownloadOne(uint32_t mac, const ParameterRef& parameter) {
         netsvc::MasterApi().EMRequest(handle_, mac, CIP_SET_ATTRIBUTE_SINGLE, address.classId, address.instanceId,
                                       request.data(), static_cast<uint32_t>(valueLength + 1), reply.data(),
                                       &replyLength, kDownloadTimeoutMs);
-    if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText(model_text::kDownloadPrefix, address));
+    if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText(resource_ids::kTextDownloadPrefix, address));
     return rc;
 }
 
@@ -58,7 +58,7 @@ uint32_t CServerDev::UploadOne(uint32_t mac, const ParameterRef& parameter, uint
                                            &request, 1, reply.data(), &replyLength, timeoutMs);
         if (rc != VARDA_ERR_MASTER_OFFLINE) break;
     }
-    if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText(model_text::kUploadPrefix, address));
+    if (rc != VARDA_OK) netsvc::ReportApiError(rc, AddressText(resource_ids::kTextUploadPrefix, address));
     if (parameter.value != nullptr)
         DecodeParameterValue(parameter.dataType, parameter.dataSize, reply, *parameter.value);
     return rc;

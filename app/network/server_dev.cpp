@@ -7,7 +7,7 @@
 #include "network/master_card.h"
 #include "network/slave_dev.h"
 #include "network/master_api_table.h"
-#include "network/model_texts.h"
+#include "resources/ui_texts.h"
 #include "varda_api.h"
 
 CServerDev::CServerDev(MasterCard* card, uint32_t channel) : card_(card), channel_(channel) {}
@@ -129,8 +129,10 @@ uint32_t CServerDev::AcquireInit() {
         rc = netsvc::MasterApi().Init(card_->DeviceType(), card_->DeviceIndex(), channel_, &param, &handle);
     }
     if (rc != VARDA_OK || handle == 0 || handle == VARDA_INVALID_HANDLE) {
-        netsvc::ReportApiError(
-            rc, (boost::format(model_text::kInitFailed) % card_->DeviceType() % card_->DeviceIndex() % channel_).str());
+        netsvc::ReportApiError(rc, resources::FormatText(resource_ids::kTextInitFailed,
+                                                         static_cast<int>(card_->DeviceType()),
+                                                         static_cast<int>(card_->DeviceIndex()),
+                                                         static_cast<int>(channel_)));
         // The card use taken for this initialisation goes back, so the adapter is not left open.
         card_->Close();
         // A zero handle with result 0 is a failure too; the caller must not take it for success.
@@ -179,13 +181,14 @@ void CServerDev::SaveConfiguration() {
 void CServerDev::LoadScanList() {
     uint32_t handle = handle_;
     uint32_t rc = netsvc::MasterApi().RemoveSlave(handle, VARDA_ALL_SLAVES);
-    if (rc != VARDA_OK) netsvc::ReportApiError(rc, model_text::kRemoveAllSlavesFailed);
+    if (rc != VARDA_OK) netsvc::ReportApiError(rc, resources::Text(resource_ids::kTextRemoveAllSlavesFailed));
     std::shared_lock guard(slavesLock_);
     for (const auto& slave : slaves_) {
         VARDA_SLAVE_CONFIG record = slave->Config().record.Record();
         rc = netsvc::MasterApi().AddSlave(handle, &record);
         if (rc != VARDA_OK) {
-            netsvc::ReportApiError(rc, (boost::format(model_text::kAddSlaveFailed) % record.MacId).str());
+            netsvc::ReportApiError(rc, resources::FormatText(resource_ids::kTextAddSlaveFailed,
+                                                             static_cast<int>(record.MacId)));
         }
     }
 }

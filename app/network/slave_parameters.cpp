@@ -2,10 +2,10 @@
 #include <vector>
 
 #include "services/core_services.h"
-#include "network/model_texts.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
 #include "network/slave_eds.h"
+#include "resources/ui_texts.h"
 #include "varda_api.h"
 
 namespace {
@@ -39,12 +39,12 @@ uint32_t CSlaveDev::UploadAllParameters() {
 uint32_t CSlaveDev::DownloadParameter(DeviceNetEDS::CParamsInfo& editorSet, int32_t number) {
     DeviceNetEDS::ParamEntry* entry = editorSet.FindParam(number);
     if (master_ == nullptr || entry == nullptr) {
-        netsvc::ShowMessage(model_text::kParameterSetFailed);
+        netsvc::ShowMessage(resources::Text(resource_ids::kTextParameterSetFailed));
         return VARDA_ERR_INVALID_PARAM;
     }
     uint32_t rc = master_->DownloadParameter(config_.record.MacId(), RefOf(*entry));
     if (rc != VARDA_OK) {
-        netsvc::ShowMessage(model_text::kParameterSetFailed);
+        netsvc::ShowMessage(resources::Text(resource_ids::kTextParameterSetFailed));
     } else {
         eds_->parameters.SetParamValue(number, entry->defaultValue);
     }
@@ -54,12 +54,12 @@ uint32_t CSlaveDev::DownloadParameter(DeviceNetEDS::CParamsInfo& editorSet, int3
 uint32_t CSlaveDev::UploadParameter(DeviceNetEDS::CParamsInfo& editorSet, int32_t number) {
     DeviceNetEDS::ParamEntry* own = eds_->parameters.FindParam(number);
     if (master_ == nullptr || own == nullptr) {
-        netsvc::ShowMessage(model_text::kParameterReadFailed);
+        netsvc::ShowMessage(resources::Text(resource_ids::kTextParameterReadFailed));
         return VARDA_ERR_INVALID_PARAM;
     }
     uint32_t rc = master_->UploadParameter(config_.record.MacId(), RefOf(*own));
     if (rc != VARDA_OK) {
-        netsvc::ShowMessage(model_text::kParameterReadFailed);
+        netsvc::ShowMessage(resources::Text(resource_ids::kTextParameterReadFailed));
     } else {
         editorSet.SetParamValue(number, own->defaultValue);
     }

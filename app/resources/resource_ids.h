@@ -181,4 +181,35 @@ inline constexpr uint32_t kTextUnknownUserSet = 62372;
 // node_commissioning.cpp).
 inline constexpr uint32_t kCommissionTextBase = 62400;
 
+// Master-API failure contexts, parameter-transfer messages and network-file problems (the
+// arguments in the order the comments give).
+inline constexpr uint32_t kTextOpenFailed = 62440;  // type, index
+inline constexpr uint32_t kTextInitFailed = 62441;  // type, index, channel
+inline constexpr uint32_t kTextRemoveAllSlavesFailed = 62442;
+inline constexpr uint32_t kTextAddSlaveFailed = 62443;  // MAC ID
+inline constexpr uint32_t kTextExplicitRequestFailed = 62444;  // prefix, class, instance, attribute
+inline constexpr uint32_t kTextDownloadPrefix = 62445;
+inline constexpr uint32_t kTextUploadPrefix = 62446;
+inline constexpr uint32_t kTextParameterSetFailed = 62447;
+inline constexpr uint32_t kTextParameterReadFailed = 62448;
+inline constexpr uint32_t kTextConsoleRequestFailed = 62449;  // service, class, instance
+inline constexpr uint32_t kTextConsoleReadIoFailed = 62450;  // MAC ID
+inline constexpr uint32_t kTextConsoleWriteIoFailed = 62451;  // MAC ID
+inline constexpr uint32_t kTextFileMissingElement = 62452;  // line, element
+inline constexpr uint32_t kTextFileBadHex = 62453;  // line, element, bytes read
+inline constexpr uint32_t kTextFileBadAttribute = 62454;  // line, element, attribute
+inline constexpr uint32_t kTextFileCardUnreadable = 62455;
+inline constexpr uint32_t kTextFileCardPartial = 62456;
+inline constexpr uint32_t kTextFileBadSlaveAddress = 62457;  // line, MAC ID
+inline constexpr uint32_t kTextFileDuplicateSlave = 62458;  // line, MAC ID
+inline constexpr uint32_t kTextFileSlaveAtMasterAddress = 62459;  // line, MAC ID
+inline constexpr uint32_t kTextFileSlaveWithoutEdsPath = 62460;  // line
+inline constexpr uint32_t kTextFileSlaveWithoutName = 62461;  // line
+inline constexpr uint32_t kTextFileSubItemWithoutValue = 62462;  // line
+inline constexpr uint32_t kTextFileSubItemBadHex = 62463;  // line, bytes read
+inline constexpr uint32_t kTextFileDamaged = 62464;  // line, reason
+inline constexpr uint32_t kTextFileCannotOpen = 62465;  // followed by the path
+inline constexpr uint32_t kTextFileNotNetwork = 62466;  // followed by the path
+inline constexpr uint32_t kTextFileEdsNotFound = 62467;  // slave name, path as written
+
 }  // namespace resource_ids

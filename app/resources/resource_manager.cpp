@@ -1,6 +1,7 @@
 #include "resources/resource_manager.h"
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 
 #include "platform/file_bytes.h"
@@ -14,9 +15,24 @@ namespace {
 
 using resources::ResourceDocument;
 
-std::unique_ptr<CXTPResourceManager>& Installed() {
-    static std::unique_ptr<CXTPResourceManager> manager = std::make_unique<CXTPResourceManager>();
-    return manager;
+// The installed manager. Worker threads format texts while the window's thread may install
+// another language: each lookup holds its own reference, so a manager being replaced lives
+// until the last lookup that took it has finished.
+struct InstalledManager {
+    std::mutex lock;
+    std::shared_ptr<CXTPResourceManager> manager = std::make_shared<CXTPResourceManager>();
+};
+
+InstalledManager& Installed() {
+    static InstalledManager installed;
+    return installed;
+}
+
+// Replaces the installed manager; the former one is released outside the lock.
+void Install(std::shared_ptr<CXTPResourceManager> manager) {
+    InstalledManager& installed = Installed();
+    std::lock_guard guard(installed.lock);
+    installed.manager.swap(manager);
 }
 
 // The built-in document, parsed once. An empty document stands in if it ever failed to parse,
@@ -147,15 +163,21 @@ void CXTPResourceManagerXMLEx::Close() {
 
 // ---- the installed manager ----
 
-CXTPResourceManager& XTPResourceManager() { return *Installed(); }
+std::shared_ptr<CXTPResourceManager> CurrentResourceManager() {
+    InstalledManager& installed = Installed();
+    std::lock_guard guard(installed.lock);
+    return installed.manager;
+}
+
+CXTPResourceManager& XTPResourceManager() { return *CurrentResourceManager(); }
 
 bool SetResourceManager(std::unique_ptr<CXTPResourceManager> manager) {
     if (!manager || !manager->IsValid()) return false;
-    Installed() = std::move(manager);
+    Install(std::move(manager));
     return true;
 }
 
-void ResetResourceManager() { Installed() = std::make_unique<CXTPResourceManager>(); }
+void ResetResourceManager() { Install(std::make_shared<CXTPResourceManager>()); }
 
 std::vector<MenuNode> LoadMenuTree(uint32_t id) {
     std::vector<MENUITEMTEMPLATEINFO> items;

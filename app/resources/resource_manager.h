@@ -157,7 +157,11 @@ std::vector<uint32_t> BuiltinDialogIds();
 // program.
 const DialogTemplate* BuiltinDialogTemplate(uint32_t id);
 
-// The installed manager (the built-in one until a language is installed).
+// The installed manager (the built-in one until a language is installed), held for the caller:
+// any thread may look texts up in it while the window's thread installs another one.
+std::shared_ptr<CXTPResourceManager> CurrentResourceManager();
+// The installed manager, for the window's thread, which alone installs managers (menus and
+// dialog templates, whose pointers live as long as the manager stays installed).
 CXTPResourceManager& XTPResourceManager();
 // Installs `manager` when it is valid and returns true; otherwise keeps the current one.
 bool SetResourceManager(std::unique_ptr<CXTPResourceManager> manager);

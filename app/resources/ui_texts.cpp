@@ -13,7 +13,7 @@ namespace resources {
 
 std::string Text(uint32_t id) {
     std::string text;
-    if (XTPResourceManager().LoadString(text, id)) return text;
+    if (CurrentResourceManager()->LoadString(text, id)) return text;
     const auto& builtin = BuiltinStrings();
     auto it = builtin.find(id);
     return it == builtin.end() ? std::string() : it->second;

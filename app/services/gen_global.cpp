@@ -65,7 +65,7 @@ int CGenGlobal::OpenProgramFile(std::string_view fileName) {
 
 std::string CGenGlobal::LoadText(uint32_t id) const {
     std::string text;
-    if (XTPResourceManager().LoadString(text, id)) return text;
+    if (CurrentResourceManager()->LoadString(text, id)) return text;
     // The installed manager falls back itself; ask the built-in table directly in case a
     // manager of another kind is installed.
     const auto& builtin = BuiltinStrings();

@@ -101,8 +101,6 @@ CGlobal::CGlobal(std::string programDir, std::string userDir, std::string userDa
             ScanEdsFolder();
         }
     }
-    statusTexts_ = name_share::BuildStatusTexts();
-    explicitStatusTexts_ = name_share::BuildExplicitStatusTexts();
     ReadLanguages();
     pendingNetworkFile_.clear();
 }
@@ -121,19 +119,27 @@ bool CGlobal::LoadSettingsFile(const std::string& path) {
 }
 
 void CGlobal::ReadLanguages() {
-    // One read of the file for the whole list.
+    // One read of the file, and one pass over its language section, for the whole list.
     platform::IniFile ini;
     ini.Load(LanguageIniPath());
+    const auto languages = ini.Section("LANGUAGES");
     auto readInt = [&](const char* section, const char* key) {
         std::optional<std::string> v = ini.Find(section, key);
         return v && !v->empty() ? platform::ParseProfileInt(*v) : 0;
     };
-    const int32_t count = readInt("LANGUAGES", "Count");
-    for (int32_t i = 0; i < count; ++i) {
-        std::optional<std::string> line = ini.Find("LANGUAGES", std::to_string(i));
+    auto count = languages.find("count");
+    const int32_t n = count != languages.end() && !count->second.empty() ? platform::ParseProfileInt(count->second) : 0;
+    std::optional<name_share::LanguageEntry> missing;  // what a missing line reads as
+    for (int32_t i = 0; i < n; ++i) {
+        auto line = languages.find(std::to_string(i));
         // A count far beyond the keys in the file is read only as far as keys exist.
-        if (!line && i >= 1000) break;
-        std::string text = platform::CutUtf8(platform::ToUtf8(line.value_or("")), 99);
+        if (line == languages.end() && i >= 1000) break;
+        if (line == languages.end()) {
+            if (!missing) missing = name_share::ParseLanguageEntry(platform::CutUtf8(platform::ToUtf8(""), 99));
+            languages_.push_back(*missing);
+            continue;
+        }
+        std::string text = platform::CutUtf8(platform::ToUtf8(line->second), 99);
         languages_.push_back(name_share::ParseLanguageEntry(text));
     }
     currentLanguage_ = readInt("LAST", "Sel");
@@ -281,13 +287,13 @@ void CGlobal::LogMessage(int level, const char* format, ...) {
 }
 
 const char* CGlobal::FindStatusText(int32_t code) const {
-    auto it = statusTexts_.find(code);
-    return it == statusTexts_.end() ? nullptr : it->second;
+    auto it = statusTexts_->find(code);
+    return it == statusTexts_->end() ? nullptr : it->second;
 }
 
 const char* CGlobal::FindExplicitStatusText(int32_t code) const {
-    auto it = explicitStatusTexts_.find(code);
-    return it == explicitStatusTexts_.end() ? nullptr : it->second;
+    auto it = explicitStatusTexts_->find(code);
+    return it == explicitStatusTexts_->end() ? nullptr : it->second;
 }
 
 std::string CGlobal::GetStatusText(int32_t code) const {

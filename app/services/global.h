@@ -73,8 +73,8 @@ public:
     // The raw table entries (nullptr when missing).
     const char* FindStatusText(int32_t code) const;
     const char* FindExplicitStatusText(int32_t code) const;
-    const name_share::CodeTextMap& StatusTexts() const { return statusTexts_; }
-    const name_share::CodeTextMap& ExplicitStatusTexts() const { return explicitStatusTexts_; }
+    const name_share::CodeTextMap& StatusTexts() const { return *statusTexts_; }
+    const name_share::CodeTextMap& ExplicitStatusTexts() const { return *explicitStatusTexts_; }
 
     // Level 0 error, 1 warning, anything else information. Returns the button pressed, 0 when
     // there is no host.
@@ -145,8 +145,8 @@ private:
     std::vector<DeviceTypeEntry> deviceTypes_;
     InfobarSettings infobar_;
     EdsStore edsStore_;
-    name_share::CodeTextMap explicitStatusTexts_;
-    name_share::CodeTextMap statusTexts_;
+    const name_share::CodeTextMap* explicitStatusTexts_ = &name_share::BuildExplicitStatusTexts();
+    const name_share::CodeTextMap* statusTexts_ = &name_share::BuildStatusTexts();
     std::map<int32_t, std::string> baudNames_;
 };
 

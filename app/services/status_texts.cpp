@@ -34,9 +34,15 @@ CodeTextMap FromBuiltin(std::span<const int32_t> codes, uint32_t base) {
 
 }  // namespace
 
-CodeTextMap BuildStatusTexts() { return FromBuiltin(kStatusCodes, kStatusTextBase); }
+const CodeTextMap& BuildStatusTexts() {
+    static const CodeTextMap table = FromBuiltin(kStatusCodes, kStatusTextBase);
+    return table;
+}
 
-CodeTextMap BuildExplicitStatusTexts() { return FromBuiltin(kExplicitStatusCodes, kExplicitStatusTextBase); }
+const CodeTextMap& BuildExplicitStatusTexts() {
+    static const CodeTextMap table = FromBuiltin(kExplicitStatusCodes, kExplicitStatusTextBase);
+    return table;
+}
 
 uint32_t StatusTextId(int32_t code) {
     return std::ranges::find(kStatusCodes, code) == std::end(kStatusCodes)

@@ -8,10 +8,11 @@ namespace name_share {
 
 using CodeTextMap = std::map<int32_t, const char*>;
 
-// Master-API error codes, slave (scanner) status codes and CIP general status codes.
-CodeTextMap BuildStatusTexts();
+// Master-API error codes, slave (scanner) status codes and CIP general status codes. Both tables
+// point into the built-in strings, which never change: each is built once and shared.
+const CodeTextMap& BuildStatusTexts();
 // CIP general status codes of an explicit-message reply, shorter wording.
-CodeTextMap BuildExplicitStatusTexts();
+const CodeTextMap& BuildExplicitStatusTexts();
 // The string id of the text of `code` in each table (0 when the table has no text for it).
 uint32_t StatusTextId(int32_t code);
 uint32_t ExplicitStatusTextId(int32_t code);

@@ -55,6 +55,7 @@ bool IniFile::Load(const std::string& path) {
 void IniFile::Parse(std::string_view text) {
     lines_.clear();
     eol_ = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    lines_.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
@@ -94,6 +95,21 @@ std::optional<std::string> IniFile::Find(std::string_view section, std::string_v
         }
     }
     return std::nullopt;
+}
+
+std::map<std::string, std::string, std::less<>> IniFile::Section(std::string_view section) const {
+    std::map<std::string, std::string, std::less<>> entries;
+    bool inSection = false;
+    for (const Line& line : lines_) {
+        if (line.kind == Line::Kind::Header) {
+            inSection = EqualNoCase(line.section, section);
+        } else if (inSection && line.kind == Line::Kind::Entry) {
+            std::string key = line.key;
+            std::transform(key.begin(), key.end(), key.begin(), Lower);
+            entries.try_emplace(std::move(key), line.value);  // the first matching key wins
+        }
+    }
+    return entries;
 }
 
 void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {

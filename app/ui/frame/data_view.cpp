@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "network/property_list.h"
@@ -13,6 +14,7 @@
 #include "monitor/data_pane_io.h"
 #include "services/global.h"
 #include "ui/monitor/slave_data_panel.h"
+#include "ui/monitor/dlg_data_pane.h"
 
 namespace {
 
@@ -31,6 +33,15 @@ CDataView::CDataView(QWidget* parent) : QScrollArea(parent) {
     layout_->setSpacing(12);
     layout_->addStretch(1);
     setWidget(panel_);  // owned by the scroll area
+}
+
+int CDataView::WidthForPanes() const {
+    // A data pane in the current language inside its titled group (frame and margins of about
+    // a line's height) and the panel's margins, beside the view's own frame and a vertical
+    // scroll bar.
+    const int group = 2 * fontMetrics().height();
+    return CDlgDataPane::DataPaneWidth() + group + 2 * layout_->contentsMargins().left() + 2 * frameWidth() +
+           verticalScrollBar()->sizeHint().width();
 }
 
 CDataView::~CDataView() = default;

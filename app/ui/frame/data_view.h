@@ -27,6 +27,9 @@ public:
     // After a language change: rebuilds the panel in the new language.
     void RetranslateUi();
 
+    // Width the view needs to show a slave's data panes without scrolling sideways.
+    int WidthForPanes() const;
+
     // Drops the kept panel of a slave, or of every slave of a master, before the node goes.
     void DropPanels(const CDeviceBase* node);
 

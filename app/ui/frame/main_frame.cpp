@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
@@ -45,6 +46,8 @@ constexpr uint32_t kTitleString = 57344;
 constexpr uint32_t kPaneNetworkTitle = 10002;
 constexpr uint32_t kPanePropertiesTitle = 10000;
 constexpr uint32_t kPaneInformationTitle = 10001;
+// Width of the side panes before their contents are measured.
+constexpr int kDefaultPaneWidth = 230;
 
 // A message box of level 0 (error) or 1 (warning) through CGlobal, with that level's caption.
 void ShowMessage(int level, const QString& text) { GetGlobal().ShowMessageBox(level, "%s", text.toUtf8().constData()); }
@@ -78,7 +81,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), commands_(std::ma
     connect(&LanguageNotifier::Instance(), &LanguageNotifier::languageChanged, this, &CMainFrame::OnLanguageChanged,
             Qt::QueuedConnection);
 
-    window_profile::Restore(*this);
+    panesAtDefault_ = !window_profile::Restore(*this);
+    FitPanes();
     // The network structure pane cannot be closed, whatever the saved layout says.
     Pane(ids::kPaneNetwork)->setVisible(true);
     tree_->Rebuild();
@@ -207,7 +211,7 @@ void CMainFrame::CreatePanes() {
     QDockWidget* network = makePane(ids::kPaneNetwork, tree_, Qt::LeftDockWidgetArea, false);
     QDockWidget* information = makePane(ids::kPaneInformation, logPane_, Qt::BottomDockWidgetArea, true);
     QDockWidget* properties = makePane(ids::kPaneProperties, propertyPane_, Qt::RightDockWidgetArea, true);
-    resizeDocks({network, properties}, {230, 230}, Qt::Horizontal);
+    resizeDocks({network, properties}, {kDefaultPaneWidth, kDefaultPaneWidth}, Qt::Horizontal);
     resizeDocks({information}, {160}, Qt::Vertical);
 
     views_ = new NetworkViews(*tree_, *propertyPane_, *dataView_, this);
@@ -217,6 +221,32 @@ void CMainFrame::CreatePanes() {
     });
     connect(logPane_, &CInfoLogPane::contextMenuRequested, this,
             [this](QPoint pos) { ShowContextMenu(ids::kContextInfoWnd, pos); });
+}
+
+void CMainFrame::FitPanes() {
+    QDockWidget* network = Pane(ids::kPaneNetwork);
+    QDockWidget* properties = Pane(ids::kPaneProperties);
+    if (!panesAtDefault_ || network == nullptr || properties == nullptr) return;
+    if (network->isFloating() || properties->isFloating() ||
+        (fittedPaneWidths_.isValid() && isVisible() &&
+         fittedPaneWidths_ != QSize(network->width(), properties->width()))) {
+        panesAtDefault_ = false;  // the user's widths stay
+        return;
+    }
+    // The tree as wide as its longest name, the property pane as wide as its toolbar with
+    // captions beside the icons; each at most 7/20 of the window.
+    const int most = std::max(kDefaultPaneWidth, width() * 7 / 20);
+    int tree = std::clamp(tree_->WidthForNames(), kDefaultPaneWidth, most);
+    int grid = std::clamp(propertyPane_->WidthForCaptions(), kDefaultPaneWidth, most);
+    // The data panes come first: what the panes would take from them goes back, from the
+    // property pane first (its toolbar can put its captions below the icons).
+    const int room = width() - dataView_->WidthForPanes();
+    if (tree + grid > room) grid = std::max(kDefaultPaneWidth, room - tree);
+    if (tree + grid > room) tree = std::max(kDefaultPaneWidth, room - grid);
+    resizeDocks({network, properties}, {tree, grid}, Qt::Horizontal);
+    QTimer::singleShot(0, this, [this, network, properties] {
+        if (isVisible()) fittedPaneWidths_ = QSize(network->width(), properties->width());
+    });
 }
 
 void CMainFrame::ApplyTexts() {
@@ -290,6 +320,7 @@ bool CMainFrame::OpenNetworkFile(const QString& path, bool rebuild) {
     // Reading stops and replaces every master, also the running ones.
     LoadNetworkFile(GetNetwork(), local);
     views_->ShowLoaded(rebuild);
+    FitPanes();
     recent_.Add(info.absoluteFilePath());
     bars_->FillRecentFiles();
     return true;
@@ -384,6 +415,7 @@ void CMainFrame::OnLanguageChanged() {
     logPane_->RetranslateUi();
     tree_->RetranslateUi();
     views_->Retranslate();
+    FitPanes();
     reloading_ = false;
     UpdateCommands();
     update();

@@ -116,6 +116,7 @@ private:
     void CreateCommands();
     void CreatePanes();
     void ApplyTexts();
+    void FitPanes();
 
     // Commands.
     void CmdOpenRecent(int position);
@@ -134,5 +135,8 @@ private:
     MasterRunner* runner_ = nullptr;
     NetworkViews* views_ = nullptr;
     bool reloading_ = false;
+    // The side panes keep the widths FitPanes gave them (no saved layout, not moved by the user).
+    bool panesAtDefault_ = true;
+    QSize fittedPaneWidths_;  // network, properties; empty until the window showed them
     bool pendingOpened_ = false;
 };

@@ -107,17 +107,33 @@ void CPanePropertyGrid::FitNameColumn() {
     fittingColumn_ = false;
 }
 
-void CPanePropertyGrid::FitToolBar() {
-    // Captions beside the icons while the three commands fit; icons only (captions as tool tips)
-    // when the pane is narrower.
-    toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+int CPanePropertyGrid::WidthForCaptions() const { return ToolBarWidth(Qt::ToolButtonTextBesideIcon); }
+
+int CPanePropertyGrid::ToolBarWidth(Qt::ToolButtonStyle style) const {
+    const Qt::ToolButtonStyle shown = toolBar_->toolButtonStyle();
+    toolBar_->setToolButtonStyle(style);
     int wanted = 0;
     for (QAction* action : toolBar_->actions()) {
         if (QWidget* button = toolBar_->widgetForAction(action)) wanted += button->sizeHint().width();
     }
+    toolBar_->setToolButtonStyle(shown);
     const QMargins margins = toolBar_->contentsMargins();
-    wanted += margins.left() + margins.right() + 16;  // the handle and spacing
-    if (wanted > width()) toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const QMargins own = contentsMargins();
+    // the handle and the spacing between the buttons
+    return wanted + margins.left() + margins.right() + own.left() + own.right() + 16;
+}
+
+void CPanePropertyGrid::FitToolBar() {
+    // Captions beside the icons while the three commands fit, else below them; icons only
+    // (captions as tool tips) when the pane is narrower still.
+    Qt::ToolButtonStyle style = Qt::ToolButtonIconOnly;
+    for (Qt::ToolButtonStyle fitting : {Qt::ToolButtonTextBesideIcon, Qt::ToolButtonTextUnderIcon}) {
+        if (ToolBarWidth(fitting) <= width()) {
+            style = fitting;
+            break;
+        }
+    }
+    toolBar_->setToolButtonStyle(style);
 }
 
 void CPanePropertyGrid::ShowNode(CDeviceBase* node, bool force) {

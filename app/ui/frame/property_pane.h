@@ -37,6 +37,8 @@ public:
     CDeviceBase* ShownNode() const { return shown_; }
     QTreeWidget* Grid() const { return grid_; }
     QToolBar* ToolBar() const { return toolBar_; }
+    // Width the pane needs to show its toolbar's commands with their captions.
+    int WidthForCaptions() const;
     // How many times the grid was refilled (a changed or forced node).
     int FillCount() const { return fillCount_; }
 
@@ -46,6 +48,8 @@ protected:
 private:
     void BuildToolBar();
     void FitToolBar();
+    // Width of the toolbar with its buttons in `style`, the pane's margins included.
+    int ToolBarWidth(Qt::ToolButtonStyle style) const;
     void FitNameColumn();
     void SetHeaderTexts();
     void Fill();

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QScrollBar>
 
 #include <chrono>
 #include <string>
@@ -65,6 +66,12 @@ CTreeDev::CTreeDev(QWidget* parent) : QTreeWidget(parent), clock_(SteadyMs) {
     header()->setStretchLastSection(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CTreeDev::OnSelectionChanged);
+}
+
+int CTreeDev::WidthForNames() const {
+    int width = sizeHintForColumn(0) + frameWidth() * 2;
+    if (verticalScrollBar()->isVisible()) width += verticalScrollBar()->sizeHint().width();
+    return width;
 }
 
 CTreeDev::~CTreeDev() {

@@ -68,6 +68,8 @@ public:
     int IconOf(const CDeviceBase* node) const;
     // Number of nodes that have items.
     int NodeCount() const { return static_cast<int>(nodes_.size()); }
+    // Width the pane needs to show every row's name whole (indentation, icon and frame included).
+    int WidthForNames() const;
 
     // The millisecond clock of the refresh throttle (a steady clock unless replaced).
     void SetClock(std::function<qint64()> nowMs);

@@ -29,7 +29,7 @@ std::unique_ptr<QSettings> Open() {
     return std::make_unique<QSettings>(QFile::decodeName(QByteArray::fromStdString(path)), QSettings::IniFormat);
 }
 
-void Restore(QMainWindow& window) {
+bool Restore(QMainWindow& window) {
     auto profile = Open();
     const QByteArray geometry = profile->value(QStringLiteral("Geometry")).toByteArray();
     if (geometry.isEmpty() || !window.restoreGeometry(geometry)) {
@@ -41,12 +41,13 @@ void Restore(QMainWindow& window) {
         window.resize(size.expandedTo(window.minimumSize()));
     }
     const QByteArray layout = profile->value(QStringLiteral("NormalLayout")).toByteArray();
-    if (!layout.isEmpty()) window.restoreState(layout);
+    const bool restored = !layout.isEmpty() && window.restoreState(layout);
     profile->beginGroup(QStringLiteral("CommandBars"));
     if (profile->contains(QStringLiteral("StatusBar"))) {
         window.statusBar()->setVisible(profile->value(QStringLiteral("StatusBar")).toBool());
     }
     profile->endGroup();
+    return restored;
 }
 
 void Save(QMainWindow& window, const QToolBar& toolBar) {

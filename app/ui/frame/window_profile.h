@@ -19,7 +19,7 @@ std::unique_ptr<QSettings> Open();
 
 // Restores the geometry (first start: a size that fits the screen), the layout and the status
 // bar's visibility.
-void Restore(QMainWindow& window);
+bool Restore(QMainWindow& window);
 // Saves what Restore reads, and whether the toolbar is shown.
 void Save(QMainWindow& window, const QToolBar& toolBar);
 

@@ -40,7 +40,42 @@ std::vector<uint16_t> RequiredIds() {
             CDlgDataPane::kIdStrobe,      CDlgDataPane::kIdStrobeSet, CDlgDataPane::kIdNote};
 }
 
+// Gives the controls of a data pane their captions in the current language and returns the
+// layout of its rows. The template's period box gives the box size; the columns widen when a
+// language's texts of the action button, the radios or the check box would not fit in them.
+// Input and output panes measure the same texts (both action captions, the output's mode
+// radios), so their rows line up one below the other.
+monitor::DataPaneLayout CaptionedLayout(TemplateDialog& pane, bool input, int size) {
+    using P = CDlgDataPane;
+    for (int i = 0; i < 3; ++i)
+        pane.SetText(P::kIdBinary + i, LoadText(kTextBinary + static_cast<uint32_t>(i)).toStdString());
+    pane.SetText(P::kIdCustom, LoadText(kTextCustom).toStdString());
+    pane.SetText(P::kIdIncrement, LoadText(kTextIncrement).toStdString());
+    pane.SetText(P::kIdAction, LoadText(input ? kTextRead : kTextWrite).toStdString());
+    pane.SetText(P::kIdTimed, LoadText(input ? kTextTimedRead : kTextTimedWrite).toStdString());
+    const QWidget* periodBox = pane.Control(P::kIdPeriod);
+    int w = periodBox != nullptr ? periodBox->width() : 60;
+    const int h = periodBox != nullptr ? periodBox->height() : 20;
+    if (const auto* action = pane.ControlAs<QAbstractButton>(P::kIdAction)) {
+        for (uint32_t caption : {kTextRead, kTextWrite})
+            w = std::max(w, action->fontMetrics().horizontalAdvance(LoadText(caption)) + 16);
+    }
+    const std::vector<int> fitted{P::kIdAction,      P::kIdBinary, P::kIdDecimal,
+                                  P::kIdHexadecimal, P::kIdCustom, P::kIdIncrement};
+    for (int id : fitted) {
+        if (const QWidget* c = pane.Control(id)) w = std::max(w, c->sizeHint().width());
+    }
+    if (const QWidget* timed = pane.Control(P::kIdTimed)) w = std::max(w, timed->sizeHint().width() - 20);
+    return monitor::DataPaneLayout(w, h, size);
+}
+
 }  // namespace
+
+int CDlgDataPane::DataPaneWidth() {
+    TemplateDialog probe(kTemplateId, nullptr, RequiredIds());
+    const int input = CaptionedLayout(probe, true, 0).PaneWidth();
+    return std::max(input, CaptionedLayout(probe, false, 0).PaneWidth());
+}
 
 CDlgDataPane::CDlgDataPane(int type, int direction, int size, CSlaveDev& slave, QWidget* parent)
     : TemplateDialog(kTemplateId, parent, RequiredIds()),
@@ -126,30 +161,8 @@ void CDlgDataPane::InitDataPane() {
     for (int id : {1, 2, int(kIdMs), int(kIdNoStrobe), int(kIdStrobe), int(kIdStrobeSet), int(kIdNote)}) {
         SetShown(id, false);
     }
-    for (int i = 0; i < 3; ++i) SetText(kIdBinary + i, LoadText(kTextBinary + static_cast<uint32_t>(i)).toStdString());
-    SetText(kIdCustom, LoadText(kTextCustom).toStdString());
-    SetText(kIdIncrement, LoadText(kTextIncrement).toStdString());
-
     const bool input = direction_ == monitor::kDirInput;
-    SetText(kIdAction, LoadText(input ? kTextRead : kTextWrite).toStdString());
-    SetText(kIdTimed, LoadText(input ? kTextTimedRead : kTextTimedWrite).toStdString());
-    // The template's period box gives the box size; the columns widen when a language's texts
-    // of the action button, the radios or the check box would not fit in them. Input and output
-    // panes measure the same texts (both action captions, the output's mode radios), so their
-    // rows line up one below the other.
-    const QWidget* periodBox = Control(kIdPeriod);
-    int w = periodBox != nullptr ? periodBox->width() : 60;
-    const int h = periodBox != nullptr ? periodBox->height() : 20;
-    if (const auto* action = ControlAs<QAbstractButton>(kIdAction)) {
-        for (uint32_t caption : {kTextRead, kTextWrite})
-            w = std::max(w, action->fontMetrics().horizontalAdvance(LoadText(caption)) + 16);
-    }
-    const std::vector<int> fitted{kIdAction, kIdBinary, kIdDecimal, kIdHexadecimal, kIdCustom, kIdIncrement};
-    for (int id : fitted) {
-        if (const QWidget* c = Control(id)) w = std::max(w, c->sizeHint().width());
-    }
-    if (const QWidget* timed = Control(kIdTimed)) w = std::max(w, timed->sizeHint().width() - 20);
-    const monitor::DataPaneLayout layout(w, h, size_);
+    const monitor::DataPaneLayout layout = CaptionedLayout(*this, input, size_);
     for (int i = 0; i < size_; ++i) {
         auto* box = new CEditEx(format_, this);
         box->setObjectName(QString::number(kFirstBoxId + i));

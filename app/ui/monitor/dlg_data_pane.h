@@ -43,6 +43,9 @@ public:
     CDlgDataPane(int type, int direction, int size, CSlaveDev& slave, QWidget* parent);
     ~CDlgDataPane() override;
 
+    // Width of an input or output pane in the current language (the wider of the two).
+    static int DataPaneWidth();
+
     int Type() const { return type_; }
     int Direction() const { return direction_; }
     int Size() const { return size_; }

@@ -5,6 +5,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <algorithm>
+#include <vector>
+
 #include "services/global.h"
 #include "ui/monitor/param_dlg.h"
 #include "ui/widgets/ui_text.h"
@@ -87,6 +90,51 @@ void CSlaveProperty::Bind() {
         for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
             if (child->geometry().top() >= height) child->hide();
         }
+    }
+}
+
+void CSlaveProperty::SetItems(int id, const std::vector<std::string>& items) {
+    TemplateDialog::SetItems(id, items);
+    if (id == SlavePropertyRules::kEdsList) {
+        FitLists();
+        return;
+    }
+    for (const SlavePropertyRules::ConnectionControls& k : SlavePropertyRules::kConnections) {
+        if (id == k.inputList || id == k.outputList) {
+            FitLists();
+            return;
+        }
+    }
+}
+
+void CSlaveProperty::FitLists() {
+    // Each column of lists (the EDS list; the connections' input lists; their output lists) is
+    // as wide as its longest entry, never narrower than the template made it and at most twice
+    // as wide as that, or 120 dialog units (a longer name is cut, whole in the tool tip); the
+    // controls right of it make room.
+    for (int column = 0; column < 3; ++column) {
+        std::vector<QComboBox*> lists;
+        if (column == 0) {
+            if (auto* combo = ControlAs<QComboBox>(SlavePropertyRules::kEdsList)) lists.push_back(combo);
+        } else {
+            for (const SlavePropertyRules::ConnectionControls& k : SlavePropertyRules::kConnections) {
+                if (auto* combo = ControlAs<QComboBox>(column == 1 ? k.inputList : k.outputList))
+                    lists.push_back(combo);
+            }
+        }
+        if (lists.empty()) continue;
+        if (templateListWidth_[column] == 0) templateListWidth_[column] = lists.front()->width();
+        const int most = std::max(2 * templateListWidth_[column], DialogUnitsToPixelsX(120));
+        int wanted = templateListWidth_[column];
+        for (QComboBox* combo : lists) {
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+            wanted = std::max(wanted, std::min(most, combo->sizeHint().width()));
+        }
+        const int have = lists.front()->width();
+        if (wanted == have) continue;
+        const int right = lists.front()->geometry().right() + 1;
+        WidenAt(right, wanted - have);
+        for (QComboBox* combo : lists) combo->resize(wanted, combo->height());
     }
 }
 

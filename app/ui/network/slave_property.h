@@ -33,13 +33,17 @@ public:
     SlavePropertyRules& Rules() { return *rules_; }
 
     void accept() override;
+    // The EDS list and the connections' entry lists size to their entries as they are filled.
+    void SetItems(int id, const std::vector<std::string>& items) override;
 
 private:
     void Bind();
+    void FitLists();
     void ShowText(std::string_view text);
     std::optional<std::string> PickEdsFile();
     SlavePropertyRules::Context MakeContext();
 
     std::unique_ptr<SlavePropertyRules> rules_;
     bool opened_ = false;
+    int templateListWidth_[3] = {0, 0, 0};  // EDS, input and output lists, as the template made them
 };

@@ -22,12 +22,18 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -41,9 +47,11 @@
 #include "support/box_answerer.h"
 #include "support/frame_support.h"
 #include "ui/frame/command_table.h"
+#include "ui/frame/info_log_pane.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/tree_dev.h"
 #include "ui/frame/wait_indicator.h"
+#include "ui/monitor/dlg_data_pane.h"
 #include "ui/monitor/varda_pane.h"
 #include "ui/widgets/language_events.h"
 
@@ -60,6 +68,8 @@ constexpr uint16_t kImport = 32771;
 constexpr uint16_t kExport = 32773;
 constexpr uint16_t kFirstEdsEntry = 32900;
 constexpr uint16_t kClearLog = 32780;
+constexpr uint16_t kStart = 32786;
+constexpr uint16_t kStop = 32787;
 
 bool IsCjk(QChar c) {
     const char16_t u = c.unicode();
@@ -171,6 +181,41 @@ std::vector<std::string> LayoutFaults(QWidget* root) {
                                   QString::number(needed) + QStringLiteral(" px, has ") + QString::number(have))
                                      .toStdString());
         }
+        // A drop-down box shows its longest entry whole.
+        if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->count() > 0) {
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            option.editable = combo->isEditable();
+            const int have = combo->style()
+                                 ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
+                                 .width();
+            int needed = 0;
+            QString longest;
+            for (int i = 0; i < combo->count(); ++i) {
+                const int width = combo->fontMetrics().horizontalAdvance(combo->itemText(i));
+                if (width > needed) {
+                    needed = width;
+                    longest = combo->itemText(i);
+                }
+            }
+            if (needed > have + 1)
+                faults.push_back((name + QStringLiteral(" entry \"") + longest + QStringLiteral("\" needs ") +
+                                  QString::number(needed) + QStringLiteral(" px, has ") + QString::number(have))
+                                     .toStdString());
+        }
+        // The property pane's toolbar shows its commands' captions.
+        if (auto* bar = qobject_cast<QToolBar*>(w);
+            bar != nullptr && bar->objectName() == QString::number(resource_ids::kPropertyToolBar) &&
+            bar->toolButtonStyle() == Qt::ToolButtonIconOnly)
+            faults.push_back(
+                (name + QStringLiteral(" shows icons only at ") + QString::number(bar->width()) + QStringLiteral(" px"))
+                    .toStdString());
+        // The network tree shows every name whole.
+        if (auto* tree = qobject_cast<CTreeDev*>(w);
+            tree != nullptr && tree->topLevelItemCount() > 0 && tree->columnWidth(0) > tree->viewport()->width())
+            faults.push_back((name + QStringLiteral(" cuts its names: ") + QString::number(tree->columnWidth(0)) +
+                              QStringLiteral(" px in ") + QString::number(tree->viewport()->width()))
+                                 .toStdString());
         if (auto* button = qobject_cast<QAbstractButton*>(w);
             button != nullptr && !button->text().isEmpty() && qobject_cast<QToolBar*>(parent) == nullptr) {
             const int needed = NeededWidth(button, button->text());
@@ -185,13 +230,27 @@ std::vector<std::string> LayoutFaults(QWidget* root) {
     return faults;
 }
 
+// The demo network on a card index that is not there (5), with its first slave written twice.
+std::string WriteBrokenNetwork(const frame_test::TempFolder& folder) {
+    std::string network = frame_test::ReadFile(frame_test::WriteDemoNetwork(folder, 1));
+    network.replace(network.find("addr=\"0\""), 8, "addr=\"5\"");
+    const std::size_t first = network.find("<Slave ");
+    const std::size_t end = network.find("</Slave>", first) + 8;
+    network.insert(end, network.substr(first, end - first));
+    const std::string path = folder.Path("broken.kld");
+    std::ofstream(path) << network;
+    return path;
+}
+
 enum class Family { MainWindow, FrameDialogs, NetworkDialogs, MonitorWindows };
 
 // Opens the windows of the program on the demo network; every window that opens is passed to
 // `visit` once, laid out and shown, before it is closed.
 class WindowWalk {
 public:
-    explicit WindowWalk(std::function<void(const QString&, QWidget*)> visit) : visit_(std::move(visit)) {
+    // Opens the demo network, or the network file `network` when one is given.
+    explicit WindowWalk(std::function<void(const QString&, QWidget*)> visit, const std::string& network = {})
+        : visit_(std::move(visit)) {
         frame_test::UseFreshProfile(folder_);
         frame_ = std::make_unique<CMainFrame>();
         frame_->resize(1280, 800);
@@ -199,7 +258,8 @@ public:
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
         timer_.start();
-        loaded_ = frame_->OpenNetworkFile(QString::fromStdString(frame_test::WriteDemoNetwork(folder_, 1)));
+        const std::string path = network.empty() ? frame_test::WriteDemoNetwork(folder_, 1) : network;
+        loaded_ = frame_->OpenNetworkFile(QString::fromStdString(path));
     }
     ~WindowWalk() {
         timer_.stop();
@@ -208,14 +268,27 @@ public:
     }
 
     bool Loaded() const { return loaded_; }
+    // Time the data panel is given before it is visited.
+    void SetSettleTime(int ms) { settleMs_ = ms; }
+    // Starts the master with the start command; true when it runs.
+    bool StartMaster() {
+        frame_->Tree()->SelectNode(Master());
+        QSignalSpy finished(frame_.get(), &CMainFrame::startFinished);
+        if (!frame_->RunCommand(kStart)) return false;
+        if (finished.count() == 0 && !finished.wait(30000)) return false;
+        return finished.front().front().toBool();
+    }
     CMainFrame& Frame() { return *frame_; }
     CServerDev* Master() const {
         auto masters = GetNetwork().Masters();
         return masters.empty() ? nullptr : masters.front();
     }
     CSlaveDev* Slave() const {
-        return Master() != nullptr && Master()->GetChildCount() > 0 ? Master()->GetChild(0) : nullptr;
+        return Master() != nullptr && Master()->GetChildCount() > slaveIndex_ ? Master()->GetChild(slaveIndex_)
+                                                                              : nullptr;
     }
+    // The slave whose windows are opened: the master's `index`-th (the first by default).
+    void UseSlave(int index) { slaveIndex_ = index; }
 
     void Visit(const QString& what, QWidget* window) {
         QApplication::processEvents();
@@ -266,11 +339,23 @@ public:
             case Family::MonitorWindows: {
                 frame_->Tree()->SelectNode(Slave());
                 QApplication::processEvents();
+                if (settleMs_ > 0) {
+                    // A running master: each input pane reads once, as a click on its read
+                    // button does, and the panel gets a few refresh periods.
+                    for (CDlgDataPane* pane : frame_->findChildren<CDlgDataPane*>()) {
+                        auto* read = pane->ControlAs<QAbstractButton>(CDlgDataPane::kIdAction);
+                        if (pane->Direction() == 1 && !pane->IsNoteOnly() && read != nullptr) read->click();
+                    }
+                    QTest::qWait(settleMs_);
+                }
                 Visit(QStringLiteral("main window with the slave data panel"), frame_.get());
+                {
+                    CVARDAPane console(*Slave(), frame_.get());
+                    console.show();
+                    Visit(QStringLiteral("explicit message console"), &console);
+                }
+                // Last: the parameter editor stops a running master.
                 Run(kParameters, Slave());
-                CVARDAPane console(*Slave(), frame_.get());
-                console.show();
-                Visit(QStringLiteral("explicit message console"), &console);
                 break;
             }
         }
@@ -303,6 +388,8 @@ private:
     std::function<void(const QString&, QWidget*)> visit_;
     QTimer timer_;
     bool loaded_ = false;
+    int settleMs_ = 0;
+    int slaveIndex_ = 0;
 };
 
 // Chooses the language whose language code is `code` ("en", "zh") and tells the windows.
@@ -338,6 +425,7 @@ std::string FamilyName(Family family) {
 // texts and accessible names of windows that live through the switch are checked too.
 TEST(EveryWindowInEnglish, ShowsNoChineseOutsideUserData) {
     ASSERT_TRUE(UseLanguage("zh"));
+    frame_test::TempFolder files;
     std::set<QString> userData;
     std::vector<std::string> faults;
     int windows = 0;
@@ -381,9 +469,34 @@ TEST(EveryWindowInEnglish, ShowsNoChineseOutsideUserData) {
         ui_test::BoxAnswerer boxes;
         for (Family family : {Family::MainWindow, Family::FrameDialogs, Family::NetworkDialogs, Family::MonitorWindows})
             walk.Open(family);
+
+        // A network whose card is not there and that names a slave address twice: the file
+        // problem and the master-API context of the failed start reach the log in English.
+        walk.Frame().RunCommand(kClearLog);
+        const std::string path = WriteBrokenNetwork(files);
+        ASSERT_TRUE(walk.Frame().OpenNetworkFile(QString::fromStdString(path)));
+        userData.insert(QString::fromStdString(path));
+        auto logText = [&walk] {
+            std::vector<SeenText> rows;
+            AddTexts(walk.Frame().LogPane()->List()->model(), QModelIndex(), QStringLiteral("log"), rows);
+            QString log;
+            for (const SeenText& row : rows) log += row.text + QLatin1Char('\n');
+            return log;
+        };
+        walk.Visit(QStringLiteral("main window with a damaged network"), &walk.Frame());
+        QString log = logText();
+        EXPECT_TRUE(log.contains(QStringLiteral("is used twice, the slave was left out"))) << log.toStdString();
+        // The start begins with an empty log.
+        walk.Frame().Tree()->SelectNode(walk.Master());
+        QSignalSpy finished(&walk.Frame(), &CMainFrame::startFinished);
+        ASSERT_TRUE(walk.Frame().RunCommand(kStart));
+        ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
+        walk.Visit(QStringLiteral("main window after a failed start"), &walk.Frame());
+        log = logText();
+        EXPECT_TRUE(log.contains(QStringLiteral("VARDA_Open(type=101,index=5)--"))) << log.toStdString();
     }
     UseLanguage("zh");
-    EXPECT_GE(windows, 14);
+    EXPECT_GE(windows, 16);
     std::string all;
     for (const std::string& f : faults) all += f + "\n";
     EXPECT_TRUE(faults.empty()) << faults.size() << " Chinese texts in English:\n" << all;
@@ -419,7 +532,15 @@ TEST_P(EveryWindow, LayoutHoldsInBothLanguages) {
 TEST(EveryWindowScreenshots, MainWindowDataPanelEditorAndConsole) {
     const QString folder = qEnvironmentVariable("NORVANE_SCREENSHOT_DIR");
     if (folder.isEmpty()) GTEST_SKIP() << "NORVANE_SCREENSHOT_DIR is not set";
+    // The demo network as it is shipped (EDS files beside it) on the emulated demo bus, started,
+    // so the pictures show live data and no path of the build.
+    frame_test::Emulator emulator(1);
+    ASSERT_TRUE(emulator.Ready()) << emulator.Problem();
+    frame_test::TempFolder demo;
+    std::filesystem::copy(frame_test::SourceDir() + "/resources/demo", demo.Path("demo"),
+                          std::filesystem::copy_options::recursive);
     int written = 0;
+    std::set<QString> wanted;  // the pictures the current step takes
     for (const char* code : {"zh", "en"}) {
         ASSERT_TRUE(UseLanguage(code));
         auto visit = [&](const QString& what, QWidget* window) {
@@ -428,16 +549,31 @@ TEST(EveryWindowScreenshots, MainWindowDataPanelEditorAndConsole) {
             else if (what.startsWith(QLatin1String("main window with the slave"))) name = QStringLiteral("data-panel");
             else if (what.startsWith(QLatin1String("CParamDlg"))) name = QStringLiteral("parameter-editor");
             else if (what.startsWith(QLatin1String("explicit message console"))) name = QStringLiteral("console");
-            if (name.isEmpty()) return;
+            if (wanted.count(name) == 0) return;
             const QString file =
                 folder + QLatin1Char('/') + name + QLatin1Char('-') + QLatin1String(code) + QStringLiteral(".png");
             if (window->grab().save(file)) ++written;
         };
-        WindowWalk walk(visit);
+        WindowWalk walk(visit, demo.Path("demo/demo.kld"));
         ASSERT_TRUE(walk.Loaded());
         ui_test::BoxAnswerer boxes;
+        ASSERT_TRUE(walk.StartMaster()) << boxes.Texts();
+        walk.Frame().RunCommand(kClearLog);  // the start's own rows
+        walk.SetSettleTime(1500);
+        QTest::qWait(1500);  // the slaves come on line
+        // The I/O block's data (its inputs change), then the drive's console and parameters
+        // (the editor stops the master, so the drive's windows come from a second start).
+        wanted = {QStringLiteral("main-window"), QStringLiteral("data-panel")};
         walk.Open(Family::MainWindow);
         walk.Open(Family::MonitorWindows);
+        ASSERT_TRUE(walk.StartMaster()) << boxes.Texts();
+        QTest::qWait(1500);
+        wanted = {QStringLiteral("console"), QStringLiteral("parameter-editor")};
+        walk.UseSlave(3);
+        walk.Open(Family::MonitorWindows);
+        EXPECT_EQ(boxes.Seen().size(), 0u) << boxes.Texts();
+        walk.Frame().Tree()->SelectNode(walk.Master());
+        walk.Frame().RunCommand(kStop);
     }
     UseLanguage("zh");
     EXPECT_EQ(written, 8);

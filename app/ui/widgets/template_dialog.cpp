@@ -143,6 +143,23 @@ void TemplateDialog::Build(const DialogTemplate& dt) {
 int TemplateDialog::DialogUnitsToPixelsX(int du) const { return (du * baseUnitX_ + 2) / 4; }
 int TemplateDialog::DialogUnitsToPixelsY(int du) const { return (du * baseUnitY_ + 4) / 8; }
 
+void TemplateDialog::WidenAt(int x, int extra) {
+    if (extra == 0) return;
+    for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow()) continue;
+        QRect r = w->geometry();
+        if (r.left() >= x) {
+            r.translate(extra, 0);
+        } else if (r.right() >= x) {
+            r.setWidth(r.width() + extra);
+        } else {
+            continue;
+        }
+        w->setGeometry(r);
+    }
+    setFixedWidth(width() + extra);
+}
+
 QWidget* TemplateDialog::Control(int id) const { return controls_.value(id).data(); }
 
 // ---- IDialogControls ----

@@ -34,6 +34,9 @@ public:
     // Pixels of `du` horizontal / vertical dialog units in this dialog's font.
     int DialogUnitsToPixelsX(int du) const;
     int DialogUnitsToPixelsY(int du) const;
+    // Makes `extra` pixels of room at x (a negative value takes room back): the controls that
+    // start at or right of x move, those across x grow, and the dialog grows with them.
+    void WidenAt(int x, int extra);
 
     // ---- IDialogControls ----
     bool HasControl(int id) const override;

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,6 +26,9 @@ public:
 
     // The value text of a key, trimmed; nullopt when the section or key is missing.
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+    // Every key of the sections named `section`, lower-cased, with the value Find gives for it:
+    // one pass over the document for callers that look up many keys of one section.
+    std::map<std::string, std::string, std::less<>> Section(std::string_view section) const;
 
     // Replaces the value of the first matching key, or appends the key to the first matching
     // section, or appends a new section at the end.
