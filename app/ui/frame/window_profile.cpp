@@ -33,10 +33,12 @@ bool Restore(QMainWindow& window) {
     auto profile = Open();
     const QByteArray geometry = profile->value(QStringLiteral("Geometry")).toByteArray();
     if (geometry.isEmpty() || !window.restoreGeometry(geometry)) {
-        // First start: room for the toolbar with its captions, within the screen.
+        // First start: room for the toolbar and the panes' captions, within the screen. The full
+        // width is taken on a screen just that wide (1280 x 800), where the captions need it.
         QSize size(1280, 820);
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            size = size.boundedTo(screen->availableSize() * 9 / 10);
+            const QSize available = screen->availableSize();
+            size = size.boundedTo(QSize(available.width(), available.height() * 9 / 10));
         }
         window.resize(size.expandedTo(window.minimumSize()));
     }
