@@ -14,8 +14,7 @@ namespace test_network {
 
 // A hand-configured slave with a poll connection of the given sizes and its default data
 // groups; `name` replaces the fresh configuration's name when not empty.
-inline std::unique_ptr<CSlaveDev> MakePollSlave(uint32_t mac, uint8_t pollIn, uint8_t pollOut,
-                                                const std::string& name = {}) {
+inline SlaveConfigBlock PollSlaveBlock(uint32_t mac, uint8_t pollIn, uint8_t pollOut, const std::string& name = {}) {
     SlaveConfigBlock block = SlaveConfigBlock::Fresh(mac);
     if (!name.empty()) block.name = name;
     block.use[ConnectionUse::kPoll] = 1;
@@ -25,8 +24,14 @@ inline std::unique_ptr<CSlaveDev> MakePollSlave(uint32_t mac, uint8_t pollIn, ui
     r.ConnectionFlags = DeriveConnectionFlags(block.use);
     block.record.SetRecord(r);
     block.BuildDefaultGroups();
+    return block;
+}
+
+// A slave of PollSlaveBlock.
+inline std::unique_ptr<CSlaveDev> MakePollSlave(uint32_t mac, uint8_t pollIn, uint8_t pollOut,
+                                                const std::string& name = {}) {
     auto slave = std::make_unique<CSlaveDev>();
-    slave->ReplaceConfig(block);
+    slave->ReplaceConfig(PollSlaveBlock(mac, pollIn, pollOut, name));
     return slave;
 }
 

@@ -8,6 +8,7 @@
 #include <tinyxml2.h>
 #include <unistd.h>
 
+#include "network_builder.h"
 #include "fake_master_control.h"
 #include "network/hex_text.h"
 #include "network/master_card.h"
@@ -29,21 +30,16 @@ using testkit::ReadFile;
 using testkit::TempDir;
 using testkit::WriteFile;
 
+// A poll slave with its I/O entries and an identity of its own.
 std::unique_ptr<CSlaveDev> MakeSlave(uint32_t mac, const std::string& name, uint8_t pollIn, uint8_t pollOut) {
-    SlaveConfigBlock block = SlaveConfigBlock::Fresh(mac);
-    block.name = name;
-    block.use[ConnectionUse::kPoll] = 1;
+    SlaveConfigBlock block = test_network::PollSlaveBlock(mac, pollIn, pollOut, name);
     block.use[ConnectionUse::kPollInput] = 1;
     block.use[ConnectionUse::kPollOutput] = 2;
     VARDA_SLAVE_CONFIG r = block.record.Record();
     r.VendorId = 0x1B3;
     r.ProductType = 12;
     r.ProductCode = 0x2F0 + mac;
-    r.PollInputSize = pollIn;
-    r.PollOutputSize = pollOut;
-    r.ConnectionFlags = DeriveConnectionFlags(block.use);
     block.record.SetRecord(r);
-    block.BuildDefaultGroups();
     auto slave = std::make_unique<CSlaveDev>();
     slave->ReplaceConfig(block);
     return slave;

@@ -17,7 +17,9 @@
 #include "network/network.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
+#include "resources/resource_ids.h"
 #include "services/global.h"
+#include "services/host.h"
 #include "ui/frame/data_view.h"
 #include "ui/frame/info_log_pane.h"
 #include "ui/frame/main_frame.h"
@@ -31,37 +33,6 @@
 #include "ui/widgets/template_dialog.h"
 
 namespace {
-
-// Commands of the window.
-constexpr uint16_t kImport = 32771;
-constexpr uint16_t kExport = 32773;
-constexpr uint16_t kStart = 32786;
-constexpr uint16_t kStop = 32787;
-constexpr uint16_t kProperties = 32788;
-constexpr uint16_t kAddNetwork = 32789;
-constexpr uint16_t kDeleteSlave = 32790;
-constexpr uint16_t kDeleteAllSlaves = 32792;
-constexpr uint16_t kSearch = 32793;
-constexpr uint16_t kCommission = 32862;
-constexpr uint16_t kExportReport = 32860;
-constexpr uint16_t kParameters = 32820;
-constexpr uint16_t kExplicit = 32821;
-constexpr uint16_t kPropertyBar = 32778;
-constexpr uint16_t kInfoBar = 32779;
-constexpr uint16_t kToolBarToggle = 59392;
-constexpr uint16_t kStatusBarToggle = 59393;
-constexpr uint16_t kLogClear = 32780;
-constexpr uint16_t kLogSave = 32782;
-constexpr uint16_t kLogSettings = 32794;
-constexpr uint16_t kRefreshView = 32805;
-constexpr uint16_t kAbout = 57664;
-constexpr uint16_t kOpen = 57601;
-constexpr uint16_t kNew = 57600;
-constexpr uint16_t kFirstEdsEntry = 32900;
-constexpr uint16_t kFirstLanguage = 65000;
-
-constexpr int kIdOk = 1;
-constexpr int kIdCancel = 2;
 
 // Per modal window: ticks seen and steps taken (dynamic properties, gone with the window).
 const char* const kTicksProperty = "soakTicks";
@@ -96,29 +67,29 @@ struct Command {
 // Commands drawn at random (exit, help and the add-slave drop-down, which is a pop-up menu, are
 // left out; the EDS entries are given directly).
 constexpr Command kCommands[] = {
-    {kProperties, "properties"},
-    {kAddNetwork, "add network"},
-    {kSearch, "search"},
-    {kCommission, "commission"},
-    {kPropertyBar, "property pane"},
-    {kInfoBar, "information pane"},
-    {kToolBarToggle, "tool bar"},
-    {kStatusBarToggle, "status bar"},
-    {kLogClear, "clear log"},
-    {kLogSave, "save log"},
-    {kLogSettings, "log settings"},
-    {kRefreshView, "refresh view"},
-    {kNew, "new view"},
-    {kAbout, "about"},
-    {kExport, "export"},
-    {kExportReport, "export report"},
-    {kOpen, "open"},
-    {kImport, "import"},
-    {kFirstEdsEntry, "add slave"},
-    {kFirstLanguage, "language 0"},
-    {kFirstLanguage + 1, "language 1"},
-    {kDeleteSlave, "delete slave"},
-    {kDeleteAllSlaves, "delete all slaves"},
+    {resource_ids::kCommandProperties, "properties"},
+    {resource_ids::kCommandAddNetwork, "add network"},
+    {resource_ids::kCommandSearch, "search"},
+    {resource_ids::kCommandCommissionNode, "commission"},
+    {resource_ids::kCommandPropertyBar, "property pane"},
+    {resource_ids::kCommandInfoBar, "information pane"},
+    {resource_ids::kCommandToolBar, "tool bar"},
+    {resource_ids::kCommandStatusBar, "status bar"},
+    {resource_ids::kCommandLogClear, "clear log"},
+    {resource_ids::kCommandLogSave, "save log"},
+    {resource_ids::kCommandLogSettings, "log settings"},
+    {resource_ids::kCommandRefreshView, "refresh view"},
+    {resource_ids::kCommandNew, "new view"},
+    {resource_ids::kCommandAbout, "about"},
+    {resource_ids::kCommandExport, "export"},
+    {resource_ids::kCommandExportReport, "export report"},
+    {resource_ids::kCommandOpen, "open"},
+    {resource_ids::kCommandImport, "import"},
+    {resource_ids::kCommandFirstEdsEntry, "add slave"},
+    {resource_ids::kCommandFirstLanguage, "language 0"},
+    {resource_ids::kCommandFirstLanguage + 1, "language 1"},
+    {resource_ids::kCommandDeleteSlave, "delete slave"},
+    {resource_ids::kCommandDeleteAllSlaves, "delete all slaves"},
 };
 
 std::vector<CDeviceBase*> Nodes(bool slavesOnly, bool runningMaster) {
@@ -386,7 +357,7 @@ void CSoakDriver::CloseDialog(QWidget* dialog) {
     Queue(stepBusy_, [this, guard] {
         if (!guard) return;
         Print("dialog closed: %s", guard->metaObject()->className());
-        if (QAbstractButton* cancel = Button(guard, kIdCancel)) {
+        if (QAbstractButton* cancel = Button(guard, name_share::kIdCancel)) {
             cancel->click();
         } else if (auto* qdialog = qobject_cast<QDialog*>(guard.data())) {
             qdialog->reject();
@@ -427,7 +398,7 @@ void CSoakDriver::RunAction(int kind) {
             startBoxes_ = boxes_;
             startLogRows_ = logRows_;
             waitingStart_ = true;
-            RunCommand(kStart, "start");
+            RunCommand(resource_ids::kCommandStart, "start");
             if (!frame_.StartInProgress()) waitingStart_ = false;  // not offered, or ended at once
             return;
         }
@@ -436,33 +407,35 @@ void CSoakDriver::RunAction(int kind) {
             if (masters.empty()) return;
             frame_.Tree()->SelectNode(
                 masters[static_cast<std::size_t>(Random(0, static_cast<int>(masters.size()) - 1))]);
-            RunCommand(kStop, "stop");
+            RunCommand(resource_ids::kCommandStop, "stop");
             return;
         }
         case kDataPanes: WorkDataPanes(); return;
         case kParamEditor:
             SelectRandomNode(true, false);
-            RunCommand(kParameters, "parameter editor");
+            RunCommand(resource_ids::kCommandParameters, "parameter editor");
             return;
         case kConsole:
             SelectRandomNode(true, true);
-            RunCommand(kExplicit, "explicit console");
+            RunCommand(resource_ids::kCommandExplicit, "explicit console");
             return;
         default: {
             const Command& command = kCommands[Random(0, static_cast<int>(std::size(kCommands)) - 1)];
-            if (command.id == kDeleteSlave || command.id == kDeleteAllSlaves) {
+            if (command.id == resource_ids::kCommandDeleteSlave ||
+                command.id == resource_ids::kCommandDeleteAllSlaves) {
                 // Deleting is rare: the network would soon be empty.
                 if (!Chance(25)) return;
-                SelectRandomNode(command.id == kDeleteSlave, false);
-            } else if (command.id == kProperties || command.id == kFirstEdsEntry) {
+                SelectRandomNode(command.id == resource_ids::kCommandDeleteSlave, false);
+            } else if (command.id == resource_ids::kCommandProperties ||
+                       command.id == resource_ids::kCommandFirstEdsEntry) {
                 SelectRandomNode(false, false);
             }
             switch (command.id) {
-                case kExport: pendingFile_ = folder_ + "/soak-export.kld"; break;
-                case kExportReport: pendingFile_ = folder_ + "/soak-report.html"; break;
-                case kLogSave: pendingFile_ = folder_ + "/soak-log.txt"; break;
-                case kOpen:
-                case kImport: pendingFile_ = networkFile_; break;
+                case resource_ids::kCommandExport: pendingFile_ = folder_ + "/soak-export.kld"; break;
+                case resource_ids::kCommandExportReport: pendingFile_ = folder_ + "/soak-report.html"; break;
+                case resource_ids::kCommandLogSave: pendingFile_ = folder_ + "/soak-log.txt"; break;
+                case resource_ids::kCommandOpen:
+                case resource_ids::kCommandImport: pendingFile_ = networkFile_; break;
                 default: pendingFile_.clear(); break;
             }
             RunCommand(command.id, command.name);
@@ -524,7 +497,7 @@ void CSoakDriver::StopAllMasters() {
     for (CServerDev* master : GetNetwork().Masters()) {
         if (master->IsRunning() == 0) continue;
         frame_.Tree()->SelectNode(master);
-        RunCommand(kStop, "stop");
+        RunCommand(resource_ids::kCommandStop, "stop");
     }
 }
 

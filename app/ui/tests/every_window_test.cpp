@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QSignalSpy>
@@ -56,20 +57,6 @@
 #include "ui/widgets/language_events.h"
 
 namespace {
-
-constexpr uint16_t kAbout = 57664;
-constexpr uint16_t kInfoSettings = 32794;
-constexpr uint16_t kAddNetwork = 32789;
-constexpr uint16_t kProperties = 32788;
-constexpr uint16_t kSearch = 32793;
-constexpr uint16_t kCommission = 32862;
-constexpr uint16_t kParameters = 32820;
-constexpr uint16_t kImport = 32771;
-constexpr uint16_t kExport = 32773;
-constexpr uint16_t kFirstEdsEntry = 32900;
-constexpr uint16_t kClearLog = 32780;
-constexpr uint16_t kStart = 32786;
-constexpr uint16_t kStop = 32787;
 
 bool IsCjk(QChar c) {
     const char16_t u = c.unicode();
@@ -274,7 +261,7 @@ public:
     bool StartMaster() {
         frame_->Tree()->SelectNode(Master());
         QSignalSpy finished(frame_.get(), &CMainFrame::startFinished);
-        if (!frame_->RunCommand(kStart)) return false;
+        if (!frame_->RunCommand(resource_ids::kCommandStart)) return false;
         if (finished.count() == 0 && !finished.wait(30000)) return false;
         return finished.front().front().toBool();
     }
@@ -314,14 +301,14 @@ public:
                 Visit(QStringLiteral("main window, master selected"), frame_.get());
                 break;
             case Family::FrameDialogs: {
-                Run(kAbout, nullptr);
+                Run(resource_ids::kCommandAbout, nullptr);
                 for (QDialog* about : frame_->findChildren<QDialog*>(QStringLiteral("100"))) {
                     if (about->isVisible()) Visit(QStringLiteral("about box"), about);
                     about->close();
                 }
-                Run(kInfoSettings, nullptr);
-                Run(kImport, nullptr);
-                Run(kExport, nullptr);
+                Run(resource_ids::kCommandLogSettings, nullptr);
+                Run(resource_ids::kCommandImport, nullptr);
+                Run(resource_ids::kCommandExport, nullptr);
                 CWaitIndicator wait(LoadTextOfWait(), frame_.get());
                 wait.Begin();
                 Visit(QStringLiteral("wait indicator"), &wait);
@@ -329,12 +316,12 @@ public:
                 break;
             }
             case Family::NetworkDialogs:
-                Run(kAddNetwork, nullptr);
-                Run(kProperties, Master());
-                Run(kProperties, Slave());
-                Run(kFirstEdsEntry, Master());
-                Run(kSearch, Master());
-                Run(kCommission, Master());
+                Run(resource_ids::kCommandAddNetwork, nullptr);
+                Run(resource_ids::kCommandProperties, Master());
+                Run(resource_ids::kCommandProperties, Slave());
+                Run(resource_ids::kCommandFirstEdsEntry, Master());
+                Run(resource_ids::kCommandSearch, Master());
+                Run(resource_ids::kCommandCommissionNode, Master());
                 break;
             case Family::MonitorWindows: {
                 frame_->Tree()->SelectNode(Slave());
@@ -355,7 +342,7 @@ public:
                     Visit(QStringLiteral("explicit message console"), &console);
                 }
                 // Last: the parameter editor stops a running master.
-                Run(kParameters, Slave());
+                Run(resource_ids::kCommandParameters, Slave());
                 break;
             }
         }
@@ -376,7 +363,10 @@ private:
             Visit(QString::fromLatin1(guard->metaObject()->className()) + QLatin1Char(' ') + guard->objectName(),
                   guard);
             if (auto* box = qobject_cast<QMessageBox*>(guard.data())) {
-                box->done(QMessageBox::Ok);
+                // Pressed as a user presses it: its default button, else its first.
+                QAbstractButton* button = box->defaultButton();
+                if (button == nullptr && !box->buttons().isEmpty()) button = box->buttons().front();
+                if (button != nullptr) button->click();
             } else if (auto* dialog = qobject_cast<QDialog*>(guard.data())) {
                 dialog->reject();
             }
@@ -464,7 +454,7 @@ TEST(EveryWindowInEnglish, ShowsNoChineseOutsideUserData) {
         ASSERT_TRUE(UseLanguage("en"));
         QApplication::processEvents();
         // Log rows written before the switch stay as they were written.
-        walk.Frame().RunCommand(kClearLog);
+        walk.Frame().RunCommand(resource_ids::kCommandLogClear);
         switched = true;
         ui_test::BoxAnswerer boxes;
         for (Family family : {Family::MainWindow, Family::FrameDialogs, Family::NetworkDialogs, Family::MonitorWindows})
@@ -472,7 +462,7 @@ TEST(EveryWindowInEnglish, ShowsNoChineseOutsideUserData) {
 
         // A network whose card is not there and that names a slave address twice: the file
         // problem and the master-API context of the failed start reach the log in English.
-        walk.Frame().RunCommand(kClearLog);
+        walk.Frame().RunCommand(resource_ids::kCommandLogClear);
         const std::string path = WriteBrokenNetwork(files);
         ASSERT_TRUE(walk.Frame().OpenNetworkFile(QString::fromStdString(path)));
         userData.insert(QString::fromStdString(path));
@@ -489,7 +479,7 @@ TEST(EveryWindowInEnglish, ShowsNoChineseOutsideUserData) {
         // The start begins with an empty log.
         walk.Frame().Tree()->SelectNode(walk.Master());
         QSignalSpy finished(&walk.Frame(), &CMainFrame::startFinished);
-        ASSERT_TRUE(walk.Frame().RunCommand(kStart));
+        ASSERT_TRUE(walk.Frame().RunCommand(resource_ids::kCommandStart));
         ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
         walk.Visit(QStringLiteral("main window after a failed start"), &walk.Frame());
         log = logText();
@@ -558,7 +548,7 @@ TEST(EveryWindowScreenshots, MainWindowDataPanelEditorAndConsole) {
         ASSERT_TRUE(walk.Loaded());
         ui_test::BoxAnswerer boxes;
         ASSERT_TRUE(walk.StartMaster()) << boxes.Texts();
-        walk.Frame().RunCommand(kClearLog);  // the start's own rows
+        walk.Frame().RunCommand(resource_ids::kCommandLogClear);  // the start's own rows
         walk.SetSettleTime(1500);
         QTest::qWait(1500);  // the slaves come on line
         // The I/O block's data (its inputs change), then the drive's console and parameters
@@ -573,7 +563,7 @@ TEST(EveryWindowScreenshots, MainWindowDataPanelEditorAndConsole) {
         walk.Open(Family::MonitorWindows);
         EXPECT_EQ(boxes.Seen().size(), 0u) << boxes.Texts();
         walk.Frame().Tree()->SelectNode(walk.Master());
-        walk.Frame().RunCommand(kStop);
+        walk.Frame().RunCommand(resource_ids::kCommandStop);
     }
     UseLanguage("zh");
     EXPECT_EQ(written, 8);
