@@ -48,19 +48,22 @@ std::string TextFormat(uint32_t id) {
     return it->second;
 }
 
-std::string FormatTextV(uint32_t id, va_list args) {
-    const std::string format = TextFormat(id);
-    char buffer[1024];
-    // The format is checked against the built-in one, which the callers' arguments match.
+std::string FormatBounded(const char* format, va_list args) {
+    char buffer[kComposedTextBytes];
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::vsnprintf(buffer, sizeof buffer, format.c_str(), args);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
 #pragma GCC diagnostic pop
     if (n < 0) return {};
     std::string_view text(buffer, std::min(static_cast<size_t>(n), sizeof buffer - 1));
     // A cut text must not end inside a character.
     if (static_cast<size_t>(n) >= sizeof buffer) text = platform::DropIncompleteTail(text);
     return std::string(text);
+}
+
+std::string FormatTextV(uint32_t id, va_list args) {
+    // The format is checked against the built-in one, which the callers' arguments match.
+    return FormatBounded(TextFormat(id).c_str(), args);
 }
 
 std::string FormatText(uint32_t id, ...) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,13 @@ std::string Text(uint32_t id);
 // those of the built-in text in the same order, else the built-in text, so a translation can
 // never make the formatting read arguments of the wrong kind.
 std::string TextFormat(uint32_t id);
+
+// Composed texts (messages, log lines) hold at most this many bytes less one.
+inline constexpr size_t kComposedTextBytes = 1024;
+
+// printf formatting of a composed text: cut to kComposedTextBytes - 1 bytes, never inside a
+// UTF-8 character.
+std::string FormatBounded(const char* format, va_list args);
 
 // Formats string `id` (TextFormat) with the arguments; at most 1023 bytes.
 std::string FormatText(uint32_t id, ...);

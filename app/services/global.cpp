@@ -233,13 +233,7 @@ int CGlobal::SelectLanguage(int32_t index) {
 // ---- messages ----
 
 std::string CGlobal::Format(const char* format, va_list args) {
-    char buffer[kTextBufferSize];
-    int n = std::vsnprintf(buffer, sizeof buffer, format ? format : "", args);
-    if (n < 0) return {};
-    std::string_view text(buffer, std::min(static_cast<size_t>(n), sizeof buffer - 1));
-    // A cut text must not end inside a character.
-    if (static_cast<size_t>(n) >= sizeof buffer) text = platform::DropIncompleteTail(text);
-    return std::string(text);
+    return resources::FormatBounded(format ? format : "", args);
 }
 
 int CGlobal::ShowMessageBoxV(int level, const char* format, va_list args) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "resources/ui_texts.h"
 #include "services/core_services.h"
 #include "services/user_settings.h"
 #include "services/eds_store.h"
@@ -51,7 +52,7 @@ struct InfobarSettings {
 class CGlobal : public name_share::CGenGlobal, public netsvc::ICoreServices {
 public:
     static constexpr const char* kNoEdsName = EdsStore::kNoEdsName;
-    static constexpr size_t kTextBufferSize = 1024;  // composed texts hold at most 1023 bytes
+    static constexpr size_t kTextBufferSize = resources::kComposedTextBytes;  // composed texts hold at most 1023 bytes
 
     // Reads the settings beside the program: `programDir` with a trailing '/'.
     // `userDir` (with a trailing '/') is the user's configuration folder for the settings the
