@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "eds/eds_file.h"
+#include "platform/no_coverage.h"
 
 namespace DeviceNetEDS {
 namespace {
@@ -23,8 +24,6 @@ int32_t FixedSectionNumber(std::string_view name) {
         if (name == kNames[i]) return i;
     return -1;
 }
-
-bool IsBlankOrLineEnd(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // What the fast runs look for, one flag per meaning: outside quotes and outside a header, a
 // blank or line end (left out of keys and values) and a byte a rule acts on; inside quotes, a
@@ -63,6 +62,49 @@ uint64_t Word(const char* p) {
     return word;
 }
 
+// The runs between rule bytes. They hold no decision of the format, only the search for the
+// next byte that matters; the rules themselves keep their coverage.
+
+// The end of a comment: the next CR or LF, or `end`.
+NORVANE_NO_COVERAGE const char* SkipComment(const char* p, const char* end) {
+    while (end - p >= 8) {
+        const uint64_t w = Word(p);
+        if ((Holds(w, '\r') | Holds(w, '\n')) != 0) break;
+        p += 8;
+    }
+    while (p != end && (FlagsOf(*p) & kCommentEnd) == 0) ++p;
+    return p;
+}
+
+// Copies quoted text to `out` up to the next quote, backslash or line feed.
+NORVANE_NO_COVERAGE const char* CopyQuoted(const char* p, const char* end, char*& out) {
+    char* o = out;
+    while (end - p >= 8) {
+        const uint64_t w = Word(p);
+        if ((Holds(w, '"') | Holds(w, '\\') | Holds(w, '\n')) != 0) break;
+        std::memcpy(o, &w, sizeof w);
+        p += 8;
+        o += 8;
+    }
+    while (p != end && (FlagsOf(*p) & kQuotedStop) == 0) *o++ = *p++;
+    out = o;
+    return p;
+}
+
+// Copies unquoted text to `out` without its blanks and line ends, up to the next rule byte.
+// Outside any section nothing is kept: a run is written and then forgotten.
+NORVANE_NO_COVERAGE const char* CopyPlain(const char* p, const char* end, char*& out, bool collect) {
+    char* o = out;
+    for (;;) {
+        while (p != end && (FlagsOf(*p) & (kBlank | kRule)) == 0) *o++ = *p++;
+        if (collect) out = o;
+        else o = out;
+        while (p != end && (FlagsOf(*p) & kBlank) != 0) ++p;
+        if (p == end || (FlagsOf(*p) & kRule) != 0) break;
+    }
+    return p;
+}
+
 class Scanner {
 public:
     ScanResult Run(std::string_view bytes) {
@@ -76,12 +118,7 @@ public:
         const char* const end = p + bytes.size();
         while (p != end) {
             if (inComment_) {
-                while (end - p >= 8) {
-                    const uint64_t w = Word(p);
-                    if ((Holds(w, '\r') | Holds(w, '\n')) != 0) break;
-                    p += 8;
-                }
-                while (p != end && (FlagsOf(*p) & kCommentEnd) == 0) ++p;
+                p = SkipComment(p, end);
                 if (p == end) break;
                 inComment_ = false;
                 ++p;
@@ -90,30 +127,13 @@ public:
             if (!inHeader_ && !escapePending_) {
                 if (inQuotes_) {
                     if (sectionOpen_ && inValue_) {
-                        char* out = out_;
-                        while (end - p >= 8) {
-                            const uint64_t w = Word(p);
-                            if ((Holds(w, '"') | Holds(w, '\\') | Holds(w, '\n')) != 0) break;
-                            std::memcpy(out, &w, sizeof w);
-                            p += 8;
-                            out += 8;
-                        }
-                        while (p != end && (FlagsOf(*p) & kQuotedStop) == 0) *out++ = *p++;
-                        out_ = out;
+                        p = CopyQuoted(p, end, out_);
                         if (p == end) break;
                     }
                 } else {
                     // Outside any section (no header closed yet) plain bytes are dropped.
                     // A discarded run is written and then forgotten.
-                    const bool collect = sectionOpen_;
-                    char* out = out_;
-                    for (;;) {
-                        while (p != end && (FlagsOf(*p) & (kBlank | kRule)) == 0) *out++ = *p++;
-                        if (collect) out_ = out;
-                        else out = out_;
-                        while (p != end && (FlagsOf(*p) & kBlank) != 0) ++p;
-                        if (p == end || (FlagsOf(*p) & kRule) != 0) break;
-                    }
+                    p = CopyPlain(p, end, out_, sectionOpen_);
                     if (p == end) break;
                 }
             }
@@ -123,77 +143,65 @@ public:
     }
 
 private:
-    // The rules for one byte.
+    // The rules for one byte, the first that matches wins: a comment starts at '$' and a header
+    // at '['; ']' ends a header, '=' separates key and value and ';' ends the entry; '"' opens
+    // and closes quotes, inside which '\\' escapes the next byte. All of them act only outside
+    // quotes, except the closing quote and the escape. Other bytes are collected. (A comment
+    // never reaches here: the run loop passes over it.)
     void Step(char c) {
-        // 1. A comment starts anywhere outside quotes.
-        if (c == '$' && !inComment_ && !inQuotes_) {
-            inComment_ = true;
-            return;
-        }
-        // 2. A comment runs to the next CR or LF, which it swallows.
-        if (inComment_) {
-            if (c == '\r' || c == '\n') inComment_ = false;
-            return;
-        }
-        // 3. Header start.
-        if (c == '[' && !inQuotes_ && !inHeader_) {
-            inHeader_ = true;
-            sectionOpen_ = false;
-            return;
-        }
-        // 4. Header end: the header text names the section.
-        if (c == ']' && !inQuotes_ && inHeader_) {
-            EndHeader();
-            return;
-        }
-        // 5. '=' separates key and value.
-        if (c == '=' && !inQuotes_) {
-            if (!inValue_) keyLength_ = Written() - entryAt_;
-            inValue_ = true;
-            return;
-        }
-        // 6. ';' ends the entry.
-        if (c == ';' && !inQuotes_) {
-            EndEntry();
-            return;
-        }
-        // 7. Quote opens; adjacent quoted strings are joined.
-        if (c == '"' && !inQuotes_ && !escapePending_) {
-            inQuotes_ = true;
-            if (inValue_ && Written() > entryAt_ + keyLength_ && out_[-1] == '"') {
-                --out_;
-                return;
-            }
-        }
-        // 8. Quote closes.
-        else if (c == '"' && inQuotes_ && !escapePending_) {
-            inQuotes_ = false;
-        }
-        // 9. Escape inside quotes.
-        else if (c == '\\' && inQuotes_ && !escapePending_) {
-            escapePending_ = true;
-            return;
-        }
-        // 10. The escaped byte.
-        else if (escapePending_) {
+        if (escapePending_) {
             escapePending_ = false;
             if (c == 'n') c = '\n';
             else if (c == 't') c = '\t';
+        } else if (inQuotes_) {
+            switch (c) {
+                case '"': inQuotes_ = false; break;
+                case '\\': escapePending_ = true; return;
+                default: break;
+            }
+        } else {
+            switch (c) {
+                case '$': inComment_ = true; return;
+                case '[':
+                    if (inHeader_) break;
+                    inHeader_ = true;
+                    sectionOpen_ = false;
+                    return;
+                case ']':
+                    if (!inHeader_) break;
+                    EndHeader();
+                    return;
+                case '=':
+                    if (!inValue_) keyLength_ = Written() - entryAt_;
+                    inValue_ = true;
+                    return;
+                case ';': EndEntry(); return;
+                case '"':
+                    // Adjacent quoted strings are joined.
+                    inQuotes_ = true;
+                    if (inValue_ && Written() > entryAt_ + keyLength_ && out_[-1] == '"') {
+                        --out_;
+                        return;
+                    }
+                    break;
+                default: break;
+            }
         }
-        // 11. Collection.
+        Collect(c);
+    }
+
+    void Collect(char c) {
         if (inHeader_) {
             header_.push_back(c);
-        } else if (sectionOpen_ && !inValue_) {
-            if (!IsBlankOrLineEnd(c)) *out_++ = c;
-        } else if (sectionOpen_ && inValue_) {
-            if (inQuotes_) {
+        } else if (sectionOpen_) {
+            if (inValue_ && inQuotes_) {
                 if (c == '\n') {
                     if (extraLeft_ == 0) MakeExtraRoom();
                     --extraLeft_;
                     *out_++ = '\r';
                 }
                 *out_++ = c;
-            } else if (!IsBlankOrLineEnd(c)) {
+            } else if ((FlagsOf(c) & kBlank) == 0) {
                 *out_++ = c;
             }
         }
