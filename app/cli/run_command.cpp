@@ -44,14 +44,16 @@ int RunNetwork(const RunOptions& options) {
         }
     }
 
+    // Names do not change while the masters run; the loop reads them from here rather than
+    // format them again every round.
+    std::map<const CServerDev*, std::string> masterNames;
+    for (CServerDev* master : masters) master->GetName(masterNames[master]);
     std::map<const CSlaveDev*, std::string> shown;
     auto deadline = options.seconds ? std::chrono::steady_clock::now() + std::chrono::seconds(*options.seconds)
                                     : std::chrono::steady_clock::time_point::max();
     while (signals.Received() == 0 && std::chrono::steady_clock::now() < deadline) {
         for (CServerDev* master : masters) {
             if (master->IsRunning() == 0) continue;
-            std::string masterName;
-            master->GetName(masterName);
             for (int i = 0; i < master->GetChildCount(); ++i) {
                 const CSlaveDev* slave = master->GetChild(i);
                 std::string text = slave->StatusText();
@@ -60,7 +62,8 @@ int RunNetwork(const RunOptions& options) {
                 shown[slave] = text;
                 std::string slaveName;
                 slave->GetName(slaveName);
-                host.Line(name_share::LogTimeText() + " status " + masterName + " " + slaveName + ": [" + text + "]");
+                host.Line(name_share::LogTimeText() + " status " + masterNames[master] + " " + slaveName + ": [" +
+                          text + "]");
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -1,6 +1,7 @@
 #include "driver/socket_driver.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -27,6 +28,8 @@ constexpr int kReadGraceMs = 5000;
 // A refused connect is tried this many more times, this far apart (100 ms in all).
 constexpr int kConnectRetries = 20;
 constexpr useconds_t kConnectRetryPauseUs = 5000;
+// The longest body sent from one buffer: a command's first transfer.
+constexpr std::size_t kShortBody = 64;
 
 class SocketPipe final : public Pipe {
 public:
@@ -95,14 +98,22 @@ public:
     }
 
 private:
-    // One message: the opcode, then `body`.
+    // One message: the opcode, then `body`. Short messages (every one but an extended command)
+    // are sent from one buffer, which costs the kernel less than gathering two parts.
     bool Send(uint8_t opcode, std::span<const uint8_t> body) {
+        std::array<uint8_t, 1 + kShortBody> whole;
         iovec parts[2] = {{&opcode, 1}, {const_cast<uint8_t*>(body.data()), body.size()}};
         msghdr message{};
         message.msg_iov = parts;
         message.msg_iovlen = body.empty() ? 1 : 2;
+        const bool single = body.size() <= kShortBody;
+        if (single) {
+            whole[0] = opcode;
+            std::copy(body.begin(), body.end(), whole.begin() + 1);
+        }
         for (;;) {
-            ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
+            const ssize_t n = single ? ::send(fd_, whole.data(), 1 + body.size(), MSG_NOSIGNAL)
+                                     : ::sendmsg(fd_, &message, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR) continue;
             return n == static_cast<ssize_t>(1 + body.size());
         }
@@ -115,9 +126,11 @@ private:
     }
 
     // Receives one message into `into`; a longer message is a failure. The wait is the socket's
-    // receive time-out, so a reply costs one call; it is changed only when it must differ.
+    // receive time-out, so a reply costs one call; it is changed only when it must differ. The
+    // clock is read only when a wait ends without a message: a full wait that timed out has used
+    // its time, one cut short by a signal is counted as unused.
     std::optional<std::size_t> Receive(std::span<uint8_t> into, int timeoutMs) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::optional<std::chrono::steady_clock::time_point> deadline;
         int wait = std::min(timeoutMs, kReplyTimeoutMs);
         for (;;) {
             if (wait <= 0 || !SetReceiveTimeout(wait)) return std::nullopt;
@@ -127,7 +140,12 @@ private:
                 return static_cast<std::size_t>(n);
             }
             if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) return std::nullopt;
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto now = std::chrono::steady_clock::now();
+            if (!deadline) {
+                timeoutMs -= errno == EINTR ? 0 : wait;
+                deadline = now + std::chrono::milliseconds(timeoutMs);
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - now);
             wait = static_cast<int>(std::min<long long>(left.count(), kReplyTimeoutMs));
         }
     }
