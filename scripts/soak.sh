@@ -4,10 +4,12 @@
 # the explicit console, while faults are injected through the emulator's control socket (unplug
 # and replug, silent, absent, idle and slow slaves, dropped, wrong, malformed, error and delayed
 # acknowledges, halted pipes). It passes when nothing crashed, no sanitizer reported anything,
-# every failure it watched reached the log or a box, and resident memory grew less than 5 MB
-# between minute 1 and the end, judged in runs of two minutes or more (a shorter run is still
-# warming up, so it prints its growth unjudged; in the ASan build, whose allocator holds freed
-# memory, LeakSanitizer judges leaks at exit instead).
+# every failure it watched reached the log or a box (failed starts and console requests; every
+# failed I/O read or write and parameter-editor request the master API returned, each named by an
+# error row of the log within 5 s), and resident memory grew less than 5 MB between minute 1 and
+# the end, judged in runs of two minutes or more (a shorter run is still warming up, so it prints
+# its growth unjudged; in the ASan build, whose allocator holds freed memory, LeakSanitizer judges
+# leaks at exit instead).
 #
 #   scripts/soak.sh [--asan] [--seed N] [--keep] [SECONDS]
 #
@@ -31,7 +33,7 @@ while [ $# -gt 0 ]; do
     --asan) asan=1 ;;
     --seed) extra+=(--seed "$2"); shift ;;
     --keep) extra+=(--keep) ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *[!0-9]*|'') echo "soak: unknown argument $1 (see --help)" >&2; exit 2 ;;
     *) seconds=$1 ;;
   esac

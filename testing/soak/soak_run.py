@@ -9,7 +9,9 @@ meanwhile, samples Norvane's resident memory every second, and judges the run:
   - Norvane ended by itself with exit code 0 (no crash, every script line succeeded) and the
     emulator still ran;
   - no sanitizer report on Norvane's or the emulator's error output;
-  - every failure the driver watched reached the log or a box (no "UNREPORTED" line);
+  - every failure the driver watched reached the log or a box (no "UNREPORTED" line): failed
+    starts and console requests, and every failed I/O read or write and parameter-editor request
+    that the master API returned (counted under the window, matched with the log's error rows);
   - resident memory grew less than 5 MB between minute 1 and the end of the random run (judged in
     runs of 2 minutes or more: before minute 1 the window is still warming up, so a shorter run
     prints its growth from a third of the run without judging it; not judged in an ASan build:
@@ -341,7 +343,8 @@ def main():
     def count(prefix):
         return sum(1 for line in soak_lines if prefix in line)
 
-    summary = [line for line in soak_lines if " actions: " in line or " boxes " in line]
+    summary = [line for line in soak_lines
+               if " actions: " in line or " boxes " in line or " master API failures " in line]
     print(f"soak: window: {len(soak_lines)} driver lines, {count(' command ')} commands, "
           f"{count(' box: ')} boxes, {count(' log: ')} log rows, {count(' start finished: started')} starts, "
           f"{count(' start finished: failed')} failed starts, {count(' data panes: ')} data-pane rounds")

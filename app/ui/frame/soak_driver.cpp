@@ -14,6 +14,7 @@
 #include <cstdarg>
 #include <vector>
 
+#include "network/master_api_failures.h"
 #include "network/network.h"
 #include "network/server_dev.h"
 #include "network/slave_dev.h"
@@ -125,8 +126,17 @@ CSoakDriver::CSoakDriver(CMainFrame& frame, std::FILE* out, int seconds, uint32_
             const auto rows = model->Rows();
             for (int i = first; i <= last && i < static_cast<int>(rows.size()); ++i) {
                 ++logRows_;
-                if (rows[static_cast<std::size_t>(i)].level == 0) ++logErrors_;
                 std::string text = rows[static_cast<std::size_t>(i)].text;
+                if (rows[static_cast<std::size_t>(i)].level == 0) {
+                    ++logErrors_;
+                    for (int f = 0; f < kApiFunctions; ++f) {
+                        if (text.find(netsvc::MasterApiFailureCount::Name(static_cast<ApiFunction>(f))) !=
+                            std::string::npos) {
+                            ++api_[f].rows;
+                            ++api_[f].rowsTotal;
+                        }
+                    }
+                }
                 std::replace(text.begin(), text.end(), '\n', ' ');
                 Print("log: %d %s", rows[static_cast<std::size_t>(i)].level, text.c_str());
             }
@@ -172,6 +182,7 @@ void CSoakDriver::Queue(bool& busy, std::function<void()> step) {
 void CSoakDriver::Tick() {
     if (finished_) return;
     CheckReports(false);
+    CheckApiFailures(false);
     const auto now = std::chrono::steady_clock::now();
     if (phase_ == Phase::kRunning && now >= end_) {
         phase_ = Phase::kWindingDown;
@@ -196,6 +207,7 @@ void CSoakDriver::Tick() {
         case Phase::kStopping:
             phase_ = Phase::kDone;
             CheckReports(true);
+            CheckApiFailures(true);
             PrintSummary();
             finished_ = true;
             return;
@@ -529,11 +541,52 @@ void CSoakDriver::CheckReports(bool all) {
     }
 }
 
+void CSoakDriver::CheckApiFailures(bool last) {
+    // The editor's requests are counted while it is open; other callers of explicit requests
+    // (search, survey) cannot run then, as the editor is modal.
+    bool editorOpen = false;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        editorOpen = editorOpen || (qobject_cast<CParamDlg*>(window) != nullptr && window->isVisible());
+    apiFailures_.CountExplicitRequests(editorOpen);
+
+    constexpr auto kGrace = std::chrono::seconds(5);
+    const auto now = std::chrono::steady_clock::now();
+    for (int f = 0; f < kApiFunctions; ++f) {
+        ApiFailures& api = api_[f];
+        const char* name = netsvc::MasterApiFailureCount::Name(static_cast<ApiFunction>(f));
+        // A call is counted before its report is made; a row pays for the oldest failure that
+        // is still owed, and rows that come when nothing is owed (a request of 66 tried for the
+        // last time, the console's) are dropped.
+        const uint64_t failed = apiFailures_.Failed(static_cast<ApiFunction>(f));
+        api.owedSince.insert(api.owedSince.end(), failed - api.seen, now);
+        api.seen = failed;
+        const uint64_t paid = std::min<uint64_t>(api.owedSince.size(), api.rows);
+        api.owedSince.erase(api.owedSince.begin(), api.owedSince.begin() + static_cast<std::ptrdiff_t>(paid));
+        api.rows = 0;
+        // A report may still be on its way (from a worker, or behind an open box) for a while.
+        std::size_t late = 0;
+        while (late < api.owedSince.size() && now - api.owedSince[late] >= kGrace) ++late;
+        if (late > 0) {
+            unreported_ += static_cast<int>(late);
+            Print("UNREPORTED: %zu failed %s call(s) reached no error row of the log", late, name);
+            api.owedSince.erase(api.owedSince.begin(), api.owedSince.begin() + static_cast<std::ptrdiff_t>(late));
+        }
+        if (last && !api.owedSince.empty())
+            Print("%zu failed %s call(s) of the last seconds not judged", api.owedSince.size(), name);
+    }
+}
+
 void CSoakDriver::PrintSummary() {
     std::string actions;
     for (const auto& [name, count] : counts_)
         actions += (actions.empty() ? "" : ", ") + name + " " + std::to_string(count);
     Print("actions: %s", actions.c_str());
+    std::string api;
+    for (int f = 0; f < kApiFunctions; ++f) {
+        api += (f == 0 ? "" : ", ") + std::string(netsvc::MasterApiFailureCount::Name(static_cast<ApiFunction>(f))) +
+               " " + std::to_string(api_[f].seen) + " failed / " + std::to_string(api_[f].rowsTotal) + " rows";
+    }
+    Print("master API failures (editor requests only for VARDA_EMRequest): %s", api.c_str());
     Print("boxes %llu, log rows %llu (errors %llu), unreported failures %d", static_cast<unsigned long long>(boxes_),
           static_cast<unsigned long long>(logRows_), static_cast<unsigned long long>(logErrors_), unreported_);
 }

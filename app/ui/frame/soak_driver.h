@@ -5,7 +5,8 @@
 // window the commands open: a message box by pressing one of its own buttons, a file dialog with
 // a file of the soak's folder, other dialogs by their cancel button. It watches the information
 // log and the boxes, and counts a start that failed or a console request that failed without a
-// new log row or box as an unreported failure. Every action, box and log row is printed with its
+// new log row or box as an unreported failure, and so every failed I/O read or write and every
+// failed request of the parameter editor that no error row of the log names within a few seconds. Every action, box and log row is printed with its
 // time (seconds since the soak began), and a summary at the end.
 #pragma once
 
@@ -16,10 +17,13 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <map>
 #include <random>
 #include <string>
+
+#include "network/master_api_failures.h"
 
 class CMainFrame;
 class CDeviceBase;
@@ -75,6 +79,8 @@ private:
     // Failures that must have reached the log or a box.
     void ExpectReported(const std::string& what, int graceMs);
     void CheckReports(bool all);
+    // Failed master-API calls against the error rows that name their function.
+    void CheckApiFailures(bool last);
     void PrintSummary();
 
     CMainFrame& frame_;
@@ -98,6 +104,16 @@ private:
     uint64_t logErrors_ = 0;
     int unreported_ = 0;
     std::vector<PendingCheck> checks_;
+    using ApiFunction = netsvc::MasterApiFailureCount::Function;
+    static constexpr int kApiFunctions = netsvc::MasterApiFailureCount::kFunctionCount;
+    struct ApiFailures {
+        uint64_t seen = 0;  // failed calls taken into account
+        std::deque<std::chrono::steady_clock::time_point> owedSince;  // when each unmatched one was seen
+        uint64_t rows = 0;  // error rows naming the function since the last check
+        uint64_t rowsTotal = 0;
+    };
+    netsvc::MasterApiFailureCount apiFailures_;  // installed for the driver's life
+    ApiFailures api_[kApiFunctions];
     std::map<std::string, int> counts_;  // actions by name
     QPointer<QWidget> lastConsole_;
 };
