@@ -73,6 +73,11 @@ TEST(DemoEndToEnd, RunBringsTheDemoNetworkOnLine) {
         EXPECT_NE(out.find("(" + std::to_string(mac) + "): [从站在线]"), std::string::npos) << mac << "\n" << out;
     }
     EXPECT_NE(out.find("(7): [ 设备在扫描列表中，但没有应答 ]"), std::string::npos) << out;
+    // Status lines name their master as the start line does.
+    const std::size_t started = out.find(" started ");
+    ASSERT_NE(started, std::string::npos) << out;
+    const std::string master = out.substr(started + 9, out.find('\n', started) - started - 9);
+    EXPECT_NE(out.find(" status " + master + " "), std::string::npos) << master << "\n" << out;
     EXPECT_NE(out.find("(5): [ 设备停止通信 ]"), std::string::npos) << out;
     EXPECT_NE(out.find(" stopped "), std::string::npos) << out;
     std::string log = emulator.Stop();
