@@ -105,7 +105,12 @@ while read -r fuzzer kept seeds; do
     find "$merged" -maxdepth 1 -type f -name 'seed-*' -delete
     mkdir -p "$kept"
     before=$(find "$kept" -maxdepth 1 -type f | wc -l)
-    find "$kept" -maxdepth 1 -type f -delete
+    # Hand-named inputs stay as they are (their names say what they hold); the merge's copy of
+    # one, named by its content hash, is dropped. Only hash-named inputs are replaced.
+    while IFS= read -r -d '' f; do
+      rm -f "$merged/$(sha1sum "$f" | cut -d' ' -f1)"
+    done < <(find "$kept" -maxdepth 1 -type f -regextype posix-extended ! -regex '.*/[0-9a-f]{40}' -print0)
+    find "$kept" -maxdepth 1 -type f -regextype posix-extended -regex '.*/[0-9a-f]{40}' -delete
     cp "$merged"/. "$kept"/ -r
     after=$(find "$kept" -maxdepth 1 -type f | wc -l)
     echo "  kept corpus $kept: $before -> $after inputs"
