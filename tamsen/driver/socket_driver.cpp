@@ -101,21 +101,23 @@ private:
     // One message: the opcode, then `body`. Short messages (every one but an extended command)
     // are sent from one buffer, which costs the kernel less than gathering two parts.
     bool Send(uint8_t opcode, std::span<const uint8_t> body) {
-        std::array<uint8_t, 1 + kShortBody> whole;
-        iovec parts[2] = {{&opcode, 1}, {const_cast<uint8_t*>(body.data()), body.size()}};
-        msghdr message{};
-        message.msg_iov = parts;
-        message.msg_iovlen = body.empty() ? 1 : 2;
-        const bool single = body.size() <= kShortBody;
-        if (single) {
-            whole[0] = opcode;
-            std::copy(body.begin(), body.end(), whole.begin() + 1);
-        }
+        const ssize_t whole = static_cast<ssize_t>(1 + body.size());
         for (;;) {
-            const ssize_t n = single ? ::send(fd_, whole.data(), 1 + body.size(), MSG_NOSIGNAL)
-                                     : ::sendmsg(fd_, &message, MSG_NOSIGNAL);
+            ssize_t n;
+            if (body.size() <= kShortBody) {
+                std::array<uint8_t, 1 + kShortBody> bytes;
+                bytes[0] = opcode;
+                std::copy(body.begin(), body.end(), bytes.begin() + 1);
+                n = ::send(fd_, bytes.data(), static_cast<std::size_t>(whole), MSG_NOSIGNAL);
+            } else {
+                iovec parts[2] = {{&opcode, 1}, {const_cast<uint8_t*>(body.data()), body.size()}};
+                msghdr message{};
+                message.msg_iov = parts;
+                message.msg_iovlen = 2;
+                n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
+            }
             if (n < 0 && errno == EINTR) continue;
-            return n == static_cast<ssize_t>(1 + body.size());
+            return n == whole;
         }
     }
 
